@@ -1,0 +1,27 @@
+# crewmap_test(<name> [X11] [QT] SOURCES ... [LIBS ...] [TIMEOUT s])
+#   plain: GoogleTest's own main.
+#   X11:   the test main starts a private Xvfb and sets DISPLAY for the run.
+#   QT:    as X11, and a QApplication on that display lives for the run.
+# One CTest entry per test program.
+function(crewmap_test name)
+  cmake_parse_arguments(T "X11;QT" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+  if(T_QT)
+    target_link_libraries(${name} PRIVATE crewmap_testmain_qt)
+  elseif(T_X11)
+    target_link_libraries(${name} PRIVATE crewmap_testmain_x11)
+  else()
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
+  crewmap_warnings(${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+    add_test(NAME ${name} COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+endfunction()

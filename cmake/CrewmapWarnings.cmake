@@ -1,0 +1,20 @@
+# Warnings on for every target of ours; the build is kept free of them.
+function(crewmap_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+  endif()
+endfunction()
+
+# crewmap_library(<name> [QT] SOURCES ... [DEPS ...])
+# A static library of one src/ folder. Headers are included as "folder/file.h".
+function(crewmap_library name)
+  cmake_parse_arguments(L "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${L_SOURCES})
+  target_include_directories(${name} PUBLIC ${CREWMAP_SRC_DIR})
+  if(L_DEPS)
+    target_link_libraries(${name} PUBLIC ${L_DEPS})
+  endif()
+  crewmap_warnings(${name})
+endfunction()

@@ -1,0 +1,20 @@
+#pragma once
+// The slot table: entry 0 is the host, entry n (1..9) the member connected
+// through socket n. Texts are UTF-8 (nicknames are decoded from code page 932
+// on arrival; positions are ASCII "x,y" or empty).
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace crewmap::net {
+
+struct Slot {
+  std::string Nick;
+  std::string Point;
+};
+
+inline constexpr int kLowestSocket = 1;
+inline constexpr int kHighestSocket = 9;
+using SlotTable = std::array<Slot, kHighestSocket + 1>;  // indices 0..9
+
+}  // namespace crewmap::net

@@ -1,0 +1,47 @@
+#pragma once
+// The operating system's windows as the coordinate reader sees them: lookup of
+// a top-level window by its exact title, a drawing context over its client
+// area, its outer rectangle, and single-pixel reads. One backend per OS.
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace crewmap::platform {
+
+// 0 is the null handle: a context opened for it covers the whole screen.
+using WindowHandle = std::uint64_t;
+// 0 means no context could be obtained.
+using DeviceContext = std::uint64_t;
+
+struct WindowRect {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+};
+
+// Colours are 0x00BBGGRR. A pixel that cannot be read (outside the drawable
+// area, a vanished window) reads as this value.
+inline constexpr std::uint32_t kInvalidColor = 0xFFFFFFFFu;
+
+class WindowSource {
+ public:
+  virtual ~WindowSource() = default;
+  // Top-level window whose title is exactly `title` (UTF-8); 0 when none.
+  virtual WindowHandle FindWindowByTitle(std::string_view title) = 0;
+  // Context of the window's client area; 0 when the window is gone.
+  virtual DeviceContext GetDC(WindowHandle window) = 0;
+  // Outer rectangle in screen coordinates, frame included. On failure returns
+  // false and leaves `rect` untouched.
+  virtual bool GetWindowRect(WindowHandle window, WindowRect& rect) = 0;
+  // One pixel in client coordinates of the context, 0x00BBGGRR or kInvalidColor.
+  virtual std::uint32_t GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) = 0;
+  virtual void ReleaseDC(WindowHandle window, DeviceContext dc) = 0;
+};
+
+// The backend of the system this program was built for (X11 or Win32).
+// Never null; on X11 without a display every lookup finds nothing and every
+// context request fails.
+std::unique_ptr<WindowSource> CreateSystemWindowSource();
+
+}  // namespace crewmap::platform

@@ -1,0 +1,39 @@
+#pragma once
+// One reading of the player's position from the game's coordinate read-out.
+#include <string>
+
+#include "platform/window_source.h"
+
+namespace crewmap::reader {
+
+// What the capture needs from the main window: the state of its "Lock" box
+// (Check1) and the label (Label1) that shows a capture failure.
+class CaptureControls {
+ public:
+  virtual ~CaptureControls() = default;
+  virtual bool LockTicked() const = 0;
+  virtual void ShowCaptureFailure(const std::string& utf8Text) = 0;
+};
+
+struct CaptureOutcome {
+  bool ok = false;       // false: no device context, nothing was read
+  std::string position;  // "x,y" or empty when nothing valid was read
+};
+
+class CoordinateCapture {
+ public:
+  CoordinateCapture(platform::WindowSource& source, CaptureControls& controls);
+
+  // Finds (or keeps, under "Lock") the game window, reads twelve cells and
+  // validates the joined text.
+  CaptureOutcome CapturePosition();
+
+  platform::WindowHandle GameWindow = 0;  // null until the first lookup
+  platform::DeviceContext GameDC = 0;     // live only within one capture
+
+ private:
+  platform::WindowSource& source_;
+  CaptureControls& controls_;
+};
+
+}  // namespace crewmap::reader

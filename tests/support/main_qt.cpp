@@ -1,0 +1,23 @@
+// Test main for widget tests: a private Xvfb and a QApplication on it for the
+// whole run, so windows are real X windows.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "support/xvfb_server.h"
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  crewmap::test::XvfbServer server;
+  crewmap::test::EnsureTestDisplay(server);
+  setenv("QT_QPA_PLATFORM", "xcb", 1);
+  int result = 0;
+  {
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    result = RUN_ALL_TESTS();
+  }
+  server.Stop();
+  return result;
+}
