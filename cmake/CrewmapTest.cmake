@@ -1,10 +1,12 @@
-# crewmap_test(<name> [X11] [QT] SOURCES ... [LIBS ...] [TIMEOUT s])
+# crewmap_test(<name> [X11] [QT] SOURCES ... [LIBS ...] [TIMEOUT s] [LOCKS ...])
 #   plain: GoogleTest's own main.
 #   X11:   the test main starts a private Xvfb and sets DISPLAY for the run.
 #   QT:    as X11, and a QApplication on that display lives for the run.
+#   LOCKS: CTest resource locks, e.g. port_21212 for tests that use the real port,
+#          so that parallel runs never collide.
 # One CTest entry per test program.
 function(crewmap_test name)
-  cmake_parse_arguments(T "X11;QT" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "X11;QT" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
   if(T_QT)
@@ -24,4 +26,7 @@ function(crewmap_test name)
     add_test(NAME ${name} COMMAND ${name})
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_LOCKS)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
+  endif()
 endfunction()
