@@ -6,6 +6,11 @@
 
 namespace crewmap::reader {
 
+// The game window's title (UTF-8) and the text shown when no context could be
+// obtained for it.
+inline constexpr const char* kGameTitle = "大航海時代 Online";
+inline constexpr const char* kCaptureFailureText = "失敗しました。";
+
 // What the capture needs from the main window: the state of its "Lock" box
 // (Check1) and the label (Label1) that shows a capture failure.
 class CaptureControls {

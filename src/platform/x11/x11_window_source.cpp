@@ -1,0 +1,282 @@
+#include "platform/x11/x11_window_source.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+#include <mutex>
+#include <set>
+
+namespace crewmap::platform {
+namespace {
+
+// Xlib's default error handler ends the process. Errors on our connections
+// are expected (a window vanishes between two calls, a read lies outside the
+// window) and each call that can fail reports it through its return value, so
+// the handler only swallows them. Errors on other connections in the process
+// go to whatever handler was there before.
+std::mutex gHandlerMutex;
+std::set<Display*>* gOurDisplays = nullptr;
+XErrorHandler gPreviousHandler = nullptr;
+bool gHandlerInstalled = false;
+
+int OnXError(Display* display, XErrorEvent* event) {
+  XErrorHandler previous = nullptr;
+  {
+    std::lock_guard lock(gHandlerMutex);
+    if (gOurDisplays && gOurDisplays->count(display)) return 0;
+    previous = gPreviousHandler;
+  }
+  // Never fall back to Xlib's default: it would end the process.
+  return previous ? previous(display, event) : 0;
+}
+
+void RegisterDisplay(Display* display) {
+  std::lock_guard lock(gHandlerMutex);
+  if (!gOurDisplays) gOurDisplays = new std::set<Display*>;
+  gOurDisplays->insert(display);
+  if (!gHandlerInstalled) {
+    gPreviousHandler = XSetErrorHandler(OnXError);
+    gHandlerInstalled = true;
+  }
+}
+
+void UnregisterDisplay(Display* display) {
+  std::lock_guard lock(gHandlerMutex);
+  if (gOurDisplays) gOurDisplays->erase(display);
+}
+
+Display* Dpy(_XDisplay* d) { return reinterpret_cast<Display*>(d); }
+
+// Children of a window, bottom of the stacking order first; false when the
+// window is gone.
+bool ChildrenOf(Display* display, Window window, std::vector<Window>& children, Window* parent = nullptr) {
+  Window rootReturn = 0;
+  Window parentReturn = 0;
+  Window* list = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, window, &rootReturn, &parentReturn, &list, &count)) return false;
+  children.assign(list, list + count);
+  if (list) XFree(list);
+  if (parent) *parent = parentReturn;
+  return true;
+}
+
+// The raw bytes of a property of the given type (AnyPropertyType allowed).
+bool ReadProperty(Display* display, Window window, Atom property, Atom type, std::string& bytes,
+                  Atom* actualTypeOut = nullptr, int* formatOut = nullptr) {
+  Atom actualType = None;
+  int format = 0;
+  unsigned long items = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  // Titles and frame extents are short; 64 K 32-bit units is plenty.
+  if (XGetWindowProperty(display, window, property, 0, 65536, False, type, &actualType, &format, &items,
+                         &after, &data) != Success)
+    return false;
+  const bool found = actualType != None && data != nullptr;
+  if (found) {
+    const std::size_t unit = format == 8 ? 1 : format == 16 ? sizeof(short) : sizeof(long);
+    bytes.assign(reinterpret_cast<const char*>(data), items * unit);
+    if (actualTypeOut) *actualTypeOut = actualType;
+    if (formatOut) *formatOut = format;
+  }
+  if (data) XFree(data);
+  return found;
+}
+
+std::string Latin1ToUtf8(const std::string& latin1) {
+  std::string out;
+  out.reserve(latin1.size());
+  for (const unsigned char c : latin1) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// One colour component from a pixel by its visual mask, scaled to 8 bits.
+std::uint32_t Component(unsigned long pixel, unsigned long mask) {
+  if (mask == 0) return 0;
+  int shift = 0;
+  while (!((mask >> shift) & 1u)) ++shift;
+  int bits = 0;
+  while ((mask >> (shift + bits)) & 1u) ++bits;
+  const unsigned long value = (pixel & mask) >> shift;
+  if (bits >= 8) return static_cast<std::uint32_t>(value >> (bits - 8));
+  const unsigned long max = (1ul << bits) - 1;
+  return static_cast<std::uint32_t>((value * 255 + max / 2) / max);
+}
+
+// Most windows of a client's own tree lie within a few levels of the root:
+// the client itself, or a window manager frame (possibly nested once) around it.
+constexpr int kSearchDepth = 3;
+
+}  // namespace
+
+X11WindowSource::X11WindowSource() {
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return;
+  RegisterDisplay(display);
+  display_ = reinterpret_cast<_XDisplay*>(display);
+  root_ = DefaultRootWindow(display);
+  netWmName_ = XInternAtom(display, "_NET_WM_NAME", False);
+  utf8String_ = XInternAtom(display, "UTF8_STRING", False);
+  netFrameExtents_ = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
+}
+
+X11WindowSource::~X11WindowSource() {
+  if (!display_) return;
+  Display* display = Dpy(display_);
+  XCloseDisplay(display);
+  UnregisterDisplay(display);
+}
+
+bool X11WindowSource::TitleOf(unsigned long window, std::string& title) {
+  Display* display = Dpy(display_);
+  if (ReadProperty(display, window, netWmName_, utf8String_, title)) return true;
+  Atom type = None;
+  int format = 0;
+  std::string raw;
+  if (!ReadProperty(display, window, XA_WM_NAME, AnyPropertyType, raw, &type, &format) || format != 8)
+    return false;
+  if (type == XA_STRING) {
+    title = Latin1ToUtf8(raw);
+    return true;
+  }
+  if (type == utf8String_) {
+    title = raw;
+    return true;
+  }
+  // COMPOUND_TEXT and the like: let Xlib convert what it can.
+  XTextProperty property{reinterpret_cast<unsigned char*>(raw.data()), type, format, raw.size()};
+  char** list = nullptr;
+  int count = 0;
+  const int status = Xutf8TextPropertyToTextList(display, &property, &list, &count);
+  const bool ok = status >= Success && count > 0 && list;
+  if (ok) title = list[0];
+  if (list) XFreeStringList(list);
+  return ok;
+}
+
+unsigned long X11WindowSource::FindIn(unsigned long window, std::string_view title, int depth) {
+  std::string found;
+  if (TitleOf(window, found) && found == title) return window;
+  if (depth >= kSearchDepth) return 0;
+  std::vector<Window> children;
+  if (!ChildrenOf(Dpy(display_), window, children)) return 0;
+  // Topmost first, as a lookup by title on the desktop would find it.
+  for (auto it = children.rbegin(); it != children.rend(); ++it)
+    if (const unsigned long hit = FindIn(*it, title, depth + 1)) return hit;
+  return 0;
+}
+
+WindowHandle X11WindowSource::FindWindowByTitle(std::string_view title) {
+  if (!display_) return 0;
+  std::vector<Window> topLevel;
+  if (!ChildrenOf(Dpy(display_), root_, topLevel)) return 0;
+  for (auto it = topLevel.rbegin(); it != topLevel.rend(); ++it)
+    if (const unsigned long hit = FindIn(*it, title, 1)) return hit;
+  return 0;
+}
+
+DeviceContext X11WindowSource::GetDC(WindowHandle window) {
+  if (!display_) return 0;
+  Display* display = Dpy(display_);
+  // The null handle stands for the whole screen.
+  const Window target = window == 0 ? root_ : static_cast<Window>(window);
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display, target, &attributes) || !attributes.visual) return 0;
+  Context context;
+  context.drawable = target;
+  context.redMask = attributes.visual->red_mask;
+  context.greenMask = attributes.visual->green_mask;
+  context.blueMask = attributes.visual->blue_mask;
+  context.colormap = attributes.colormap;
+  const DeviceContext id = nextContext_++;
+  contexts_.emplace(id, context);
+  return id;
+}
+
+bool X11WindowSource::GetWindowRect(WindowHandle window, WindowRect& rect) {
+  if (!display_ || window == 0) return false;
+  Display* display = Dpy(display_);
+  // The frame is the ancestor just below the root; its position is then in
+  // root coordinates.
+  Window top = static_cast<Window>(window);
+  std::vector<Window> children;
+  for (int guard = 0; guard < 64; ++guard) {
+    Window parent = 0;
+    if (!ChildrenOf(display, top, children, &parent)) return false;
+    if (parent == root_ || parent == 0) break;
+    top = parent;
+  }
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display, top, &attributes)) return false;
+  std::int64_t left = attributes.x;
+  std::int64_t topEdge = attributes.y;
+  std::int64_t right = left + attributes.width + 2 * attributes.border_width;
+  std::int64_t bottom = topEdge + attributes.height + 2 * attributes.border_width;
+  // A window manager that draws frames without reparenting announces them.
+  if (top == static_cast<Window>(window)) {
+    Atom type = None;
+    int format = 0;
+    std::string raw;
+    if (ReadProperty(display, top, netFrameExtents_, XA_CARDINAL, raw, &type, &format) && format == 32 &&
+        raw.size() >= 4 * sizeof(long)) {
+      const long* extents = reinterpret_cast<const long*>(raw.data());  // left, right, top, bottom
+      left -= extents[0];
+      right += extents[1];
+      topEdge -= extents[2];
+      bottom += extents[3];
+    }
+  }
+  const auto clamp32 = [](std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+  };
+  rect = {clamp32(left), clamp32(topEdge), clamp32(right), clamp32(bottom)};
+  return true;
+}
+
+std::uint32_t X11WindowSource::ToColorRef(const Context& context, unsigned long pixel) {
+  if (context.redMask || context.greenMask || context.blueMask) {
+    return Component(pixel, context.redMask) | Component(pixel, context.greenMask) << 8 |
+           Component(pixel, context.blueMask) << 16;
+  }
+  // Indexed visuals: ask the colour map.
+  XColor color{};
+  color.pixel = pixel;
+  if (!XQueryColor(Dpy(display_), context.colormap, &color)) return kInvalidColor;
+  return static_cast<std::uint32_t>(color.red >> 8) | static_cast<std::uint32_t>(color.green >> 8) << 8 |
+         static_cast<std::uint32_t>(color.blue >> 8) << 16;
+}
+
+std::uint32_t X11WindowSource::GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) {
+  if (!display_) return kInvalidColor;
+  const auto it = contexts_.find(dc);
+  if (it == contexts_.end()) return kInvalidColor;
+  // Request coordinates are 16-bit on the wire: anything beyond would wrap
+  // around to a different, readable pixel. No window is that large.
+  if (x < 0 || y < 0 || x > INT16_MAX || y > INT16_MAX) return kInvalidColor;
+  // XGetImage is answered or refused synchronously: a read outside the
+  // window, of an unmapped window or of a destroyed one comes back as an
+  // error (swallowed by our handler) and a null image.
+  XImage* image = XGetImage(Dpy(display_), it->second.drawable, x, y, 1, 1, AllPlanes, ZPixmap);
+  if (!image) return kInvalidColor;
+  const unsigned long pixel = XGetPixel(image, 0, 0);
+  XDestroyImage(image);
+  return ToColorRef(it->second, pixel);
+}
+
+void X11WindowSource::ReleaseDC(WindowHandle /*window*/, DeviceContext dc) { contexts_.erase(dc); }
+
+std::unique_ptr<WindowSource> CreateSystemWindowSource() { return std::make_unique<X11WindowSource>(); }
+
+}  // namespace crewmap::platform

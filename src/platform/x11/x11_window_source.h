@@ -1,0 +1,55 @@
+#pragma once
+// The X11 backend of the window source: Xlib over its own display connection.
+// Titles come from _NET_WM_NAME (UTF-8), else WM_NAME; the outer rectangle is
+// that of the window manager's frame; each pixel read is one 1 x 1 XGetImage.
+// X protocol errors are caught and turned into failures, never fatal.
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "platform/window_source.h"
+
+struct _XDisplay;  // Xlib's Display, kept out of this header
+
+namespace crewmap::platform {
+
+class X11WindowSource final : public WindowSource {
+ public:
+  // Opens the display named by $DISPLAY; without one every call fails.
+  X11WindowSource();
+  ~X11WindowSource() override;
+  X11WindowSource(const X11WindowSource&) = delete;
+  X11WindowSource& operator=(const X11WindowSource&) = delete;
+
+  bool Connected() const { return display_ != nullptr; }
+
+  WindowHandle FindWindowByTitle(std::string_view title) override;
+  DeviceContext GetDC(WindowHandle window) override;
+  bool GetWindowRect(WindowHandle window, WindowRect& rect) override;
+  std::uint32_t GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) override;
+  void ReleaseDC(WindowHandle window, DeviceContext dc) override;
+
+ private:
+  // What a live context needs to read and convert pixels.
+  struct Context {
+    unsigned long drawable = 0;  // the X window
+    unsigned long redMask = 0;
+    unsigned long greenMask = 0;
+    unsigned long blueMask = 0;
+    unsigned long colormap = 0;  // for visuals without colour masks
+  };
+
+  bool TitleOf(unsigned long window, std::string& title);
+  unsigned long FindIn(unsigned long window, std::string_view title, int depth);
+  std::uint32_t ToColorRef(const Context& context, unsigned long pixel);
+
+  ::_XDisplay* display_ = nullptr;
+  unsigned long root_ = 0;
+  unsigned long netWmName_ = 0;
+  unsigned long utf8String_ = 0;
+  unsigned long netFrameExtents_ = 0;
+  DeviceContext nextContext_ = 1;
+  std::unordered_map<DeviceContext, Context> contexts_;
+};
+
+}  // namespace crewmap::platform

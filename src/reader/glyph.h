@@ -1,0 +1,29 @@
+#pragma once
+// Recognises one character cell of the game's coordinate read-out from a few
+// single-pixel reads with exact colour comparisons.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/window_source.h"
+
+namespace crewmap::reader {
+
+// Exact colours (0x00BBGGRR); there is no tolerance.
+inline constexpr std::uint32_t kWhite = 0x00FFFFFFu;
+inline constexpr std::uint32_t kBlack = 0x00000000u;
+
+// Reads one pixel of the game window's client area; returns 0x00BBGGRR or
+// platform::kInvalidColor when the pixel cannot be read.
+using PixelRead = std::function<std::uint32_t(std::int32_t x, std::int32_t y)>;
+
+// The character in the cell whose origin is (x, y): "0".."9", "," or empty.
+// Reads between two and nine pixels, only as many as the decision needs.
+// A probe whose coordinate does not fit 32 bits counts as unreadable.
+std::string ReadGlyph(const PixelRead& read, std::int32_t x, std::int32_t y);
+
+// The same through a live device context of a window source.
+std::string ReadGlyph(platform::WindowSource& source, platform::DeviceContext dc, std::int32_t x,
+                      std::int32_t y);
+
+}  // namespace crewmap::reader
