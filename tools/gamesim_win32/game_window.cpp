@@ -1,0 +1,117 @@
+#include "game_window.h"
+
+#include "readout_font.h"
+
+namespace crewmap::gamesim_win32 {
+namespace {
+
+constexpr wchar_t kClassName[] = L"CrewmapGameSim";
+// "大航海時代 Online", spelled as code points so the source encoding cannot matter.
+constexpr wchar_t kTitle[] = L"\u5927\u822a\u6d77\u6642\u4ee3 Online";
+constexpr COLORREF kSea = RGB(24, 70, 130);
+constexpr COLORREF kDeepSea = RGB(16, 48, 96);
+
+}  // namespace
+
+GameWindow::GameWindow(std::string readout, HANDLE readyEvent)
+    : readout_(std::move(readout)), readyEvent_(readyEvent) {}
+
+bool GameWindow::Create(int left, int top, int outerWidth, int outerHeight) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = &GameWindow::WindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  wc.lpszClassName = kClassName;
+  if (!RegisterClassExW(&wc)) return false;
+  hwnd_ = CreateWindowExW(0, kClassName, kTitle, WS_OVERLAPPEDWINDOW, left, top, outerWidth, outerHeight,
+                          nullptr, nullptr, instance, this);
+  if (!hwnd_) return false;
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  UpdateWindow(hwnd_);
+  return true;
+}
+
+int GameWindow::Run() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+LRESULT CALLBACK GameWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    auto* self = static_cast<GameWindow*>(create->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<GameWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  return self->handle(msg, wParam, lParam);
+}
+
+LRESULT GameWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd_, &ps);
+      paint(dc);
+      EndPaint(hwnd_, &ps);
+      GdiFlush();
+      if (readyEvent_) {
+        SetEvent(readyEvent_);
+      }
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;  // the paint covers the whole client area
+    case WM_SIZE:
+      // The read-out's place follows the outer size.
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      return 0;
+    case WM_COPYDATA: {
+      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      if (!data || data->dwData != kCopyDataReadout) return FALSE;
+      readout_.assign(static_cast<const char*>(data->lpData), data->cbData);
+      // Repaint before answering, so the sender reads the new text at once.
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      UpdateWindow(hwnd_);
+      return TRUE;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(hwnd_, msg, wParam, lParam);
+  }
+}
+
+void GameWindow::paint(HDC dc) {
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  // A calm sea in two bands; never pure white or black, so the only exact
+  // white and black pixels are the read-out's.
+  HBRUSH sea = CreateSolidBrush(kSea);
+  HBRUSH deep = CreateSolidBrush(kDeepSea);
+  RECT upper = client;
+  upper.bottom = client.bottom / 2;
+  RECT lower = client;
+  lower.top = upper.bottom;
+  FillRect(dc, &upper, sea);
+  FillRect(dc, &lower, deep);
+  DeleteObject(sea);
+  DeleteObject(deep);
+
+  RECT outer;
+  GetWindowRect(hwnd_, &outer);
+  const ReadoutOrigin origin = ReadoutOriginFor(outer.right - outer.left, outer.bottom - outer.top);
+  for (const ReadoutPixel& p : RenderReadout(readout_, origin)) {
+    SetPixelV(dc, p.x, p.y, p.white ? RGB(255, 255, 255) : RGB(0, 0, 0));
+  }
+}
+
+}  // namespace crewmap::gamesim_win32

@@ -1,0 +1,31 @@
+#pragma once
+// The substitute game window: a top-level Win32 window titled
+// "大航海時代 Online" that paints a sea and the coordinate read-out at the
+// place the game uses for the window's outer size.
+#include <windows.h>
+
+#include <string>
+
+namespace crewmap::gamesim_win32 {
+
+// WM_COPYDATA with this dwData replaces the read-out text (ASCII bytes).
+inline constexpr ULONG_PTR kCopyDataReadout = 0x43524D31;  // "CRM1"
+
+class GameWindow {
+ public:
+  GameWindow(std::string readout, HANDLE readyEvent);
+  // Creates and shows the window with the given outer rectangle; false on failure.
+  bool Create(int left, int top, int outerWidth, int outerHeight);
+  int Run();
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  void paint(HDC dc);
+
+  HWND hwnd_ = nullptr;
+  std::string readout_;
+  HANDLE readyEvent_ = nullptr;  // set once the first paint is on the screen
+};
+
+}  // namespace crewmap::gamesim_win32

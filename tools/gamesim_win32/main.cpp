@@ -1,0 +1,61 @@
+// gamesim_win32: a stand-in for the game's window on Windows (and Wine).
+//   gamesim_win32.exe [--size WxH] [--at X,Y] [--text 14175,7410] [--ready HANDLE]
+// --size is the outer size, frame included (default 806x629); --at the outer
+// top-left on the screen; --text the read-out as drawn; --ready an inherited
+// event handle (decimal) that is set once the first paint is done.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "game_window.h"
+
+namespace {
+
+bool parsePair(const char* text, char sep, long& a, long& b) {
+  char* end = nullptr;
+  a = std::strtol(text, &end, 10);
+  if (end == text || *end != sep) return false;
+  const char* second = end + 1;
+  b = std::strtol(second, &end, 10);
+  return end != second && *end == '\0';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long width = 806, height = 629, left = 40, top = 40;
+  std::string text = "14175,7410";
+  HANDLE ready = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    const bool hasValue = i + 1 < argc;
+    if (std::strcmp(argv[i], "--size") == 0 && hasValue) {
+      if (!parsePair(argv[++i], 'x', width, height)) {
+        std::fprintf(stderr, "gamesim_win32: --size wants WxH\n");
+        return 2;
+      }
+    } else if (std::strcmp(argv[i], "--at") == 0 && hasValue) {
+      if (!parsePair(argv[++i], ',', left, top)) {
+        std::fprintf(stderr, "gamesim_win32: --at wants X,Y\n");
+        return 2;
+      }
+    } else if (std::strcmp(argv[i], "--text") == 0 && hasValue) {
+      text = argv[++i];
+    } else if (std::strcmp(argv[i], "--ready") == 0 && hasValue) {
+      ready = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::strtoull(argv[++i], nullptr, 10)));
+    } else {
+      std::fprintf(stderr, "usage: gamesim_win32 [--size WxH] [--at X,Y] [--text READOUT] [--ready HANDLE]\n");
+      return 2;
+    }
+  }
+  crewmap::gamesim_win32::GameWindow window(text, ready);
+  if (!window.Create(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
+                     static_cast<int>(height))) {
+    std::fprintf(stderr, "gamesim_win32: cannot create the window\n");
+    return 1;
+  }
+  return window.Run();
+}
