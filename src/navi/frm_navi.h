@@ -2,8 +2,14 @@
 // The navigation overlay: a small frameless, always-on-top window whose white
 // parts are cut out; a red dot on its ring points towards the map's target.
 #include <QWidget>
+#include <cstdint>
+
+class QLabel;
+class QTimer;
 
 namespace crewmap::navi {
+
+class Shape;
 
 class frmNavi : public QWidget {
   Q_OBJECT
@@ -20,7 +26,43 @@ class frmNavi : public QWidget {
   // game units. Never shows the window.
   void PointToAngle(float& x, float& y);
 
-  // (the rest of the class is the navigation window's own)
+  // Design size of the client area, in twips.
+  static constexpr int kWidthTwips = 1860;
+  static constexpr int kHeightTwips = 1770;
+  // Stored design position, in twips (moved on screen if needed).
+  static constexpr int kDesignLeftTwips = 9045;
+  static constexpr int kDesignTopTwips = 6570;
+
+  // Controls, named as their objectName.
+  Shape* Shape1 = nullptr;   // the ring
+  Shape* Shape2 = nullptr;   // olive disc inside the handle
+  Shape* Shape3 = nullptr;   // the direction dot
+  QLabel* Label1 = nullptr;  // the up mark
+  QLabel* lblNavi = nullptr; // drag handle and close control
+  QTimer* Timer1 = nullptr;  // drives dragging
+
+  // Cursor distance from the window's top and left edges when a drag
+  // started, in twips.
+  std::int32_t DragOffsetY = 0;
+  std::int32_t DragOffsetX = 0;
+
+  ~frmNavi() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  frmNavi();
+  void Form_Load();
+  void lblNavi_MouseDown(int button);
+  void lblNavi_MouseUp();
+  void lblNavi_DblClick();
+  void Timer1_Timer();
+  // Cuts the white pixels out of the window (display and mouse input alike).
+  void updateMask();
+
+  int handling_ = 0;  // > 0 while one of this window's own handlers runs
 };
 
 }  // namespace crewmap::navi

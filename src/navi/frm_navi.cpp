@@ -1,0 +1,247 @@
+#include "navi/frm_navi.h"
+
+#include <QBitmap>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QRegion>
+#include <QScreen>
+#include <QTimer>
+
+#include "common/twips.h"
+#include "navi/bearing.h"
+#include "navi/drag_rules.h"
+#include "navi/shape.h"
+#include "ui/fonts.h"
+#include "ui/message_box.h"
+
+namespace crewmap::navi {
+namespace {
+
+frmNavi* g_instance = nullptr;
+// True while a fault message of the dot placement is open, so the ticks that
+// run inside its modal loop do not stack further boxes on top of it.
+bool g_faultMessageOpen = false;
+
+const QColor kWhite(255, 255, 255);
+
+// The screen the window is kept on: its extent in twips.
+QRect ScreenPixels() {
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) return screen->geometry();
+  return QRect(0, 0, 0, 0);
+}
+
+// The button numbers of the mouse-down handler: 1 left, 2 right, 4 middle.
+int ButtonNumber(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::LeftButton: return 1;
+    case Qt::RightButton: return 2;
+    case Qt::MiddleButton: return 4;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+frmNavi* frmNavi::Loaded() { return g_instance; }
+
+frmNavi& frmNavi::Load() {
+  if (!g_instance) g_instance = new frmNavi();
+  return *g_instance;
+}
+
+void frmNavi::Unload() {
+  frmNavi* window = g_instance;
+  if (!window) return;
+  g_instance = nullptr;
+  window->Timer1->stop();
+  window->hide();
+  // Inside one of the window's own handlers (a click on the handle) the
+  // object must outlive the event being delivered to it.
+  if (window->handling_ > 0)
+    window->deleteLater();
+  else
+    delete window;
+}
+
+frmNavi::frmNavi() : QWidget(nullptr) {
+  setObjectName(QStringLiteral("frmNavi"));
+  // No caption or border, above every other window, no taskbar button.
+  setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+  setWindowTitle(QStringLiteral("frmNavi"));
+  setFixedSize(TwipsToPixels(kWidthTwips), TwipsToPixels(kHeightTwips));
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, kWhite);
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  // Stacking from the bottom: the handle, the ring, the disc on the handle,
+  // the up mark, the dot.
+  lblNavi = new QLabel(QStringLiteral("●"), this);
+  lblNavi->setObjectName(QStringLiteral("lblNavi"));
+  lblNavi->setGeometry(0, 0, TwipsToPixels(375), TwipsToPixels(375));
+  lblNavi->setFont(ui::DesignFont(ui::kPGothic));
+  lblNavi->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  {
+    const QColor cream(255, 255, 192);
+    QPalette p = lblNavi->palette();
+    p.setColor(QPalette::Window, cream);
+    p.setColor(QPalette::WindowText, cream);
+    lblNavi->setPalette(p);
+    lblNavi->setAutoFillBackground(true);
+  }
+  lblNavi->installEventFilter(this);
+
+  Shape1 = new Shape(Shape::Kind::Oval, 60, 210, 1710, 1470, this);
+  Shape1->setObjectName(QStringLiteral("Shape1"));
+  Shape1->setFill(std::nullopt);
+  Shape1->setBorder(QColor(255, 255, 128), 10);
+
+  Shape2 = new Shape(Shape::Kind::Oval, 30, 30, 255, 270, this);
+  Shape2->setObjectName(QStringLiteral("Shape2"));
+  Shape2->setFill(QColor(192, 192, 0));
+  Shape2->setBorder(std::nullopt);
+
+  Label1 = new QLabel(QStringLiteral("↑"), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setGeometry(TwipsToPixels(870), 0, TwipsToPixels(195), TwipsToPixels(180));
+  {
+    QFont font = ui::DesignFont(ui::kPGothic);
+    // Hard glyph edges, for the same reason as the shapes' edges.
+    font.setStyleStrategy(QFont::NoAntialias);
+    Label1->setFont(font);
+    QPalette p = Label1->palette();
+    p.setColor(QPalette::WindowText, QColor(0, 0, 192));
+    Label1->setPalette(p);
+    Label1->setAutoFillBackground(false);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
+  }
+
+  Shape3 = new Shape(Shape::Kind::Circle, 360, 60, 60, 60, this);
+  Shape3->setObjectName(QStringLiteral("Shape3"));
+  Shape3->setFill(QColor(255, 0, 0));
+  Shape3->setBorder(QColor(255, 0, 0), 1);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(10);
+  connect(Timer1, &QTimer::timeout, this, &frmNavi::Timer1_Timer);
+
+  Form_Load();
+}
+
+frmNavi::~frmNavi() {
+  if (g_instance == this) g_instance = nullptr;
+}
+
+// The load step: the design position kept on screen, and the white cut out.
+// Staying on top is the window flag set above.
+void frmNavi::Form_Load() {
+  const QRect screen = ScreenPixels();
+  const double left =
+      PlaceOnScreen(kDesignLeftTwips, PixelsToTwips(screen.left()),
+                    PixelsToTwips(screen.left() + screen.width()), PixelsToTwips(width()));
+  const double top =
+      PlaceOnScreen(kDesignTopTwips, PixelsToTwips(screen.top()),
+                    PixelsToTwips(screen.top() + screen.height()), PixelsToTwips(height()));
+  move(TwipsToPixels(left), TwipsToPixels(top));
+  updateMask();
+}
+
+void frmNavi::updateMask() {
+  // Render the window as it looks without any mask and keep every pixel that
+  // is not pure white.
+  QImage image(size(), QImage::Format_RGB32);
+  image.fill(kWhite);
+  clearMask();
+  render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  const QImage keep = image.createMaskFromColor(kWhite.rgb(), Qt::MaskOutColor);
+  setMask(QRegion(QBitmap::fromImage(keep)));
+}
+
+void frmNavi::PointToAngle(float& x, float& y) {
+  const BearingResult result = ComputeBearing(x, y);
+  switch (result.kind) {
+    case BearingResult::Kind::Nothing:
+      return;
+    case BearingResult::Kind::Fault: {
+      if (g_faultMessageOpen) return;
+      const QString text = QString::fromStdString(BearingFaultMessage(result.fault, x, y));
+      g_faultMessageOpen = true;
+      // The window may be unloaded while the box is open: touch no member
+      // after this call.
+      ui::ShowMessage(text, ui::MessageButtons::Ok);
+      g_faultMessageOpen = false;
+      return;
+    }
+    case BearingResult::Kind::Place:
+      Shape3->hide();
+      Shape3->setLeftTop(result.Left, result.Top);
+      Shape3->show();
+      updateMask();
+      return;
+  }
+}
+
+bool frmNavi::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != lblNavi) return QWidget::eventFilter(watched, event);
+  ++handling_;
+  bool handled = true;
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+      lblNavi_MouseDown(ButtonNumber(static_cast<QMouseEvent*>(event)->button()));
+      break;
+    case QEvent::MouseButtonRelease:
+      lblNavi_MouseUp();
+      break;
+    case QEvent::MouseButtonDblClick:
+      lblNavi_DblClick();
+      break;
+    default:
+      handled = false;
+      break;
+  }
+  --handling_;
+  return handled || QWidget::eventFilter(watched, event);
+}
+
+void frmNavi::closeEvent(QCloseEvent* event) {
+  // Closed from outside (e.g. by the window manager): unload like the handle does.
+  event->accept();
+  if (g_instance == this) {
+    ++handling_;
+    Unload();
+    --handling_;
+  }
+}
+
+void frmNavi::lblNavi_MouseDown(int button) {
+  if (button == 2) {
+    Unload();
+    return;
+  }
+  const QPoint cursor = QCursor::pos();
+  DragOffsetY = DragOffset(cursor.y(), PixelsToTwips(y()));
+  DragOffsetX = DragOffset(cursor.x(), PixelsToTwips(x()));
+  Timer1->start();
+}
+
+void frmNavi::lblNavi_MouseUp() { Timer1->stop(); }
+
+void frmNavi::lblNavi_DblClick() { Unload(); }
+
+void frmNavi::Timer1_Timer() {
+  const QPoint cursor = QCursor::pos();
+  const QRect screen = ScreenPixels();
+  const double top = DragEdge(cursor.y(), DragOffsetY,
+                              PixelsToTwips(screen.top() + screen.height()), PixelsToTwips(height()));
+  const double left = DragEdge(cursor.x(), DragOffsetX,
+                               PixelsToTwips(screen.left() + screen.width()), PixelsToTwips(width()));
+  move(TwipsToPixels(left), TwipsToPixels(top));
+}
+
+}  // namespace crewmap::navi
