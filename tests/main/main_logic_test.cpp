@@ -1,0 +1,137 @@
+// The main window's rules that need no window: member-list rows, the choice
+// of the listening socket, and what one received line does on either side.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "main/host_session.h"
+#include "main/listener_choice.h"
+#include "main/member_session.h"
+#include "main/slot_rows.h"
+#include "net/wire_text.h"
+
+namespace crewmap::main {
+namespace {
+
+using Rows = std::vector<std::string>;
+
+net::SlotTable TableWith(std::initializer_list<std::tuple<int, std::string, std::string>> entries) {
+  net::SlotTable table;
+  for (const auto& [i, nick, point] : entries) table[static_cast<std::size_t>(i)] = {nick, point};
+  return table;
+}
+
+TEST(SlotRows, FullFormListsOccupiedSlotsZeroToEight) {
+  const net::SlotTable table = TableWith({{0, "Host", "14175,7410"},
+                                          {3, "User1", "1200,3400"},
+                                          {4, "", "1,1"},      // no nickname: not listed
+                                          {5, "NoPoint", ""},  // ends with the second colon
+                                          {9, "Nine", "9,9"}});
+  EXPECT_EQ(BuildMemberRows(table, 8, RowForm::Full),
+            (Rows{"00:Host:14175,7410", "03:User1:1200,3400", "05:NoPoint:"}));
+}
+
+TEST(SlotRows, ShortFormAfterDepartureCoversSlotNine) {
+  const net::SlotTable table = TableWith({{0, "Host", "1,2"}, {2, "太郎", "3,4"}, {9, "Nine", "9,9"}});
+  EXPECT_EQ(BuildMemberRows(table, 9, RowForm::Short), (Rows{"00:Host", "02:太郎", "09:Nine"}));
+  EXPECT_EQ(BuildMemberRows(table, 8, RowForm::Short), (Rows{"00:Host", "02:太郎"}));
+  EXPECT_TRUE(BuildMemberRows(net::SlotTable{}, 9, RowForm::Full).empty());
+}
+
+struct ListenerCase {
+  const char* name;
+  SocketStates states;
+  int afterAcceptance;
+  int afterDeparture;
+};
+
+TEST(ListenerChoice, Table) {
+  constexpr int C = kStateClosed, L = kStateListening, K = kStateConnected, E = kStateError;
+  const ListenerCase cases[] = {
+      {"first member accepted on 1", {0, K, C, C, C, C, C, C, C, C}, 2, 2},
+      {"2 left while 4 listens", {0, K, C, K, L, C, C, C, C, C}, 2, 0},
+      {"after 4 accepted, 2 is free", {0, K, C, K, K, C, C, C, C, C}, 2, 2},
+      {"all nine taken", {0, K, K, K, K, K, K, K, K, K}, 0, 0},
+      {"nine taken, 5 left", {0, K, K, K, K, C, K, K, K, K}, 5, 5},
+      {"an erroring socket is not free", {0, E, C, K, K, K, K, K, K, K}, 2, 2},
+      {"only 9 free", {0, K, K, K, K, K, K, K, K, C}, 9, 9},
+  };
+  for (const ListenerCase& c : cases) {
+    EXPECT_EQ(ListenerAfterAcceptance(c.states), c.afterAcceptance) << c.name;
+    EXPECT_EQ(ListenerAfterDeparture(c.states), c.afterDeparture) << c.name;
+  }
+}
+
+TEST(HostSession, StoresReportAndRelaysBytesUntouched) {
+  net::SlotTable table;
+  const std::string nick = net::EncodeWireText("船長ﾃｽﾄ");
+  const std::string piece = nick + "\t14175,7410\textra field";
+  const auto relay = StoreHostReport(table, 3, piece);
+  ASSERT_TRUE(relay.has_value());
+  EXPECT_EQ(*relay, "03:" + piece + "\r\n");
+  EXPECT_EQ(table[3].Nick, "船長ﾃｽﾄ");
+  EXPECT_EQ(table[3].Point, "14175,7410");
+
+  // An empty position is stored and relayed as it came.
+  ASSERT_EQ(StoreHostReport(table, 9, "Nine\t"), std::optional<std::string>("09:Nine\t\r\n"));
+  EXPECT_EQ(table[9].Nick, "Nine");
+  EXPECT_EQ(table[9].Point, "");
+}
+
+TEST(HostSession, LinesWithoutMeaningChangeNothing) {
+  net::SlotTable table = TableWith({{2, "Keep", "1,1"}});
+  for (const std::string& bad : std::vector<std::string>{"no tab at all", std::string("\xff\xfe\x00\x81", 4), ":::"}) {
+    EXPECT_FALSE(StoreHostReport(table, 2, bad).has_value()) << bad;
+    EXPECT_EQ(table[2].Nick, "Keep");
+    EXPECT_EQ(table[2].Point, "1,1");
+  }
+  EXPECT_FALSE(StoreHostReport(table, 0, "a\tb").has_value());   // slot 0 is never a socket
+  EXPECT_FALSE(StoreHostReport(table, 10, "a\tb").has_value());
+}
+
+TEST(MemberSession, EachKindOfLine) {
+  net::SlotTable table = TableWith({{2, "Two", "2,2"}, {3, "Three", "3,3"}});
+  std::int16_t mySlot = 0;
+
+  MemberEffect e = ApplyMemberPiece(table, mySlot, "client#4");
+  EXPECT_EQ(e.action, MemberAction::Log);
+  EXPECT_EQ(e.logLine, "client#4");
+  EXPECT_EQ(mySlot, 4);
+
+  e = ApplyMemberPiece(table, mySlot, "*******" + net::EncodeWireText(" お知らせ "));
+  EXPECT_EQ(e.action, MemberAction::Log);
+  EXPECT_EQ(e.logLine, "******* お知らせ ");
+
+  e = ApplyMemberPiece(table, mySlot, "disconn02");
+  EXPECT_EQ(e.action, MemberAction::ListShort);
+  EXPECT_EQ(table[2].Nick, "");
+  EXPECT_EQ(table[2].Point, "");
+
+  e = ApplyMemberPiece(table, mySlot, "00:" + net::EncodeWireText("ホスト") + "\t14175,7410");
+  EXPECT_EQ(e.action, MemberAction::ListFull);
+  EXPECT_EQ(table[0].Nick, "ホスト");
+  EXPECT_EQ(table[0].Point, "14175,7410");
+
+  e = ApplyMemberPiece(table, mySlot, "09:Nine\t");
+  EXPECT_EQ(e.action, MemberAction::ListFull);
+  EXPECT_EQ(table[9].Nick, "Nine");
+  EXPECT_EQ(table[9].Point, "");
+  EXPECT_EQ(mySlot, 4);
+}
+
+TEST(MemberSession, MalformedLinesAreSkippedWithoutChange) {
+  const net::SlotTable before = TableWith({{1, "One", "1,1"}});
+  for (const std::string& bad : std::vector<std::string>{"client#", "client#abc", "client#99999999999999999999", "disconnXY",
+                                "disconn", "1x:Nick\tpos", "03Nick\tpos", "03:NoTab", "garbage"}) {
+    net::SlotTable table = before;
+    std::int16_t mySlot = 7;
+    const MemberEffect e = ApplyMemberPiece(table, mySlot, bad);
+    EXPECT_EQ(e.action, MemberAction::None) << bad;
+    EXPECT_EQ(mySlot, 7) << bad;
+    EXPECT_EQ(table[1].Nick, "One") << bad;
+  }
+}
+
+}  // namespace
+}  // namespace crewmap::main
