@@ -1,6 +1,5 @@
 #include "navi/frm_navi.h"
 
-#include <QBitmap>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
@@ -10,6 +9,7 @@
 #include <QRegion>
 #include <QScreen>
 #include <QTimer>
+#include <vector>
 
 #include "common/twips.h"
 #include "navi/bearing.h"
@@ -153,14 +153,26 @@ void frmNavi::Form_Load() {
 }
 
 void frmNavi::updateMask() {
-  // Render the window as it looks without any mask and keep every pixel that
-  // is not pure white.
+  // Render the window as it looks and keep every pixel that is not pure
+  // white, row by row as runs (one-pixel-high bands in y-x order).
   QImage image(size(), QImage::Format_RGB32);
   image.fill(kWhite);
-  clearMask();
   render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
-  const QImage keep = image.createMaskFromColor(kWhite.rgb(), Qt::MaskOutColor);
-  setMask(QRegion(QBitmap::fromImage(keep)));
+  const QRgb white = kWhite.rgb();
+  std::vector<QRect> runs;
+  for (int y = 0; y < image.height(); ++y) {
+    const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    int x = 0;
+    while (x < image.width()) {
+      while (x < image.width() && (row[x] | 0xff000000u) == white) ++x;
+      const int start = x;
+      while (x < image.width() && (row[x] | 0xff000000u) != white) ++x;
+      if (x > start) runs.emplace_back(start, y, x - start, 1);
+    }
+  }
+  QRegion region;
+  region.setRects(runs.data(), static_cast<int>(runs.size()));
+  setMask(region);
 }
 
 void frmNavi::PointToAngle(float& x, float& y) {

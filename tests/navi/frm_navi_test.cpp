@@ -1,0 +1,351 @@
+// The navigation window on a real X server: shape cut-out, stacking hint,
+// real pointer input through XTest (xdotool), drag limits and unloading.
+#include "navi/frm_navi.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "navi/shape.h"
+#include "ui/message_box.h"
+#include "x11_props.h"
+
+namespace crewmap::navi {
+namespace {
+
+// Runs the event loop for `ms`, deferred deletions included.
+void Pump(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  do {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  } while (clock.elapsed() < ms);
+}
+
+// Real pointer input on the test's X server.
+void Xdo(const std::string& args) {
+  const std::string command = "xdotool " + args;
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  Pump(60);
+}
+
+// A colourful window that counts the presses it receives.
+class Backdrop : public QWidget {
+ public:
+  Backdrop() : QWidget(nullptr, Qt::FramelessWindowHint) {}
+  int presses = 0;
+
+ protected:
+  void mousePressEvent(QMouseEvent*) override { ++presses; }
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    QLinearGradient g(0, 0, width(), height());
+    g.setColorAt(0, QColor(0, 90, 200));
+    g.setColorAt(0.5, QColor(20, 160, 80));
+    g.setColorAt(1, QColor(160, 40, 140));
+    p.fillRect(rect(), g);
+  }
+};
+
+class FrmNaviTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    frmNavi::Unload();
+    Pump(20);
+    ASSERT_EQ(frmNavi::Loaded(), nullptr);
+  }
+  void TearDown() override {
+    ui::SetMessageHook({});
+    frmNavi::Unload();
+    Xdo("mouseup 1 mouseup 3 mousemove 0 0");
+    Pump(20);
+  }
+
+  // Shows the window at its first place and waits until X has mapped it.
+  frmNavi& ShowNavi() {
+    frmNavi& navi = frmNavi::Load();
+    navi.show();
+    navi.raise();
+    QElapsedTimer clock;
+    clock.start();
+    while (!navi.windowHandle()->isExposed() && clock.elapsed() < 3000) Pump(20);
+    Pump(100);
+    return navi;
+  }
+
+  static std::string Move(QPoint p) {
+    return "mousemove " + std::to_string(p.x()) + " " + std::to_string(p.y());
+  }
+};
+
+TEST_F(FrmNaviTest, LoadCreatesTheWindowHiddenWithItsDesign) {
+  frmNavi& navi = frmNavi::Load();
+  EXPECT_EQ(frmNavi::Loaded(), &navi);
+  EXPECT_EQ(&frmNavi::Load(), &navi);  // loaded once
+  EXPECT_FALSE(navi.isVisible());
+  EXPECT_EQ(navi.size(), QSize(124, 118));  // 1860 x 1770 twips
+  EXPECT_EQ(navi.pos(), QPoint(603, 438));  // 9045, 6570 twips fit on 1920 x 1080
+  EXPECT_TRUE(navi.windowFlags().testFlag(Qt::FramelessWindowHint));
+  EXPECT_TRUE(navi.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_EQ(navi.windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+
+  const struct {
+    const char* name;
+    QRect pixels;
+  } controls[] = {
+      {"Shape3", {24, 4, 4, 4}},      // 360, 60, 60 x 60 twips
+      {"Label1", {58, 0, 13, 12}},    // 870, 0, 195 x 180
+      {"Shape1", {4, 14, 114, 98}},   // 60, 210, 1710 x 1470
+      {"lblNavi", {0, 0, 25, 25}},    // 0, 0, 375 x 375
+      {"Shape2", {2, 2, 17, 18}},     // 30, 30, 255 x 270
+  };
+  for (const auto& c : controls) {
+    const QWidget* w = navi.findChild<QWidget*>(c.name);
+    ASSERT_NE(w, nullptr) << c.name;
+    EXPECT_EQ(w->geometry(), c.pixels) << c.name;
+  }
+  const QTimer* timer = navi.findChild<QTimer*>("Timer1");
+  ASSERT_EQ(timer, navi.Timer1);
+  EXPECT_EQ(timer->interval(), 10);
+  EXPECT_FALSE(timer->isActive());
+  EXPECT_EQ(navi.Shape3->Left(), 360.0f);
+  EXPECT_EQ(navi.Shape3->Top(), 60.0f);
+  EXPECT_EQ(navi.lblNavi->text(), QStringLiteral("●"));
+  EXPECT_EQ(navi.Label1->text(), QStringLiteral("↑"));
+  // Only the handle takes the mouse; the shapes do not.
+  EXPECT_TRUE(navi.Shape2->testAttribute(Qt::WA_TransparentForMouseEvents));
+  EXPECT_FALSE(navi.lblNavi->testAttribute(Qt::WA_TransparentForMouseEvents));
+}
+
+TEST_F(FrmNaviTest, ControlsShowTheirColoursAndTheMaskKeepsOnlyThem) {
+  frmNavi& navi = frmNavi::Load();
+  const QImage image = navi.grab().toImage();
+  const struct {
+    QPoint at;
+    QColor colour;
+  } pixels[] = {
+      {{25, 5}, QColor(255, 0, 0)},      // the dot
+      {{23, 1}, QColor(255, 255, 192)},  // the handle, beside the disc
+      {{10, 11}, QColor(192, 192, 0)},   // the disc
+      {{8, 63}, QColor(255, 255, 128)},  // the ring's left side
+      {{113, 63}, QColor(255, 255, 128)},  // its right side
+      {{61, 108}, QColor(255, 255, 128)},  // its bottom
+      {{61, 63}, QColor(255, 255, 255)},   // inside the ring
+      {{122, 2}, QColor(255, 255, 255)},   // a corner outside it
+  };
+  for (const auto& p : pixels)
+    EXPECT_EQ(QColor(image.pixel(p.at)), p.colour) << p.at.x() << "," << p.at.y();
+  // The up mark draws in dark blue somewhere inside its box.
+  bool blue = false;
+  for (int y = 0; y < 12; ++y)
+    for (int x = 58; x < 71; ++x) blue = blue || QColor(image.pixel(x, y)) == QColor(0, 0, 192);
+  EXPECT_TRUE(blue);
+
+  // The mask is exactly the non-white pixels.
+  const QRegion mask = navi.mask();
+  ASSERT_FALSE(mask.isEmpty());
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      ASSERT_EQ(mask.contains(QPoint(x, y)), image.pixel(x, y) != qRgb(255, 255, 255))
+          << x << "," << y;
+}
+
+TEST_F(FrmNaviTest, PointToAngleOnAnUnloadedWindowCreatesItHiddenWithTheDotPlaced) {
+  float x = 3, y = 4;
+  frmNavi::Load().PointToAngle(x, y);
+  frmNavi* navi = frmNavi::Loaded();
+  ASSERT_NE(navi, nullptr);
+  EXPECT_FALSE(navi->isVisible());
+  EXPECT_EQ(x, 3.0f);  // the arguments are not changed
+  EXPECT_EQ(y, 4.0f);
+  EXPECT_NEAR(navi->Shape3->Left(), 372, 0.01);
+  EXPECT_NEAR(navi->Shape3->Top(), 1353, 0.01);
+  EXPECT_TRUE(navi->Shape3->isVisibleTo(navi));
+  EXPECT_EQ(navi->Shape3->geometry(), QRect(25, 90, 4, 4));
+  // The cut-out follows the dot: its new place shows, its design place not.
+  EXPECT_TRUE(navi->mask().contains(QPoint(26, 91)));
+  EXPECT_FALSE(navi->mask().contains(QPoint(25, 5)));
+}
+
+TEST_F(FrmNaviTest, PointToAngleOutcomes) {
+  std::vector<QString> messages;
+  ui::SetMessageHook([&](const QString& text, ui::MessageButtons buttons) {
+    EXPECT_EQ(buttons, ui::MessageButtons::Ok);
+    messages.push_back(text);
+    return ui::MessageAnswer::Ok;
+  });
+  frmNavi& navi = frmNavi::Load();
+  float x = 0, y = -1;
+  navi.PointToAngle(x, y);  // straight up: dot at the top centre
+  EXPECT_EQ(navi.Shape3->Left(), 885.0f);
+  EXPECT_NEAR(navi.Shape3->Top(), 30.0f, 1e-3);
+
+  // No offset: nothing changes, no message.
+  x = 0, y = 0;
+  navi.PointToAngle(x, y);
+  EXPECT_EQ(navi.Shape3->Left(), 885.0f);
+  EXPECT_NEAR(navi.Shape3->Top(), 30.0f, 1e-3);
+
+  // y too small to change the single-precision length: placed like (5, 0).
+  x = 5, y = 0.0001f;
+  navi.PointToAngle(x, y);
+  EXPECT_NEAR(navi.Shape3->Left(), 30, 0.05);
+  EXPECT_NEAR(navi.Shape3->Top(), 765, 0.05);
+  EXPECT_TRUE(messages.empty());
+
+  // A non-finite offset: the message, and the dot stays where it was.
+  x = std::numeric_limits<float>::infinity(), y = 0.0001f;
+  navi.PointToAngle(x, y);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].startsWith(QStringLiteral("エラー発生！ｷｬｰ＞＜\r\n"))) << messages[0].toStdString();
+  EXPECT_TRUE(messages[0].endsWith(QStringLiteral("\r\nINF,0.0001"))) << messages[0].toStdString();
+  EXPECT_EQ(messages[0].count(QStringLiteral("\r\n")), 2);
+  EXPECT_NEAR(navi.Shape3->Left(), 30, 0.05);
+  EXPECT_NEAR(navi.Shape3->Top(), 765, 0.05);
+  EXPECT_TRUE(navi.Shape3->isVisibleTo(&navi));
+  EXPECT_FALSE(navi.isVisible());
+}
+
+TEST_F(FrmNaviTest, FaultMessagesDoNotStackWhileOneIsOpen) {
+  // The main tick keeps calling while the modal box is open; those calls do
+  // not open further boxes on top of it.
+  int shown = 0;
+  ui::SetMessageHook([&](const QString&, ui::MessageButtons) {
+    ++shown;
+    float x = std::numeric_limits<float>::quiet_NaN(), y = 1;
+    frmNavi::Load().PointToAngle(x, y);  // a tick inside the modal loop
+    return ui::MessageAnswer::Ok;
+  });
+  float x = std::numeric_limits<float>::quiet_NaN(), y = 1;
+  frmNavi::Load().PointToAngle(x, y);
+  EXPECT_EQ(shown, 1);
+  frmNavi::Load().PointToAngle(x, y);  // closed again: the next fault shows
+  EXPECT_EQ(shown, 2);
+}
+
+TEST_F(FrmNaviTest, AsksToStayAboveWithoutAFrame) {
+  frmNavi& navi = ShowNavi();
+  const unsigned long window = static_cast<unsigned long>(navi.winId());
+  const auto states = test::AtomNames(window, "_NET_WM_STATE");
+  EXPECT_NE(std::find(states.begin(), states.end(), "_NET_WM_STATE_ABOVE"), states.end());
+  // No frame: the Motif hints ask for no decorations at all.
+  EXPECT_EQ(test::MotifDecorations(window), std::optional<long>(0));
+}
+
+TEST_F(FrmNaviTest, WhitePixelsNeitherShowNorTakeClicks) {
+  Backdrop backdrop;
+  backdrop.setGeometry(560, 400, 220, 200);
+  backdrop.show();
+  Pump(200);
+  frmNavi& navi = ShowNavi();
+  const QPoint origin = navi.pos();
+
+  // What is on the screen: the backdrop through the white, the controls on top.
+  const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+  if (const char* shot = std::getenv("CREWMAP_NAVI_SHOT")) screen.save(QString::fromLocal8Bit(shot));
+  const QImage backdropImage = backdrop.grab().toImage();
+  const QPoint inside = origin + QPoint(61, 63);
+  EXPECT_EQ(screen.pixel(inside), backdropImage.pixel(inside - backdrop.pos()));
+  EXPECT_EQ(QColor(screen.pixel(origin + QPoint(25, 5))), QColor(255, 0, 0));
+  EXPECT_EQ(QColor(screen.pixel(origin + QPoint(8, 63))), QColor(255, 255, 128));
+  EXPECT_EQ(QColor(screen.pixel(origin + QPoint(23, 1))), QColor(255, 255, 192));
+
+  // A click on a white pixel reaches the window beneath.
+  Xdo(Move(inside) + " click 1");
+  EXPECT_EQ(backdrop.presses, 1);
+  // A click on the handle does not (and moves nothing).
+  Xdo(Move(origin + QPoint(12, 12)) + " click 1");
+  EXPECT_EQ(backdrop.presses, 1);
+  EXPECT_EQ(navi.pos(), origin);
+  EXPECT_FALSE(navi.Timer1->isActive());
+  // A click on the ring lands on the overlay, not beneath it.
+  Xdo(Move(origin + QPoint(8, 63)) + " click 1");
+  EXPECT_EQ(backdrop.presses, 1);
+  ASSERT_EQ(frmNavi::Loaded(), &navi);
+}
+
+TEST_F(FrmNaviTest, DragStopsAtTheBottomRightAndRunsFreePastTheTopLeft) {
+  frmNavi& navi = ShowNavi();
+  ASSERT_EQ(navi.pos(), QPoint(603, 438));
+  Xdo(Move({625, 441}) + " mousedown 1");
+  EXPECT_TRUE(navi.Timer1->isActive());
+  EXPECT_EQ(navi.DragOffsetX, 330);  // (625 - 603) px in twips
+  EXPECT_EQ(navi.DragOffsetY, 45);
+
+  Xdo(Move({700, 500}));
+  Pump(50);
+  EXPECT_EQ(navi.pos(), QPoint(678, 497));  // follows the cursor
+
+  Xdo(Move({1919, 1079}));
+  Pump(50);
+  EXPECT_EQ(navi.pos(), QPoint(1920 - 124, 1080 - 118));  // flush with the edges
+
+  Xdo(Move({1, 1}));
+  Pump(50);
+  EXPECT_EQ(navi.pos(), QPoint(1 - 22, 1 - 3));  // partly off-screen
+
+  Xdo("mouseup 1");
+  EXPECT_FALSE(navi.Timer1->isActive());
+  Xdo(Move({400, 400}));
+  Pump(50);
+  EXPECT_EQ(navi.pos(), QPoint(-21, -2));  // released: stays
+}
+
+TEST_F(FrmNaviTest, RightPressOnTheHandleUnloadsWithoutDragging) {
+  QPointer<frmNavi> navi = &ShowNavi();
+  Xdo(Move(navi->pos() + QPoint(12, 12)) + " mousedown 3");
+  EXPECT_EQ(frmNavi::Loaded(), nullptr);
+  Pump(50);
+  EXPECT_TRUE(navi.isNull());  // destroyed
+  Xdo("mouseup 3");
+}
+
+TEST_F(FrmNaviTest, DoubleClickOnTheHandleUnloads) {
+  QPointer<frmNavi> navi = &ShowNavi();
+  Xdo(Move(navi->pos() + QPoint(12, 12)) + " click --repeat 2 --delay 60 1");
+  Pump(100);
+  EXPECT_EQ(frmNavi::Loaded(), nullptr);
+  EXPECT_TRUE(navi.isNull());
+}
+
+TEST_F(FrmNaviTest, ClosedWindowIsCreatedAgainHiddenByTheNextPlacement) {
+  QPointer<frmNavi> first = &ShowNavi();
+  float x = -1, y = 0;
+  first->PointToAngle(x, y);
+  first->close();
+  Pump(50);
+  EXPECT_EQ(frmNavi::Loaded(), nullptr);
+  EXPECT_TRUE(first.isNull());
+
+  frmNavi::Load().PointToAngle(x, y);
+  frmNavi* second = frmNavi::Loaded();
+  ASSERT_NE(second, nullptr);
+  EXPECT_FALSE(second->isVisible());
+  EXPECT_NEAR(second->Shape3->Left(), 1740, 1e-3);
+  EXPECT_NEAR(second->Shape3->Top(), 765, 1e-3);
+  EXPECT_EQ(second->pos(), QPoint(603, 438));
+
+  frmNavi::Unload();
+  EXPECT_EQ(frmNavi::Loaded(), nullptr);
+  frmNavi::Unload();  // unloading again does nothing
+}
+
+}  // namespace
+}  // namespace crewmap::navi
