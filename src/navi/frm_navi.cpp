@@ -190,12 +190,15 @@ void frmNavi::PointToAngle(float& x, float& y) {
       g_faultMessageOpen = false;
       return;
     }
-    case BearingResult::Kind::Place:
+    case BearingResult::Kind::Place: {
+      const QRect before = Shape3->geometry();
       Shape3->hide();
       Shape3->setLeftTop(result.Left, result.Top);
       Shape3->show();
-      updateMask();
+      // Called every second; the cut-out only changes when the dot moves.
+      if (Shape3->geometry() != before) updateMask();
       return;
+    }
   }
 }
 
