@@ -139,6 +139,47 @@ X11WindowSource::~X11WindowSource() {
   UnregisterDisplay(display);
 }
 
+void X11WindowSource::DrainEvents() {
+  Display* display = Dpy(display_);
+  // Only what has already arrived: no round trip here.
+  while (XEventsQueued(display, QueuedAlready) > 0) {
+    XEvent event;
+    XNextEvent(display, &event);
+    if (event.type != DestroyNotify) continue;
+    const Window gone = event.xdestroywindow.window;
+    for (auto it = tracked_.begin(); it != tracked_.end();) {
+      if (it->second == gone) it = tracked_.erase(it);  // an unknown handle counts as dead
+      else ++it;
+    }
+  }
+}
+
+WindowHandle X11WindowSource::Track(unsigned long xid) {
+  DrainEvents();
+  for (const auto& [handle, watched] : tracked_)
+    if (watched == xid) return handle;
+  Display* display = Dpy(display_);
+  XSelectInput(display, xid, StructureNotifyMask);
+  // The window may have gone just before we started watching it.
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display, xid, &attributes)) return 0;
+  const WindowHandle handle = (nextGeneration_++ << 32) | xid;
+  tracked_[handle] = xid;
+  return handle;
+}
+
+bool X11WindowSource::Resolve(WindowHandle handle, unsigned long& xid) {
+  if ((handle >> 32) == 0) {
+    xid = static_cast<unsigned long>(handle);
+    return true;
+  }
+  DrainEvents();
+  const auto it = tracked_.find(handle);
+  if (it == tracked_.end()) return false;
+  xid = it->second;
+  return true;
+}
+
 bool X11WindowSource::TitleOf(unsigned long window, std::string& title) {
   Display* display = Dpy(display_);
   if (ReadProperty(display, window, netWmName_, utf8String_, title)) return true;
@@ -183,7 +224,7 @@ WindowHandle X11WindowSource::FindWindowByTitle(std::string_view title) {
   std::vector<Window> topLevel;
   if (!ChildrenOf(Dpy(display_), root_, topLevel)) return 0;
   for (auto it = topLevel.rbegin(); it != topLevel.rend(); ++it)
-    if (const unsigned long hit = FindIn(*it, title, 1)) return hit;
+    if (const unsigned long hit = FindIn(*it, title, 1)) return Track(hit);
   return 0;
 }
 
@@ -191,10 +232,15 @@ DeviceContext X11WindowSource::GetDC(WindowHandle window) {
   if (!display_) return 0;
   Display* display = Dpy(display_);
   // The null handle stands for the whole screen.
-  const Window target = window == 0 ? root_ : static_cast<Window>(window);
+  unsigned long target = root_;
+  if (window != 0 && !Resolve(window, target)) return 0;
   XWindowAttributes attributes{};
   if (!XGetWindowAttributes(display, target, &attributes) || !attributes.visual) return 0;
+  // The round trip above has brought in any destruction that came first.
+  unsigned long check = 0;
+  if (window != 0 && !Resolve(window, check)) return 0;
   Context context;
+  context.handle = window;
   context.drawable = target;
   context.redMask = attributes.visual->red_mask;
   context.greenMask = attributes.visual->green_mask;
@@ -208,9 +254,11 @@ DeviceContext X11WindowSource::GetDC(WindowHandle window) {
 bool X11WindowSource::GetWindowRect(WindowHandle window, WindowRect& rect) {
   if (!display_ || window == 0) return false;
   Display* display = Dpy(display_);
+  unsigned long xid = 0;
+  if (!Resolve(window, xid)) return false;
   // The frame is the ancestor just below the root; its position is then in
   // root coordinates.
-  Window top = static_cast<Window>(window);
+  Window top = xid;
   std::vector<Window> children;
   for (int guard = 0; guard < 64; ++guard) {
     Window parent = 0;
@@ -220,12 +268,13 @@ bool X11WindowSource::GetWindowRect(WindowHandle window, WindowRect& rect) {
   }
   XWindowAttributes attributes{};
   if (!XGetWindowAttributes(display, top, &attributes)) return false;
+  if (!Resolve(window, xid)) return false;
   std::int64_t left = attributes.x;
   std::int64_t topEdge = attributes.y;
   std::int64_t right = left + attributes.width + 2 * attributes.border_width;
   std::int64_t bottom = topEdge + attributes.height + 2 * attributes.border_width;
   // A window manager that draws frames without reparenting announces them.
-  if (top == static_cast<Window>(window)) {
+  if (top == xid) {
     Atom type = None;
     int format = 0;
     std::string raw;
@@ -272,6 +321,9 @@ std::uint32_t X11WindowSource::GetPixel(DeviceContext dc, std::int32_t x, std::i
   if (!image) return kInvalidColor;
   const unsigned long pixel = XGetPixel(image, 0, 0);
   XDestroyImage(image);
+  // A window that died before this read may have handed its id on.
+  unsigned long xid = 0;
+  if (it->second.handle != 0 && !Resolve(it->second.handle, xid)) return kInvalidColor;
   return ToColorRef(it->second, pixel);
 }
 

@@ -3,6 +3,13 @@
 // Titles come from _NET_WM_NAME (UTF-8), else WM_NAME; the outer rectangle is
 // that of the window manager's frame; each pixel read is one 1 x 1 XGetImage.
 // X protocol errors are caught and turned into failures, never fatal.
+//
+// The X server hands a closed client's window ids to the next client, so a
+// held id can come to name some other program's window. Handles returned by
+// FindWindowByTitle therefore carry a generation in their upper 32 bits and
+// die with their window (watched through DestroyNotify): a dead handle never
+// reads another window. A plain window id (upper bits zero) is accepted too,
+// unwatched.
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -32,6 +39,7 @@ class X11WindowSource final : public WindowSource {
  private:
   // What a live context needs to read and convert pixels.
   struct Context {
+    WindowHandle handle = 0;     // checked for destruction after each read
     unsigned long drawable = 0;  // the X window
     unsigned long redMask = 0;
     unsigned long greenMask = 0;
@@ -39,6 +47,11 @@ class X11WindowSource final : public WindowSource {
     unsigned long colormap = 0;  // for visuals without colour masks
   };
 
+  WindowHandle Track(unsigned long xid);
+  // The window id of a handle; false when its window has been destroyed.
+  // Call after a round trip, so that a destruction has been reported.
+  bool Resolve(WindowHandle handle, unsigned long& xid);
+  void DrainEvents();
   bool TitleOf(unsigned long window, std::string& title);
   unsigned long FindIn(unsigned long window, std::string_view title, int depth);
   std::uint32_t ToColorRef(const Context& context, unsigned long pixel);
@@ -49,6 +62,10 @@ class X11WindowSource final : public WindowSource {
   unsigned long utf8String_ = 0;
   unsigned long netFrameExtents_ = 0;
   DeviceContext nextContext_ = 1;
+  std::uint64_t nextGeneration_ = 1;
+  // Handles of windows watched for destruction, with their window ids; a
+  // handle leaves when its window is destroyed.
+  std::unordered_map<WindowHandle, unsigned long> tracked_;
   std::unordered_map<DeviceContext, Context> contexts_;
 };
 

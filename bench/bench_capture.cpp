@@ -1,0 +1,121 @@
+// One coordinate capture against gamesim on a real X server: the time it
+// takes (median) and how many single-pixel reads it makes. Uses $DISPLAY, or
+// starts a private Xvfb when none is set.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gamesim/gamesim_process.h"
+#include "platform/x11/x11_window_source.h"
+#include "reader/capture.h"
+#include "support/xvfb_server.h"
+
+namespace {
+
+using namespace crewmap;
+
+// Counts the pixel reads that pass through to the real source.
+class CountingSource final : public platform::WindowSource {
+ public:
+  explicit CountingSource(platform::WindowSource& inner) : inner_(inner) {}
+  platform::WindowHandle FindWindowByTitle(std::string_view title) override { return inner_.FindWindowByTitle(title); }
+  platform::DeviceContext GetDC(platform::WindowHandle w) override { return inner_.GetDC(w); }
+  bool GetWindowRect(platform::WindowHandle w, platform::WindowRect& r) override { return inner_.GetWindowRect(w, r); }
+  std::uint32_t GetPixel(platform::DeviceContext dc, std::int32_t x, std::int32_t y) override {
+    ++reads;
+    return inner_.GetPixel(dc, x, y);
+  }
+  void ReleaseDC(platform::WindowHandle w, platform::DeviceContext dc) override { inner_.ReleaseDC(w, dc); }
+  std::int64_t reads = 0;
+
+ private:
+  platform::WindowSource& inner_;
+};
+
+class Controls final : public reader::CaptureControls {
+ public:
+  bool LockTicked() const override { return lock; }
+  void ShowCaptureFailure(const std::string&) override {}
+  bool lock = false;
+};
+
+gamesim::GameSimProcess* gSim = nullptr;
+
+// Shows `position` in gamesim and waits until the reader sees it.
+bool Show(reader::CoordinateCapture& capture, const std::string& position) {
+  if (!gSim->Command(position)) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (capture.CapturePosition().position == position) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+void RunCaptures(benchmark::State& state, const std::string& position, bool lock) {
+  platform::X11WindowSource x11;
+  CountingSource source(x11);
+  Controls controls;
+  reader::CoordinateCapture capture(source, controls);
+  if (!Show(capture, position)) {
+    state.SkipWithError("gamesim's read-out could not be read");
+    return;
+  }
+  controls.lock = lock;
+  source.reads = 0;
+  std::int64_t maxReads = 0;
+  std::vector<double> millis;
+  for (auto _ : state) {
+    const std::int64_t before = source.reads;
+    const auto t0 = std::chrono::steady_clock::now();
+    const reader::CaptureOutcome out = capture.CapturePosition();
+    const auto t1 = std::chrono::steady_clock::now();
+    millis.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+    maxReads = std::max(maxReads, source.reads - before);
+    if (out.position != position) {
+      state.SkipWithError("misread");
+      return;
+    }
+  }
+  std::sort(millis.begin(), millis.end());
+  const auto n = static_cast<double>(state.iterations());
+  state.counters["median_ms"] = millis[millis.size() / 2];
+  state.counters["p95_ms"] = millis[millis.size() * 95 / 100];
+  state.counters["reads_per_capture"] = static_cast<double>(source.reads) / n;
+  state.counters["max_reads"] = static_cast<double>(maxReads);
+}
+
+// The captured example, and a read-out of glyphs that each need the most reads.
+void BM_CapturePosition(benchmark::State& state) { RunCaptures(state, "14602,5579", false); }
+void BM_CapturePositionWorstGlyphs(benchmark::State& state) { RunCaptures(state, "38083,80883", false); }
+void BM_CapturePositionLocked(benchmark::State& state) { RunCaptures(state, "14602,5579", true); }
+
+BENCHMARK(BM_CapturePosition)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_CapturePositionWorstGlyphs)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_CapturePositionLocked)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  crewmap::test::XvfbServer server;
+  const char* display = std::getenv("DISPLAY");
+  if ((!display || !*display) && !server.Start()) return 2;
+  gamesim::GameSimProcess sim;
+  if (!sim.Start({"--still", "--size", "1024x768", "--pos", "14602,5579"})) {
+    std::fprintf(stderr, "gamesim did not start\n");
+    return 2;
+  }
+  gSim = &sim;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  sim.Stop();
+  server.Stop();
+  return 0;
+}

@@ -1,0 +1,334 @@
+// The capture over a window-source test double: origin table, validation,
+// the "Lock" rule, the device context's lifetime and the failure text.
+// The real X11 path is exercised end to end in capture_x11_test.cpp.
+#include "reader/capture.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "reader/origin.h"
+#include "reader/validation.h"
+#include "readout_canvas.h"
+
+namespace crewmap::reader {
+namespace {
+
+using platform::DeviceContext;
+using platform::WindowHandle;
+using platform::WindowRect;
+
+TEST(OriginTable, WidthAndHeightAreLookedUpIndependently) {
+  struct Case {
+    std::int64_t width, height;
+    std::int32_t x, y;
+  };
+  const Case cases[] = {
+      {806, 629, 722, 328},     {1280, 600, 1202, 328}, {799, 960, 0, 688},      {799, 10000, 0, 688},
+      {800, 600, 722, 328},     {1023, 767, 722, 328},  {1024, 768, 946, 496},   {1151, 863, 946, 496},
+      {1152, 864, 1074, 592},   {1279, 959, 1074, 592}, {1280, 960, 1202, 688},  {3840, 2160, 1202, 688},
+      {640, 599, 0, 0},         {0, 0, 0, 0},           {-5, -100, 0, 0},        {600, 800, 0, 496},
+      {std::int64_t{1} << 40, std::numeric_limits<std::int64_t>::min(), 1202, 0},
+  };
+  for (const Case& c : cases) {
+    const ReadoutOrigin o = OriginForSize(c.width, c.height);
+    EXPECT_EQ(o.x, c.x) << c.width << " x " << c.height;
+    EXPECT_EQ(o.y, c.y) << c.width << " x " << c.height;
+    EXPECT_EQ(XOriginForWidth(c.width), c.x);
+    EXPECT_EQ(YOriginForHeight(c.height), c.y);
+  }
+}
+
+TEST(ValidatePosition, OnlyCoordinatePairsPass) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"14602,5579", "14602,5579"},
+      {"14602", ""},
+      {",5579", ""},
+      {"14602,", ""},
+      {"1,2,3", "1,2,3"},
+      {"1,2,", "1,2,"},      // only the first two fields are tested
+      {"1,,3", ""},
+      {"", ""},
+      {",", ""},
+      {",,", ""},
+      {"0,0", "0,0"},
+      {"99999999999,1", "99999999999,1"},  // longer than a 32-bit integer: still a pair
+      {"1,99999999999", "1,99999999999"},
+      {"14", ""},
+  };
+  for (const auto& [joined, expected] : cases) EXPECT_EQ(ValidatePosition(joined), expected) << joined;
+}
+
+// Windows on a fake desktop: each has an outer rectangle and a canvas that
+// its client area shows. Handles are never reused.
+class FakeDesktop final : public platform::WindowSource {
+ public:
+  struct Window {
+    std::string title;
+    WindowRect rect;
+    std::shared_ptr<test::ReadoutCanvas> canvas;
+    bool alive = true;
+  };
+
+  WindowHandle Open(const std::string& title, WindowRect rect, std::shared_ptr<test::ReadoutCanvas> canvas) {
+    const WindowHandle h = nextHandle_++;
+    windows_[h] = {title, rect, std::move(canvas), true};
+    return h;
+  }
+  void Close(WindowHandle h) { windows_.at(h).alive = false; }
+
+  WindowHandle FindWindowByTitle(std::string_view title) override {
+    lookups.emplace_back(title);
+    for (const auto& [h, w] : windows_)
+      if (w.alive && w.title == title) return h;
+    return 0;
+  }
+  DeviceContext GetDC(WindowHandle window) override {
+    if (window != 0 && (!windows_.count(window) || !windows_[window].alive)) return 0;
+    const DeviceContext dc = nextDc_++;
+    live_[dc] = window;
+    return dc;
+  }
+  bool GetWindowRect(WindowHandle window, WindowRect& rect) override {
+    ++rectQueries;
+    if (window == 0 || !windows_.count(window) || !windows_[window].alive) return false;
+    rect = windows_[window].rect;
+    return true;
+  }
+  std::uint32_t GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) override {
+    reads.emplace_back(x, y);
+    const auto it = live_.find(dc);
+    if (it == live_.end()) {
+      ++readsWithoutContext;
+      return platform::kInvalidColor;
+    }
+    if (it->second == 0) return screen ? screen->At(x, y) : platform::kInvalidColor;
+    const Window& w = windows_[it->second];
+    return w.alive && w.canvas ? w.canvas->At(x, y) : platform::kInvalidColor;
+  }
+  void ReleaseDC(WindowHandle window, DeviceContext dc) override {
+    const auto it = live_.find(dc);
+    if (it == live_.end() || it->second != window) ++badReleases;
+    else live_.erase(it);
+  }
+
+  std::size_t LiveContexts() const { return live_.size(); }
+
+  std::shared_ptr<test::ReadoutCanvas> screen;  // what the null handle's context shows
+  std::vector<std::string> lookups;
+  std::vector<std::pair<std::int32_t, std::int32_t>> reads;
+  int rectQueries = 0;
+  int readsWithoutContext = 0;
+  int badReleases = 0;
+
+ private:
+  WindowHandle nextHandle_ = 0x1000;
+  DeviceContext nextDc_ = 1;
+  std::map<WindowHandle, Window> windows_;
+  std::map<DeviceContext, WindowHandle> live_;
+};
+
+class FakeControls final : public CaptureControls {
+ public:
+  bool LockTicked() const override { return lock; }
+  void ShowCaptureFailure(const std::string& utf8Text) override { failures.push_back(utf8Text); }
+  bool lock = false;
+  std::vector<std::string> failures;
+};
+
+// A game window of the given outer size whose client shows `text` where the
+// game puts its read-out.
+std::shared_ptr<test::ReadoutCanvas> GameCanvas(int width, int height, const std::string& text) {
+  auto canvas = std::make_shared<test::ReadoutCanvas>(width, height);
+  const ReadoutOrigin o = OriginForSize(width, height);
+  canvas->DrawReadout(text, o.x, o.y);
+  return canvas;
+}
+
+constexpr const char* kTitle = "大航海時代 Online";
+
+TEST(CapturePosition, ReadsTheTwelveCellsWhereTheOuterSizePutsThem) {
+  FakeDesktop desktop;
+  FakeControls controls;
+  // Outer 806 x 629: cells at y 328 and x 722, 728, ..., 788.
+  const auto h = desktop.Open(kTitle, {100, 50, 906, 679}, GameCanvas(806, 629, "14602,5579"));
+  CoordinateCapture capture(desktop, controls);
+  const CaptureOutcome out = capture.CapturePosition();
+  EXPECT_TRUE(out.ok);
+  EXPECT_EQ(out.position, "14602,5579");
+  EXPECT_EQ(capture.GameWindow, h);
+  EXPECT_EQ(capture.GameDC, 0u) << "the context is released after the twelfth cell";
+  EXPECT_EQ(desktop.LiveContexts(), 0u);
+  EXPECT_EQ(desktop.badReleases, 0);
+  EXPECT_TRUE(controls.failures.empty());
+  ASSERT_EQ(desktop.lookups, std::vector<std::string>{kTitle});
+  // Every P1 probe of the twelve cells was read, and nothing outside the cells.
+  std::set<std::pair<std::int32_t, std::int32_t>> read(desktop.reads.begin(), desktop.reads.end());
+  for (int i = 0; i < 12; ++i) EXPECT_TRUE(read.count({722 + 6 * i + 1, 336})) << "cell " << i;
+  for (const auto& [x, y] : desktop.reads) {
+    EXPECT_GE(x, 722);
+    EXPECT_LE(x, 722 + 71);
+    EXPECT_GE(y, 328);
+    EXPECT_LE(y, 337);
+  }
+  EXPECT_LE(desktop.reads.size(), 108u);
+}
+
+TEST(CapturePosition, JoinedTextIsValidated) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"14602,5579", "14602,5579"}, {"14602", ""}, {",5579", ""}, {"14602,", ""}, {"1,2,3", "1,2,3"}, {"", ""},
+      {"3838,8383", "3838,8383"},   {"9999999999,1", "9999999999,1"},
+  };
+  for (const auto& [shown, expected] : cases) {
+    FakeDesktop desktop;
+    FakeControls controls;
+    desktop.Open(kTitle, {0, 0, 1024, 768}, GameCanvas(1024, 768, shown));
+    CoordinateCapture capture(desktop, controls);
+    const CaptureOutcome out = capture.CapturePosition();
+    EXPECT_TRUE(out.ok) << shown;
+    EXPECT_EQ(out.position, expected) << shown;
+  }
+}
+
+TEST(CapturePosition, BlankCellsCloseUp) {
+  // Cells reading 1, blank, 4, ",", 2 join to 14,2.
+  FakeDesktop desktop;
+  FakeControls controls;
+  desktop.Open(kTitle, {0, 0, 800, 600}, GameCanvas(800, 600, "1x4,2"));
+  CoordinateCapture capture(desktop, controls);
+  EXPECT_EQ(capture.CapturePosition().position, "14,2");
+}
+
+TEST(CapturePosition, NoGameWindowReadsTheScreenCornerAndSucceedsEmpty) {
+  FakeDesktop desktop;
+  FakeControls controls;
+  desktop.screen = std::make_shared<test::ReadoutCanvas>(1920, 1080);
+  CoordinateCapture capture(desktop, controls);
+  const CaptureOutcome out = capture.CapturePosition();
+  EXPECT_TRUE(out.ok);
+  EXPECT_EQ(out.position, "");
+  EXPECT_EQ(capture.GameWindow, 0u);
+  EXPECT_TRUE(controls.failures.empty());
+  for (const auto& [x, y] : desktop.reads) {
+    EXPECT_LT(x, 72);
+    EXPECT_LT(y, 10);
+  }
+  // Should the corner show a read-out, it is what is read.
+  desktop.screen->DrawReadout("12,34", 0, 0);
+  EXPECT_EQ(capture.CapturePosition().position, "12,34");
+}
+
+TEST(CapturePosition, MinimisedWindowGivesEmpty) {
+  // Tiny outer size, nothing readable: both origins 0, every read invalid.
+  FakeDesktop desktop;
+  FakeControls controls;
+  desktop.Open(kTitle, {-32000, -32000, -31840, -31972}, nullptr);
+  CoordinateCapture capture(desktop, controls);
+  const CaptureOutcome out = capture.CapturePosition();
+  EXPECT_TRUE(out.ok);
+  EXPECT_EQ(out.position, "");
+}
+
+TEST(CapturePosition, ExtremeRectanglesNeitherOverflowNorCrash) {
+  const WindowRect rects[] = {
+      {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::min(),
+       std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::max()},
+      {std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::max(),
+       std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::min()},
+      {500, 500, 0, 0},
+  };
+  for (const WindowRect& r : rects) {
+    FakeDesktop desktop;
+    FakeControls controls;
+    desktop.Open(kTitle, r, GameCanvas(1280, 960, "1,2"));
+    CoordinateCapture capture(desktop, controls);
+    const CaptureOutcome out = capture.CapturePosition();
+    EXPECT_TRUE(out.ok);
+    // A huge (not wrapped-negative) size reads at the largest origin.
+    if (r.left < r.right) EXPECT_EQ(out.position, "1,2");
+    else EXPECT_EQ(out.position, "");
+  }
+}
+
+TEST(CapturePosition, WithoutLockEveryCaptureLooksTheWindowUpAgain) {
+  FakeDesktop desktop;
+  FakeControls controls;
+  const auto first = desktop.Open(kTitle, {0, 0, 800, 600}, GameCanvas(800, 600, "1,1"));
+  CoordinateCapture capture(desktop, controls);
+  EXPECT_EQ(capture.CapturePosition().position, "1,1");
+  desktop.Close(first);
+  const auto second = desktop.Open(kTitle, {0, 0, 800, 600}, GameCanvas(800, 600, "2,2"));
+  EXPECT_EQ(capture.CapturePosition().position, "2,2");
+  EXPECT_EQ(capture.GameWindow, second);
+  EXPECT_EQ(desktop.lookups.size(), 2u);
+}
+
+TEST(CapturePosition, LockKeepsTheHeldWindowWithoutLookingUp) {
+  FakeDesktop desktop;
+  FakeControls controls;
+  const auto first = desktop.Open(kTitle, {0, 0, 800, 600}, GameCanvas(800, 600, "1,1"));
+  CoordinateCapture capture(desktop, controls);
+  controls.lock = true;  // ticked while no handle is held: still looks up
+  EXPECT_EQ(capture.CapturePosition().position, "1,1");
+  EXPECT_EQ(desktop.lookups.size(), 1u);
+  // A second window with the same title does not steal the lock.
+  desktop.Open(kTitle, {0, 0, 800, 600}, GameCanvas(800, 600, "2,2"));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(capture.CapturePosition().position, "1,1");
+  EXPECT_EQ(desktop.lookups.size(), 1u);
+  EXPECT_EQ(capture.GameWindow, first);
+}
+
+TEST(CapturePosition, LockedWindowThatClosedFailsEveryTickUntilUnlocked) {
+  FakeDesktop desktop;
+  FakeControls controls;
+  const auto first = desktop.Open(kTitle, {0, 0, 800, 600}, GameCanvas(800, 600, "1,1"));
+  CoordinateCapture capture(desktop, controls);
+  controls.lock = true;
+  ASSERT_EQ(capture.CapturePosition().position, "1,1");
+  desktop.Close(first);
+  desktop.Open(kTitle, {0, 0, 800, 600}, GameCanvas(800, 600, "2,2"));
+  const std::size_t readsBefore = desktop.reads.size();
+  for (int tick = 1; tick <= 3; ++tick) {
+    const CaptureOutcome out = capture.CapturePosition();
+    EXPECT_FALSE(out.ok);
+    EXPECT_EQ(out.position, "");
+    ASSERT_EQ(controls.failures.size(), static_cast<std::size_t>(tick));
+    EXPECT_EQ(controls.failures.back(), "失敗しました。");
+    EXPECT_EQ(capture.GameWindow, first);
+    EXPECT_EQ(capture.GameDC, 0u);
+  }
+  EXPECT_EQ(desktop.reads.size(), readsBefore) << "no cells are read after a failure";
+  EXPECT_EQ(desktop.lookups.size(), 1u);
+  EXPECT_EQ(desktop.badReleases, 0);
+  controls.lock = false;
+  const CaptureOutcome out = capture.CapturePosition();
+  EXPECT_TRUE(out.ok);
+  EXPECT_EQ(out.position, "2,2");
+  EXPECT_EQ(desktop.lookups.size(), 2u);
+}
+
+TEST(CapturePosition, NoContextForTheScreenIsAFailure) {
+  // A source that cannot give any context at all (no display).
+  struct Nothing final : platform::WindowSource {
+    WindowHandle FindWindowByTitle(std::string_view) override { return 0; }
+    DeviceContext GetDC(WindowHandle) override { return 0; }
+    bool GetWindowRect(WindowHandle, WindowRect&) override { return false; }
+    std::uint32_t GetPixel(DeviceContext, std::int32_t, std::int32_t) override {
+      ADD_FAILURE() << "no reads without a context";
+      return platform::kInvalidColor;
+    }
+    void ReleaseDC(WindowHandle, DeviceContext) override { ADD_FAILURE() << "nothing to release"; }
+  } nothing;
+  FakeControls controls;
+  CoordinateCapture capture(nothing, controls);
+  EXPECT_FALSE(capture.CapturePosition().ok);
+  EXPECT_EQ(controls.failures, std::vector<std::string>{"失敗しました。"});
+}
+
+}  // namespace
+}  // namespace crewmap::reader

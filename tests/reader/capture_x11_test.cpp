@@ -1,0 +1,202 @@
+// End to end on a real X server: gamesim shows positions in the game's font at
+// the place the origin table gives for its outer size, and CapturePosition
+// reads them through the X11 window source.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gamesim/gamesim_process.h"
+#include "platform/x11/x11_window_source.h"
+#include "reader/capture.h"
+
+namespace crewmap::reader {
+namespace {
+
+using namespace std::chrono_literals;
+
+class Controls final : public CaptureControls {
+ public:
+  bool LockTicked() const override { return lock; }
+  void ShowCaptureFailure(const std::string& utf8Text) override { failures.push_back(utf8Text); }
+  bool lock = false;
+  std::vector<std::string> failures;
+};
+
+// Captures until the expected text comes up (the sim repaints asynchronously)
+// or two seconds pass; returns the last reading.
+std::string CaptureUntil(CoordinateCapture& capture, const std::string& expected) {
+  const auto deadline = std::chrono::steady_clock::now() + 2s;
+  std::string last;
+  do {
+    const CaptureOutcome out = capture.CapturePosition();
+    last = out.ok ? out.position : "<failure>";
+    if (last == expected) return last;
+    std::this_thread::sleep_for(20ms);
+  } while (std::chrono::steady_clock::now() < deadline);
+  return last;
+}
+
+// Positions covering every digit, one- to five-digit values, and the edges of
+// the world; then seeded random ones.
+std::vector<std::string> Positions(std::size_t count, unsigned seed) {
+  std::vector<std::string> list = {"0,0",       "3,8",        "88,33",      "14602,5579", "16383,8191",
+                                   "12345,6789", "38,83",     "9,1",        "333,888",    "70465,2"};
+  std::mt19937 rng(seed);
+  while (list.size() < count) {
+    auto value = [&rng] {
+      const int digits = 1 + static_cast<int>(rng() % 5);
+      std::string s(1, static_cast<char>('0' + (digits == 1 ? rng() % 10 : 1 + rng() % 9)));
+      for (int i = 1; i < digits; ++i) s += static_cast<char>('0' + rng() % 10);
+      return s;
+    };
+    list.push_back(value() + "," + value());
+  }
+  list.resize(count);
+  return list;
+}
+
+TEST(CaptureX11, PositionsCoverEveryDigitAndLength) {
+  std::set<char> digits;
+  std::set<std::size_t> lengths;
+  for (const std::string& p : Positions(12, 1)) {
+    for (const char c : p) digits.insert(c);
+    lengths.insert(p.find(','));
+  }
+  EXPECT_EQ(digits.size(), 11u);
+  EXPECT_TRUE(lengths.count(1) && lengths.count(5));
+}
+
+struct SizeCase {
+  const char* size;
+  unsigned seed;
+};
+
+class CaptureX11AtSize : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(CaptureX11AtSize, ReadsExactlyThePositionShown) {
+  const std::vector<std::string> positions = Positions(12, GetParam().seed);
+  gamesim::GameSimProcess sim;
+  ASSERT_TRUE(sim.Start({"--still", "--size", GetParam().size, "--pos", positions[0]}));
+  platform::X11WindowSource source;
+  ASSERT_TRUE(source.Connected());
+  Controls controls;
+  CoordinateCapture capture(source, controls);
+
+  // The first answer also tells the outer size the sim ended up with.
+  const auto first = sim.Command(positions[0]);
+  ASSERT_TRUE(first.has_value());
+  ASSERT_EQ(*first, "shown " + positions[0] + " " + GetParam().size);
+  for (const std::string& p : positions) {
+    const auto ack = sim.Command(p);
+    ASSERT_TRUE(ack.has_value()) << "gamesim stopped answering";
+    ASSERT_EQ(ack->rfind("shown " + p, 0), 0u) << *ack;
+    EXPECT_EQ(CaptureUntil(capture, p), p) << "at " << GetParam().size;
+  }
+  EXPECT_NE(capture.GameWindow, 0u);
+  EXPECT_TRUE(controls.failures.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(OriginRows, CaptureX11AtSize,
+                         ::testing::Values(SizeCase{"800x600", 11}, SizeCase{"1024x768", 12},
+                                           SizeCase{"1152x864", 13}, SizeCase{"1280x960", 14},
+                                           SizeCase{"640x480", 15}, SizeCase{"1280x600", 16},
+                                           SizeCase{"1100x900", 17}),
+                         [](const ::testing::TestParamInfo<SizeCase>& info) {
+                           std::string name = info.param.size;
+                           for (char& c : name)
+                             if (c == 'x') c = '_';
+                           return "size_" + name;
+                         });
+
+TEST(CaptureX11, ResizingMovesTheReadoutAndTheReaderFollows) {
+  gamesim::GameSimProcess sim;
+  ASSERT_TRUE(sim.Start({"--still", "--size", "1280x960", "--pos", "4321,8765"}));
+  platform::X11WindowSource source;
+  Controls controls;
+  CoordinateCapture capture(source, controls);
+  for (const char* size : {"1280x960", "800x600", "1152x864", "700x500", "1024x768"}) {
+    const auto ack = sim.Command(std::string("size ") + size);
+    ASSERT_TRUE(ack.has_value());
+    EXPECT_EQ(*ack, std::string("shown 4321,8765 ") + size);
+    EXPECT_EQ(CaptureUntil(capture, "4321,8765"), "4321,8765") << size;
+  }
+}
+
+TEST(CaptureX11, FieldsLongerThanThirtyTwoBitsPass) {
+  gamesim::GameSimProcess sim;
+  ASSERT_TRUE(sim.Start({"--still", "--size", "1024x768", "--pos", "9999999999,1"}));
+  platform::X11WindowSource source;
+  Controls controls;
+  CoordinateCapture capture(source, controls);
+  for (const std::string p : {"9999999999,1", "1,9999999999", "42949672960,"}) {
+    ASSERT_TRUE(sim.Command(p).has_value());
+    // A trailing comma leaves the second field empty: no position.
+    const std::string expected = p.back() == ',' ? "" : p;
+    EXPECT_EQ(CaptureUntil(capture, expected), expected) << p;
+  }
+}
+
+TEST(CaptureX11, NoGameWindowGivesEmptyTextAndSuccess) {
+  platform::X11WindowSource source;
+  ASSERT_TRUE(source.Connected());
+  Controls controls;
+  CoordinateCapture capture(source, controls);
+  for (int tick = 0; tick < 3; ++tick) {
+    const CaptureOutcome out = capture.CapturePosition();
+    EXPECT_TRUE(out.ok);
+    EXPECT_EQ(out.position, "");
+    EXPECT_EQ(capture.GameWindow, 0u);
+  }
+  EXPECT_TRUE(controls.failures.empty());
+}
+
+TEST(CaptureX11, LockedWindowThatClosedFailsUntilUnlocked) {
+  platform::X11WindowSource source;
+  Controls controls;
+  CoordinateCapture capture(source, controls);
+  gamesim::GameSimProcess sim;
+  ASSERT_TRUE(sim.Start({"--still", "--size", "800x600", "--pos", "1234,5678"}));
+  ASSERT_TRUE(sim.Command("1234,5678").has_value());
+  ASSERT_EQ(CaptureUntil(capture, "1234,5678"), "1234,5678");
+  controls.lock = true;
+  const platform::WindowHandle held = capture.GameWindow;
+
+  sim.Stop();  // the game closes
+  for (int tick = 1; tick <= 3; ++tick) {
+    const CaptureOutcome out = capture.CapturePosition();
+    EXPECT_FALSE(out.ok);
+    ASSERT_EQ(controls.failures.size(), static_cast<std::size_t>(tick));
+    EXPECT_EQ(controls.failures.back(), "失敗しました。");
+    EXPECT_EQ(capture.GameWindow, held);
+  }
+
+  // The game comes back; under "Lock" the dead handle is still held.
+  ASSERT_TRUE(sim.Start({"--still", "--size", "1024x768", "--pos", "2468,1357"}));
+  ASSERT_TRUE(sim.Command("2468,1357").has_value());
+  EXPECT_FALSE(capture.CapturePosition().ok);
+  controls.lock = false;
+  EXPECT_EQ(CaptureUntil(capture, "2468,1357"), "2468,1357");
+  EXPECT_NE(capture.GameWindow, held);
+}
+
+TEST(CaptureX11, WithoutADisplayEveryCaptureFailsQuietly) {
+  const std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+  unsetenv("DISPLAY");
+  {
+    platform::X11WindowSource source;
+    EXPECT_FALSE(source.Connected());
+    Controls controls;
+    CoordinateCapture capture(source, controls);
+    EXPECT_FALSE(capture.CapturePosition().ok);
+    EXPECT_EQ(controls.failures, std::vector<std::string>{"失敗しました。"});
+  }
+  setenv("DISPLAY", display.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace crewmap::reader
