@@ -2,15 +2,23 @@
 // A TCP socket control with the operations, events and numbered states of the
 // classic Winsock control, over QTcpServer/QTcpSocket. One instance is one
 // slot's socket; several instances may use local port 21212, one listens.
+//
+// Events: ConnectionRequest(index, requestID) on the listener for each
+// incoming connection; Accept(requestID) on any instance takes it over, and a
+// request nobody accepted while the event ran is dropped. Error while
+// connecting means the attempt failed (state Error until Close); Error on an
+// established connection means it broke (state Error), to be treated like a
+// close. Closed means the peer closed (state Closing until Close).
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
-class QTcpServer;
 class QTcpSocket;
 
 namespace crewmap::net {
+
+class PortListener;
 
 enum class SocketState : int {
   Closed = 0,
@@ -40,16 +48,21 @@ class Winsock : public QObject {
   void SetRemoteHost(const QString& host);
   int RemotePort() const;
   void SetRemotePort(int port);
-  QString RemoteHostIP() const;  // peer address of the connection, empty if none
+  // Peer address of the connection (kept until Close), empty if none; IPv4
+  // peers without the ::ffff: prefix.
+  QString RemoteHostIP() const;
   SocketState State() const;
 
   // Listens on LocalPort() (all interfaces). State becomes Listening, or Error.
   void Listen();
   // Takes over the pending connection announced by ConnectionRequest.
   void Accept(qintptr requestID);
-  // Connects to RemoteHost():RemotePort(). State becomes Connecting; the
-  // Connected signal or the Error signal (state Error) follows.
+  // Connects to RemoteHost():RemotePort() from any free local port. State
+  // becomes Connecting; the Connected signal or the Error signal (state
+  // Error) follows. An empty or malformed address gives state Error at once
+  // and the Error signal from the event loop.
   void Connect();
+  // Sends on an established connection; ignored in any other state.
   void SendData(const QByteArray& bytes);
   // Everything received and not yet taken.
   QByteArray GetData();
@@ -66,15 +79,29 @@ class Winsock : public QObject {
   void Error(int index, int number, const QString& description);
 
  private:
+  void Adopt(QTcpSocket* socket);
+  void OnReadyRead();
+  void OnDisconnected();
+  void OnSocketError(int socketError);
+  // Enters Error and emits the Error signal from the event loop, unless the
+  // control has moved on by then.
+  void FailLater(int number, const QString& description);
+  // Drops whatever the control holds at once, without a closing phase.
+  void Reset();
+  void StopListening();
+
   // Implementation detail of the backing sockets; see winsock.cpp.
   int index_;
   int localPort_ = 21212;
   QString remoteHost_;
   int remotePort_ = 0;
   SocketState state_ = SocketState::Closed;
-  QPointer<QTcpServer> server_;
+  QPointer<PortListener> listener_;  // while listening: the shared server of the port
   QPointer<QTcpSocket> socket_;
   QByteArray received_;
+  QString remoteIp_;
+  QPointer<QTcpSocket> closing_;  // a closed connection still sending its last bytes
+  quint64 generation_ = 0;        // bumped whenever the control starts over
 };
 
 }  // namespace crewmap::net

@@ -5,6 +5,7 @@
 
 namespace crewmap::startup {
 
+inline std::string ProgramFolder; // the executable's folder, without a trailing separator
 inline std::string IniPath;       // <program folder>/<executable name>.ini
 inline std::int16_t StartMode = 0;  // 0 = host, 1 = member; set once by the start dialog
 inline std::string LogDir;        // resolved log directory, ends in the separator

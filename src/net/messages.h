@@ -1,0 +1,29 @@
+#pragma once
+// Building the messages instances exchange. Every message is one text line
+// ended by CR LF; texts are code page 932 bytes (see wire_text.h).
+#include <string>
+#include <string_view>
+
+namespace crewmap::net {
+
+inline constexpr int kPort = 21212;
+inline constexpr std::string_view kLineEnd = "\r\n";
+inline constexpr std::string_view kSlotAssignmentTag = "client#";
+inline constexpr std::string_view kLeaveNoticeTag = "disconn";
+inline constexpr std::string_view kNoticeTag = "*******";
+
+// "00".."09" (and "10".."99"; the protocol only uses 0..9).
+std::string TwoDigitSlot(int slot);
+
+// Member to host: nickname TAB position CR LF.
+std::string BuildPositionReport(std::string_view nick, std::string_view position);
+// Host to members: two-digit slot ":" the received piece, untouched, CR LF.
+std::string BuildRelay(int slot, std::string_view piece);
+// Host to members: "00:" nickname TAB position CR LF.
+std::string BuildHostPosition(std::string_view nick, std::string_view position);
+// Host to a new member: "client#" slot in plain decimal CR LF.
+std::string BuildSlotAssignment(int slot);
+// Host to members: "disconn" two-digit slot CR LF.
+std::string BuildLeaveNotice(int slot);
+
+}  // namespace crewmap::net

@@ -1,0 +1,267 @@
+#include "net/winsock.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include "net/pending_connections.h"
+#include "net/port_listener.h"
+#include "net/remote_host.h"
+
+namespace crewmap::net {
+namespace {
+
+// Error numbers of the classic control, so messages and logs read the same.
+constexpr int kErrBadState = 40006;
+constexpr int kErrInvalidArgument = 40014;
+constexpr int kErrAddressInUse = 10048;
+constexpr int kErrNetworkDown = 10050;
+constexpr int kErrConnectionAborted = 10053;
+constexpr int kErrConnectionReset = 10054;
+constexpr int kErrTimedOut = 10060;
+constexpr int kErrConnectionRefused = 10061;
+constexpr int kErrHostNotFound = 11001;
+
+// A connection being closed by us may keep sending what is buffered; it is
+// cut off after this long so that the closing phase always ends.
+constexpr int kLingerMs = 30000;
+
+int ErrorNumber(QAbstractSocket::SocketError error) {
+  switch (error) {
+    case QAbstractSocket::ConnectionRefusedError: return kErrConnectionRefused;
+    case QAbstractSocket::RemoteHostClosedError: return kErrConnectionAborted;
+    case QAbstractSocket::HostNotFoundError: return kErrHostNotFound;
+    case QAbstractSocket::SocketTimeoutError: return kErrTimedOut;
+    case QAbstractSocket::AddressInUseError: return kErrAddressInUse;
+    case QAbstractSocket::NetworkError: return kErrNetworkDown;
+    default: return kErrConnectionReset;
+  }
+}
+
+QString PeerText(const QHostAddress& address) {
+  bool isV4 = false;
+  const quint32 v4 = address.toIPv4Address(&isV4);
+  if (isV4) return QHostAddress(v4).toString();
+  return address.toString();
+}
+
+}  // namespace
+
+Winsock::Winsock(int index, QObject* parent) : QObject(parent), index_(index) {}
+
+Winsock::~Winsock() { Reset(); }
+
+int Winsock::LocalPort() const {
+  if (listener_ && state_ == SocketState::Listening) return listener_->Port();
+  if (socket_ && socket_->state() == QAbstractSocket::ConnectedState) return socket_->localPort();
+  return localPort_;
+}
+
+void Winsock::SetLocalPort(int port) { localPort_ = port; }
+QString Winsock::RemoteHost() const { return remoteHost_; }
+void Winsock::SetRemoteHost(const QString& host) { remoteHost_ = host; }
+int Winsock::RemotePort() const { return remotePort_; }
+void Winsock::SetRemotePort(int port) { remotePort_ = port; }
+QString Winsock::RemoteHostIP() const { return remoteIp_; }
+SocketState Winsock::State() const { return state_; }
+qint64 Winsock::BytesReceived() const { return received_.size(); }
+
+void Winsock::Reset() {
+  ++generation_;
+  StopListening();
+  if (socket_) {
+    socket_->disconnect(this);
+    socket_->abort();
+    socket_->deleteLater();
+    socket_ = nullptr;
+  }
+  if (closing_) {
+    closing_->disconnect(this);
+    closing_->abort();
+    closing_->deleteLater();
+    closing_ = nullptr;
+  }
+  received_.clear();
+  remoteIp_.clear();
+  state_ = SocketState::Closed;
+}
+
+void Winsock::StopListening() {
+  if (listener_) listener_->Release(this);
+  listener_ = nullptr;
+}
+
+void Winsock::FailLater(int number, const QString& description) {
+  state_ = SocketState::Error;
+  const quint64 generation = generation_;
+  QMetaObject::invokeMethod(
+      this,
+      [this, generation, number, description] {
+        if (generation_ == generation && state_ == SocketState::Error)
+          emit Error(index_, number, description);
+      },
+      Qt::QueuedConnection);
+}
+
+void Winsock::Listen() {
+  Reset();
+  if (localPort_ < 0 || localPort_ > 65535) {
+    FailLater(kErrInvalidArgument, QStringLiteral("Invalid local port %1").arg(localPort_));
+    return;
+  }
+  const auto result = PortListener::Acquire(this, localPort_);
+  if (!result.listener) {
+    FailLater(result.addressInUse ? kErrAddressInUse : kErrNetworkDown, result.error);
+    return;
+  }
+  listener_ = result.listener;
+  state_ = SocketState::Listening;
+}
+
+void Winsock::Accept(qintptr requestID) {
+  QTcpSocket* socket = PendingConnections::Instance().Take(requestID);
+  if (!socket) {
+    FailLater(kErrBadState, QStringLiteral("No pending connection with that request identifier"));
+    return;
+  }
+  Reset();
+  Adopt(socket);
+  state_ = SocketState::Connected;
+  // Bytes or a close that came while the connection waited are reported now.
+  QMetaObject::invokeMethod(
+      this,
+      [this, generation = generation_] {
+        if (generation_ != generation || !socket_) return;
+        if (socket_->bytesAvailable() > 0) OnReadyRead();
+        if (generation_ == generation && socket_ &&
+            socket_->state() != QAbstractSocket::ConnectedState)
+          OnDisconnected();
+      },
+      Qt::QueuedConnection);
+}
+
+void Winsock::Adopt(QTcpSocket* socket) {
+  socket->setParent(this);
+  socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);  // positions are small and urgent
+  socket_ = socket;
+  remoteIp_ = PeerText(socket->peerAddress());
+  remoteHost_ = remoteIp_;
+  remotePort_ = socket->peerPort();
+  connect(socket, &QTcpSocket::readyRead, this, &Winsock::OnReadyRead);
+  connect(socket, &QTcpSocket::disconnected, this, &Winsock::OnDisconnected);
+  connect(socket, &QTcpSocket::errorOccurred, this,
+          [this](QAbstractSocket::SocketError e) { OnSocketError(static_cast<int>(e)); });
+}
+
+void Winsock::Connect() {
+  Reset();
+  const auto host = NormalizeRemoteHost(remoteHost_.toStdString());
+  if (!host) {
+    FailLater(kErrHostNotFound, QStringLiteral("Not a host address: \"%1\"").arg(remoteHost_));
+    return;
+  }
+  if (remotePort_ <= 0 || remotePort_ > 65535) {
+    FailLater(kErrInvalidArgument, QStringLiteral("Invalid remote port %1").arg(remotePort_));
+    return;
+  }
+  auto* socket = new QTcpSocket(this);
+  socket_ = socket;
+  state_ = SocketState::Connecting;
+  connect(socket, &QTcpSocket::connected, this, [this] {
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    remoteIp_ = PeerText(socket_->peerAddress());
+    state_ = SocketState::Connected;
+    emit Connected(index_);
+  });
+  connect(socket, &QTcpSocket::readyRead, this, &Winsock::OnReadyRead);
+  connect(socket, &QTcpSocket::disconnected, this, &Winsock::OnDisconnected);
+  connect(socket, &QTcpSocket::errorOccurred, this,
+          [this](QAbstractSocket::SocketError e) { OnSocketError(static_cast<int>(e)); });
+  socket->connectToHost(QString::fromStdString(*host), static_cast<quint16>(remotePort_));
+}
+
+void Winsock::SendData(const QByteArray& bytes) {
+  if (state_ != SocketState::Connected || !socket_) return;
+  socket_->write(bytes);
+}
+
+QByteArray Winsock::GetData() {
+  QByteArray data;
+  data.swap(received_);
+  return data;
+}
+
+void Winsock::OnReadyRead() {
+  if (!socket_) return;
+  const QByteArray bytes = socket_->readAll();
+  if (bytes.isEmpty()) return;
+  received_.append(bytes);
+  emit DataArrival(index_, bytes.size());
+}
+
+void Winsock::OnDisconnected() {
+  if (state_ != SocketState::Connected || !socket_) return;
+  // What came with the close is delivered before the close itself.
+  if (socket_->bytesAvailable() > 0) {
+    const quint64 generation = generation_;
+    OnReadyRead();
+    if (generation != generation_ || state_ != SocketState::Connected) return;
+  }
+  state_ = SocketState::Closing;
+  emit Closed(index_);
+}
+
+void Winsock::OnSocketError(int socketError) {
+  const auto error = static_cast<QAbstractSocket::SocketError>(socketError);
+  if (!socket_) return;
+  if (error == QAbstractSocket::RemoteHostClosedError && state_ == SocketState::Connected)
+    return;  // the disconnected signal follows and reports the close
+  if (state_ != SocketState::Connecting && state_ != SocketState::Connected) return;
+  state_ = SocketState::Error;
+  emit Error(index_, ErrorNumber(error), socket_ ? socket_->errorString() : QString());
+}
+
+void Winsock::Close() {
+  ++generation_;
+  StopListening();
+  received_.clear();
+  remoteIp_.clear();
+  if (!socket_) {
+    if (!closing_) state_ = SocketState::Closed;
+    return;
+  }
+  QTcpSocket* socket = socket_;
+  socket_ = nullptr;
+  socket->disconnect(this);
+  if (closing_) {
+    closing_->abort();
+    closing_->deleteLater();
+  }
+  if (socket->state() == QAbstractSocket::ConnectedState) socket->disconnectFromHost();
+  if (socket->state() == QAbstractSocket::UnconnectedState ||
+      socket->state() == QAbstractSocket::HostLookupState ||
+      socket->state() == QAbstractSocket::ConnectingState) {
+    socket->abort();
+    socket->deleteLater();
+    closing_ = nullptr;
+    state_ = SocketState::Closed;
+    return;
+  }
+  // Still sending what was buffered: Closing until the connection is down.
+  closing_ = socket;
+  state_ = SocketState::Closing;
+  auto finish = [this, socket] {
+    if (closing_ != socket) return;
+    closing_ = nullptr;
+    socket->deleteLater();
+    if (!socket_) state_ = SocketState::Closed;
+  };
+  connect(socket, &QTcpSocket::disconnected, this, finish);
+  connect(socket, &QTcpSocket::errorOccurred, this, finish);
+  QTimer::singleShot(kLingerMs, socket, [socket, finish] {
+    socket->abort();
+    finish();
+  });
+}
+
+}  // namespace crewmap::net

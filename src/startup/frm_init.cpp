@@ -1,0 +1,53 @@
+#include "startup/frm_init.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "common/twips.h"
+#include "startup/common.h"
+#include "ui/fonts.h"
+
+namespace crewmap::startup {
+namespace {
+
+void PlaceTwips(QWidget* widget, int left, int top, int width, int height) {
+  widget->setGeometry(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
+                      TwipsToPixels(height));
+}
+
+}  // namespace
+
+frmInit::frmInit(std::function<void()> showMainWindow, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      showMainWindow_(std::move(showMainWindow)) {
+  setObjectName(QStringLiteral("frmInit"));
+  setWindowTitle(QStringLiteral("起動方法"));
+  setFont(ui::DesignFont(ui::kPGothic, 9));
+  setFixedSize(TwipsToPixels(3615), TwipsToPixels(750));
+  setSizeGripEnabled(false);
+
+  const QString captions[2] = {QStringLiteral("サーバとして起動"),
+                               QStringLiteral("クライアントとして起動")};
+  for (int i = 0; i < 2; ++i) {
+    Option1[i] = new QRadioButton(captions[i], this);
+    Option1[i]->setObjectName(QStringLiteral("Option1_%1").arg(i));
+  }
+  PlaceTwips(Option1[0], 120, 0, 2055, 375);
+  PlaceTwips(Option1[1], 120, 360, 2055, 375);
+  Option1[1]->setChecked(true);
+
+  Command1 = new QPushButton(QStringLiteral("おｋ"), this);
+  Command1->setObjectName(QStringLiteral("Command1"));
+  PlaceTwips(Command1, 2280, 120, 1215, 495);
+  Command1->setDefault(true);
+  connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+}
+
+void frmInit::Command1_Click() {
+  StartMode = Option1[0]->isChecked() ? 0 : 1;
+  accept();
+  if (showMainWindow_) showMainWindow_();
+}
+
+}  // namespace crewmap::startup

@@ -1,0 +1,95 @@
+#include "startup/settings.h"
+
+#include <charconv>
+#include <filesystem>
+#include <system_error>
+
+#include "common/rounding.h"
+#include "platform/profile.h"
+#include "startup/common.h"
+
+namespace crewmap::startup {
+
+std::string GetIniString(const std::string& section, const std::string& key,
+                         const std::string& defaultValue, std::int32_t size,
+                         const std::string& file) {
+  std::string value =
+      platform::GetPrivateProfileStringBytes(section, key, defaultValue, size, file);
+  if (const auto nul = value.find('\0'); nul != std::string::npos) value.resize(nul);
+  std::string out;
+  out.reserve(value.size());
+  for (const char c : value) {
+    if (c == '\v') out += "\r\n";
+    else out += c;
+  }
+  return out;
+}
+
+std::optional<std::int32_t> ParseLogLimit(std::string_view text) {
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+
+  // Check the whole form first; from_chars alone would accept a prefix.
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const std::size_t numberStart = i;
+  std::size_t digits = 0;
+  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  while (i < text.size() && isDigit(text[i])) ++i, ++digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && isDigit(text[i])) ++i, ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t exponentDigits = 0;
+    while (i < text.size() && isDigit(text[i])) ++i, ++exponentDigits;
+    if (exponentDigits == 0) return std::nullopt;
+  }
+  if (i != text.size()) return std::nullopt;
+
+  double value = 0.0;
+  const char* first = text.data() + numberStart;
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (error != std::errc() || end != last) return std::nullopt;
+  return RoundToInt32(negative ? -value : value);
+}
+
+bool DirectoryListable(const std::string& directory) {
+  std::error_code error;
+  const std::filesystem::path path(
+      std::u8string(reinterpret_cast<const char8_t*>(directory.data()), directory.size()));
+  std::filesystem::directory_iterator it(path, error);
+  return !error;
+}
+
+bool LoadLogSettings() {
+  bool result = false;
+  const std::string dir = GetIniString("LOG", "DIR", "ERROR", 64, IniPath);
+  if (dir == "ERROR") return result;
+
+  std::string working = dir;
+  if (working.starts_with(kRelativeMarker)) {
+    std::string folder = ProgramFolder;
+    if (!folder.empty() && folder.back() == kNativeSeparator) folder.pop_back();
+    working = folder + dir.substr(1);
+  }
+  if (working.empty() || working.back() != kNativeSeparator) working += kNativeSeparator;
+  LogDir = working;
+
+  if (!DirectoryListable(LogDir)) return result;
+
+  const std::string limit = GetIniString("LOG", "LIM", "ERROR", 8, IniPath);
+  if (const auto value = ParseLogLimit(limit)) {
+    LogLimit = *value;
+    result = true;
+  }
+  return result;
+}
+
+}  // namespace crewmap::startup

@@ -1,0 +1,39 @@
+#pragma once
+// The settings file: the private-profile reader and the two log settings.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace crewmap::startup {
+
+// The separator the file system uses, and the marker of a log directory that
+// is relative to the program folder (".\" on Windows, "./" elsewhere).
+#ifdef _WIN32
+inline constexpr char kNativeSeparator = '\\';
+inline constexpr std::string_view kRelativeMarker = ".\\";
+#else
+inline constexpr char kNativeSeparator = '/';
+inline constexpr std::string_view kRelativeMarker = "./";
+#endif
+
+// The value of `key` in `section` of `file` (or `defaultValue`), at most
+// size - 1 bytes, cut at its first NUL, every vertical tab turned into CR LF.
+std::string GetIniString(const std::string& section, const std::string& key,
+                         const std::string& defaultValue, std::int32_t size,
+                         const std::string& file);
+
+// Reads "DIR" and "LIM" of section "LOG" from IniPath into LogDir and
+// LogLimit (a relative directory is resolved against ProgramFolder). True
+// only when both were set; any problem leaves the rest untouched.
+bool LoadLogSettings();
+
+// "LIM" as a number: optional blanks and sign, digits with an optional
+// fraction, an optional exponent; converted to 32 bits with halves to even.
+// Nothing when it is not a number or lies outside the 32-bit range.
+std::optional<std::int32_t> ParseLogLimit(std::string_view text);
+
+// True when `directory` exists and can be listed.
+bool DirectoryListable(const std::string& directory);
+
+}  // namespace crewmap::startup

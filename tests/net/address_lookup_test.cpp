@@ -1,0 +1,120 @@
+// The address lookup against a real HTTP server on loopback.
+#include <gtest/gtest.h>
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUrl>
+#include <filesystem>
+#include <fstream>
+
+#include "net/address_lookup.h"
+
+namespace crewmap::net {
+namespace {
+
+// A minimal HTTP/1.0 server: answers every request with one status and body,
+// or, when silent, accepts and never answers.
+class EchoServer {
+ public:
+  EchoServer(int status, QByteArray body, bool silent = false)
+      : status_(status), body_(std::move(body)), silent_(silent) {
+    server_.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+      while (QTcpSocket* s = server_.nextPendingConnection()) {
+        QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
+          request_ += s->readAll();
+          if (silent_ || !request_.contains("\r\n\r\n")) return;
+          ++requests_;
+          const QByteArray reason = status_ == 200 ? "OK" : "Not Found";
+          s->write("HTTP/1.0 " + QByteArray::number(status_) + " " + reason +
+                   "\r\nContent-Type: text/plain\r\nContent-Length: " +
+                   QByteArray::number(body_.size()) + "\r\n\r\n" + body_);
+          s->disconnectFromHost();
+        });
+      }
+    });
+  }
+  QUrl Url(const QString& path = QStringLiteral("/")) const {
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path));
+  }
+  int Requests() const { return requests_; }
+  const QByteArray& Request() const { return request_; }
+
+ private:
+  QTcpServer server_;
+  int status_;
+  QByteArray body_;
+  bool silent_;
+  int requests_ = 0;
+  QByteArray request_;
+};
+
+TEST(AddressLookup, RepliesFromARealServer) {
+  struct Case {
+    int status;
+    const char* body;
+    const char* shown;
+  } const cases[] = {
+      {200, "Your address (public) is (203.0.113.5) today", "203.0.113.5"},
+      {200, "Your address (public) is ( 203.0.113.5 ) today", " 203.0.113.5 "},
+      {200, "Your address (public) is (203.0.113.5 today", "203.0.113.5 today"},
+      {200, "203.0.113.5\n", "203.0.113.5"},
+      {200, "2001:db8::5", "2001:db8::5"},
+      {200, "no brackets here", ""},
+      {404, "Your address (public) is (203.0.113.5) today", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.body);
+    EchoServer server(c.status, c.body);
+    EXPECT_EQ(FetchPublicAddress(server.Url(), 10000), QString::fromUtf8(c.shown));
+    EXPECT_EQ(server.Requests(), 1);
+    EXPECT_TRUE(server.Request().startsWith("GET / HTTP/1.1\r\n"));
+  }
+}
+
+TEST(AddressLookup, ServerThatNeverAnswersTimesOut) {
+  EchoServer server(200, "(a)(203.0.113.5)", /*silent=*/true);
+  EXPECT_EQ(FetchPublicAddress(server.Url(), 300), QString());
+  EXPECT_EQ(server.Requests(), 0);
+}
+
+TEST(AddressLookup, NothingListeningGivesEmptyText) {
+  QUrl url;
+  {
+    EchoServer gone(200, "");
+    url = gone.Url();
+  }
+  EXPECT_EQ(FetchPublicAddress(url, 5000), QString());
+}
+
+TEST(AddressLookup, OnlyWebAddressesAreFetched) {
+  EXPECT_EQ(FetchPublicAddress(QUrl(QStringLiteral("file:///etc/hostname")), 1000), QString());
+  EXPECT_EQ(FetchPublicAddress(QUrl(QStringLiteral("not a url at all")), 1000), QString());
+}
+
+TEST(AddressLookup, EchoUrlFromTheSettingsFile) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / "crewmap_lookup_test";
+  fs::create_directories(dir);
+  const std::string ini = (dir / "Crewmap.ini").string();
+
+  EXPECT_EQ(EchoUrl((dir / "missing.ini").string()), QString::fromLatin1(kDefaultEchoUrl));
+
+  EchoServer server(200, "ip (x) (198.51.100.7)");
+  {
+    std::ofstream out(ini, std::ios::binary);
+    out << "[LOG]\r\nDIR=./log\r\n[net]\r\necho_url=wrong\r\nechourl = \"" << server.Url(QStringLiteral("/ip")).toString().toStdString()
+        << "\"\r\n";
+  }
+  EXPECT_EQ(LookupPublicAddress(ini, 10000), QStringLiteral("198.51.100.7"));
+  EXPECT_TRUE(server.Request().startsWith("GET /ip HTTP/1.1\r\n"));
+  {
+    std::ofstream out(ini, std::ios::binary);
+    out << "[NET]\nECHOURL=\n";
+  }
+  EXPECT_EQ(EchoUrl(ini), QString::fromLatin1(kDefaultEchoUrl));
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace crewmap::net

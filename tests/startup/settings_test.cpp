@@ -1,0 +1,177 @@
+// The settings file: GetIniString, LoadLogSettings, and the activity-log rows.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "startup/common.h"
+#include "startup/log_lines.h"
+#include "startup/settings.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace crewmap::startup {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A program folder with its settings file, and fresh program-wide values.
+class SettingsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    // Short: the log directory setting is read cut to 63 bytes.
+    static int counter = 0;
+    folder_ = fs::temp_directory_path() / ("cmst" + std::to_string(++counter));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    ProgramFolder = folder_.string();
+    IniPath = (folder_ / "Crewmap.ini").string();
+    LogDir.clear();
+    LogLimit = 0;
+  }
+  void TearDown() override {
+#ifndef _WIN32
+    chmod((folder_ / "locked").string().c_str(), 0755);
+#endif
+    fs::remove_all(folder_);
+  }
+  void WriteIni(const std::string& text) {
+    std::ofstream out(IniPath, std::ios::binary);
+    out << text;
+  }
+  std::string Sep() const { return std::string(1, kNativeSeparator); }
+
+  fs::path folder_;
+};
+
+TEST_F(SettingsTest, NoSettingsFile) {
+  EXPECT_EQ(GetIniString("LOG", "DIR", "ERROR", 64, IniPath), "ERROR");
+  EXPECT_FALSE(LoadLogSettings());
+  EXPECT_EQ(LogDir, "");
+  EXPECT_EQ(LogLimit, 0);
+}
+
+TEST_F(SettingsTest, GetIniStringTurnsVerticalTabsIntoLineBreaks) {
+  WriteIni("[T]\nA=one\vtwo\v\nB=\"\vx\"\n");
+  EXPECT_EQ(GetIniString("T", "A", "", 64, IniPath), "one\r\ntwo\r\n");
+  EXPECT_EQ(GetIniString("T", "B", "", 64, IniPath), "\r\nx");
+}
+
+TEST_F(SettingsTest, RelativeDirectoryIsResolvedAgainstTheProgramFolder) {
+  fs::create_directories(folder_ / "log");
+  WriteIni("[LOG]\nDIR=" + std::string(kRelativeMarker) + "log\nLIM=1000\n");
+  EXPECT_TRUE(LoadLogSettings());
+  EXPECT_EQ(LogDir, folder_.string() + Sep() + "log" + Sep());
+  EXPECT_EQ(LogLimit, 1000);
+}
+
+TEST_F(SettingsTest, AbsoluteDirectoryGetsOneTrailingSeparator) {
+  fs::create_directories(folder_ / "abs");
+  const std::string abs = (folder_ / "abs").string();
+  for (const std::string& written : {abs, abs + Sep()}) {
+    SCOPED_TRACE(written);
+    LogDir.clear();
+    WriteIni("[LOG]\nDIR=" + written + "\nLIM=7\n");
+    EXPECT_TRUE(LoadLogSettings());
+    EXPECT_EQ(LogDir, abs + Sep());
+  }
+}
+
+TEST_F(SettingsTest, OtherMarkerIsNotRelative) {
+  // The other platform's marker is an ordinary path text, used as written.
+#ifdef _WIN32
+  const std::string other = "./log";
+#else
+  const std::string other = ".\\log";
+#endif
+  WriteIni("[LOG]\nDIR=" + other + "\nLIM=5\n");
+  LoadLogSettings();
+  EXPECT_EQ(LogDir, other + Sep());
+}
+
+TEST_F(SettingsTest, MissingDirectoryLeavesTheLimitUnset) {
+  WriteIni("[LOG]\nDIR=" + (folder_ / "nowhere").string() + "\nLIM=1000\n");
+  LogLimit = 42;
+  EXPECT_FALSE(LoadLogSettings());
+  EXPECT_EQ(LogDir, (folder_ / "nowhere").string() + Sep());
+  EXPECT_EQ(LogLimit, 42);
+}
+
+TEST_F(SettingsTest, DirectoryThatCannotBeListed) {
+#ifdef _WIN32
+  GTEST_SKIP() << "permissions are a POSIX test";
+#else
+  if (geteuid() == 0) GTEST_SKIP() << "root lists every directory";
+  fs::create_directories(folder_ / "locked");
+  chmod((folder_ / "locked").string().c_str(), 0);
+  WriteIni("[LOG]\nDIR=" + (folder_ / "locked").string() + "\nLIM=1000\n");
+  EXPECT_FALSE(LoadLogSettings());
+  EXPECT_EQ(LogLimit, 0);
+#endif
+}
+
+TEST_F(SettingsTest, AFileIsNotALogDirectory) {
+  WriteIni("[LOG]\nDIR=" + IniPath + "\nLIM=1000\n");
+  EXPECT_FALSE(LoadLogSettings());
+  EXPECT_EQ(LogLimit, 0);
+}
+
+TEST_F(SettingsTest, LimitValues) {
+  fs::create_directories(folder_ / "log");
+  struct Case {
+    const char* lim;
+    bool ok;
+    std::int32_t value;
+  } const cases[] = {
+      {"1000", true, 1000},       {"1k", false, 0},          {"123456789", true, 1234567},
+      {"2.5", true, 2},           {"3.5", true, 4},          {"-2.5", true, -2},
+      {" 12 ", true, 12},         {"+8", true, 8},           {"1e3", true, 1000},
+      {".5", true, 0},            {"", false, 0},            {"9999999", true, 9999999},
+      {"3e9", false, 0},          {"-3e9", false, 0},        {"1.2.3", false, 0},
+      {"e5", false, 0},           {"0x10", false, 0},        {"1e", false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lim);
+    LogLimit = 0;
+    WriteIni("[LOG]\nDIR=" + (folder_ / "log").string() + "\nLIM=" + c.lim + "\n");
+    EXPECT_EQ(LoadLogSettings(), c.ok);
+    EXPECT_EQ(LogLimit, c.value);
+  }
+}
+
+TEST_F(SettingsTest, MissingLimitKeepsZero) {
+  fs::create_directories(folder_ / "log");
+  WriteIni("[LOG]\nDIR=" + (folder_ / "log").string() + "\n");
+  EXPECT_FALSE(LoadLogSettings());
+  EXPECT_EQ(LogLimit, 0);
+  EXPECT_FALSE(LogDir.empty());
+}
+
+TEST_F(SettingsTest, DirectoryValueIsReadCutTo63Bytes) {
+  const std::string longDir = "/" + std::string(80, 'd');
+  WriteIni("[LOG]\nDIR=" + longDir + "\n");
+  LoadLogSettings();
+  EXPECT_EQ(LogDir, longDir.substr(0, 63) + Sep());
+}
+
+TEST(LogLines, TimestampAndRows) {
+  std::tm t{};
+  t.tm_year = 2026 - 1900;
+  t.tm_mon = 11;
+  t.tm_mday = 6;
+  t.tm_hour = 7;
+  t.tm_min = 20;
+  t.tm_sec = 6;
+  const std::string ts = FormatTimestamp(t);
+  EXPECT_EQ(ts, "2026/12/06 07:20:06");
+  EXPECT_EQ(ConnectionRow(ts, 3, "192.168.1.20"), "[2026/12/06 07:20:06]03. >> 192.168.1.20 Connect");
+  EXPECT_EQ(DepartureRow(ts, 9, "::1"), "[2026/12/06 07:20:06]09. << ::1 Close");
+  EXPECT_EQ(CurrentTimestamp().size(), 19u);
+}
+
+}  // namespace
+}  // namespace crewmap::startup
