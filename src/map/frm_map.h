@@ -1,9 +1,24 @@
 #pragma once
 // The map window "Crewmap - マップ" as the rest of the program uses it.
+#include <QImage>
+#include <QString>
 #include <QWidget>
+#include <array>
 #include <cstdint>
+#include <functional>
+
+#include "map/transform.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QTimer;
 
 namespace crewmap::map {
+
+class CircleShape;
+class MapArea;
 
 class frmMap : public QWidget {
   Q_OBJECT
@@ -24,6 +39,79 @@ class frmMap : public QWidget {
   void AngleShow(std::int32_t& x, std::int32_t& y);
 
   // (the rest of the class is the map window's own)
+
+  // Folder the two pictures are read from: the program's folder unless set
+  // (an empty text restores that). Read at every load.
+  static void SetPictureFolder(const QString& folder);
+  static QString PictureFolder();
+  // Making the half pictures' drawing surfaces; replaceable so that the
+  // failure path ("内部DCの生成に失敗しました＞＜") can be exercised. An
+  // empty hook restores the real step, which cannot fail here.
+  static void SetHalfDcHook(std::function<bool()> hook);
+
+  // Marker set i (0..8): the circle and its five name labels, placed in
+  // twips relative to the map area (converted to pixels here).
+  void ShowMarker(int i, const QString& nick, const MarkerPlacement& placement);
+  void HideMarker(int i);
+
+  // What the window holds, for the main tick and for checks.
+  bool HasPictures() const { return !LeftHalfPicture.isNull() && !RightHalfPicture.isNull(); }
+  std::int32_t TargetX() const { return TargetX_; }
+  std::int32_t TargetY() const { return TargetY_; }
+  const QImage& BackBuffer() const { return BackBitmap; }
+  const QImage& MapSurface() const;
+
+  MapArea* Picture1 = nullptr;
+  QSlider* Slider1 = nullptr;
+  QCheckBox* Check1 = nullptr;
+  QPushButton* Command1 = nullptr;  // "閉じる"
+  QPushButton* Command2 = nullptr;  // "ナビ"
+  QLabel* Label1 = nullptr;         // the target cross
+  QTimer* Timer1 = nullptr;         // right-button scrolling
+  std::array<CircleShape*, 9> Shape1{};
+  std::array<QLabel*, 9> lblPoint{};   // light nickname
+  std::array<QLabel*, 9> lblPoint2{};  // black copy one pixel above
+  std::array<QLabel*, 9> lblPoint3{};  // ... below
+  std::array<QLabel*, 9> lblPoint4{};  // ... left
+  std::array<QLabel*, 9> lblPoint5{};  // ... right
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  frmMap();
+  ~frmMap() override;
+
+  void Form_Load();
+  void Form_Resize();
+  void Form_Unload();
+  void Slider1_Click();
+  void Picture1_MouseDown(Qt::MouseButton button, double x, double y);
+  void Picture1_MouseUp();
+  void Timer1_Timer();
+  void Command1_Click();
+  void Command2_Click();
+  void RedrawView();
+  void RemakeBackBuffer();
+  bool MakeHalfDCs();
+  void DropPictures();
+  VisibleSize Visible() const;
+
+  HoseiValue Hosei_ = HoseiOne;
+  std::int32_t ViewX = 0;
+  std::int32_t ViewY = 0;
+  std::int32_t TargetX_ = 0;
+  std::int32_t TargetY_ = 0;
+  std::int32_t PressX = 0;
+  std::int32_t PressY = 0;
+  // The decoded halves in the drawing format; they stand in for the
+  // pictures selected into their memory device contexts.
+  QImage LeftHalfPicture;
+  QImage RightHalfPicture;
+  bool halfDCs_ = false;
+  // Map-scale back buffer of the visible size w x h.
+  QImage BackBitmap;
 };
 
 }  // namespace crewmap::map

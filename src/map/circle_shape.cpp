@@ -1,0 +1,24 @@
+#include "map/circle_shape.h"
+
+#include <QPainter>
+
+namespace crewmap::map {
+
+CircleShape::CircleShape(QWidget* parent, QColor fill, QColor border)
+    : QWidget(parent), fill_(fill), border_(border) {
+  setFixedSize(8, 8);
+  // Clicks on a marker belong to the map underneath it.
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void CircleShape::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(border_);
+  painter.drawEllipse(QRectF(0, 0, 8, 8));
+  painter.setBrush(fill_);
+  painter.drawEllipse(QRectF(2, 2, 4, 4));
+}
+
+}  // namespace crewmap::map

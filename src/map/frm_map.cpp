@@ -1,0 +1,381 @@
+#include "map/frm_map.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTimer>
+
+#include "common/twips.h"
+#include "map/circle_shape.h"
+#include "map/jpeg.h"
+#include "map/map_area.h"
+#include "map/map_drawing.h"
+#include "navi/frm_navi.h"
+#include "ui/fonts.h"
+#include "ui/message_box.h"
+
+namespace crewmap::map {
+
+namespace {
+
+frmMap* instance = nullptr;
+QString pictureFolder;
+std::function<bool()> halfDcHook;
+
+struct SlotColours {
+  QColor fill;
+  QColor border;
+};
+const SlotColours kSlotColours[9] = {
+    {{255, 128, 128}, {192, 0, 0}},     {{255, 192, 128}, {192, 64, 0}}, {{255, 255, 128}, {192, 192, 0}},
+    {{128, 255, 128}, {0, 192, 0}},     {{128, 255, 255}, {0, 192, 192}}, {{128, 128, 255}, {0, 0, 192}},
+    {{255, 128, 255}, {192, 0, 192}},   {{224, 224, 224}, {128, 128, 128}}, {{255, 128, 128}, {192, 0, 0}},
+};
+
+// Design geometry is in twips; widgets are placed in pixels.
+QRect TwipsRect(int left, int top, int width, int height) {
+  return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
+}
+
+// Reads one picture file whole and decodes it; a missing or empty file is a
+// failed load like undecodable bytes.
+QImage ReadPicture(const char* name) {
+  const auto path = FindFileNoCase(frmMap::PictureFolder().toStdString(), name);
+  if (!path) return {};
+  auto buffer = ReadWholeFile(*path);
+  if (!buffer) return {};
+  QImage picture = LoadJpeg(*buffer);
+  buffer.reset();  // released as soon as the picture is made
+  return picture;
+}
+
+QLabel* MakeNameLabel(QWidget* parent, const QString& name, int index, const QColor& colour) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(QStringLiteral("%1_%2").arg(name).arg(index));
+  label->setFont(ui::DesignFont(ui::kGothic, 9, true));
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  label->setPalette(palette);
+  label->setAttribute(Qt::WA_TransparentForMouseEvents);
+  label->setContentsMargins(0, 0, 0, 0);
+  label->hide();
+  return label;
+}
+
+}  // namespace
+
+frmMap* frmMap::Loaded() { return instance; }
+
+frmMap& frmMap::Load() {
+  if (!instance) {
+    instance = new frmMap();
+    instance->Form_Load();
+    // Lays out and draws once, so the members work before the first showing.
+    if (instance) instance->Form_Resize();
+  }
+  return *instance;
+}
+
+void frmMap::Unload() {
+  if (!instance) return;
+  frmMap* window = instance;
+  window->Form_Unload();
+  delete window;
+}
+
+void frmMap::SetPictureFolder(const QString& folder) { pictureFolder = folder; }
+
+QString frmMap::PictureFolder() {
+  return pictureFolder.isEmpty() ? QCoreApplication::applicationDirPath() : pictureFolder;
+}
+
+void frmMap::SetHalfDcHook(std::function<bool()> hook) { halfDcHook = std::move(hook); }
+
+frmMap::frmMap() : QWidget(nullptr) {
+  setObjectName(QStringLiteral("frmMap"));
+  setWindowTitle(QStringLiteral("Crewmap - マップ"));
+  resize(TwipsToPixels(5490), TwipsToPixels(3330));
+
+  Picture1 = new MapArea(this);
+  Picture1->setObjectName(QStringLiteral("Picture1"));
+  Picture1->setGeometry(0, 0, width(), height());
+  Picture1->onMouseDown = [this](Qt::MouseButton b, double x, double y) { Picture1_MouseDown(b, x, y); };
+  Picture1->onMouseUp = [this](Qt::MouseButton) { Picture1_MouseUp(); };
+
+  // Stacking over the map, bottom to top: the name labels (each light label
+  // above its four black copies), the circles, then the target cross.
+  const QColor light = QPalette().color(QPalette::Base);
+  for (int i = 0; i < 9; ++i) {
+    lblPoint2[i] = MakeNameLabel(Picture1, QStringLiteral("lblPoint2"), i, Qt::black);
+    lblPoint3[i] = MakeNameLabel(Picture1, QStringLiteral("lblPoint3"), i, Qt::black);
+    lblPoint4[i] = MakeNameLabel(Picture1, QStringLiteral("lblPoint4"), i, Qt::black);
+    lblPoint5[i] = MakeNameLabel(Picture1, QStringLiteral("lblPoint5"), i, Qt::black);
+    lblPoint[i] = MakeNameLabel(Picture1, QStringLiteral("lblPoint"), i, light);
+  }
+  for (int i = 0; i < 9; ++i) {
+    Shape1[i] = new CircleShape(Picture1, kSlotColours[i].fill, kSlotColours[i].border);
+    Shape1[i]->setObjectName(QStringLiteral("Shape1_%1").arg(i));
+    Shape1[i]->hide();
+  }
+  Label1 = new QLabel(QStringLiteral("＋"), Picture1);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setFont(ui::DesignFont(ui::kPGothic, 15.75));
+  {
+    QPalette palette = Label1->palette();
+    palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    Label1->setPalette(palette);
+  }
+  Label1->setAlignment(Qt::AlignCenter);
+  Label1->setGeometry(TwipsRect(0, 0, 315, 315));
+  Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
+  Label1->hide();  // shown by the first left click
+
+  Slider1 = new QSlider(Qt::Vertical, this);
+  Slider1->setObjectName(QStringLiteral("Slider1"));
+  Slider1->setRange(0, 6);
+  Slider1->setPageStep(1);
+  Slider1->setInvertedAppearance(true);  // 0 at the top, 6 at the bottom
+  Slider1->setInvertedControls(true);
+  Slider1->setTickPosition(QSlider::TicksRight);
+  Slider1->setTickInterval(1);
+  Slider1->setTracking(false);  // one zoom step per position the user settles on
+  Slider1->setGeometry(TwipsRect(120, 120, 495, 1575));
+  connect(Slider1, &QSlider::valueChanged, this, [this] { Slider1_Click(); });
+
+  Check1 = new QCheckBox(QStringLiteral("自分を中心"), this);
+  Check1->setObjectName(QStringLiteral("Check1"));
+  Check1->setFont(ui::DesignFont(ui::kPGothic, 9, true));
+  {
+    QPalette palette = Check1->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, Qt::white);
+    Check1->setPalette(palette);
+  }
+  Check1->setAutoFillBackground(true);
+  Check1->setGeometry(TwipsRect(720, 120, 1575, 255));
+  Check1->setChecked(true);
+
+  Command2 = new QPushButton(QStringLiteral("ナビ"), this);
+  Command2->setObjectName(QStringLiteral("Command2"));
+  Command2->setGeometry(TwipsRect(5490 - 1650, 120, 735, 375));
+  connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+
+  Command1 = new QPushButton(QStringLiteral("閉じる"), this);
+  Command1->setObjectName(QStringLiteral("Command1"));
+  Command1->setGeometry(TwipsRect(5490 - 810, 120, 735, 375));
+  connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(10);
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+}
+
+frmMap::~frmMap() {
+  if (instance == this) instance = nullptr;
+}
+
+std::int64_t frmMap::Hosei() const { return Hosei_; }
+
+void frmMap::MovePoint(std::int32_t& x, std::int32_t& y) {
+  ViewX = x;
+  ViewY = y;
+  RedrawView();
+}
+
+void frmMap::GetPoint(std::int32_t& x, std::int32_t& y) {
+  x = ViewX;
+  y = ViewY;
+}
+
+void frmMap::AngleShow(std::int32_t& x, std::int32_t& y) {
+  HeadingOffset offset = AngleShowOffset(TargetX_, TargetY_, x, y);
+  navi::frmNavi::Load().PointToAngle(offset.dx, offset.dy);
+}
+
+const QImage& frmMap::MapSurface() const { return Picture1->Surface(); }
+
+void frmMap::ShowMarker(int i, const QString& nick, const MarkerPlacement& placement) {
+  if (i < 0 || i > 8) return;
+  Shape1[i]->move(TwipsToPixels(placement.shapeLeft), TwipsToPixels(placement.shapeTop));
+  QLabel* labels[5] = {lblPoint[i], lblPoint2[i], lblPoint3[i], lblPoint4[i], lblPoint5[i]};
+  for (int k = 0; k < 5; ++k) {
+    labels[k]->setText(nick);
+    labels[k]->adjustSize();
+    labels[k]->move(TwipsToPixels(placement.labelLeft[k]), TwipsToPixels(placement.labelTop[k]));
+  }
+  Shape1[i]->show();
+  for (QLabel* label : labels) label->show();
+}
+
+void frmMap::HideMarker(int i) {
+  if (i < 0 || i > 8) return;
+  for (QLabel* label : {lblPoint[i], lblPoint2[i], lblPoint3[i], lblPoint4[i], lblPoint5[i]}) label->hide();
+  Shape1[i]->hide();
+}
+
+bool frmMap::MakeHalfDCs() {
+  halfDCs_ = halfDcHook ? halfDcHook() : true;
+  return halfDCs_;
+}
+
+void frmMap::DropPictures() {
+  halfDCs_ = false;
+  LeftHalfPicture = QImage();
+  RightHalfPicture = QImage();
+}
+
+void frmMap::Form_Load() {
+  ViewX = 0;
+  ViewY = 0;
+  {
+    const QSignalBlocker blocker(Slider1);  // setting the position is no zoom step
+    Slider1->setValue(2);
+  }
+  Hosei_ = HoseiOne;
+  for (;;) {
+    if (!MakeHalfDCs()) {
+      DropPictures();
+      if (ui::ShowMessage(QStringLiteral("内部DCの生成に失敗しました＞＜"), ui::MessageButtons::RetryCancel) ==
+          ui::MessageAnswer::Retry)
+        continue;
+      hide();
+      return;
+    }
+    LeftHalfPicture = ReadPicture(LeftPictureName);
+    RightHalfPicture = ReadPicture(RightPictureName);
+    if (HasPictures()) {
+      // "Selecting into the device context": the drawing format the
+      // composition copies from, whatever the decoder produced.
+      LeftHalfPicture.convertTo(QImage::Format_RGB32);
+      RightHalfPicture.convertTo(QImage::Format_RGB32);
+      return;
+    }
+    DropPictures();
+    if (ui::ShowMessage(QStringLiteral("イメージのロードに失敗しました＞＜"), ui::MessageButtons::RetryCancel) !=
+        ui::MessageAnswer::Retry) {
+      hide();
+      return;
+    }
+  }
+}
+
+VisibleSize frmMap::Visible() const {
+  return VisibleSizeFor(PixelsToTwips(width()), PixelsToTwips(height()), Hosei_);
+}
+
+void frmMap::Form_Resize() {
+  const double W = PixelsToTwips(width());
+  Picture1->setGeometry(0, 0, width(), height());
+  if (W > 1650) Command2->move(TwipsToPixels(W - 1650), Command2->y());
+  if (W > 810) Command1->move(TwipsToPixels(W - 810), Command1->y());
+  RemakeBackBuffer();
+  RedrawView();
+}
+
+void frmMap::RemakeBackBuffer() {
+  const VisibleSize size = Visible();
+  if (size.w > 0 && size.h > 0)
+    BackBitmap = QImage(size.w, size.h, QImage::Format_RGB32);
+  else
+    BackBitmap = QImage();
+}
+
+void frmMap::Slider1_Click() {
+  const auto next = HoseiForSlider(Slider1->value());
+  if (!next) return;
+  const HoseiValue old = Hosei_;
+  Hosei_ = *next;
+  ViewX = ZoomShift(ViewX, PixelsToTwips(width()), old, Hosei_);
+  ViewY = ZoomShift(ViewY, PixelsToTwips(height()), old, Hosei_);
+  RemakeBackBuffer();
+  RedrawView();
+}
+
+void frmMap::Picture1_MouseDown(Qt::MouseButton button, double x, double y) {
+  if (button == Qt::RightButton) {
+    if (Check1->isChecked()) return;
+    const QPoint cursor = QCursor::pos();
+    PressX = cursor.x();
+    PressY = cursor.y();
+    Timer1->start();
+  } else if (button == Qt::LeftButton) {
+    TargetX_ = ClickToMapX(x, ViewX, Hosei_);
+    TargetY_ = ClickToMapY(y, ViewY, Hosei_);
+    Label1->move(TwipsToPixels(x - 150), TwipsToPixels(y - 150));
+    Label1->show();
+  }
+}
+
+void frmMap::Picture1_MouseUp() { Timer1->stop(); }
+
+void frmMap::Timer1_Timer() {
+  const QPoint cursor = QCursor::pos();
+  ViewX = ScrollStep(ViewX, PressX, cursor.x(), Hosei_);
+  ViewY = ScrollStep(ViewY, PressY, cursor.y(), Hosei_);
+  RedrawView();
+}
+
+void frmMap::Command1_Click() { hide(); }
+
+void frmMap::Command2_Click() {
+  navi::frmNavi& navi = navi::frmNavi::Load();
+  navi.show();
+  navi.raise();
+}
+
+void frmMap::RedrawView() {
+  const VisibleSize size = Visible();
+  NormaliseView(ViewX, ViewY, size.h);
+  Picture1->FitSurface();
+  QImage& surface = Picture1->Surface();
+  if (!surface.isNull()) {
+    if (!HasPictures()) {
+      // Loaded without pictures (a load given up): no map to show.
+      surface.fill(palette().color(QPalette::Window));
+    } else {
+      // Normally made by the last size change or zoom step already.
+      if (BackBitmap.width() != size.w || BackBitmap.height() != size.h) RemakeBackBuffer();
+      if (!BackBitmap.isNull()) {
+        ComposeBackBuffer(LeftHalfPicture, RightHalfPicture, ViewX, ViewY, BackBitmap);
+        if (Hosei_ == HoseiOne)
+          CopyPlain(BackBitmap, surface);
+        else
+          StretchNearest(BackBitmap, surface);
+      } else {
+        surface.fill(SeaColour);
+      }
+    }
+  }
+  const TwipsPoint cross = TargetCrossCorner(TargetX_, TargetY_, ViewX, ViewY, Hosei_);
+  Label1->move(TwipsToPixels(cross.left), TwipsToPixels(cross.top));
+  Picture1->update();
+}
+
+void frmMap::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Form_Resize();
+}
+
+void frmMap::Form_Unload() {
+  Timer1->stop();
+  DropPictures();
+  BackBitmap = QImage();
+  navi::frmNavi::Unload();
+  if (instance == this) instance = nullptr;
+}
+
+void frmMap::closeEvent(QCloseEvent* event) {
+  // Closing from the frame unloads the window; "閉じる" only hides it.
+  Form_Unload();
+  event->accept();
+  deleteLater();
+}
+
+}  // namespace crewmap::map

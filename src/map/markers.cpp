@@ -1,0 +1,54 @@
+#include "map/markers.h"
+
+#include <QCheckBox>
+#include <QString>
+
+#include "common/rounding.h"
+#include "common/twips.h"
+#include "map/frm_map.h"
+#include "map/map_area.h"
+#include "map/position_text.h"
+#include "map/transform.h"
+
+namespace crewmap::map {
+
+void UpdateMapMarkers(const net::SlotTable& Slots, std::int16_t MySlot) {
+  frmMap* map = frmMap::Loaded();
+  if (!map || !map->isVisible()) return;
+  const HoseiValue z = map->Hosei();
+
+  // An own slot outside the table counts as having no position.
+  std::optional<GamePosition> own;
+  if (MySlot >= 0 && static_cast<std::size_t>(MySlot) < Slots.size())
+    own = ParsePosition(Slots[static_cast<std::size_t>(MySlot)].Point);
+
+  if (own && map->Check1->isChecked()) {
+    const double pw = PixelsToTwips(map->Picture1->width());
+    const double ph = PixelsToTwips(map->Picture1->height());
+    std::int32_t vx = CentreViewX(own->x, pw, z);
+    std::int32_t vy = CentreViewY(own->y, ph, z);
+    map->MovePoint(vx, vy);
+  }
+
+  for (int i = 0; i <= 8; ++i) {
+    const net::Slot& slot = Slots[static_cast<std::size_t>(i)];
+    const auto position = ParsePosition(slot.Point);
+    if (!position) {
+      map->HideMarker(i);
+      continue;
+    }
+    std::int32_t vx = 0, vy = 0;
+    map->GetPoint(vx, vy);
+    map->ShowMarker(i, QString::fromStdString(slot.Nick),
+                    PlaceMarker(position->x, position->y, vx, vy, HoseiToDouble(z)));
+  }
+
+  if (map->isVisible() && own) {
+    // ParsePosition guarantees both round into 32 bits.
+    std::int32_t x = RoundToInt32(own->x).value_or(0);
+    std::int32_t y = RoundToInt32(own->y).value_or(0);
+    map->AngleShow(x, y);
+  }
+}
+
+}  // namespace crewmap::map

@@ -1,0 +1,392 @@
+// The map window on a real X server: load and its failure messages, layout,
+// zoom steps, scrolling, the target cross and hiding/closing.
+#include "map/frm_map.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QCursor>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <vector>
+
+#include "map/map_area.h"
+#include "map/map_drawing.h"
+#include "map/map_files.h"
+#include "map_test_support.h"
+#include "navi/frm_navi.h"
+#include "ui/message_box.h"
+
+namespace crewmap::map {
+namespace {
+
+// Processes events until `done` holds or `ms` milliseconds have passed.
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+struct Asked {
+  QString text;
+  ui::MessageButtons buttons;
+};
+
+class MapWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.isValid());
+    frmMap::SetPictureFolder(folder_.path());
+  }
+  void TearDown() override {
+    frmMap::Unload();
+    navi::frmNavi::Unload();
+    frmMap::SetPictureFolder(QString());
+    frmMap::SetHalfDcHook({});
+    ui::SetMessageHook({});
+  }
+  // Answers every message with `answers` in turn (Cancel once they run out).
+  void AnswerWith(std::vector<ui::MessageAnswer> answers, std::function<void()> onFirst = {}) {
+    ui::SetMessageHook([this, answers, onFirst](const QString& text, ui::MessageButtons buttons) {
+      asked_.push_back({text, buttons});
+      if (asked_.size() == 1 && onFirst) onFirst();
+      return asked_.size() <= answers.size() ? answers[asked_.size() - 1] : ui::MessageAnswer::Cancel;
+    });
+  }
+  static std::pair<int, int> View(frmMap& map) {
+    std::int32_t x = 0, y = 0;
+    map.GetPoint(x, y);
+    return {x, y};
+  }
+  static void SetView(frmMap& map, std::int32_t x, std::int32_t y) { map.MovePoint(x, y); }
+  frmMap& ShownMap(int width = 366, int height = 222) {
+    frmMap& map = frmMap::Load();
+    map.resize(width, height);
+    map.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&map));
+    return map;
+  }
+
+  QTemporaryDir folder_;
+  std::vector<Asked> asked_;
+};
+
+TEST_F(MapWindow, LoadsHiddenWithTheDesignLayout) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  frmMap& map = frmMap::Load();
+  EXPECT_EQ(frmMap::Loaded(), &map);
+  EXPECT_FALSE(map.isVisible());
+  EXPECT_TRUE(map.HasPictures());
+  EXPECT_EQ(map.windowTitle(), QStringLiteral("Crewmap - マップ"));
+  EXPECT_EQ(map.size(), QSize(366, 222));
+  EXPECT_EQ(map.Hosei(), 10000);
+  EXPECT_EQ(View(map), std::make_pair(0, 0));
+
+  const struct {
+    const char* name;
+    QRect geometry;
+  } controls[] = {
+      {"Picture1", {0, 0, 366, 222}}, {"Slider1", {8, 8, 33, 105}},  {"Check1", {48, 8, 105, 17}},
+      {"Command2", {256, 8, 49, 25}}, {"Command1", {312, 8, 49, 25}},
+  };
+  for (const auto& c : controls) {
+    auto* widget = map.findChild<QWidget*>(c.name);
+    ASSERT_NE(widget, nullptr) << c.name;
+    EXPECT_EQ(widget->geometry(), c.geometry) << c.name;
+  }
+  EXPECT_EQ(map.Slider1->value(), 2);
+  EXPECT_EQ(map.Slider1->minimum(), 0);
+  EXPECT_EQ(map.Slider1->maximum(), 6);
+  EXPECT_EQ(map.Slider1->orientation(), Qt::Vertical);
+  EXPECT_EQ(map.Check1->text(), QStringLiteral("自分を中心"));
+  EXPECT_TRUE(map.Check1->isChecked());
+  EXPECT_TRUE(map.Check1->font().bold());
+  EXPECT_EQ(map.Check1->palette().color(QPalette::Window), QColor(Qt::black));
+  EXPECT_EQ(map.Check1->palette().color(QPalette::WindowText), QColor(Qt::white));
+  EXPECT_EQ(map.Command1->text(), QStringLiteral("閉じる"));
+  EXPECT_EQ(map.Command2->text(), QStringLiteral("ナビ"));
+  EXPECT_EQ(map.Label1->text(), QStringLiteral("＋"));
+  EXPECT_EQ(map.Label1->size(), QSize(21, 21));
+  EXPECT_EQ(map.Label1->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  EXPECT_EQ(map.findChild<QTimer*>("Timer1")->interval(), 10);
+  EXPECT_FALSE(map.Timer1->isActive());
+  for (int i = 0; i < 9; ++i) {
+    for (const QString& name : {QStringLiteral("Shape1_%1"), QStringLiteral("lblPoint_%1"),
+                                QStringLiteral("lblPoint2_%1"), QStringLiteral("lblPoint5_%1")}) {
+      auto* w = map.findChild<QWidget*>(name.arg(i));
+      ASSERT_NE(w, nullptr) << name.arg(i).toStdString();
+      EXPECT_FALSE(w->isVisibleTo(&map));
+    }
+  }
+  // Drawn already: the view at (0, 0) shows map columns 0.. and rows 0..
+  EXPECT_EQ(map.MapSurface().pixel(0, 0), test::ColumnCodedColour(0, 0));
+  EXPECT_EQ(map.MapSurface().pixel(365, 221), test::ColumnCodedColour(365, 221));
+  EXPECT_TRUE(asked_.empty());
+}
+
+TEST_F(MapWindow, ShowsTheMapOneToOneAtZoomOne) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  frmMap& map = ShownMap();
+  SetView(map, 100, 200);
+  const QImage& surface = map.MapSurface();
+  ASSERT_EQ(surface.size(), QSize(366, 222));
+  for (int x = 0; x < 366; ++x) {
+    ASSERT_EQ(surface.pixel(x, 0), test::ColumnCodedColour(100 + x, 200)) << x;
+    ASSERT_EQ(surface.pixel(x, 221), test::ColumnCodedColour(100 + x, 421)) << x;
+  }
+  // And it reaches the screen.
+  const QImage shot = map.Picture1->grab().toImage();
+  EXPECT_EQ(shot.pixel(300, 150), test::ColumnCodedColour(400, 350));
+}
+
+TEST_F(MapWindow, MovePointNormalisesAndRedraws) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  frmMap& map = ShownMap();
+  SetView(map, -10, 50);
+  EXPECT_EQ(View(map), std::make_pair(4782, 50));
+  EXPECT_EQ(map.MapSurface().pixel(0, 0), test::ColumnCodedColour(4782, 50));
+  EXPECT_EQ(map.MapSurface().pixel(10, 0), test::ColumnCodedColour(0, 50));
+  SetView(map, 4700, 5000);
+  EXPECT_EQ(View(map), std::make_pair(4700, 2174));
+  SetView(map, -5000, -3);
+  EXPECT_EQ(View(map), std::make_pair(-208, 0));
+  // An origin still west of the world after its one wrap shows the wrapped columns.
+  EXPECT_EQ(map.MapSurface().pixel(0, 0), test::ColumnCodedColour(4792 - 208, 0));
+}
+
+TEST_F(MapWindow, ZoomStepsShiftTheOriginByTheRatio) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  frmMap& map = ShownMap(400, 222);  // 6000 twips wide
+  SetView(map, 1000, 500);
+  map.Slider1->setValue(4);  // 1 -> 2
+  EXPECT_EQ(map.Hosei(), 20000);
+  EXPECT_EQ(View(map).first, 1100);
+  EXPECT_EQ(map.BackBuffer().size(), QSize(200, 111));
+  // Every map pixel is a 2 x 2 block on screen.
+  EXPECT_EQ(map.MapSurface().pixel(0, 0), test::ColumnCodedColour(1100, View(map).second));
+  EXPECT_EQ(map.MapSurface().pixel(3, 0), test::ColumnCodedColour(1101, View(map).second));
+  map.Slider1->setValue(5);  // 2 -> 4: the same ratio gives the same shift
+  EXPECT_EQ(map.Hosei(), 40000);
+  EXPECT_EQ(View(map).first, 1200);
+  map.Slider1->setValue(0);  // 4 -> 0.5
+  EXPECT_EQ(map.Hosei(), 5000);
+  EXPECT_EQ(map.BackBuffer().size(), QSize(800, 444));
+  map.Slider1->setValue(6);
+  EXPECT_EQ(map.Hosei(), 80000);
+  EXPECT_EQ(map.BackBuffer().size(), QSize(50, 28));
+}
+
+TEST_F(MapWindow, AWideViewRepeatsTheColumnRuleAndShowsSeaBeyondThePoles) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  frmMap& map = ShownMap(1920, 1080);
+  map.Slider1->setValue(0);  // zoom 0.5: 3840 x 2160 map pixels, taller than the world
+  SetView(map, 3000, 0);
+  const auto [vx, vy] = View(map);
+  EXPECT_EQ(vy, 0);
+  const QImage& back = map.BackBuffer();
+  ASSERT_EQ(back.size(), QSize(3840, 2160));
+  for (int k = 0; k < 3840; ++k) ASSERT_EQ(back.pixel(k, 100), test::ColumnCodedColour((vx + k) % 4792, vy + 100)) << k;
+
+  map.resize(1920, 1200);  // 2400 map pixels high: the origin goes 4 rows above the top
+  EXPECT_EQ(map.BackBuffer().size(), QSize(3840, 2400));
+  EXPECT_EQ(View(map).second, -4);
+  EXPECT_EQ(map.BackBuffer().pixel(5, 3), SeaColour);
+  EXPECT_EQ(map.BackBuffer().pixel(5, 4), test::ColumnCodedColour((View(map).first + 5) % 4792, 0));
+  EXPECT_EQ(map.BackBuffer().pixel(5, 2399), test::ColumnCodedColour((View(map).first + 5) % 4792, 2395));
+}
+
+TEST_F(MapWindow, RightButtonScrollsWhileHeldUnlessCentring) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  frmMap& map = ShownMap();
+  SetView(map, 1000, 500);
+  const QPoint inside = map.Picture1->mapToGlobal(QPoint(200, 150));
+
+  // "自分を中心" checked: no scrolling, the button-up still stops the timer.
+  QCursor::setPos(inside);
+  QTest::mousePress(map.Picture1, Qt::RightButton, {}, QPoint(200, 150));
+  EXPECT_FALSE(map.Timer1->isActive());
+  QTest::mouseRelease(map.Picture1, Qt::RightButton, {}, QPoint(200, 150));
+  EXPECT_EQ(View(map), std::make_pair(1000, 500));
+
+  map.Check1->setChecked(false);
+  // Held without moving: the offset is zero, nothing moves.
+  QTest::mousePress(map.Picture1, Qt::RightButton, {}, QPoint(200, 150));
+  EXPECT_TRUE(map.Timer1->isActive());
+  QTest::qWait(60);
+  EXPECT_EQ(View(map), std::make_pair(1000, 500));
+
+  // 40 pixels left of the press point: 10 map pixels right per step.
+  QCursor::setPos(inside - QPoint(40, 0));
+  EXPECT_TRUE(WaitUntil([&] { return View(map).first >= 1030; }, 2000));
+  QTest::mouseRelease(map.Picture1, Qt::RightButton, {}, QPoint(160, 150));
+  EXPECT_FALSE(map.Timer1->isActive());
+  const auto stopped = View(map);
+  EXPECT_EQ((stopped.first - 1000) % 10, 0);
+  EXPECT_EQ(stopped.second, 500);
+  QTest::qWait(50);
+  EXPECT_EQ(View(map), stopped);
+  EXPECT_EQ(map.MapSurface().pixel(0, 0), test::ColumnCodedColour(stopped.first, 500));
+}
+
+TEST_F(MapWindow, LeftClickSetsTheTargetAndTheCrossFollowsTheView) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  frmMap& map = ShownMap();
+  map.Slider1->setValue(4);  // zoom 2
+  SetView(map, 100, 50);
+  EXPECT_FALSE(map.Label1->isVisible());
+  QTest::mouseClick(map.Picture1, Qt::LeftButton, {}, QPoint(100, 50));  // (1500, 750) twips
+  EXPECT_EQ(map.TargetX(), 150);
+  EXPECT_EQ(map.TargetY(), 75);
+  EXPECT_TRUE(map.Label1->isVisible());
+  EXPECT_EQ(map.Label1->pos(), QPoint(90, 40));  // (1350, 600) twips
+
+  map.Slider1->setValue(2);  // zoom 1
+  SetView(map, 50, 25);
+  QTest::mouseClick(map.Picture1, Qt::LeftButton, {}, QPoint(50, 20));
+  EXPECT_EQ(map.TargetX(), 100);
+  EXPECT_EQ(map.TargetY(), 45);
+  SetView(map, 4700, 25);  // target 192 columns east across the seam
+  EXPECT_EQ(map.Label1->pos(), QPoint(182, 10));  // 2730 twips
+  // Other buttons do nothing.
+  QTest::mouseClick(map.Picture1, Qt::MiddleButton, {}, QPoint(10, 10));
+  EXPECT_EQ(map.TargetX(), 100);
+}
+
+TEST_F(MapWindow, CloseButtonHidesAndKeepsEverything) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  frmMap& map = ShownMap();
+  map.Slider1->setValue(3);
+  SetView(map, 1234, 321);
+  QTest::mouseClick(map.Picture1, Qt::LeftButton, {}, QPoint(30, 30));
+  const auto view = View(map);
+  const int tx = map.TargetX(), ty = map.TargetY();
+  QTest::mouseClick(map.Command1, Qt::LeftButton);
+  EXPECT_FALSE(map.isVisible());
+  EXPECT_EQ(frmMap::Loaded(), &map);
+  map.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&map));
+  EXPECT_EQ(View(map), view);
+  EXPECT_EQ(map.Hosei(), 15000);
+  EXPECT_EQ(map.TargetX(), tx);
+  EXPECT_EQ(map.TargetY(), ty);
+  EXPECT_TRUE(map.HasPictures());
+}
+
+TEST_F(MapWindow, NaviButtonShowsTheNavigationWindowAndClosingUnloadsBoth) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  frmMap& map = ShownMap();
+  QTest::mouseClick(map.Command2, Qt::LeftButton);
+  ASSERT_NE(navi::frmNavi::Loaded(), nullptr);
+  EXPECT_TRUE(navi::frmNavi::Loaded()->isVisible());
+  map.close();  // from the frame: unloads
+  EXPECT_EQ(frmMap::Loaded(), nullptr);
+  EXPECT_EQ(navi::frmNavi::Loaded(), nullptr);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  // The next load reads the pictures again.
+  frmMap& again = frmMap::Load();
+  EXPECT_TRUE(again.HasPictures());
+  EXPECT_EQ(again.Hosei(), 10000);
+}
+
+TEST_F(MapWindow, ButtonsFollowTheRightEdgeOnlyWhenWideEnough) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  frmMap& map = ShownMap(500, 222);
+  EXPECT_EQ(map.Command2->x(), 390);
+  EXPECT_EQ(map.Command1->x(), 446);
+  map.resize(100, 222);  // 1500 twips: "ナビ" stays, "閉じる" moves
+  EXPECT_TRUE(WaitUntil([&] { return map.width() == 100; }, 2000));
+  EXPECT_EQ(map.Command2->x(), 390);
+  EXPECT_EQ(map.Command1->x(), 46);
+  EXPECT_EQ(map.Picture1->size(), map.size());
+}
+
+TEST_F(MapWindow, PictureLoadFailureAsksRetryOrCancel) {
+  struct Case {
+    const char* what;
+    bool writeLeft;
+    QByteArray leftBytes;
+  };
+  const Case cases[] = {{"missing", false, {}}, {"empty", true, {}}, {"not a picture", true, QByteArray("GIF? no.")}};
+  for (const Case& c : cases) {
+    QDir(folder_.path()).removeRecursively();
+    QDir().mkpath(folder_.path());
+    ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+    const QString left = QDir(folder_.path()).filePath(LeftPictureName);
+    QFile::remove(left);
+    if (c.writeLeft) {
+      QFile file(left);
+      ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+      file.write(c.leftBytes);
+    }
+    asked_.clear();
+    AnswerWith({ui::MessageAnswer::Cancel});
+    frmMap& map = frmMap::Load();
+    ASSERT_EQ(asked_.size(), 1u) << c.what;
+    EXPECT_EQ(asked_[0].text, QStringLiteral("イメージのロードに失敗しました＞＜"));
+    EXPECT_EQ(asked_[0].buttons, ui::MessageButtons::RetryCancel);
+    // Cancel: loaded, hidden, without pictures; showing it draws no map.
+    EXPECT_EQ(frmMap::Loaded(), &map);
+    EXPECT_FALSE(map.isVisible());
+    EXPECT_FALSE(map.HasPictures());
+    map.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&map));
+    std::int32_t x = 100, y = 100;
+    map.MovePoint(x, y);
+    EXPECT_NE(test::DecodeColumn(map.MapSurface().pixel(10, 10)), 110);
+    EXPECT_EQ(map.MapSurface().pixel(10, 10), map.MapSurface().pixel(300, 200));
+    frmMap::Unload();
+  }
+}
+
+TEST_F(MapWindow, RetryReadsBothPicturesAgain) {
+  // Nothing there at first; the pictures appear while the message is up.
+  AnswerWith({ui::MessageAnswer::Retry}, [this] { test::WriteColumnCodedPictures(folder_.path()); });
+  frmMap& map = frmMap::Load();
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_TRUE(map.HasPictures());
+  EXPECT_EQ(map.MapSurface().pixel(5, 5), test::ColumnCodedColour(5, 5));
+}
+
+TEST_F(MapWindow, PictureNamesMatchWithoutRegardToCase) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  const QDir dir(folder_.path());
+  ASSERT_TRUE(QFile::rename(dir.filePath(LeftPictureName), dir.filePath("WORLDMAP_C1.JPG")));
+  AnswerWith({});
+  EXPECT_TRUE(frmMap::Load().HasPictures());
+  EXPECT_TRUE(asked_.empty());
+}
+
+TEST_F(MapWindow, DrawingSurfaceFailureAsksRetryOrCancel) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  int attempts = 0;
+  frmMap::SetHalfDcHook([&attempts] { return ++attempts > 1; });
+  AnswerWith({ui::MessageAnswer::Retry});
+  frmMap& map = frmMap::Load();
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_EQ(asked_[0].text, QStringLiteral("内部DCの生成に失敗しました＞＜"));
+  EXPECT_EQ(asked_[0].buttons, ui::MessageButtons::RetryCancel);
+  EXPECT_EQ(attempts, 2);
+  EXPECT_TRUE(map.HasPictures());
+  frmMap::Unload();
+
+  asked_.clear();
+  frmMap::SetHalfDcHook([] { return false; });
+  AnswerWith({ui::MessageAnswer::Cancel});
+  frmMap& cancelled = frmMap::Load();
+  ASSERT_EQ(asked_.size(), 1u);
+  EXPECT_FALSE(cancelled.HasPictures());
+  EXPECT_FALSE(cancelled.isVisible());
+}
+
+}  // namespace
+}  // namespace crewmap::map

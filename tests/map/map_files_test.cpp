@@ -1,0 +1,55 @@
+// Finding the pictures regardless of case and reading files whole.
+#include "map/map_files.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+
+namespace crewmap::map {
+namespace {
+
+class MapFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char templ[] = "/tmp/crewmap_mapfiles_XXXXXX";
+    ASSERT_NE(mkdtemp(templ), nullptr);
+    dir_ = templ;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(MapFiles, FindsNamesWithoutRegardToCase) {
+  EXPECT_FALSE(FindFileNoCase(dir_, "worldmap_c1.jpg"));
+  Write("WorldMap_C1.JPG", "x");
+  const auto found = FindFileNoCase(dir_, "worldmap_c1.jpg");
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->filename(), "WorldMap_C1.JPG");
+  EXPECT_FALSE(FindFileNoCase(dir_, "worldmap_c2.jpg"));
+  std::filesystem::create_directory(dir_ / "worldmap_c2.jpg");  // a folder is no file
+  EXPECT_FALSE(FindFileNoCase(dir_, "worldmap_c2.jpg"));
+  EXPECT_FALSE(FindFileNoCase(dir_ / "missing", "worldmap_c1.jpg"));
+}
+
+TEST_F(MapFiles, ReadsWholeFilesIndexedFromZero) {
+  const std::string bytes("\xff\xd8\x00\x01\x02", 5);
+  Write("a.bin", bytes);
+  const auto buffer = ReadWholeFile(dir_ / "a.bin");
+  ASSERT_TRUE(buffer);
+  EXPECT_EQ(buffer->Lower, 0);
+  EXPECT_EQ(buffer->Upper(), 4);
+  EXPECT_EQ(std::string(buffer->Bytes.begin(), buffer->Bytes.end()), bytes);
+
+  Write("empty.bin", "");
+  const auto empty = ReadWholeFile(dir_ / "empty.bin");
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->Upper(), -1);
+  EXPECT_FALSE(ReadWholeFile(dir_ / "missing.bin"));
+}
+
+}  // namespace
+}  // namespace crewmap::map

@@ -1,0 +1,190 @@
+// UpdateMapMarkers against the real map window and navigation window.
+#include "map/markers.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "map/circle_shape.h"
+#include "map/frm_map.h"
+#include "map/map_area.h"
+#include "map_test_support.h"
+#include "navi/bearing.h"
+#include "navi/frm_navi.h"
+#include "navi/shape.h"
+
+namespace crewmap::map {
+namespace {
+
+class Markers : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.isValid());
+    ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+    frmMap::SetPictureFolder(folder_.path());
+    navi::frmNavi::Unload();
+  }
+  void TearDown() override {
+    frmMap::Unload();
+    navi::frmNavi::Unload();
+    frmMap::SetPictureFolder(QString());
+  }
+  frmMap& ShownMap() {
+    frmMap& map = frmMap::Load();
+    map.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&map));
+    return map;
+  }
+  static std::pair<int, int> View(frmMap& map) {
+    std::int32_t x = 0, y = 0;
+    map.GetPoint(x, y);
+    return {x, y};
+  }
+  // The navigation dot as placed for an offset (x, y).
+  static std::pair<float, float> DotFor(float x, float y) {
+    const navi::BearingResult r = navi::ComputeBearing(x, y);
+    return {r.Left, r.Top};
+  }
+  static std::pair<float, float> Dot() {
+    const navi::frmNavi* n = navi::frmNavi::Loaded();
+    return n ? std::make_pair(n->Shape3->Left(), n->Shape3->Top()) : std::make_pair(-1.0f, -1.0f);
+  }
+  QTemporaryDir folder_;
+  net::SlotTable slots_{};
+};
+
+TEST_F(Markers, PlacesCirclesAndOutlinedNamesInPixels) {
+  frmMap& map = ShownMap();
+  map.Check1->setChecked(false);
+  std::int32_t x = 1000, y = 500;
+  map.MovePoint(x, y);
+  slots_[0] = {"host", ""};
+  slots_[3] = {"Kaito", "4000,2000"};  // map (1169.92, 584.96)
+  UpdateMapMarkers(slots_, 0);
+
+  // circle at (2488.83, 1214.41) twips -> (166, 81) pixels
+  EXPECT_TRUE(map.Shape1[3]->isVisible());
+  EXPECT_EQ(map.Shape1[3]->geometry(), QRect(166, 81, 8, 8));
+  EXPECT_EQ(map.Shape1[3]->Fill(), QColor(128, 255, 128));
+  EXPECT_EQ(map.Shape1[3]->Border(), QColor(0, 192, 0));
+  const struct {
+    QLabel* label;
+    QPoint pos;
+  } labels[] = {{map.lblPoint[3], {174, 89}},  {map.lblPoint2[3], {174, 88}}, {map.lblPoint3[3], {174, 90}},
+                {map.lblPoint4[3], {173, 89}}, {map.lblPoint5[3], {175, 89}}};
+  for (const auto& l : labels) {
+    EXPECT_TRUE(l.label->isVisible()) << l.label->objectName().toStdString();
+    EXPECT_EQ(l.label->text(), QStringLiteral("Kaito"));
+    EXPECT_EQ(l.label->pos(), l.pos) << l.label->objectName().toStdString();
+    EXPECT_EQ(l.label->size(), map.lblPoint[3]->sizeHint());
+  }
+  EXPECT_EQ(map.lblPoint2[3]->palette().color(QPalette::WindowText), QColor(Qt::black));
+  EXPECT_TRUE(map.lblPoint[3]->font().bold());
+  // Slot 0 has no position: nothing of it shows, and the view was not touched.
+  EXPECT_FALSE(map.Shape1[0]->isVisible());
+  EXPECT_FALSE(map.lblPoint[0]->isVisible());
+  EXPECT_EQ(View(map), std::make_pair(1000, 500));
+
+  // Stacking, bottom to top: labels, circles, the cross.
+  const QObjectList& order = map.Picture1->children();
+  const auto at = [&](QObject* o) { return order.indexOf(o); };
+  EXPECT_LT(at(map.lblPoint2[8]), at(map.lblPoint[0]) + 100);
+  EXPECT_LT(at(map.lblPoint2[3]), at(map.lblPoint[3]));
+  EXPECT_LT(at(map.lblPoint[8]), at(map.Shape1[0]));
+  EXPECT_LT(at(map.Shape1[8]), at(map.Label1));
+  // On screen the light name sits on its black outline over the map.
+  const QImage shot = map.Picture1->grab().toImage();
+  EXPECT_EQ(shot.pixelColor(170, 85), QColor(128, 255, 128));  // the circle's fill
+}
+
+TEST_F(Markers, ZoomTwoAndEmptySlots) {
+  frmMap& map = ShownMap();
+  map.Check1->setChecked(false);
+  map.Slider1->setValue(4);
+  std::int32_t x = 100, y = 50;
+  map.MovePoint(x, y);
+  slots_[1] = {"", "376.0801282051282,205.13355592654424"};  // map (110, 60)
+  slots_[2] = {"nick only", ""};
+  slots_[5] = {"bad", "12;34"};
+  slots_[6] = {"huge", "99999999999,1"};
+  slots_[9] = {"nine", "100,100"};  // no marker set for slot 9
+  UpdateMapMarkers(slots_, 1);
+  EXPECT_TRUE(map.Shape1[1]->isVisible());
+  EXPECT_EQ(map.Shape1[1]->pos(), QPoint(16, 16));  // 240 twips
+  EXPECT_TRUE(map.lblPoint[1]->isVisible());
+  EXPECT_EQ(map.lblPoint[1]->text(), QString());
+  for (int i : {2, 5, 6}) {
+    EXPECT_FALSE(map.Shape1[i]->isVisible()) << i;
+    EXPECT_FALSE(map.lblPoint3[i]->isVisible()) << i;
+  }
+  // A marker shown before disappears when its position goes.
+  slots_[1].Point.clear();
+  UpdateMapMarkers(slots_, 1);
+  EXPECT_FALSE(map.Shape1[1]->isVisible());
+  EXPECT_FALSE(map.lblPoint5[1]->isVisible());
+}
+
+TEST_F(Markers, CentringOnThePlayer) {
+  frmMap& map = ShownMap();
+  ASSERT_EQ(map.Picture1->size(), QSize(366, 222));
+  ASSERT_TRUE(map.Check1->isChecked());
+  slots_[4] = {"me", "8192,4096"};
+  UpdateMapMarkers(slots_, 4);
+  EXPECT_EQ(View(map), std::make_pair(2213, 1087));
+  EXPECT_EQ(map.Shape1[4]->pos(), QPoint(179, 107));  // (2685, 1605) twips
+  EXPECT_EQ(map.MapSurface().pixel(0, 0), test::ColumnCodedColour(2213, 1087));
+
+  // Unchecked: the tick never moves the view.
+  map.Check1->setChecked(false);
+  slots_[4].Point = "100,100";
+  UpdateMapMarkers(slots_, 4);
+  EXPECT_EQ(View(map), std::make_pair(2213, 1087));
+}
+
+TEST_F(Markers, HeadingGoesToTheNavigationWindow) {
+  frmMap& map = ShownMap();
+  map.Check1->setChecked(false);
+  slots_[2] = {"me", "14175,7410"};
+  // No target yet: the offset is (-x, -y).
+  UpdateMapMarkers(slots_, 2);
+  ASSERT_NE(navi::frmNavi::Loaded(), nullptr);
+  EXPECT_FALSE(navi::frmNavi::Loaded()->isVisible());
+  EXPECT_EQ(Dot(), DotFor(-14175, -7410));
+
+  map.Slider1->setValue(4);  // zoom 2
+  std::int32_t x = 100, y = 50;
+  map.MovePoint(x, y);
+  QTest::mouseClick(map.Picture1, Qt::LeftButton, {}, QPoint(100, 50));  // target (150, 75)
+  ASSERT_EQ(map.TargetX(), 150);
+  UpdateMapMarkers(slots_, 2);
+  EXPECT_EQ(Dot(), DotFor(-13662.145f, -7153.573f));
+  EXPECT_NE(Dot(), DotFor(-14175, -7410));
+}
+
+TEST_F(Markers, NothingHappensWhileTheMapIsHiddenOrTheOwnSlotIsUnknown) {
+  frmMap& map = frmMap::Load();  // loaded but hidden
+  slots_[0] = {"host", "4000,2000"};
+  UpdateMapMarkers(slots_, 0);
+  EXPECT_FALSE(map.Shape1[0]->isVisibleTo(map.Picture1));
+  EXPECT_EQ(navi::frmNavi::Loaded(), nullptr);
+  EXPECT_EQ(View(map), std::make_pair(0, 0));
+
+  map.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&map));
+  UpdateMapMarkers(slots_, 12);  // an own slot outside the table: no heading, no centring
+  EXPECT_EQ(navi::frmNavi::Loaded(), nullptr);
+  EXPECT_TRUE(map.Shape1[0]->isVisible());
+  UpdateMapMarkers(slots_, -1);
+  EXPECT_EQ(navi::frmNavi::Loaded(), nullptr);
+
+  frmMap::Unload();
+  UpdateMapMarkers(slots_, 0);  // not loaded: nothing, and no crash
+  EXPECT_EQ(frmMap::Loaded(), nullptr);
+}
+
+}  // namespace
+}  // namespace crewmap::map
