@@ -36,6 +36,13 @@ frmInit::frmInit(std::function<void()> showMainWindow, QWidget* parent)
   PlaceTwips(Option1[0], 120, 0, 2055, 375);
   PlaceTwips(Option1[1], 120, 360, 2055, 375);
   Option1[1]->setChecked(true);
+  // The substitutes of the design face are wider than it: step the options'
+  // font down until the longer caption fits its 2055-twip button.
+  for (double points = 9.0; points >= 6.0; points -= 0.5) {
+    const QFont font = ui::DesignFont(ui::kPGothic, points);
+    for (QRadioButton* option : Option1) option->setFont(font);
+    if (Option1[1]->sizeHint().width() <= Option1[1]->width()) break;
+  }
 
   Command1 = new QPushButton(QStringLiteral("おｋ"), this);
   Command1->setObjectName(QStringLiteral("Command1"));

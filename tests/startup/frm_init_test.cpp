@@ -32,6 +32,9 @@ TEST(frmInit, LayoutAndCaptions) {
   EXPECT_EQ(server->geometry(), QRect(8, 0, 137, 25));
   EXPECT_EQ(client->geometry(), QRect(8, 24, 137, 25));
   EXPECT_EQ(ok->geometry(), QRect(152, 8, 81, 33));
+  // Both captions are readable in full within their buttons.
+  EXPECT_LE(server->sizeHint().width(), server->width());
+  EXPECT_LE(client->sizeHint().width(), client->width());
   EXPECT_FALSE(server->isChecked());
   EXPECT_TRUE(client->isChecked());
   dialog.close();
