@@ -1,0 +1,541 @@
+#include "main/frm_main.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPalette>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+#include <optional>
+
+#include "common/twips.h"
+#include "main/host_session.h"
+#include "main/listener_choice.h"
+#include "main/member_session.h"
+#include "main/slot_rows.h"
+#include "map/frm_map.h"
+#include "map/markers.h"
+#include "net/address_lookup.h"
+#include "net/messages.h"
+#include "net/wire_text.h"
+#include "net/winsock.h"
+#include "platform/window_source.h"
+#include "startup/common.h"
+#include "startup/log_lines.h"
+#include "ui/fonts.h"
+#include "ui/message_box.h"
+
+namespace crewmap::main {
+namespace {
+
+// Design geometry in twips: left, top, width, height.
+QRect TwipRect(int left, int top, int width, int height) {
+  return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
+               TwipsToPixels(height));
+}
+
+QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::string ToUtf8(const QString& text) { return text.toStdString(); }
+
+QByteArray ToBytes(const std::string& bytes) {
+  return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// Status texts of the member's status box.
+const QString kNotConnected = QStringLiteral("未接続");
+const QString kConnecting = QStringLiteral("サーバに接続中．．．");
+const QString kConnected = QStringLiteral("接続完了");
+const QString kTimedOut = QStringLiteral("タイムアウトしました");
+const QString kCannotConnect = QStringLiteral("サーバに接続できません");
+
+bool IsHost() { return startup::StartMode == 0; }
+
+// With CREWMAP_DEBUG_LISTS set, every change of the member list and every new
+// activity-log line is also written to standard error, so that automated runs
+// of separate processes can check what each window shows.
+bool DebugLists() {
+  static const bool on = qEnvironmentVariableIsSet("CREWMAP_DEBUG_LISTS");
+  return on;
+}
+
+}  // namespace
+
+frmMain::frmMain(MainOptions options, QWidget* parent)
+    : QWidget(parent), options_(std::move(options)) {
+  windowSource_ = options_.windowSource ? std::move(options_.windowSource)
+                                        : platform::CreateSystemWindowSource();
+  capture_ = std::make_unique<reader::CoordinateCapture>(*windowSource_, *this);
+  BuildControls();
+  ConnectSockets();
+  Form_Load();
+}
+
+frmMain::~frmMain() {
+  // A window destroyed without having been closed still lets go of its
+  // sockets and the map window.
+  if (loaded_ && !unloaded_) {
+    options_.closeWaitMs = 0;
+    Form_Unload();
+  }
+}
+
+void frmMain::BuildControls() {
+  setWindowTitle(QStringLiteral("Crewmap"));
+  setFixedSize(TwipsToPixels(4335), TwipsToPixels(3360));
+
+  const QFont gothic = ui::DesignFont(ui::kGothic);
+  const QFont pGothic = ui::DesignFont(ui::kPGothic);
+  const QFont pop = ui::DesignFont(ui::kPopTitle, 12.0);
+
+  Text2 = new QLineEdit(QStringLiteral("Text2"), this);
+  Text2->setObjectName(QStringLiteral("Text2"));
+  Text2->setGeometry(TwipRect(0, 0, 4215, 375));
+  Text2->setFont(pGothic);
+
+  static const char* const kDigits[] = {"", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
+  for (int n = 1; n <= net::kHighestSocket; ++n) {
+    QLabel* label = new QLabel(QString::fromUtf8(kDigits[n]), this);
+    label->setObjectName(QStringLiteral("lbl%1").arg(n));
+    label->setGeometry(TwipRect(480 * (n - 1), 0, 405, 390));
+    label->setFont(pop);
+    label->setAlignment(Qt::AlignCenter);
+    label->setAutoFillBackground(true);
+    lbl[static_cast<std::size_t>(n)] = label;
+  }
+
+  List2 = new QListWidget(this);
+  List2->setObjectName(QStringLiteral("List2"));
+  List2->setGeometry(TwipRect(0, 480, 2655, 1860));
+  List2->setFont(gothic);
+  for (int i = 0; i < 10; ++i) List2->addItem(QStringLiteral("List2"));
+
+  Label1 = new QLabel(QStringLiteral("SRV IP"), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setGeometry(TwipRect(2760, 600, 555, 180));
+
+  Check1 = new QCheckBox(QStringLiteral("Lock"), this);
+  Check1->setObjectName(QStringLiteral("Check1"));
+  Check1->setGeometry(TwipRect(3600, 480, 735, 255));
+  Check1->setFont(pGothic);
+
+  Text1 = new QLineEdit(QStringLiteral("000.000.000.000"), this);
+  Text1->setObjectName(QStringLiteral("Text1"));
+  Text1->setGeometry(TwipRect(2760, 840, 1575, 270));
+  Text1->setFont(gothic);
+
+  Label2 = new QLabel(QStringLiteral("おなまえ"), this);
+  Label2->setObjectName(QStringLiteral("Label2"));
+  Label2->setGeometry(TwipRect(2760, 1320, 660, 180));
+
+  txtNick = new QLineEdit(QStringLiteral("User1"), this);
+  txtNick->setObjectName(QStringLiteral("txtNick"));
+  txtNick->setGeometry(TwipRect(2760, 1560, 1575, 270));
+  txtNick->setFont(gothic);
+
+  Command2 = new QPushButton(QStringLiteral("MAP"), this);
+  Command2->setObjectName(QStringLiteral("Command2"));
+  Command2->setGeometry(TwipRect(2760, 2040, 735, 255));
+  Command2->setFont(pGothic);
+  connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+
+  Command1 = new QPushButton(QStringLiteral("接続"), this);
+  Command1->setObjectName(QStringLiteral("Command1"));
+  Command1->setGeometry(TwipRect(3600, 2040, 735, 255));
+  Command1->setFont(pGothic);
+  connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+
+  List1 = new QListWidget(this);
+  List1->setObjectName(QStringLiteral("List1"));
+  List1->setGeometry(TwipRect(0, 2400, 4335, 960));
+  List1->setFont(gothic);
+
+  // The labels are small; the captions are short enough at the default size.
+  Label1->setFont(pGothic);
+  Label2->setFont(pGothic);
+
+  for (int n = 1; n <= net::kHighestSocket; ++n) SetIndicator(n, FreeColor());
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  Timer1->setInterval(1000);
+  connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+  Timer1->start();
+}
+
+void frmMain::ConnectSockets() {
+  for (int n = 1; n <= net::kHighestSocket; ++n) {
+    auto* socket = new net::Winsock(n, this);
+    socket->setObjectName(QStringLiteral("Winsock%1").arg(n));
+    socket->SetLocalPort(options_.port);
+    Winsock[static_cast<std::size_t>(n)] = socket;
+    connect(socket, &net::Winsock::ConnectionRequest, this, &frmMain::Winsock_ConnectionRequest);
+    connect(socket, &net::Winsock::Connected, this, &frmMain::Winsock_Connect);
+    connect(socket, &net::Winsock::DataArrival, this, &frmMain::Winsock_DataArrival);
+    connect(socket, &net::Winsock::Closed, this, &frmMain::Winsock_Close);
+    connect(socket, &net::Winsock::Error, this, &frmMain::Winsock_Error);
+  }
+}
+
+QColor frmMain::FreeColor() const { return QApplication::palette().color(QPalette::Button); }
+
+QColor frmMain::IndicatorColor(int n) const {
+  return lbl[static_cast<std::size_t>(n)]->palette().color(QPalette::Window);
+}
+
+void frmMain::SetIndicator(int n, const QColor& color) {
+  QLabel* label = lbl[static_cast<std::size_t>(n)];
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::Window, color);
+  label->setPalette(palette);
+}
+
+QString frmMain::ProgramFolder() const {
+  return options_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                          : options_.programFolder;
+}
+
+bool frmMain::LockTicked() const { return Check1->isChecked(); }
+
+void frmMain::ShowCaptureFailure(const std::string& utf8Text) { Label1->setText(FromUtf8(utf8Text)); }
+
+// ---------------------------------------------------------------- lifecycle
+
+void frmMain::Form_Load() {
+  List2->clear();
+  Slots = net::SlotTable{};
+
+  if (!IsHost()) {
+    // The outgoing connection takes any free local port.
+    Winsock[1]->SetLocalPort(0);
+    for (int n = 1; n <= net::kHighestSocket; ++n) lbl[static_cast<std::size_t>(n)]->hide();
+    Text1->setReadOnly(false);
+    Text1->clear();
+    Text2->show();
+    Text2->setText(kNotConnected);
+    Command1->show();
+  } else {
+    for (int n = 1; n <= net::kHighestSocket; ++n) Winsock[static_cast<std::size_t>(n)]->Close();
+    StartListening(1);
+    Text1->setReadOnly(true);
+    // Synchronous: the window finishes loading once the reply or the failure is in.
+    Text1->setText(net::LookupPublicAddress(startup::IniPath, options_.lookupTimeoutMs));
+    Text2->hide();
+    Command1->hide();
+  }
+
+  map::frmMap::Load();
+  loaded_ = true;
+}
+
+void frmMain::Form_Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  if (!IsHost()) {
+    Winsock[1]->Close();
+    WaitWhileClosing(1);
+  } else {
+    for (int n = 1; n <= net::kHighestSocket; ++n) {
+      Winsock[static_cast<std::size_t>(n)]->Close();
+      WaitWhileClosing(n);
+    }
+  }
+  map::frmMap::Unload();
+  // The window is gone: no more ticks.
+  Timer1->stop();
+}
+
+void frmMain::WaitWhileClosing(int n) {
+  QElapsedTimer clock;
+  clock.start();
+  net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
+  while (socket->State() == net::SocketState::Closing && clock.elapsed() < options_.closeWaitMs)
+    ProcessEventsFor(10);
+}
+
+void frmMain::ProcessEventsFor(int ms) {
+  ++waitDepth_;
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+  --waitDepth_;
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+  Form_Unload();
+  event->accept();
+  if (testAttribute(Qt::WA_DeleteOnClose)) return;  // Qt deletes it
+  if (deleteOnClose_) {
+    // Deleting from inside a handler's wait would pull the window from under
+    // that handler; the deletion waits until no handler is waiting.
+    if (waitDepth_ == 0)
+      deleteLater();
+    else
+      deleteWhenIdle_ = true;
+  }
+}
+
+void frmMain::SetDeleteOnClose(bool on) { deleteOnClose_ = on; }
+
+void frmMain::Command2_Click() {
+  const QDir folder(ProgramFolder());
+  const QStringList names = folder.entryList(QDir::Files | QDir::Hidden);
+  auto present = [&names](const QString& wanted) {
+    for (const QString& name : names)
+      if (name.compare(wanted, Qt::CaseInsensitive) == 0) return true;
+    return false;
+  };
+  if (!present(QStringLiteral("worldmap_c1.JPG")) || !present(QStringLiteral("worldmap_c2.JPG"))) {
+    ui::ShowMessage(QStringLiteral("MAPファイルが無いﾃﾞｽね。\r\nこれでは表示できないのですが＾＾；"),
+                    ui::MessageButtons::Ok);
+    return;
+  }
+  map::frmMap::Load().show();
+}
+
+// ---------------------------------------------------------------- activity log and lists
+
+void frmMain::AppendLog(const QString& line) {
+  List1->addItem(line);
+  List1->setCurrentRow(List1->count() - 1);
+  List1->scrollToItem(List1->item(List1->count() - 1));
+  if (DebugLists()) std::fprintf(stderr, "List1+ %s\n", line.toUtf8().constData());
+}
+
+void frmMain::ShowRows(const std::vector<std::string>& rows) {
+  List2->clear();
+  for (const std::string& row : rows) List2->addItem(FromUtf8(row));
+  if (DebugLists()) {
+    std::string joined;
+    for (const std::string& row : rows) joined += (joined.empty() ? "" : "|") + row;
+    std::fprintf(stderr, "List2= %s\n", joined.c_str());
+  }
+}
+
+// ---------------------------------------------------------------- the tick
+
+void frmMain::Timer1_Timer() {
+  if (unloaded_) return;
+  // 1. Gate: an unconnected member does nothing at all.
+  if (startup::StartMode == 1 && Winsock[1]->State() != net::SocketState::Connected) return;
+
+  // 2. Capture.
+  const reader::CaptureOutcome outcome = capture_->CapturePosition();
+  if (outcome.ok) {
+    const std::string nickBytes = net::EncodeWireText(ToUtf8(txtNick->text()));
+    if (IsHost()) {
+      // 3. Host: own slot, list, and the host position to every connected member.
+      Slots[0].Nick = ToUtf8(txtNick->text());
+      Slots[0].Point = outcome.position;
+      ShowRows(BuildMemberRows(Slots, 8, RowForm::Full));
+      const QByteArray message = ToBytes(net::BuildHostPosition(nickBytes, outcome.position));
+      for (int j = 1; j <= 8; ++j) {
+        net::Winsock* socket = Winsock[static_cast<std::size_t>(j)];
+        if (socket->State() == net::SocketState::Connected) socket->SendData(message);
+      }
+    } else if (startup::StartMode == 1) {
+      // 4. Member: the position report.
+      Winsock[1]->SendData(ToBytes(net::BuildPositionReport(nickBytes, outcome.position)));
+    }
+  }
+
+  // 5. The map, also after a capture failure.
+  map::UpdateMapMarkers(Slots, MySlot);
+}
+
+// ---------------------------------------------------------------- sockets
+
+void frmMain::StartListening(int n) {
+  net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
+  socket->SetLocalPort(options_.port);
+  socket->Listen();
+  SetIndicator(n, ListeningColor());
+}
+
+void frmMain::Winsock_ConnectionRequest(int index, qintptr requestID) {
+  if (!IsHost() || index < 1 || index > net::kHighestSocket) return;
+  const int n = index;
+  net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
+  // 1-2. The listening socket stops listening and takes the connection.
+  if (socket->State() != net::SocketState::Closed) socket->Close();
+  receivers_[static_cast<std::size_t>(n)].Reset();
+  socket->Accept(requestID);
+  occupied_[static_cast<std::size_t>(n)] = true;
+  // 3-4. Indicator, then the connection row while the peer is known.
+  SetIndicator(n, ConnectedColor());
+  AppendLog(FromUtf8(startup::ConnectionRow(startup::CurrentTimestamp(), n,
+                                            ToUtf8(socket->RemoteHostIP()))));
+  // 5. The member learns its slot.
+  socket->SendData(ToBytes(net::BuildSlotAssignment(n)));
+  // 6. The next listener: the first closed socket, if any.
+  if (unloaded_) return;
+  const int next = ListenerAfterAcceptance(SocketStatesNow());
+  if (next != 0) StartListening(next);
+}
+
+void frmMain::Winsock_Connect(int index) {
+  if (IsHost() || index != 1) return;
+  memberEstablished_ = true;
+  Text2->setText(kConnected);
+}
+
+void frmMain::Winsock_DataArrival(int index, qint64 /*bytesTotal*/) {
+  if (index < 1 || index > net::kHighestSocket) return;
+  if (IsHost())
+    HostDataArrival(index);
+  else
+    MemberDataArrival();
+}
+
+void frmMain::Winsock_Close(int index) {
+  if (index < 1 || index > net::kHighestSocket) return;
+  if (IsHost()) {
+    if (occupied_[static_cast<std::size_t>(index)]) HostDeparture(index);
+  } else if (index == 1) {
+    MemberConnectionEnded();
+  }
+}
+
+void frmMain::Winsock_Error(int index, int /*number*/, const QString& /*description*/) {
+  if (index < 1 || index > net::kHighestSocket) return;
+  // A connection that ends in an error ends like a close. Errors of a
+  // connection attempt are handled by the attempt itself (Command1_Click).
+  if (IsHost()) {
+    if (occupied_[static_cast<std::size_t>(index)]) HostDeparture(index);
+  } else if (index == 1 && memberEstablished_) {
+    MemberConnectionEnded();
+  }
+}
+
+SocketStates frmMain::SocketStatesNow() const {
+  SocketStates states{};
+  for (int n = 1; n <= net::kHighestSocket; ++n)
+    states[static_cast<std::size_t>(n)] =
+        static_cast<int>(Winsock[static_cast<std::size_t>(n)]->State());
+  return states;
+}
+
+// ---------------------------------------------------------------- host side
+
+void frmMain::HostDataArrival(int n) {
+  net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
+  const QByteArray data = socket->GetData();
+  if (!occupied_[static_cast<std::size_t>(n)]) return;
+  const std::vector<std::string> pieces =
+      receivers_[static_cast<std::size_t>(n)].Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+  for (const std::string& piece : pieces) {
+    const std::optional<std::string> relay = StoreHostReport(Slots, n, piece);
+    if (!relay) continue;  // a line without meaning: skipped, the connection stays
+    ShowRows(BuildMemberRows(Slots, 8, RowForm::Full));
+    const QByteArray bytes = ToBytes(*relay);
+    for (int j = 1; j <= 8; ++j) {
+      net::Winsock* peer = Winsock[static_cast<std::size_t>(j)];
+      if (peer->State() == net::SocketState::Connected) peer->SendData(bytes);
+    }
+  }
+}
+
+void frmMain::HostDeparture(int n) {
+  net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
+  occupied_[static_cast<std::size_t>(n)] = false;
+  // 1. The departure row while the socket still knows its peer.
+  AppendLog(FromUtf8(startup::DepartureRow(startup::CurrentTimestamp(), n,
+                                           ToUtf8(socket->RemoteHostIP()))));
+  // 2-4. Free the slot.
+  socket->Close();
+  receivers_[static_cast<std::size_t>(n)].Reset();
+  Slots[static_cast<std::size_t>(n)] = net::Slot{};
+  SetIndicator(n, FreeColor());
+  // 5. The short-form list over the whole table.
+  ShowRows(BuildMemberRows(Slots, net::kHighestSocket, RowForm::Short));
+  // 6. Tell the members that are still there.
+  const QByteArray notice = ToBytes(net::BuildLeaveNotice(n));
+  for (int j = 1; j <= net::kHighestSocket; ++j) {
+    net::Winsock* peer = Winsock[static_cast<std::size_t>(j)];
+    if (peer->State() == net::SocketState::Connected) peer->SendData(notice);
+  }
+  // A host whose every slot was taken listens again once one is free.
+  if (unloaded_) return;
+  const int next = ListenerAfterDeparture(SocketStatesNow());
+  if (next != 0) StartListening(next);
+}
+
+// ---------------------------------------------------------------- member side
+
+void frmMain::Command1_Click() {
+  if (IsHost() || unloaded_) return;
+  net::Winsock* socket = Winsock[1];
+  Command1->setEnabled(false);
+  memberEstablished_ = false;
+  receivers_[1].Reset();
+  socket->SetRemoteHost(Text1->text());
+  socket->SetRemotePort(options_.port);
+  socket->Connect();
+
+  QElapsedTimer clock;
+  clock.start();
+  Text2->setText(kConnecting);
+  ProcessEventsFor(0);
+
+  while (!unloaded_ && socket->State() == net::SocketState::Connecting) {
+    ProcessEventsFor(10);
+    if (unloaded_) break;
+    if (clock.elapsed() > options_.connectTimeoutMs) {
+      socket->Close();
+      Text2->setText(kTimedOut);
+      Command1->setEnabled(true);
+      break;
+    }
+  }
+  if (unloaded_) {
+    if (deleteWhenIdle_ && waitDepth_ == 0) deleteLater();
+    return;
+  }
+  if (socket->State() == net::SocketState::Error) {
+    socket->Close();
+    Text2->setText(kCannotConnect);
+    Command1->setEnabled(true);
+  }
+}
+
+void frmMain::MemberDataArrival() {
+  net::Winsock* socket = Winsock[1];
+  const QByteArray data = socket->GetData();
+  const std::vector<std::string> pieces =
+      receivers_[1].Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+  for (const std::string& piece : pieces) {
+    const MemberEffect effect = ApplyMemberPiece(Slots, MySlot, piece);
+    switch (effect.action) {
+      case MemberAction::Log:
+        AppendLog(FromUtf8(effect.logLine));
+        break;
+      case MemberAction::ListFull:
+        ShowRows(BuildMemberRows(Slots, 8, RowForm::Full));
+        break;
+      case MemberAction::ListShort:
+        ShowRows(BuildMemberRows(Slots, 8, RowForm::Short));
+        break;
+      case MemberAction::None:
+        break;
+    }
+  }
+}
+
+void frmMain::MemberConnectionEnded() {
+  memberEstablished_ = false;
+  Winsock[1]->Close();
+  Text2->setText(kNotConnected);
+  Command1->setEnabled(true);
+}
+
+}  // namespace crewmap::main

@@ -1,0 +1,134 @@
+#pragma once
+// The main window "Crewmap": the member list, the activity log, the slot
+// indicators, the sockets Winsock(1)..Winsock(9), the slot table and the
+// one-second tick. Host and member share this window; StartMode fixes the role
+// at load.
+#include <QColor>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "main/listener_choice.h"
+#include "net/line_receiver.h"
+#include "net/slots.h"
+#include "reader/capture.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTimer;
+
+namespace crewmap::platform {
+class WindowSource;
+}
+
+namespace crewmap::net {
+class Winsock;
+}
+
+namespace crewmap::main {
+
+// What the running program takes from its surroundings. The executable uses
+// the defaults; tests point them at loopback servers and temporary folders.
+struct MainOptions {
+  int port = 21212;                  // the listening port; members connect to it
+  int lookupTimeoutMs = 60000;       // request time-out of the address-echo fetch
+  int connectTimeoutMs = 10000;      // the member's connection deadline
+  int closeWaitMs = 30000;           // per-socket wait for a close at unload
+  QString programFolder;             // empty: the executable's folder
+  // The game's pixels; null: the system's window source.
+  std::unique_ptr<platform::WindowSource> windowSource;
+};
+
+class frmMain : public QWidget, public reader::CaptureControls {
+  Q_OBJECT
+
+ public:
+  explicit frmMain(MainOptions options = {}, QWidget* parent = nullptr);
+  ~frmMain() override;
+
+  // Event handlers, named after the control and the event.
+  void Form_Load();
+  void Form_Unload();
+  void Command1_Click();
+  void Command2_Click();
+  void Timer1_Timer();
+  void Winsock_ConnectionRequest(int index, qintptr requestID);
+  void Winsock_Connect(int index);
+  void Winsock_DataArrival(int index, qint64 bytesTotal);
+  void Winsock_Close(int index);
+  void Winsock_Error(int index, int number, const QString& description);
+
+  // reader::CaptureControls: the "Lock" box and the failure text.
+  bool LockTicked() const override;
+  void ShowCaptureFailure(const std::string& utf8Text) override;
+
+  // Colours of the slot indicators.
+  static QColor ListeningColor() { return QColor(255, 255, 0); }
+  static QColor ConnectedColor() { return QColor(0, 255, 255); }
+  QColor FreeColor() const;  // the system's button-face colour
+  QColor IndicatorColor(int n) const;
+
+  // Controls (member names and objectNames are the design names).
+  QLineEdit* Text1 = nullptr;
+  QLineEdit* txtNick = nullptr;
+  QPushButton* Command1 = nullptr;
+  QLineEdit* Text2 = nullptr;
+  QListWidget* List2 = nullptr;
+  QListWidget* List1 = nullptr;
+  std::array<QLabel*, net::kHighestSocket + 1> lbl{};  // lbl[1]..lbl[9]
+  QPushButton* Command2 = nullptr;
+  QCheckBox* Check1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QTimer* Timer1 = nullptr;
+  std::array<net::Winsock*, net::kHighestSocket + 1> Winsock{};  // Winsock[1]..Winsock[9]
+
+  net::SlotTable Slots;
+  std::int16_t MySlot = 0;
+
+  // Deletes the window once it has been closed (and no handler is waiting).
+  void SetDeleteOnClose(bool on);
+
+  const MainOptions& Options() const { return options_; }
+  reader::CoordinateCapture& Capture() { return *capture_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void ConnectSockets();
+  void SetIndicator(int n, const QColor& color);
+  void AppendLog(const QString& line);
+  void ShowRows(const std::vector<std::string>& rows);
+  void StartListening(int n);
+  SocketStates SocketStatesNow() const;
+  void HostDataArrival(int n);
+  void HostDeparture(int n);
+  void MemberDataArrival();
+  void MemberConnectionEnded();
+  void WaitWhileClosing(int n);
+  // Runs pending events for about `ms` milliseconds (the handler's wait).
+  void ProcessEventsFor(int ms);
+  QString ProgramFolder() const;
+
+  MainOptions options_;
+  std::unique_ptr<platform::WindowSource> windowSource_;
+  std::unique_ptr<reader::CoordinateCapture> capture_;
+  std::array<net::LineReceiver, net::kHighestSocket + 1> receivers_;
+  std::array<bool, net::kHighestSocket + 1> occupied_{};  // host: a member holds slot n
+  bool memberEstablished_ = false;                        // member: Winsock(1) reached connected
+  bool loaded_ = false;
+  bool unloaded_ = false;
+  int waitDepth_ = 0;          // handlers currently waiting with events running
+  bool deleteOnClose_ = false;
+  bool deleteWhenIdle_ = false;
+};
+
+}  // namespace crewmap::main

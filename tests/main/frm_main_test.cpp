@@ -1,0 +1,604 @@
+// The main window in both roles on a real X server, with real sockets on
+// loopback: layout, the tick, the host's and the member's handlers, and bad
+// input from peers.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "main/frm_main.h"
+#include "map/frm_map.h"
+#include "net/wire_text.h"
+#include "net/winsock.h"
+#include "probe_window_source.h"
+#include "startup/common.h"
+#include "test_peers.h"
+#include "ui/message_box.h"
+
+namespace crewmap::main {
+namespace {
+
+using test::Peer;
+using test::WaitUntil;
+
+QByteArray Sjis(const char* utf8) { return QByteArray::fromStdString(net::EncodeWireText(utf8)); }
+
+QStringList Items(const QListWidget* list) {
+  QStringList items;
+  for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+  return items;
+}
+
+const QRegularExpression kConnectRow(
+    QStringLiteral(R"(^\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\](\d\d)\. >> 127\.0\.0\.1 Connect$)"));
+const QRegularExpression kCloseRow(
+    QStringLiteral(R"(^\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\](\d\d)\. << 127\.0\.0\.1 Close$)"));
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::SetMessageHook([this](const QString& text, ui::MessageButtons buttons) {
+      messages << text;
+      // The map window's picture errors are answered with Cancel.
+      return buttons == ui::MessageButtons::Ok ? ui::MessageAnswer::Ok : ui::MessageAnswer::Cancel;
+    });
+    ASSERT_TRUE(folder.isValid());
+    port = test::FreePort();
+  }
+
+  void TearDown() override {
+    window.reset();
+    map::frmMap::Unload();
+    ui::SetMessageHook({});
+    startup::IniPath.clear();
+  }
+
+  // A host whose address-echo page is a loopback server answering `reply`.
+  void MakeHost(const QByteArray& reply = "Your address (public) is (203.0.113.5) today",
+                int lookupTimeoutMs = 5000) {
+    echo = std::make_unique<test::HttpEcho>(reply);
+    const QString ini = folder.filePath(QStringLiteral("crewmap.ini"));
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[NET]\r\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\r\n");
+    file.close();
+    startup::IniPath = ini.toStdString();
+    startup::StartMode = 0;
+    Make(lookupTimeoutMs);
+  }
+
+  void MakeMember(int connectTimeoutMs = 10000) {
+    startup::StartMode = 1;
+    Make(5000, connectTimeoutMs);
+  }
+
+  void Make(int lookupTimeoutMs, int connectTimeoutMs = 10000) {
+    MainOptions options;
+    options.port = port;
+    options.lookupTimeoutMs = lookupTimeoutMs;
+    options.connectTimeoutMs = connectTimeoutMs;
+    options.closeWaitMs = 2000;
+    options.programFolder = folder.path();
+    auto source = std::make_unique<test::ProbeWindowSource>();
+    probe = source.get();
+    options.windowSource = std::move(source);
+    window = std::make_unique<frmMain>(std::move(options));
+    window->Timer1->stop();  // ticks are run by hand
+    window->show();
+  }
+
+  // Connects one more member and waits for its slot assignment.
+  Peer& Join(int expectedSlot) {
+    peers.push_back(std::make_unique<Peer>());
+    Peer& peer = *peers.back();
+    EXPECT_TRUE(peer.Connect(port));
+    const QByteArray assignment = "client#" + QByteArray::number(expectedSlot) + "\r\n";
+    EXPECT_TRUE(peer.WaitReceived(assignment)) << "expected " << assignment.constData() << " got "
+                                               << peer.received.constData();
+    return peer;
+  }
+
+  bool IndicatorIs(int n, const QColor& color) { return window->IndicatorColor(n) == color; }
+  int ListeningSlot() {
+    int found = 0;
+    for (int n = 1; n <= 9; ++n)
+      if (window->Winsock[n]->State() == net::SocketState::Listening) {
+        EXPECT_EQ(found, 0) << "two sockets listen";
+        found = n;
+      }
+    return found;
+  }
+
+  QTemporaryDir folder;
+  int port = 0;
+  QStringList messages;
+  std::unique_ptr<test::HttpEcho> echo;
+  std::unique_ptr<frmMain> window;
+  test::ProbeWindowSource* probe = nullptr;
+  std::vector<std::unique_ptr<Peer>> peers;
+};
+
+// ------------------------------------------------------------ layout
+
+TEST_F(MainWindowTest, HostLayout) {
+  MakeHost();
+  EXPECT_EQ(window->windowTitle(), "Crewmap");
+  EXPECT_EQ(window->size(), QSize(289, 224));  // 4335 x 3360 twips
+  EXPECT_TRUE(window->Text1->isReadOnly());
+  EXPECT_EQ(window->Text1->text(), "203.0.113.5");
+  EXPECT_EQ(echo->requests, 1);
+  EXPECT_FALSE(window->Text2->isVisible());
+  EXPECT_FALSE(window->Command1->isVisible());
+  EXPECT_EQ(window->List2->count(), 0);  // the sample rows are gone
+  EXPECT_EQ(window->List1->count(), 0);
+  EXPECT_TRUE(IndicatorIs(1, frmMain::ListeningColor()));
+  for (int n = 2; n <= 9; ++n) {
+    EXPECT_TRUE(IndicatorIs(n, window->FreeColor())) << n;
+    EXPECT_TRUE(window->lbl[n]->isVisible());
+  }
+  EXPECT_EQ(ListeningSlot(), 1);
+  EXPECT_EQ(window->lbl[9]->text(), "９");
+  EXPECT_EQ(window->lbl[9]->geometry(), QRect(256, 0, 27, 26));
+  EXPECT_EQ(window->List1->geometry(), QRect(0, 160, 289, 64));
+  EXPECT_EQ(window->Timer1->interval(), 1000);
+  // Every control is found by its design name.
+  for (const char* name : {"Text1", "txtNick", "Command1", "Text2", "List2", "List1", "lbl1", "lbl9",
+                           "Command2", "Check1", "Label1", "Label2"})
+    EXPECT_NE(window->findChild<QWidget*>(name), nullptr) << name;
+  EXPECT_NE(window->findChild<QTimer*>("Timer1"), nullptr);
+  EXPECT_EQ(window->txtNick->text(), "User1");
+  EXPECT_EQ(window->Check1->text(), "Lock");
+  EXPECT_FALSE(window->Check1->isChecked());
+  // The map window is loaded, hidden.
+  ASSERT_NE(map::frmMap::Loaded(), nullptr);
+  EXPECT_FALSE(map::frmMap::Loaded()->isVisible());
+}
+
+TEST_F(MainWindowTest, HostWithoutEchoPageStillLoads) {
+  echo = std::make_unique<test::HttpEcho>("", /*silent=*/true);
+  QFile file(folder.filePath("crewmap.ini"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("[NET]\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\n");
+  file.close();
+  startup::IniPath = folder.filePath("crewmap.ini").toStdString();
+  startup::StartMode = 0;
+  Make(/*lookupTimeoutMs=*/300);
+  EXPECT_EQ(window->Text1->text(), "");
+  EXPECT_EQ(ListeningSlot(), 1);
+  Join(1);
+}
+
+TEST_F(MainWindowTest, MemberLayout) {
+  MakeMember();
+  for (int n = 1; n <= 9; ++n) EXPECT_FALSE(window->lbl[n]->isVisible()) << n;
+  EXPECT_FALSE(window->Text1->isReadOnly());
+  EXPECT_EQ(window->Text1->text(), "");
+  EXPECT_TRUE(window->Text2->isVisible());
+  EXPECT_EQ(window->Text2->text(), "未接続");
+  EXPECT_TRUE(window->Command1->isVisible());
+  EXPECT_TRUE(window->Command1->isEnabled());
+  EXPECT_EQ(window->Command1->text(), "接続");
+  EXPECT_EQ(window->List2->count(), 0);
+  EXPECT_EQ(window->Winsock[1]->LocalPort(), 0);
+  EXPECT_EQ(ListeningSlot(), 0);
+}
+
+TEST_F(MainWindowTest, MapButtonNeedsBothPictures) {
+  MakeMember();
+  const QString missing = "MAPファイルが無いﾃﾞｽね。\r\nこれでは表示できないのですが＾＾；";
+  QFile one(folder.filePath("WorldMap_C1.jpg"));
+  ASSERT_TRUE(one.open(QIODevice::WriteOnly));
+  one.close();
+  messages.clear();
+  window->Command2_Click();
+  EXPECT_EQ(messages, QStringList{missing});
+  ASSERT_NE(map::frmMap::Loaded(), nullptr);
+  EXPECT_FALSE(map::frmMap::Loaded()->isVisible());
+
+  // Names match without regard to case.
+  QFile two(folder.filePath("WORLDMAP_c2.JPG"));
+  ASSERT_TRUE(two.open(QIODevice::WriteOnly));
+  two.close();
+  messages.clear();
+  window->Command2->click();
+  EXPECT_FALSE(messages.contains(missing));
+  ASSERT_NE(map::frmMap::Loaded(), nullptr);
+  EXPECT_TRUE(map::frmMap::Loaded()->isVisible());
+}
+
+// ------------------------------------------------------------ the tick
+
+TEST_F(MainWindowTest, HostTickStoresListsAndSends) {
+  MakeHost();
+  Peer& member = Join(1);
+  probe->Show("14175,7410");
+  window->Timer1_Timer();
+  EXPECT_EQ(window->Slots[0].Nick, "User1");
+  EXPECT_EQ(window->Slots[0].Point, "14175,7410");
+  EXPECT_EQ(Items(window->List2), QStringList{"00:User1:14175,7410"});
+  EXPECT_TRUE(member.WaitReceived("00:User1\t14175,7410\r\n"));
+
+  // An empty nickname: not listed, yet stored and sent.
+  window->txtNick->setText("");
+  probe->Show("3,8");
+  window->Timer1_Timer();
+  EXPECT_EQ(window->Slots[0].Point, "3,8");
+  EXPECT_EQ(window->List2->count(), 0);
+  EXPECT_TRUE(member.WaitReceived("00:\t3,8\r\n"));
+
+  // A reading that fails validation: the point becomes empty and goes out empty.
+  window->txtNick->setText("船長");
+  probe->Show("14602");
+  window->Timer1_Timer();
+  EXPECT_EQ(window->Slots[0].Point, "");
+  EXPECT_EQ(Items(window->List2), QStringList{"00:船長:"});
+  EXPECT_TRUE(member.WaitReceived("00:" + Sjis("船長") + "\t\r\n"));
+}
+
+TEST_F(MainWindowTest, HostTickAfterCaptureFailureKeepsEverything) {
+  MakeHost();
+  Peer& member = Join(1);
+  probe->Show("1,2");
+  window->Timer1_Timer();
+  ASSERT_TRUE(member.WaitReceived("00:User1\t1,2\r\n"));
+  member.received.clear();
+
+  probe->failContext = true;
+  window->List2->addItem("untouched");
+  window->Timer1_Timer();
+  test::Spin(200);
+  EXPECT_EQ(window->Slots[0].Point, "1,2");
+  EXPECT_EQ(Items(window->List2), (QStringList{"00:User1:1,2", "untouched"}));
+  EXPECT_EQ(member.received, "");
+  EXPECT_EQ(window->Label1->text(), "失敗しました。");
+}
+
+TEST_F(MainWindowTest, HostTickSendsOnlyOnConnectedSocketsOneToEight) {
+  MakeHost();
+  std::vector<Peer*> members;
+  for (int n = 1; n <= 9; ++n) members.push_back(&Join(n));
+  members[1]->Close();  // slot 2 leaves
+  for (int n : {1, 3, 4, 5, 6, 7, 8, 9}) ASSERT_TRUE(members[n - 1]->WaitReceived("disconn02\r\n")) << n;
+  for (Peer* m : members) m->received.clear();
+
+  probe->Show("5,5");
+  window->Timer1_Timer();
+  for (int n : {1, 3, 4, 5, 6, 7, 8})
+    EXPECT_TRUE(members[n - 1]->WaitReceived("00:User1\t5,5\r\n")) << n;
+  test::Spin(200);
+  for (int n : {1, 3, 4, 5, 6, 7, 8}) EXPECT_EQ(members[n - 1]->received, "00:User1\t5,5\r\n") << n;
+  EXPECT_EQ(members[8]->received, "");  // slot 9 gets no host positions
+}
+
+TEST_F(MainWindowTest, MemberTickWaitsForTheConnection) {
+  QTcpServer host;
+  ASSERT_TRUE(host.listen(QHostAddress::LocalHost, static_cast<quint16>(port)));
+  MakeMember();
+  probe->Show("14175,7410");
+  window->Timer1_Timer();
+  EXPECT_EQ(probe->captures, 0);  // not connected: no capture, nothing at all
+
+  window->Text1->setText("127.0.0.1");
+  window->txtNick->setText("太郎");
+  window->Command1_Click();
+  ASSERT_TRUE(WaitUntil([&] { return host.hasPendingConnections(); }));
+  QTcpSocket* link = host.nextPendingConnection();
+  QByteArray got;
+  window->Timer1_Timer();
+  EXPECT_EQ(probe->captures, 1);
+  ASSERT_TRUE(WaitUntil([&] {
+    got += link->readAll();
+    return got.contains("\r\n");
+  }));
+  EXPECT_EQ(got, Sjis("太郎") + "\t14175,7410\r\n");
+}
+
+// ------------------------------------------------------------ host side
+
+TEST_F(MainWindowTest, FirstMemberGetsSlotOne) {
+  MakeHost();
+  Join(1);
+  EXPECT_TRUE(IndicatorIs(1, frmMain::ConnectedColor()));
+  EXPECT_TRUE(IndicatorIs(2, frmMain::ListeningColor()));
+  EXPECT_EQ(ListeningSlot(), 2);
+  ASSERT_EQ(window->List1->count(), 1);
+  const auto match = kConnectRow.match(window->List1->item(0)->text());
+  ASSERT_TRUE(match.hasMatch()) << window->List1->item(0)->text().toStdString();
+  EXPECT_EQ(match.captured(1), "01");
+  EXPECT_EQ(window->List1->currentRow(), 0);
+}
+
+TEST_F(MainWindowTest, DepartureAnnouncedAndListenerMovesOnlyAfterAcceptance) {
+  MakeHost();
+  Peer& one = Join(1);
+  Peer& two = Join(2);
+  Peer& three = Join(3);
+  ASSERT_EQ(ListeningSlot(), 4);
+  one.Send("One\t1,1\r\n");
+  two.Send("Two\t2,2\r\n");
+  three.Send(Sjis("三") + "\t3,3\r\n");
+  ASSERT_TRUE(three.WaitReceived("03:" + Sjis("三") + "\t3,3\r\n"));
+  ASSERT_TRUE(one.WaitReceived("03:" + Sjis("三") + "\t3,3\r\n"));
+  EXPECT_EQ(Items(window->List2), (QStringList{"01:One:1,1", "02:Two:2,2", "03:三:3,3"}));
+
+  window->List1->setCurrentRow(0);  // the user looks at an older row
+  one.received.clear();
+  three.received.clear();
+  two.Close();
+  ASSERT_TRUE(one.WaitReceived("disconn02\r\n"));
+  ASSERT_TRUE(three.WaitReceived("disconn02\r\n"));
+  EXPECT_EQ(one.received, "disconn02\r\n");
+  EXPECT_TRUE(IndicatorIs(2, window->FreeColor()));
+  EXPECT_EQ(ListeningSlot(), 4);  // the departure does not move the listener
+  EXPECT_EQ(Items(window->List2), (QStringList{"01:One", "03:三"}));
+  const auto match = kCloseRow.match(window->List1->item(window->List1->count() - 1)->text());
+  ASSERT_TRUE(match.hasMatch());
+  EXPECT_EQ(match.captured(1), "02");
+  EXPECT_EQ(window->List1->currentRow(), window->List1->count() - 1);
+  EXPECT_EQ(window->Slots[2].Nick, "");
+
+  Join(4);
+  EXPECT_EQ(ListeningSlot(), 2);
+  EXPECT_TRUE(IndicatorIs(2, frmMain::ListeningColor()));
+  EXPECT_TRUE(IndicatorIs(4, frmMain::ConnectedColor()));
+  // One connection row per member, one departure row, in time order.
+  QStringList kinds;
+  for (const QString& row : Items(window->List1))
+    kinds << (kConnectRow.match(row).hasMatch() ? "C" + kConnectRow.match(row).captured(1)
+                                                 : "D" + kCloseRow.match(row).captured(1));
+  EXPECT_EQ(kinds, (QStringList{"C01", "C02", "C03", "D02", "C04"}));
+}
+
+TEST_F(MainWindowTest, NineMembersThenOneLeavesThenTheFreeSlotListens) {
+  MakeHost();
+  std::vector<Peer*> members;
+  for (int n = 1; n <= 9; ++n) members.push_back(&Join(n));
+  EXPECT_EQ(ListeningSlot(), 0);
+  for (int n = 1; n <= 9; ++n) EXPECT_TRUE(IndicatorIs(n, frmMain::ConnectedColor())) << n;
+
+  // Slot 9's reports reach 1..8 but never slot 9; the list shows 0..8 only.
+  members[8]->Send("Nine\t9,9\r\n");
+  for (int n = 1; n <= 8; ++n) EXPECT_TRUE(members[n - 1]->WaitReceived("09:Nine\t9,9\r\n")) << n;
+  test::Spin(200);
+  EXPECT_EQ(members[8]->received, "client#9\r\n");
+  EXPECT_EQ(window->Slots[9].Nick, "Nine");
+  EXPECT_EQ(window->List2->count(), 0);
+
+  // Slots 6 and then 3 leave: the lowest free slot listens after the first
+  // departure, and a later departure leaves the listener where it is.
+  members[5]->Close();
+  ASSERT_TRUE(WaitUntil([&] { return ListeningSlot() == 6; }));
+  EXPECT_TRUE(IndicatorIs(6, frmMain::ListeningColor()));
+  EXPECT_EQ(Items(window->List2), QStringList{"09:Nine"});  // the short form covers 0..9
+  members[2]->Close();
+  ASSERT_TRUE(members[0]->WaitReceived("disconn03\r\n"));
+  EXPECT_EQ(ListeningSlot(), 6);
+  EXPECT_TRUE(IndicatorIs(3, window->FreeColor()));
+  Join(6);
+  EXPECT_EQ(ListeningSlot(), 3);
+}
+
+TEST_F(MainWindowTest, EmptyPositionsAndJapaneseNicknamesAreRelayedAsTheyCame) {
+  MakeHost();
+  Peer& one = Join(1);
+  Peer& two = Join(2);
+  const QByteArray report = Sjis("ｶﾀｶﾅ航海士～") + "\t\r\n";
+  one.Send(report);
+  EXPECT_TRUE(two.WaitReceived("01:" + report));
+  EXPECT_TRUE(one.WaitReceived("01:" + report));
+  EXPECT_EQ(Items(window->List2), QStringList{"01:ｶﾀｶﾅ航海士～:"});
+}
+
+TEST_F(MainWindowTest, HostSurvivesBadPeersAndKeepsRelaying) {
+  MakeHost();
+  Peer& bad = Join(1);
+  Peer& good = Join(2);
+  Peer& watcher = Join(3);
+  bad.Send("no tab here\r\n");
+  bad.Send(QByteArray(10000, 'x') + "\tlong\r\n");
+  bad.Send(QByteArray("\x00\xff\x81\r\n\r\n   \r\n", 12));
+  bad.Send("half a li");
+  good.Send("Good\t1,2\r\n");
+  ASSERT_TRUE(watcher.WaitReceived("02:Good\t1,2\r\n"));
+  bad.Send("ne\t99999999999999999999,1\r\n");
+  ASSERT_TRUE(watcher.WaitReceived("01:half a line\t99999999999999999999,1\r\n"));
+  EXPECT_FALSE(watcher.received.contains("no tab here"));
+  EXPECT_FALSE(watcher.received.contains("xxxxxxxx"));
+  EXPECT_EQ(Items(window->List2), (QStringList{"01:half a line:99999999999999999999,1", "02:Good:1,2"}));
+
+  // A peer that leaves in the middle of a line, and one that resets.
+  bad.Send("Cut\t5,");
+  bad.Close();
+  ASSERT_TRUE(watcher.WaitReceived("disconn01\r\n"));
+  EXPECT_FALSE(watcher.received.contains("Cut"));
+  good.Reset();
+  ASSERT_TRUE(watcher.WaitReceived("disconn02\r\n"));
+  EXPECT_TRUE(IndicatorIs(2, window->FreeColor()));
+  EXPECT_EQ(kCloseRow.match(window->List1->item(window->List1->count() - 1)->text()).captured(1), "02");
+  watcher.Send("Still\t7,7\r\n");
+  EXPECT_TRUE(watcher.WaitReceived("03:Still\t7,7\r\n"));
+  EXPECT_EQ(ListeningSlot(), 4);
+  Join(4);
+}
+
+TEST_F(MainWindowTest, HostUnloadClosesEverySocket) {
+  MakeHost();
+  std::vector<Peer*> members;
+  for (int n = 1; n <= 3; ++n) members.push_back(&Join(n));
+  window->close();
+  for (Peer* m : members) EXPECT_TRUE(m->WaitClosed()) << m->received.constData();
+  for (int n = 1; n <= 9; ++n) EXPECT_EQ(window->Winsock[n]->State(), net::SocketState::Closed) << n;
+  EXPECT_EQ(map::frmMap::Loaded(), nullptr);
+  Peer late;
+  EXPECT_FALSE(late.Connect(port, 500));
+}
+
+// ------------------------------------------------------------ member side
+
+class MemberSideTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    ASSERT_TRUE(host.listen(QHostAddress::LocalHost, static_cast<quint16>(port)));
+  }
+  // Records every status text in order.
+  void WatchStatus() {
+    QObject::connect(window->Text2, &QLineEdit::textChanged,
+                     [this](const QString& text) { statuses << text; });
+  }
+  QTcpSocket* AcceptLink() {
+    if (!WaitUntil([&] { return host.hasPendingConnections(); })) return nullptr;
+    return host.nextPendingConnection();
+  }
+  QTcpServer host;
+  QStringList statuses;
+};
+
+TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
+  MakeMember();
+  WatchStatus();
+  window->Text1->setText("127.0.0.1");
+  window->Command1->click();
+  EXPECT_EQ(statuses, (QStringList{"サーバに接続中．．．", "接続完了"}));
+  EXPECT_FALSE(window->Command1->isEnabled());
+  QTcpSocket* link = AcceptLink();
+  ASSERT_NE(link, nullptr);
+
+  link->write("client#3\r\n00:" + Sjis("ホスト") + "\t14175,7410\r\n03:Me\t");
+  link->flush();
+  ASSERT_TRUE(WaitUntil([&] { return window->MySlot == 3 && window->List2->count() == 1; }));
+  EXPECT_EQ(Items(window->List1), QStringList{"client#3"});
+  EXPECT_EQ(window->List1->currentRow(), 0);
+  link->write("1,2\r\n05:Five\t5,5\r\n09:Nine\t9,9\r\n*******" + Sjis("ようこそ") + "\r\n");
+  link->flush();
+  ASSERT_TRUE(WaitUntil([&] { return window->List1->count() == 2; }));
+  EXPECT_EQ(Items(window->List2), (QStringList{"00:ホスト:14175,7410", "03:Me:1,2", "05:Five:5,5"}));
+  EXPECT_EQ(window->Slots[9].Nick, "Nine");
+  EXPECT_EQ(Items(window->List1), (QStringList{"client#3", "*******ようこそ"}));
+  EXPECT_EQ(window->List1->currentRow(), 1);
+
+  // Garbage, over-long lines and overflowing numbers change nothing.
+  link->write("zz:Bad\t1,1\r\n" + QByteArray(9000, 'y') + "\r\nclient#99999999999999999999\r\n"
+              "disconn99\r\n45:Far\t1,1\r\n");
+  link->write("disconn00\r\n");
+  link->flush();
+  ASSERT_TRUE(WaitUntil([&] { return window->Slots[0].Nick.empty(); }));
+  EXPECT_EQ(Items(window->List2), (QStringList{"03:Me", "05:Five"}));
+  EXPECT_EQ(window->MySlot, 3);
+  EXPECT_EQ(window->List1->count(), 2);
+
+  // The host goes away: idle again, lists kept.
+  statuses.clear();
+  link->close();
+  ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
+  EXPECT_EQ(statuses, QStringList{"未接続"});
+  EXPECT_EQ(window->Winsock[1]->State(), net::SocketState::Closed);
+  EXPECT_EQ(Items(window->List2), (QStringList{"03:Me", "05:Five"}));
+  EXPECT_EQ(window->MySlot, 3);
+
+  // And it can connect again.
+  window->Command1_Click();
+  EXPECT_EQ(window->Text2->text(), "接続完了");
+  ASSERT_NE(AcceptLink(), nullptr);
+}
+
+TEST_F(MemberSideTest, ResetByTheHostEndsLikeAClose) {
+  MakeMember();
+  window->Text1->setText("127.0.0.1");
+  window->Command1_Click();
+  QTcpSocket* link = AcceptLink();
+  ASSERT_NE(link, nullptr);
+  linger hard{1, 0};
+  ::setsockopt(static_cast<int>(link->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+  link->abort();
+  ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
+  EXPECT_EQ(window->Text2->text(), "未接続");
+}
+
+TEST_F(MemberSideTest, RefusedAndMalformedAddresses) {
+  host.close();  // nothing listens on the port now
+  MakeMember();
+  for (const char* address : {"127.0.0.1", "", "   ", "256.1.1.1", "1..2", "a b"}) {
+    statuses.clear();
+    WatchStatus();
+    window->Text1->setText(address);
+    window->Command1_Click();
+    EXPECT_EQ(window->Text2->text(), "サーバに接続できません") << address;
+    EXPECT_TRUE(window->Command1->isEnabled()) << address;
+    EXPECT_EQ(window->Winsock[1]->State(), net::SocketState::Closed) << address;
+    QObject::disconnect(window->Text2, &QLineEdit::textChanged, nullptr, nullptr);
+  }
+}
+
+// A listener whose accept queue is full never completes the handshake.
+class StuckListener {
+ public:
+  explicit StuckListener(int port) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ok_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(fd_, 0) == 0;
+    for (int i = 0; i < 4 && ok_; ++i) {
+      fillers_.push_back(std::make_unique<QTcpSocket>());
+      fillers_.back()->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+    }
+    test::Spin(300);
+  }
+  ~StuckListener() {
+    fillers_.clear();
+    ::close(fd_);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  int fd_ = -1;
+  bool ok_ = false;
+  std::vector<std::unique_ptr<QTcpSocket>> fillers_;
+};
+
+TEST_F(MemberSideTest, TimesOutWhenTheHandshakeNeverCompletes) {
+  host.close();
+  StuckListener stuck(port);
+  ASSERT_TRUE(stuck.ok());
+  MakeMember(/*connectTimeoutMs=*/1500);
+  WatchStatus();
+  window->Text1->setText("127.0.0.1");
+  window->Timer1->start();  // ticks run inside the wait and do nothing
+  window->Command1_Click();
+  EXPECT_EQ(statuses, (QStringList{"サーバに接続中．．．", "タイムアウトしました"}));
+  EXPECT_TRUE(window->Command1->isEnabled());
+  EXPECT_EQ(window->Winsock[1]->State(), net::SocketState::Closed);
+  EXPECT_EQ(probe->captures, 0);
+}
+
+TEST_F(MemberSideTest, ClosingTheWindowDuringTheAttempt) {
+  host.close();
+  StuckListener stuck(port);
+  ASSERT_TRUE(stuck.ok());
+  MakeMember(/*connectTimeoutMs=*/5000);
+  window->Text1->setText("127.0.0.1");
+  QTimer::singleShot(300, window.get(), [this] { window->close(); });
+  window->Command1_Click();  // returns once the window has unloaded
+  EXPECT_EQ(window->Winsock[1]->State(), net::SocketState::Closed);
+  EXPECT_EQ(map::frmMap::Loaded(), nullptr);
+}
+
+}  // namespace
+}  // namespace crewmap::main
