@@ -2,9 +2,10 @@
 #include "map/map_files.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <fstream>
+#include <random>
+#include <string>
 
 namespace crewmap::map {
 namespace {
@@ -12,9 +13,10 @@ namespace {
 class MapFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    char templ[] = "/tmp/crewmap_mapfiles_XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    dir_ = templ;
+    // A fresh folder of our own; std::filesystem so it builds for Windows too.
+    dir_ = std::filesystem::temp_directory_path() /
+           ("crewmap_mapfiles_" + std::to_string(std::random_device{}()));
+    ASSERT_TRUE(std::filesystem::create_directory(dir_));
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
   void Write(const std::string& name, const std::string& bytes) {
