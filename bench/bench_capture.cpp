@@ -96,6 +96,21 @@ void BM_CapturePosition(benchmark::State& state) { RunCaptures(state, "14602,557
 void BM_CapturePositionWorstGlyphs(benchmark::State& state) { RunCaptures(state, "38083,80883", false); }
 void BM_CapturePositionLocked(benchmark::State& state) { RunCaptures(state, "14602,5579", true); }
 
+// The parts of a capture: the title lookup, and one single-pixel read.
+void BM_FindWindowByTitle(benchmark::State& state) {
+  platform::X11WindowSource x11;
+  for (auto _ : state) benchmark::DoNotOptimize(x11.FindWindowByTitle(reader::kGameTitle));
+}
+void BM_OnePixelRead(benchmark::State& state) {
+  platform::X11WindowSource x11;
+  const platform::WindowHandle window = x11.FindWindowByTitle(reader::kGameTitle);
+  const platform::DeviceContext dc = x11.GetDC(window);
+  for (auto _ : state) benchmark::DoNotOptimize(x11.GetPixel(dc, 10, 10));
+  x11.ReleaseDC(window, dc);
+}
+
+BENCHMARK(BM_FindWindowByTitle)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OnePixelRead)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CapturePosition)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_CapturePositionWorstGlyphs)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_CapturePositionLocked)->Unit(benchmark::kMillisecond)->MinTime(2.0);

@@ -2,6 +2,7 @@
 // The operating system's windows as the coordinate reader sees them: lookup of
 // a top-level window by its exact title, a drawing context over its client
 // area, its outer rectangle, and single-pixel reads. One backend per OS.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -24,6 +25,12 @@ struct WindowRect {
 // area, a vanished window) reads as this value.
 inline constexpr std::uint32_t kInvalidColor = 0xFFFFFFFFu;
 
+// A pixel position in client coordinates of a context.
+struct PixelPoint {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+};
+
 class WindowSource {
  public:
   virtual ~WindowSource() = default;
@@ -36,6 +43,12 @@ class WindowSource {
   virtual bool GetWindowRect(WindowHandle window, WindowRect& rect) = 0;
   // One pixel in client coordinates of the context, 0x00BBGGRR or kInvalidColor.
   virtual std::uint32_t GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) = 0;
+  // The same single-pixel reads for several points at once (one read per
+  // point, results in the order given). A backend may send them together to
+  // save round trips; by default they are read one after the other.
+  virtual void GetPixels(DeviceContext dc, const PixelPoint* points, std::size_t count, std::uint32_t* colors) {
+    for (std::size_t i = 0; i < count; ++i) colors[i] = GetPixel(dc, points[i].x, points[i].y);
+  }
   virtual void ReleaseDC(WindowHandle window, DeviceContext dc) = 0;
 };
 

@@ -20,22 +20,37 @@ constexpr Probe P7{1, 3};
 constexpr Probe P8{1, 4};
 constexpr Probe P9{4, 4};
 
+constexpr std::size_t kMaxStep = 3;
+
+// Reads the probes of one step of the decision for the cell at (x, y).
 class CellReader {
  public:
-  CellReader(const PixelRead& read, std::int32_t x, std::int32_t y) : read_(read), x_(x), y_(y) {}
+  CellReader(const PixelStepRead& read, std::int32_t x, std::int32_t y) : read_(read), x_(x), y_(y) {}
 
-  std::uint32_t operator()(Probe p) const {
-    // Cell origins near the ends of the 32-bit range must not overflow; such
-    // a pixel lies outside any window anyway.
-    const std::int64_t px = std::int64_t{x_} + p.dx;
-    const std::int64_t py = std::int64_t{y_} + p.dy;
-    if (px > std::numeric_limits<std::int32_t>::max() || py > std::numeric_limits<std::int32_t>::max())
-      return platform::kInvalidColor;
-    return read_(static_cast<std::int32_t>(px), static_cast<std::int32_t>(py));
+  template <std::size_t N>
+  void operator()(const Probe (&probes)[N], std::uint32_t (&colors)[N]) const {
+    static_assert(N <= kMaxStep);
+    platform::PixelPoint points[kMaxStep];
+    std::size_t slot[kMaxStep];
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < N; ++i) {
+      // Cell origins near the end of the 32-bit range must not overflow; such
+      // a pixel lies outside any window anyway, so it is not read at all.
+      const std::int64_t px = std::int64_t{x_} + probes[i].dx;
+      const std::int64_t py = std::int64_t{y_} + probes[i].dy;
+      colors[i] = platform::kInvalidColor;
+      if (px > std::numeric_limits<std::int32_t>::max() || py > std::numeric_limits<std::int32_t>::max()) continue;
+      points[count] = {static_cast<std::int32_t>(px), static_cast<std::int32_t>(py)};
+      slot[count++] = i;
+    }
+    if (count == 0) return;
+    std::uint32_t got[kMaxStep];
+    read_(points, count, got);
+    for (std::size_t k = 0; k < count; ++k) colors[slot[k]] = got[k];
   }
 
  private:
-  const PixelRead& read_;
+  const PixelStepRead& read_;
   std::int32_t x_;
   std::int32_t y_;
 };
@@ -44,40 +59,56 @@ bool IsWhite(std::uint32_t c) { return c == kWhite; }
 
 }  // namespace
 
-std::string ReadGlyph(const PixelRead& read, std::int32_t x, std::int32_t y) {
-  const CellReader px(read, x, y);
+std::string ReadGlyph(const PixelStepRead& read, std::int32_t x, std::int32_t y) {
+  const CellReader cell(read, x, y);
 
   // 1. Only the comma reaches below the body.
-  const std::uint32_t p1 = px(P1);
-  const std::uint32_t p2 = px(P2);
-  if (IsWhite(p2)) return p1 == kBlack ? "," : "";
+  std::uint32_t step1[2];
+  cell({P1, P2}, step1);
+  const std::uint32_t p1 = step1[0];
+  if (IsWhite(step1[1])) return p1 == kBlack ? "," : "";
   // 2. Only "2" has its bottom row starting in the first column.
   if (IsWhite(p1)) return "2";
   // 3. The bottom row tells "1", "4" and "7" apart from the round glyphs.
-  const bool p3 = IsWhite(px(P3));
-  const bool p4 = IsWhite(px(P4));
+  std::uint32_t step3[3];
+  cell({P3, P4, P5}, step3);
+  const bool p3 = IsWhite(step3[0]);
+  const bool p4 = IsWhite(step3[1]);
   if (!p3) {
     if (p4) return "1";
-    return IsWhite(px(P5)) ? "4" : "";
+    return IsWhite(step3[2]) ? "4" : "";
   }
   if (!p4) return "7";
   // 4. A flat top is "5".
-  if (IsWhite(px(P6))) return "5";
+  std::uint32_t step4[1];
+  cell({P6}, step4);
+  if (IsWhite(step4[0])) return "5";
   // 5. The middle rows separate "0", "6", "9", "8" and "3".
-  const bool p7 = IsWhite(px(P7));
-  const bool p8 = IsWhite(px(P8));
-  const bool p9 = IsWhite(px(P9));
+  std::uint32_t step5[3];
+  cell({P7, P8, P9}, step5);
+  const bool p7 = IsWhite(step5[0]);
+  const bool p8 = IsWhite(step5[1]);
+  const bool p9 = IsWhite(step5[2]);
   if (p8) return p9 ? "0" : "6";
   if (p9) return "9";
   return p7 ? "8" : "3";
 }
 
+std::string ReadGlyph(const PixelRead& read, std::int32_t x, std::int32_t y) {
+  const PixelStepRead oneByOne = [&read](const platform::PixelPoint* points, std::size_t count,
+                                         std::uint32_t* colors) {
+    for (std::size_t i = 0; i < count; ++i) colors[i] = read(points[i].x, points[i].y);
+  };
+  return ReadGlyph(oneByOne, x, y);
+}
+
 std::string ReadGlyph(platform::WindowSource& source, platform::DeviceContext dc, std::int32_t x,
                       std::int32_t y) {
-  const PixelRead read = [&source, dc](std::int32_t px, std::int32_t py) {
-    return source.GetPixel(dc, px, py);
+  const PixelStepRead together = [&source, dc](const platform::PixelPoint* points, std::size_t count,
+                                               std::uint32_t* colors) {
+    source.GetPixels(dc, points, count, colors);
   };
-  return ReadGlyph(read, x, y);
+  return ReadGlyph(together, x, y);
 }
 
 }  // namespace crewmap::reader

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <map>
@@ -200,8 +201,16 @@ class CanvasSource final : public platform::WindowSource {
     ++reads;
     return dc == 7 ? canvas_.At(x, y) : kInvalid;
   }
+  void GetPixels(platform::DeviceContext dc, const platform::PixelPoint* points, std::size_t count,
+                 std::uint32_t* colors) override {
+    ++batches;
+    largestBatch = std::max(largestBatch, count);
+    WindowSource::GetPixels(dc, points, count, colors);
+  }
   void ReleaseDC(platform::WindowHandle, platform::DeviceContext) override {}
   int reads = 0;
+  int batches = 0;
+  std::size_t largestBatch = 0;
 
  private:
   const ReadoutCanvas& canvas_;
@@ -216,6 +225,22 @@ TEST(ReadGlyph, ReadsThroughTheGivenDeviceContext) {
   EXPECT_EQ(ReadGlyph(source, 7, 14, 2), "3");
   EXPECT_EQ(ReadGlyph(source, 8, 2, 2), "");  // another context reads nothing valid
   EXPECT_LE(source.reads, 4 * 9);
+}
+
+TEST(ReadGlyph, ThePixelsOfOneStepAreAskedForTogether) {
+  // "8" needs every step: {P1, P2}, {P3, P4, P5}, {P6}, {P7, P8, P9}.
+  ReadoutCanvas canvas(30, 14);
+  canvas.DrawReadout("8,", 2, 2);
+  CanvasSource source(canvas);
+  EXPECT_EQ(ReadGlyph(source, 7, 2, 2), "8");
+  EXPECT_EQ(source.batches, 4);
+  EXPECT_EQ(source.reads, 9);
+  EXPECT_EQ(source.largestBatch, 3u);
+  // The comma is decided by the first step alone.
+  source.batches = source.reads = 0;
+  EXPECT_EQ(ReadGlyph(source, 7, 8, 2), ",");
+  EXPECT_EQ(source.batches, 1);
+  EXPECT_EQ(source.reads, 2);
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 #include "platform/x11/x11_window_source.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <utility>
 #include <vector>
 #include <mutex>
 #include <set>
@@ -130,6 +134,11 @@ X11WindowSource::X11WindowSource() {
   netWmName_ = XInternAtom(display, "_NET_WM_NAME", False);
   utf8String_ = XInternAtom(display, "UTF8_STRING", False);
   netFrameExtents_ = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
+  // How the server lays out image data, for decoding GetImage replies.
+  const xcb_setup_t* setup = xcb_get_setup(XGetXCBConnection(display));
+  lsbFirst_ = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
+  for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it))
+    bitsPerPixel_[it.data->depth] = it.data->bits_per_pixel;
 }
 
 X11WindowSource::~X11WindowSource() {
@@ -141,8 +150,9 @@ X11WindowSource::~X11WindowSource() {
 
 void X11WindowSource::DrainEvents() {
   Display* display = Dpy(display_);
-  // Only what has already arrived: no round trip here.
-  while (XEventsQueued(display, QueuedAlready) > 0) {
+  // Only what has already arrived (also what came in with XCB replies): no
+  // round trip here.
+  while (XEventsQueued(display, QueuedAfterReading) > 0) {
     XEvent event;
     XNextEvent(display, &event);
     if (event.type != DestroyNotify) continue;
@@ -180,51 +190,117 @@ bool X11WindowSource::Resolve(WindowHandle handle, unsigned long& xid) {
   return true;
 }
 
-bool X11WindowSource::TitleOf(unsigned long window, std::string& title) {
-  Display* display = Dpy(display_);
-  if (ReadProperty(display, window, netWmName_, utf8String_, title)) return true;
-  Atom type = None;
-  int format = 0;
-  std::string raw;
-  if (!ReadProperty(display, window, XA_WM_NAME, AnyPropertyType, raw, &type, &format) || format != 8)
-    return false;
+bool X11WindowSource::DecodeWmName(unsigned long type, int format, std::string raw, std::string& title) {
+  if (format != 8) return false;
   if (type == XA_STRING) {
     title = Latin1ToUtf8(raw);
     return true;
   }
   if (type == utf8String_) {
-    title = raw;
+    title = std::move(raw);
     return true;
   }
   // COMPOUND_TEXT and the like: let Xlib convert what it can.
   XTextProperty property{reinterpret_cast<unsigned char*>(raw.data()), type, format, raw.size()};
   char** list = nullptr;
   int count = 0;
-  const int status = Xutf8TextPropertyToTextList(display, &property, &list, &count);
+  const int status = Xutf8TextPropertyToTextList(Dpy(display_), &property, &list, &count);
   const bool ok = status >= Success && count > 0 && list;
   if (ok) title = list[0];
   if (list) XFreeStringList(list);
   return ok;
 }
 
-unsigned long X11WindowSource::FindIn(unsigned long window, std::string_view title, int depth) {
-  std::string found;
-  if (TitleOf(window, found) && found == title) return window;
-  if (depth >= kSearchDepth) return 0;
-  std::vector<Window> children;
-  if (!ChildrenOf(Dpy(display_), window, children)) return 0;
-  // Topmost first, as a lookup by title on the desktop would find it.
-  for (auto it = children.rbegin(); it != children.rend(); ++it)
-    if (const unsigned long hit = FindIn(*it, title, depth + 1)) return hit;
-  return 0;
-}
-
 WindowHandle X11WindowSource::FindWindowByTitle(std::string_view title) {
   if (!display_) return 0;
-  std::vector<Window> topLevel;
-  if (!ChildrenOf(Dpy(display_), root_, topLevel)) return 0;
-  for (auto it = topLevel.rbegin(); it != topLevel.rend(); ++it)
-    if (const unsigned long hit = FindIn(*it, title, 1)) return Track(hit);
+  xcb_connection_t* c = XGetXCBConnection(Dpy(display_));
+
+  // The window tree down to kSearchDepth, one round trip per level: the
+  // titles and children of every window of a level are asked for together.
+  struct Node {
+    xcb_window_t id;
+    int depth;
+    bool titled = false;
+    std::string title;
+    std::vector<std::size_t> children;  // topmost first
+    Node(xcb_window_t window, int level) : id(window), depth(level) {}
+  };
+  std::vector<Node> nodes;
+  nodes.emplace_back(static_cast<xcb_window_t>(root_), 0);
+  std::vector<std::size_t> level{0};
+  while (!level.empty()) {
+    struct Pending {
+      xcb_get_property_cookie_t netName;
+      xcb_get_property_cookie_t wmName;
+      xcb_query_tree_cookie_t tree;
+      bool descend;
+    };
+    std::vector<Pending> pending;
+    pending.reserve(level.size());
+    for (const std::size_t n : level) {
+      const Node& node = nodes[n];
+      Pending p{};
+      p.descend = node.depth < kSearchDepth;
+      if (node.depth > 0) {
+        p.netName = xcb_get_property(c, 0, node.id, static_cast<xcb_atom_t>(netWmName_),
+                                     static_cast<xcb_atom_t>(utf8String_), 0, 65536);
+        p.wmName = xcb_get_property(c, 0, node.id, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 65536);
+      }
+      if (p.descend) p.tree = xcb_query_tree(c, node.id);
+      pending.push_back(p);
+    }
+    std::vector<std::size_t> next;
+    for (std::size_t i = 0; i < level.size(); ++i) {
+      const std::size_t n = level[i];
+      const Pending& p = pending[i];
+      if (nodes[n].depth > 0) {
+        xcb_generic_error_t* netError = nullptr;
+        xcb_generic_error_t* wmError = nullptr;
+        xcb_get_property_reply_t* net = xcb_get_property_reply(c, p.netName, &netError);
+        xcb_get_property_reply_t* wm = xcb_get_property_reply(c, p.wmName, &wmError);
+        std::free(netError);
+        std::free(wmError);
+        std::string found;
+        if (net && net->type != XCB_NONE) {
+          found.assign(static_cast<const char*>(xcb_get_property_value(net)),
+                       static_cast<std::size_t>(xcb_get_property_value_length(net)));
+          nodes[n].titled = true;
+        } else if (wm && wm->type != XCB_NONE) {
+          std::string raw(static_cast<const char*>(xcb_get_property_value(wm)),
+                          static_cast<std::size_t>(xcb_get_property_value_length(wm)));
+          nodes[n].titled = DecodeWmName(wm->type, wm->format, std::move(raw), found);
+        }
+        nodes[n].title = std::move(found);
+        std::free(net);
+        std::free(wm);
+      }
+      if (!p.descend) continue;
+      xcb_generic_error_t* treeError = nullptr;
+      xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, p.tree, &treeError);
+      std::free(treeError);
+      if (!tree) continue;  // the window has gone meanwhile
+      const xcb_window_t* kids = xcb_query_tree_children(tree);
+      const int count = xcb_query_tree_children_length(tree);
+      // The server lists children bottom first; search topmost first, as a
+      // lookup by title on the desktop would find them.
+      for (int k = count - 1; k >= 0; --k) {
+        nodes[n].children.push_back(nodes.size());
+        next.push_back(nodes.size());
+        nodes.emplace_back(kids[k], nodes[n].depth + 1);
+      }
+      std::free(tree);
+    }
+    level = std::move(next);
+  }
+
+  // Depth first, topmost first: a window's own title before its children's.
+  std::vector<std::size_t> stack(nodes[0].children.rbegin(), nodes[0].children.rend());
+  while (!stack.empty()) {
+    const Node& node = nodes[stack.back()];
+    stack.pop_back();
+    if (node.titled && node.title == title) return Track(node.id);
+    stack.insert(stack.end(), node.children.rbegin(), node.children.rend());
+  }
   return 0;
 }
 
@@ -308,23 +384,68 @@ std::uint32_t X11WindowSource::ToColorRef(const Context& context, unsigned long 
 }
 
 std::uint32_t X11WindowSource::GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) {
-  if (!display_) return kInvalidColor;
+  std::uint32_t color = kInvalidColor;
+  const PixelPoint point{x, y};
+  GetPixels(dc, &point, 1, &color);
+  return color;
+}
+
+void X11WindowSource::GetPixels(DeviceContext dc, const PixelPoint* points, std::size_t count,
+                                std::uint32_t* colors) {
+  std::fill(colors, colors + count, kInvalidColor);
+  if (!display_ || count == 0) return;
   const auto it = contexts_.find(dc);
-  if (it == contexts_.end()) return kInvalidColor;
-  // Request coordinates are 16-bit on the wire: anything beyond would wrap
-  // around to a different, readable pixel. No window is that large.
-  if (x < 0 || y < 0 || x > INT16_MAX || y > INT16_MAX) return kInvalidColor;
-  // XGetImage is answered or refused synchronously: a read outside the
-  // window, of an unmapped window or of a destroyed one comes back as an
-  // error (swallowed by our handler) and a null image.
-  XImage* image = XGetImage(Dpy(display_), it->second.drawable, x, y, 1, 1, AllPlanes, ZPixmap);
-  if (!image) return kInvalidColor;
-  const unsigned long pixel = XGetPixel(image, 0, 0);
-  XDestroyImage(image);
-  // A window that died before this read may have handed its id on.
+  if (it == contexts_.end()) return;
+  const Context& context = it->second;
+  xcb_connection_t* c = XGetXCBConnection(Dpy(display_));
+
+  // One 1 x 1 GetImage per pixel, all sent before the first reply is awaited.
+  // A read outside the window, of an unmapped or of a destroyed window is
+  // refused by the server and stays invalid.
+  constexpr std::size_t kInline = 16;
+  xcb_get_image_cookie_t inlineCookies[kInline];
+  bool inlineSent[kInline];
+  std::vector<xcb_get_image_cookie_t> heapCookies;
+  std::vector<char> heapSent;
+  xcb_get_image_cookie_t* cookies = inlineCookies;
+  bool* sent = inlineSent;
+  if (count > kInline) {
+    heapCookies.resize(count);
+    heapSent.resize(count);
+    cookies = heapCookies.data();
+    sent = reinterpret_cast<bool*>(heapSent.data());
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    const PixelPoint& p = points[i];
+    // Request coordinates are 16-bit on the wire: anything beyond would wrap
+    // around to a different, readable pixel. No window is that large.
+    sent[i] = p.x >= 0 && p.y >= 0 && p.x <= INT16_MAX && p.y <= INT16_MAX;
+    if (sent[i])
+      cookies[i] = xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, static_cast<xcb_drawable_t>(context.drawable),
+                                 static_cast<std::int16_t>(p.x), static_cast<std::int16_t>(p.y), 1, 1, ~0u);
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!sent[i]) continue;
+    xcb_generic_error_t* error = nullptr;
+    xcb_get_image_reply_t* reply = xcb_get_image_reply(c, cookies[i], &error);
+    std::free(error);
+    if (!reply) continue;
+    const auto bpp = bitsPerPixel_.find(reply->depth);
+    const int bytes = bpp == bitsPerPixel_.end() ? 0 : bpp->second / 8;
+    const std::uint8_t* data = xcb_get_image_data(reply);
+    if (bytes >= 1 && bytes <= 4 && bpp->second % 8 == 0 && xcb_get_image_data_length(reply) >= bytes) {
+      unsigned long pixel = 0;
+      for (int b = 0; b < bytes; ++b) {
+        const std::uint8_t byte = data[lsbFirst_ ? b : bytes - 1 - b];
+        pixel |= static_cast<unsigned long>(byte) << (8 * b);
+      }
+      colors[i] = ToColorRef(context, pixel);
+    }
+    std::free(reply);
+  }
+  // A window that died before these reads may have handed its id on.
   unsigned long xid = 0;
-  if (it->second.handle != 0 && !Resolve(it->second.handle, xid)) return kInvalidColor;
-  return ToColorRef(it->second, pixel);
+  if (context.handle != 0 && !Resolve(context.handle, xid)) std::fill(colors, colors + count, kInvalidColor);
 }
 
 void X11WindowSource::ReleaseDC(WindowHandle /*window*/, DeviceContext dc) { contexts_.erase(dc); }

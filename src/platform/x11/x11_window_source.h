@@ -1,7 +1,10 @@
 #pragma once
 // The X11 backend of the window source: Xlib over its own display connection.
 // Titles come from _NET_WM_NAME (UTF-8), else WM_NAME; the outer rectangle is
-// that of the window manager's frame; each pixel read is one 1 x 1 XGetImage.
+// that of the window manager's frame; each pixel read is one 1 x 1 GetImage.
+// Requests that can go together (the pixels of one step of the glyph
+// decision, the windows of one level of the lookup) are sent together through
+// the connection's XCB side, so they cost one round trip instead of one each.
 // X protocol errors are caught and turned into failures, never fatal.
 //
 // The X server hands a closed client's window ids to the next client, so a
@@ -34,6 +37,7 @@ class X11WindowSource final : public WindowSource {
   DeviceContext GetDC(WindowHandle window) override;
   bool GetWindowRect(WindowHandle window, WindowRect& rect) override;
   std::uint32_t GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) override;
+  void GetPixels(DeviceContext dc, const PixelPoint* points, std::size_t count, std::uint32_t* colors) override;
   void ReleaseDC(WindowHandle window, DeviceContext dc) override;
 
  private:
@@ -52,8 +56,7 @@ class X11WindowSource final : public WindowSource {
   // Call after a round trip, so that a destruction has been reported.
   bool Resolve(WindowHandle handle, unsigned long& xid);
   void DrainEvents();
-  bool TitleOf(unsigned long window, std::string& title);
-  unsigned long FindIn(unsigned long window, std::string_view title, int depth);
+  bool DecodeWmName(unsigned long type, int format, std::string raw, std::string& title);
   std::uint32_t ToColorRef(const Context& context, unsigned long pixel);
 
   ::_XDisplay* display_ = nullptr;
@@ -61,6 +64,8 @@ class X11WindowSource final : public WindowSource {
   unsigned long netWmName_ = 0;
   unsigned long utf8String_ = 0;
   unsigned long netFrameExtents_ = 0;
+  bool lsbFirst_ = true;                        // byte order of image data
+  std::unordered_map<int, int> bitsPerPixel_;   // by depth
   DeviceContext nextContext_ = 1;
   std::uint64_t nextGeneration_ = 1;
   // Handles of windows watched for destruction, with their window ids; a
