@@ -342,7 +342,14 @@ void frmMap::RedrawView() {
     } else {
       // Normally made by the last size change or zoom step already.
       if (BackBitmap.width() != size.w || BackBitmap.height() != size.h) RemakeBackBuffer();
-      if (!BackBitmap.isNull()) {
+      if (!BackBitmap.isNull() && Hosei_ == HoseiOne && BackBitmap.size() == surface.size()) {
+        // At zoom 1 the plain copy is the area showing the back buffer itself:
+        // let go of the shared pixels first so composing does not copy them.
+        surface = QImage();
+        ComposeBackBuffer(LeftHalfPicture, RightHalfPicture, ViewX, ViewY, BackBitmap);
+        surface = BackBitmap;
+      } else if (!BackBitmap.isNull()) {
+        if (surface.isDetached() == false) surface = QImage(surface.size(), QImage::Format_RGB32);
         ComposeBackBuffer(LeftHalfPicture, RightHalfPicture, ViewX, ViewY, BackBitmap);
         if (Hosei_ == HoseiOne)
           CopyPlain(BackBitmap, surface);
