@@ -4,9 +4,12 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <functional>
 #include <memory>
 #include <vector>
+
+#include <sys/socket.h>
 
 #include "net/pending_connections.h"
 #include "net/winsock.h"
@@ -285,6 +288,34 @@ TEST(Winsock, Ipv6LoopbackPeer) {
   ASSERT_TRUE(WaitFor([&] { return slot.State() == SocketState::Connected || !on.errors.empty(); }));
   ASSERT_TRUE(on.errors.empty());
   EXPECT_EQ(slot.RemoteHostIP(), QStringLiteral("::1"));
+}
+
+// A peer that resets the connection (RST instead of FIN) ends it like a
+// close or an error, never silently; the control can then be closed and used
+// again.
+TEST(Winsock, PeerResetEndsTheConnection) {
+  Winsock listener(1), slot(2);
+  Events onSlot;
+  onSlot.Watch(slot);
+  QObject::connect(&listener, &Winsock::ConnectionRequest, [&](int, qintptr id) { slot.Accept(id); });
+  listener.SetLocalPort(0);
+  listener.Listen();
+  QTcpSocket peer;
+  peer.connectToHost(QHostAddress::LocalHost, listener.LocalPort());
+  ASSERT_TRUE(peer.waitForConnected(5000));
+  ASSERT_TRUE(WaitFor([&] { return slot.State() == SocketState::Connected; }));
+  const linger abortive{1, 0};
+  ASSERT_EQ(setsockopt(static_cast<int>(peer.socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive,
+                       sizeof abortive),
+            0);
+  peer.abort();
+  ASSERT_TRUE(WaitFor([&] { return onSlot.closed == 1 || !onSlot.errors.empty(); }));
+  EXPECT_TRUE(slot.State() == SocketState::Closing || slot.State() == SocketState::Error);
+  slot.Close();
+  EXPECT_EQ(slot.State(), SocketState::Closed);
+  listener.Close();
+  listener.Listen();
+  EXPECT_EQ(listener.State(), SocketState::Listening);
 }
 
 }  // namespace
