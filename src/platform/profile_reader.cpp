@@ -6,7 +6,11 @@
 namespace crewmap::platform {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+// Blanks as the system service trims them: every C white-space character
+// (a vertical tab at either end of a value is trimmed too; inside it stays).
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -29,17 +33,27 @@ std::string CutToSize(std::string_view value, std::int32_t size) {
   return std::string(value.substr(0, std::min(limit, value.size())));
 }
 
-std::string_view StripQuotes(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front())
-    return value.substr(1, value.size() - 2);
-  return value;
+// A value in one pair of matching quotes ('...' or "...") loses them. The
+// service copies from after the opening quote, closing quote included, cut
+// to size - 1 bytes, and drops the last byte only when the closing quote fit
+// or was cut exactly: a quoted value that just fits loses one more byte.
+std::string CopyValue(std::string_view value, std::int32_t size) {
+  if (size < 1) return {};
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    const std::string_view afterQuote = value.substr(1);
+    std::string copy = CutToSize(afterQuote, size);
+    if (static_cast<std::size_t>(size) >= afterQuote.size() && !copy.empty()) copy.pop_back();
+    return copy;
+  }
+  return CutToSize(value, size);
 }
 
-std::optional<std::string_view> FindValue(std::string_view text, std::string_view section,
-                                          std::string_view key) {
-  // Contents past a NUL byte are not part of the text the service sees.
-  if (const auto nul = text.find('\0'); nul != std::string_view::npos) text = text.substr(0, nul);
+struct Entry {
+  bool hasValue = false;  // a line without '=' is a key with no value
+  std::string_view value;
+};
+
+std::optional<Entry> FindValue(std::string_view text, std::string_view section, std::string_view key) {
   // A UTF-8 byte-order mark written by an editor is not part of the first line.
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
@@ -48,25 +62,39 @@ std::optional<std::string_view> FindValue(std::string_view text, std::string_vie
   bool inWanted = false;
   bool seenWanted = false;
   while (!text.empty()) {
-    const auto eol = text.find('\n');
+    // Lines end in LF, CR LF or a lone CR.
+    const auto eol = text.find_first_of("\r\n");
     std::string_view line = text.substr(0, eol);
-    text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
+    if (eol == std::string_view::npos) {
+      text = {};
+    } else {
+      const std::size_t next = text.compare(eol, 2, "\r\n") == 0 ? eol + 2 : eol + 1;
+      text = text.substr(std::min(next, text.size()));
+    }
     line = Trim(line);
-    if (line.empty() || line.front() == ';') continue;
+    if (line.empty()) continue;
     if (line.front() == '[') {
-      if (seenWanted) return std::nullopt;  // only the first matching section counts
-      const auto close = line.find(']');
-      const std::string_view name =
-          Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
-      inWanted = EqualsNoCase(name, wantedSection);
-      seenWanted = inWanted;
-      continue;
+      // A header runs to the last ']' on the line; a line without one is no
+      // header (it reads as a key line of the current section).
+      const auto close = line.rfind(']');
+      if (close != std::string_view::npos) {
+        if (seenWanted) return std::nullopt;  // only the first matching section counts
+        inWanted = EqualsNoCase(Trim(line.substr(1, close - 1)), wantedSection);
+        seenWanted = inWanted;
+        continue;
+      }
     }
     if (!inWanted) continue;
+    // Lines starting with ';' are no comments to the service: ";key=v" is a key.
     const auto eq = line.find('=');
-    if (eq == std::string_view::npos) continue;
-    if (EqualsNoCase(Trim(line.substr(0, eq)), wantedKey))
-      return StripQuotes(Trim(line.substr(eq + 1)));
+    const std::string_view name = Trim(line.substr(0, eq));
+    if (!EqualsNoCase(name, wantedKey)) continue;
+    if (eq == std::string_view::npos) return Entry{};
+    std::string_view value = line.substr(eq + 1);
+    // The service hands values back as C strings: a NUL byte ends the value
+    // (but not the file).
+    if (const auto nul = value.find('\0'); nul != std::string_view::npos) value = value.substr(0, nul);
+    return Entry{true, Trim(value)};
   }
   return std::nullopt;
 }
@@ -81,7 +109,8 @@ std::string ProfileDefault(std::string_view defaultValue, std::int32_t size) {
 std::string ReadPrivateProfileString(std::string_view fileContents, std::string_view section,
                                      std::string_view key, std::string_view defaultValue,
                                      std::int32_t size) {
-  if (const auto value = FindValue(fileContents, section, key)) return CutToSize(*value, size);
+  const auto entry = FindValue(fileContents, section, key);
+  if (entry && entry->hasValue) return CopyValue(entry->value, size);
   return ProfileDefault(defaultValue, size);
 }
 

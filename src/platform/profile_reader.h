@@ -14,10 +14,12 @@ namespace crewmap::platform {
 //  - section and key names compare case-insensitively (ASCII), blanks around
 //    them ignored; the first matching section is searched, the first matching
 //    key in it wins;
-//  - blanks around values are removed, then one pair of enclosing matching
-//    quotes ('...' or "...");
-//  - lines end in LF or CR LF; lines starting with ';' are comments; a line
-//    in a section without '=' is not a key; reading stops at a NUL byte.
+//  - white space (including vertical tabs) around values is removed, then one
+//    pair of enclosing matching quotes ('...' or "...");
+//  - lines end in LF, CR LF or CR; ';' starts no comment (";k=v" is key ";k");
+//    a line without '=' is a key without a value (it gives the default and
+//    hides later lines of that key); a '[' line without ']' is no header;
+//    a NUL byte ends a value, not the file.
 std::string ReadPrivateProfileString(std::string_view fileContents, std::string_view section,
                                      std::string_view key, std::string_view defaultValue,
                                      std::int32_t size);
