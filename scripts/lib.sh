@@ -13,6 +13,14 @@ PACKAGES=(
   xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
 )
 
+# Cross-building for Windows with mingw-w64 and running the result under Wine
+# (scripts/test-windows): the posix-threads compiler, 64-bit Wine with its
+# wrapper scripts, GoogleTest's sources, and an X server for Wine's windows.
+WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix wine wine64
+  cmake ninja-build libgtest-dev libgmock-dev xvfb xauth
+)
+
 # Installs whatever of the given packages is missing (apt-get update once).
 ensure_packages() {
   local missing=() p

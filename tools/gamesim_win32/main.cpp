@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   crewmap::gamesim_win32::GameWindow window(text, ready);
   if (!window.Create(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
                      static_cast<int>(height))) {
-    std::fprintf(stderr, "gamesim_win32: cannot create the window\n");
+    std::fprintf(stderr, "gamesim_win32: cannot create the window (error %lu)\n", GetLastError());
     return 1;
   }
   return window.Run();
