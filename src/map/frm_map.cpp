@@ -158,6 +158,11 @@ frmMap::frmMap() : QWidget(nullptr) {
     Check1->setPalette(palette);
   }
   Check1->setAutoFillBackground(true);
+  // Some styles paint a check box's background themselves; make it black.
+  Check1->setStyleSheet(QStringLiteral(
+      "QCheckBox { background-color: black; color: white; }"
+      "QCheckBox::indicator { width: 9px; height: 9px; border: 1px solid white; background: black; }"
+      "QCheckBox::indicator:checked { border: 1px solid white; background: white; }"));
   Check1->setGeometry(TwipsRect(720, 120, 1575, 255));
   Check1->setChecked(true);
 
