@@ -83,7 +83,12 @@ TEST(ProfileReader, WindowsRules) {
       {"CR LF lines", "[LOG]\r\nDIR=x\r\nLIM=5\r\n", "LOG", "LIM", 64, "5"},
       {"no final newline", "[LOG]\nLIM=77", "LOG", "LIM", 64, "77"},
       {"comment line", "[LOG]\n;DIR=no\nDIR=yes\n", "LOG", "DIR", 64, "yes"},
-      {"line without '='", "[LOG]\nDIR\nDIR=v\n", "LOG", "DIR", 64, "v"},
+      {"line without '=' is a key without value", "[LOG]\nDIR\nDIR=v\n", "LOG", "DIR", 64, "ERROR"},
+      {"';' starts no comment", "[LOG]\n;DIR=no\n", "LOG", ";DIR", 64, "no"},
+      {"lone CR ends lines", "[LOG]\rDIR=x\rLIM=2", "LOG", "DIR", 64, "x"},
+      {"quoted value that fits", "[LOG]\nDIR=\"abc\"\n", "LOG", "DIR", 5, "abc"},
+      {"quoted value that just fits loses a byte", "[LOG]\nDIR=\"abc\"\n", "LOG", "DIR", 4, "ab"},
+      {"vertical tabs at the ends are blanks", "[LOG]\nDIR=\va\vb\v\n", "LOG", "DIR", 64, "a\vb"},
       {"empty value", "[LOG]\nDIR=\n", "LOG", "DIR", 64, ""},
       {"value with '='", "[LOG]\nDIR=a=b\n", "LOG", "DIR", 64, "a=b"},
       {"other section", "[NET]\nDIR=x\n", "LOG", "DIR", 64, "ERROR"},
@@ -102,11 +107,11 @@ TEST(ProfileReader, WindowsRules) {
   }
 }
 
-TEST(ProfileReader, DefaultLosesTrailingBlanksAndNulStopsTheText) {
+TEST(ProfileReader, DefaultLosesTrailingBlanksAndNulEndsOnlyAValue) {
   EXPECT_EQ(ReadPrivateProfileString("", "A", "B", "dflt  ", 64), "dflt");
-  const std::string withNul("[A]\nB=1\n\0[A]\nC=2\n", 18);
-  EXPECT_EQ(ReadPrivateProfileString(withNul, "A", "C", "none", 64), "none");
+  const std::string withNul("[A]\nB=1\0x\n\0[A]\nC=2\n", 21);
   EXPECT_EQ(ReadPrivateProfileString(withNul, "A", "B", "none", 64), "1");
+  EXPECT_EQ(ReadPrivateProfileString(withNul, "A", "C", "none", 64), "2");
 }
 
 TEST(ProfileFile, ReadsTheFileAndFallsBackToTheDefault) {
