@@ -1,0 +1,219 @@
+// End to end: the substitute game window, one host and two members of the
+// real crewmap executable as separate processes on a private X server, each
+// started as a person would (start dialog, typing, "接続") through xdotool.
+// Every instance reports what its lists show on standard error
+// (CREWMAP_DEBUG_LISTS), which is what is checked here.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gamesim/gamesim_process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+    ::pclose(pipe);
+  }
+  return out;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The last "List2= ..." line an instance wrote, i.e. what its member list shows.
+std::string LastMemberList(const fs::path& log) {
+  const std::string text = ReadFile(log);
+  const std::string tag = "List2= ";
+  const auto at = text.rfind(tag);
+  if (at == std::string::npos) return {};
+  const auto end = text.find('\n', at);
+  return text.substr(at + tag.size(), end == std::string::npos ? std::string::npos : end - at - tag.size());
+}
+
+template <class Done>
+bool WaitFor(Done done, std::chrono::milliseconds timeout = 15s) {
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > until) return done();
+    std::this_thread::sleep_for(50ms);
+  }
+  return true;
+}
+
+// One crewmap process, its standard error in a file.
+class Instance {
+ public:
+  Instance(const fs::path& exe, const fs::path& log) : log_(log) {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(fd, 2);
+      ::setenv("CREWMAP_DEBUG_LISTS", "1", 1);
+      ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+  }
+  ~Instance() {
+    if (pid_ > 0 && !Exited()) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool Exited() {
+    if (exited_) return true;
+    int status = 0;
+    exited_ = ::waitpid(pid_, &status, WNOHANG) == pid_;
+    return exited_;
+  }
+  // The visible window of this process with this title (0 if none yet).
+  unsigned long Window(const std::string& title) const {
+    const std::string out = Shell("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
+                                " --name '^" + title + "$' 2>/dev/null");
+    return out.empty() ? 0 : std::stoul(out);
+  }
+  unsigned long WaitWindow(const std::string& title) const {
+    unsigned long id = 0;
+    WaitFor([&] { return (id = Window(title)) != 0; });
+    return id;
+  }
+  std::string MemberList() const { return LastMemberList(log_); }
+  std::string Log() const { return ReadFile(log_); }
+
+ private:
+  fs::path log_;
+  pid_t pid_ = -1;
+  bool exited_ = false;
+};
+
+void Click(unsigned long window, int x, int y) {
+  Shell("xdotool mousemove --window " + std::to_string(window) + " " + std::to_string(x) + " " +
+      std::to_string(y) + " click 1");
+  std::this_thread::sleep_for(150ms);
+}
+
+void Type(const std::string& text) { Shell("xdotool type --delay 15 '" + text + "'"); }
+
+// What a window manager does for the close button: WM_DELETE_WINDOW.
+void RequestClose(unsigned long window) {
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XFlush(display);
+  XCloseDisplay(display);
+}
+
+// The start dialog: "サーバとして起動" or the preselected member choice, then "おｋ".
+unsigned long ChooseRole(Instance& instance, bool host) {
+  const unsigned long dialog = instance.WaitWindow("起動方法");
+  EXPECT_NE(dialog, 0u);
+  if (host) Click(dialog, 30, 10);  // Option1(0) at 120, 0 twips
+  Click(dialog, 190, 25);           // Command1 at 2280, 120 twips
+  const unsigned long main = instance.WaitWindow("Crewmap");
+  EXPECT_NE(main, 0u);
+  return main;
+}
+
+// Places a main window, types the address and the nickname, presses "接続".
+void JoinAsMember(unsigned long window, int top, const std::string& nick) {
+  Shell("xdotool windowmove " + std::to_string(window) + " 0 " + std::to_string(top));
+  std::this_thread::sleep_for(300ms);
+  Click(window, 236, 65);  // Text1
+  Type("127.0.0.1");
+  Click(window, 236, 113);  // txtNick
+  Shell("xdotool key ctrl+a");
+  Type(nick);
+  Click(window, 264, 144);  // Command1 "接続"
+}
+
+TEST(CrewmapEndToEnd, HostAndTwoMembersShareTheGamePosition) {
+  // The program folder: the executable, the map pictures and a settings file
+  // whose address-echo page is a closed loopback port (never another host).
+  const fs::path folder = fs::temp_directory_path() / ("crewmap-e2e-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const fs::path exe = folder / "crewmap";
+  fs::copy_file(CREWMAP_EXE, exe, fs::copy_options::overwrite_existing);
+  for (const char* picture : {"worldmap_c1.jpg", "worldmap_c2.jpg"})
+    fs::copy_file(fs::path(CREWMAP_DATA_DIR) / picture, folder / picture,
+                  fs::copy_options::overwrite_existing);
+  std::ofstream(folder / "crewmap.ini") << "[NET]\nECHOURL=http://127.0.0.1:9/\n";
+
+  crewmap::gamesim::GameSimProcess game;
+  ASSERT_TRUE(game.Start({"--still", "--size", "800x600", "--pos", "14175,7410"}));
+  const auto shown = game.Command("14175,7410");
+  ASSERT_TRUE(shown.has_value());
+  Shell("xdotool search --all --onlyvisible --pid " + std::to_string(game.Pid()) +
+      " --name Online | head -1 | xargs -r -I{} xdotool windowmove {} 420 0");
+
+  Instance host(exe, folder / "host.log");
+  const unsigned long hostWindow = ChooseRole(host, /*host=*/true);
+  ASSERT_NE(hostWindow, 0u);
+  ASSERT_TRUE(WaitFor([&] { return host.MemberList() == "00:User1:14175,7410"; }))
+      << host.MemberList();
+
+  Instance alice(exe, folder / "alice.log");
+  JoinAsMember(ChooseRole(alice, false), 250, "Alice");
+  Instance bob(exe, folder / "bob.log");
+  const unsigned long bobWindow = ChooseRole(bob, false);
+  JoinAsMember(bobWindow, 500, "Bob");
+
+  const std::string everyone = "00:User1:14175,7410|01:Alice:14175,7410|02:Bob:14175,7410";
+  for (Instance* instance : {&host, &alice, &bob})
+    EXPECT_TRUE(WaitFor([&] { return instance->MemberList() == everyone; })) << instance->MemberList();
+  EXPECT_NE(alice.Log().find("List1+ client#1\n"), std::string::npos);
+  EXPECT_NE(bob.Log().find("List1+ client#2\n"), std::string::npos);
+  EXPECT_NE(host.Log().find("]02. >> 127.0.0.1 Connect\n"), std::string::npos);
+
+  // The game moves: every list follows within a few ticks.
+  ASSERT_TRUE(game.Command("3838,1308").has_value());
+  const std::string moved = "00:User1:3838,1308|01:Alice:3838,1308|02:Bob:3838,1308";
+  for (Instance* instance : {&host, &alice, &bob})
+    EXPECT_TRUE(WaitFor([&] { return instance->MemberList() == moved; })) << instance->MemberList();
+
+  // Bob closes his window: his program ends, the others drop him.
+  RequestClose(bobWindow);
+  EXPECT_TRUE(WaitFor([&] { return bob.Exited(); }));
+  EXPECT_TRUE(WaitFor([&] { return host.Log().find("]02. << 127.0.0.1 Close\n") != std::string::npos; }));
+  const std::string remaining = "00:User1:3838,1308|01:Alice:3838,1308";
+  for (Instance* instance : {&host, &alice})
+    EXPECT_TRUE(WaitFor([&] { return instance->MemberList() == remaining; })) << instance->MemberList();
+  EXPECT_NE(alice.Log().find("List2= 00:User1|01:Alice\n"), std::string::npos);  // after disconn02
+
+  // The host closes: Alice is told by the close, her program goes on.
+  RequestClose(hostWindow);
+  EXPECT_TRUE(WaitFor([&] { return host.Exited(); }));
+  EXPECT_FALSE(alice.Exited());
+  if (!HasFailure()) fs::remove_all(folder);
+}
+
+}  // namespace
