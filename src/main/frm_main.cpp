@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFontMetrics>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
@@ -60,6 +61,15 @@ const QString kTimedOut = QStringLiteral("タイムアウトしました");
 const QString kCannotConnect = QStringLiteral("サーバに接続できません");
 
 bool IsHost() { return startup::StartMode == 0; }
+
+// The substitute fonts run wider than the design fonts: a caption that would
+// be clipped by its label's design width is drawn a little smaller instead.
+void FitCaption(QLabel* label, const QFont& designFont) {
+  QFont font = designFont;
+  while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(label->text()) > label->width())
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  label->setFont(font);
+}
 
 // With CREWMAP_DEBUG_LISTS set, every change of the member list and every new
 // activity-log line is also written to standard error, so that automated runs
@@ -160,9 +170,8 @@ void frmMain::BuildControls() {
   List1->setGeometry(TwipRect(0, 2400, 4335, 960));
   List1->setFont(gothic);
 
-  // The labels are small; the captions are short enough at the default size.
-  Label1->setFont(pGothic);
-  Label2->setFont(pGothic);
+  FitCaption(Label1, pGothic);
+  FitCaption(Label2, pGothic);
 
   for (int n = 1; n <= net::kHighestSocket; ++n) SetIndicator(n, FreeColor());
 
@@ -207,7 +216,10 @@ QString frmMain::ProgramFolder() const {
 
 bool frmMain::LockTicked() const { return Check1->isChecked(); }
 
-void frmMain::ShowCaptureFailure(const std::string& utf8Text) { Label1->setText(FromUtf8(utf8Text)); }
+void frmMain::ShowCaptureFailure(const std::string& utf8Text) {
+  Label1->setText(FromUtf8(utf8Text));
+  FitCaption(Label1, ui::DesignFont(ui::kPGothic));
+}
 
 // ---------------------------------------------------------------- lifecycle
 
