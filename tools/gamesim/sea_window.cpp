@@ -156,7 +156,7 @@ void SeaWindow::paintCoast(QPainter& p, int horizon) {
   // A far headland on the left, with a beach and a lighthouse.
   const double w = width();
   QPainterPath land;
-  land.moveTo(0, horizon + 26);
+  land.moveTo(0, horizon - 4);
   land.cubicTo(w * 0.08, horizon - 44, w * 0.2, horizon - 20, w * 0.27, horizon - 6);
   land.cubicTo(w * 0.31, horizon + 2, w * 0.34, horizon + 4, w * 0.36, horizon + 6);
   land.lineTo(0, horizon + 6);
