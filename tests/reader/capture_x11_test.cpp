@@ -190,6 +190,34 @@ TEST(CaptureX11, LockedWindowThatClosedFailsUntilUnlocked) {
   EXPECT_NE(capture.GameWindow, held);
 }
 
+TEST(CaptureX11, TheShipSailsEverySecondAndSpaceAnchorsIt) {
+  gamesim::GameSimProcess sim;
+  ASSERT_TRUE(sim.Start({"--still", "--size", "800x600"}));
+  platform::X11WindowSource source;
+  Controls controls;
+  CoordinateCapture capture(source, controls);
+  auto read = [&capture] {
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    std::string p;
+    while ((p = capture.CapturePosition().position).empty() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(20ms);
+    return p;
+  };
+  const std::string before = read();
+  ASSERT_FALSE(before.empty());
+  std::this_thread::sleep_for(2200ms);
+  const std::string later = read();
+  EXPECT_NE(later, before) << "under way, the position changes every second";
+
+  // Space from the keyboard (through the X server) drops anchor.
+  const std::string window = std::to_string(capture.GameWindow & 0xFFFFFFFFu);
+  ASSERT_EQ(std::system(("xdotool windowfocus --sync " + window + " key space").c_str()), 0);
+  std::this_thread::sleep_for(300ms);
+  const std::string anchored = read();
+  std::this_thread::sleep_for(2200ms);
+  EXPECT_EQ(read(), anchored);
+}
+
 TEST(CaptureX11, WithoutADisplayEveryCaptureFailsQuietly) {
   const std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
   unsetenv("DISPLAY");
