@@ -371,6 +371,16 @@ void frmMain::StartListening(int n) {
   net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
   socket->SetLocalPort(options_.port);
   socket->Listen();
+  if (socket->State() != net::SocketState::Listening) {
+    // Another program holds the port: say so rather than show a listener
+    // that is not there. Members cannot join this run until it is freed.
+    SetIndicator(n, FreeColor());
+    ui::ShowMessage(QStringLiteral("ポート%1で接続を待ち受けできません。\r\n"
+                                   "ほかのCrewmapなどがこのポートを使っていないか確かめてください。")
+                        .arg(options_.port),
+                    ui::MessageButtons::Ok);
+    return;
+  }
   SetIndicator(n, ListeningColor());
 }
 

@@ -3,6 +3,8 @@
 // input from peers.
 #include <gtest/gtest.h>
 
+#include <QTcpServer>
+
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -181,6 +183,18 @@ TEST_F(MainWindowTest, HostWithoutEchoPageStillLoads) {
   EXPECT_EQ(window->Text1->text(), "");
   EXPECT_EQ(ListeningSlot(), 1);
   Join(1);
+}
+
+TEST_F(MainWindowTest, HostWhosePortIsTakenSaysSoAndShowsNoListener) {
+  QTcpServer other;
+  ASSERT_TRUE(other.listen(QHostAddress::Any, static_cast<quint16>(port)));
+  MakeHost();
+  EXPECT_EQ(ListeningSlot(), 0);
+  EXPECT_TRUE(IndicatorIs(1, window->FreeColor()));
+  // (the map window also complains: this folder holds no map pictures)
+  EXPECT_EQ(messages.filter(QStringLiteral("ポート%1で接続を待ち受けできません。").arg(port)).size(), 1)
+      << messages.join('|').toStdString();
+  EXPECT_EQ(window->Text1->text(), "203.0.113.5");  // the load still completes
 }
 
 TEST_F(MainWindowTest, MemberLayout) {
