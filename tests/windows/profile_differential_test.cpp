@@ -126,7 +126,7 @@ TEST(ProfileDifferential, PortableReaderMatchesGetPrivateProfileStringA) {
   EXPECT_GT(compared, 1000);
 }
 
-// The values the program reads, through the real service: the spec'd cut of
+// The values the program reads, through the real service: the 7-byte cut of
 // an over-long limit and the default for a missing file.
 TEST(ProfileDifferential, SettingsValuesThroughTheSystem) {
   const std::string dir = tempDir();
