@@ -16,6 +16,8 @@
 #include <string>
 #include <thread>
 
+#include "support/xvfb_server.h"
+
 namespace crewmap::platform {
 namespace {
 
@@ -313,6 +315,29 @@ TEST(X11WindowSource, NullHandleIsTheWholeScreen) {
   EXPECT_EQ(rect.top, 6);
   EXPECT_EQ(rect.right, 7);
   EXPECT_EQ(rect.bottom, 8);
+}
+
+TEST(X11WindowSource, AServerThatGoesAwayDoesNotEndTheProgram) {
+  const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+  crewmap::test::XvfbServer doomed;
+  ASSERT_TRUE(doomed.Start(640, 480));  // sets DISPLAY to the new server
+  {
+    X11WindowSource source;
+    ASSERT_TRUE(source.Connected());
+    const DeviceContext dc = source.GetDC(0);
+    ASSERT_NE(dc, 0u);
+    EXPECT_NE(source.GetPixel(dc, 0, 0), kInvalidColor);
+    doomed.Stop();
+    // Every call after the connection broke fails like one without a display.
+    EXPECT_EQ(source.GetPixel(dc, 0, 0), kInvalidColor);
+    EXPECT_EQ(source.FindWindowByTitle(kGameTitle), 0u);
+    EXPECT_EQ(source.GetDC(0), 0u);
+    WindowRect rect{1, 2, 3, 4};
+    EXPECT_FALSE(source.GetWindowRect(0x200001, rect));
+    EXPECT_EQ(rect.left, 1);
+    source.ReleaseDC(0, dc);
+  }
+  setenv("DISPLAY", display.c_str(), 1);
 }
 
 TEST(X11WindowSource, WithoutADisplayEverythingFails) {

@@ -38,12 +38,30 @@ int OnXError(Display* display, XErrorEvent* event) {
   return previous ? previous(display, event) : 0;
 }
 
+// A lost connection: Xlib reports it here and then calls the display's exit
+// handler, which by default ends the process. For our connections both only
+// take note; the source then fails every call.
+XIOErrorHandler gPreviousIoHandler = nullptr;
+
+int OnXIOError(Display* display) {
+  XIOErrorHandler previous = nullptr;
+  {
+    std::lock_guard lock(gHandlerMutex);
+    if (gOurDisplays && gOurDisplays->count(display)) return 0;
+    previous = gPreviousIoHandler;
+  }
+  return previous ? previous(display) : 0;
+}
+
+void OnXIOErrorExit(Display*, void* brokenFlag) { *static_cast<bool*>(brokenFlag) = true; }
+
 void RegisterDisplay(Display* display) {
   std::lock_guard lock(gHandlerMutex);
   if (!gOurDisplays) gOurDisplays = new std::set<Display*>;
   gOurDisplays->insert(display);
   if (!gHandlerInstalled) {
     gPreviousHandler = XSetErrorHandler(OnXError);
+    gPreviousIoHandler = XSetIOErrorHandler(OnXIOError);
     gHandlerInstalled = true;
   }
 }
@@ -129,6 +147,7 @@ X11WindowSource::X11WindowSource() {
   Display* display = XOpenDisplay(nullptr);
   if (!display) return;
   RegisterDisplay(display);
+  XSetIOErrorExitHandler(display, OnXIOErrorExit, &broken_);
   display_ = reinterpret_cast<_XDisplay*>(display);
   root_ = DefaultRootWindow(display);
   netWmName_ = XInternAtom(display, "_NET_WM_NAME", False);
@@ -144,8 +163,14 @@ X11WindowSource::X11WindowSource() {
 X11WindowSource::~X11WindowSource() {
   if (!display_) return;
   Display* display = Dpy(display_);
-  XCloseDisplay(display);
+  // Closing a broken connection would talk to the lost server again; its
+  // memory and socket are left behind instead.
+  if (!broken_) XCloseDisplay(display);
   UnregisterDisplay(display);
+}
+
+bool X11WindowSource::Connected() const {
+  return display_ != nullptr && !broken_ && !xcb_connection_has_error(XGetXCBConnection(Dpy(display_)));
 }
 
 void X11WindowSource::DrainEvents() {
@@ -212,7 +237,7 @@ bool X11WindowSource::DecodeWmName(unsigned long type, int format, std::string r
 }
 
 WindowHandle X11WindowSource::FindWindowByTitle(std::string_view title) {
-  if (!display_) return 0;
+  if (!Connected()) return 0;
   xcb_connection_t* c = XGetXCBConnection(Dpy(display_));
 
   // The window tree down to kSearchDepth, one round trip per level: the
@@ -305,7 +330,7 @@ WindowHandle X11WindowSource::FindWindowByTitle(std::string_view title) {
 }
 
 DeviceContext X11WindowSource::GetDC(WindowHandle window) {
-  if (!display_) return 0;
+  if (!Connected()) return 0;
   Display* display = Dpy(display_);
   // The null handle stands for the whole screen.
   unsigned long target = root_;
@@ -328,7 +353,7 @@ DeviceContext X11WindowSource::GetDC(WindowHandle window) {
 }
 
 bool X11WindowSource::GetWindowRect(WindowHandle window, WindowRect& rect) {
-  if (!display_ || window == 0) return false;
+  if (!Connected() || window == 0) return false;
   Display* display = Dpy(display_);
   unsigned long xid = 0;
   if (!Resolve(window, xid)) return false;
@@ -393,7 +418,7 @@ std::uint32_t X11WindowSource::GetPixel(DeviceContext dc, std::int32_t x, std::i
 void X11WindowSource::GetPixels(DeviceContext dc, const PixelPoint* points, std::size_t count,
                                 std::uint32_t* colors) {
   std::fill(colors, colors + count, kInvalidColor);
-  if (!display_ || count == 0) return;
+  if (!Connected() || count == 0) return;
   const auto it = contexts_.find(dc);
   if (it == contexts_.end()) return;
   const Context& context = it->second;

@@ -5,7 +5,8 @@
 // Requests that can go together (the pixels of one step of the glyph
 // decision, the windows of one level of the lookup) are sent together through
 // the connection's XCB side, so they cost one round trip instead of one each.
-// X protocol errors are caught and turned into failures, never fatal.
+// X protocol errors are caught and turned into failures, never fatal; so is
+// the loss of the connection (the server going away).
 //
 // The X server hands a closed client's window ids to the next client, so a
 // held id can come to name some other program's window. Handles returned by
@@ -31,7 +32,8 @@ class X11WindowSource final : public WindowSource {
   X11WindowSource(const X11WindowSource&) = delete;
   X11WindowSource& operator=(const X11WindowSource&) = delete;
 
-  bool Connected() const { return display_ != nullptr; }
+  // True while the display connection is open and has not broken.
+  bool Connected() const;
 
   WindowHandle FindWindowByTitle(std::string_view title) override;
   DeviceContext GetDC(WindowHandle window) override;
@@ -60,6 +62,7 @@ class X11WindowSource final : public WindowSource {
   std::uint32_t ToColorRef(const Context& context, unsigned long pixel);
 
   ::_XDisplay* display_ = nullptr;
+  bool broken_ = false;  // the connection was lost; every call now fails
   unsigned long root_ = 0;
   unsigned long netWmName_ = 0;
   unsigned long utf8String_ = 0;
