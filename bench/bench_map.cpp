@@ -55,8 +55,8 @@ void BM_RedrawAndPaint(benchmark::State& state) {
     ++step;
   }
   state.counters["hosei"] = static_cast<double>(map.Hosei()) / 10000.0;
-  state.counters["back_w"] = map.BackBuffer().width();
-  state.counters["back_h"] = map.BackBuffer().height();
+  state.counters["view_w"] = map.VisibleMapSize().w;
+  state.counters["view_h"] = map.VisibleMapSize().h;
 }
 BENCHMARK(BM_RedrawAndPaint)
     ->DenseRange(0, 6)

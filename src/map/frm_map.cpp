@@ -286,7 +286,10 @@ void frmMap::Form_Resize() {
 
 void frmMap::RemakeBackBuffer() {
   const VisibleSize size = Visible();
-  if (size.w > 0 && size.h > 0)
+  // Only zoom 1 shows a map-scale image as is; every other zoom samples the
+  // rows and columns it shows straight from the halves (see RedrawView), so
+  // a map-scale image there would be memory filled for nothing.
+  if (Hosei_ == HoseiOne && size.w > 0 && size.h > 0)
     BackBitmap = QImage(size.w, size.h, QImage::Format_RGB32);
   else
     BackBitmap = QImage();
@@ -344,25 +347,27 @@ void frmMap::RedrawView() {
     if (!HasPictures()) {
       // Loaded without pictures (a load given up): no map to show.
       surface.fill(palette().color(QPalette::Window));
-    } else {
+    } else if (Hosei_ == HoseiOne) {
       // Normally made by the last size change or zoom step already.
       if (BackBitmap.width() != size.w || BackBitmap.height() != size.h) RemakeBackBuffer();
-      if (!BackBitmap.isNull() && Hosei_ == HoseiOne && BackBitmap.size() == surface.size()) {
-        // At zoom 1 the plain copy is the area showing the back buffer itself:
-        // let go of the shared pixels first so composing does not copy them.
+      if (BackBitmap.isNull()) {
+        surface.fill(SeaColour);
+      } else if (BackBitmap.size() == surface.size()) {
+        // The plain copy is the area showing the back buffer itself: let go
+        // of the shared pixels first so composing does not copy them.
         surface = QImage();
         ComposeBackBuffer(LeftHalfPicture, RightHalfPicture, ViewX, ViewY, BackBitmap);
         surface = BackBitmap;
-      } else if (!BackBitmap.isNull()) {
-        if (surface.isDetached() == false) surface = QImage(surface.size(), QImage::Format_RGB32);
-        ComposeBackBuffer(LeftHalfPicture, RightHalfPicture, ViewX, ViewY, BackBitmap);
-        if (Hosei_ == HoseiOne)
-          CopyPlain(BackBitmap, surface);
-        else
-          StretchNearest(BackBitmap, surface);
       } else {
-        surface.fill(SeaColour);
+        ComposeBackBuffer(LeftHalfPicture, RightHalfPicture, ViewX, ViewY, BackBitmap);
+        CopyPlain(BackBitmap, surface);
       }
+    } else {
+      // The stretch of the w x h view onto the area, made in one pass from
+      // the halves: only the map rows and columns it samples are read.
+      if (!BackBitmap.isNull()) BackBitmap = QImage();  // left from zoom 1
+      if (!surface.isDetached()) surface = QImage(surface.size(), QImage::Format_RGB32);
+      DrawViewScaled(LeftHalfPicture, RightHalfPicture, ViewX, ViewY, size.w, size.h, surface, scaledScratch_);
     }
   }
   const TwipsPoint cross = TargetCrossCorner(TargetX_, TargetY_, ViewX, ViewY, Hosei_);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "map/map_drawing.h"
 #include "map/transform.h"
 
 class QCheckBox;
@@ -58,7 +59,11 @@ class frmMap : public QWidget {
   bool HasPictures() const { return !LeftHalfPicture.isNull() && !RightHalfPicture.isNull(); }
   std::int32_t TargetX() const { return TargetX_; }
   std::int32_t TargetY() const { return TargetY_; }
+  // The map-scale image of the visible size at zoom 1 (shown as is); empty at
+  // other zooms, where the view is sampled straight from the halves.
   const QImage& BackBuffer() const { return BackBitmap; }
+  // The visible size w x h in map pixels for the current size and zoom.
+  VisibleSize VisibleMapSize() const { return Visible(); }
   const QImage& MapSurface() const;
 
   MapArea* Picture1 = nullptr;
@@ -110,8 +115,10 @@ class frmMap : public QWidget {
   QImage LeftHalfPicture;
   QImage RightHalfPicture;
   bool halfDCs_ = false;
-  // Map-scale back buffer of the visible size w x h.
+  // Map-scale back buffer of the visible size w x h, kept at zoom 1 only.
   QImage BackBitmap;
+  // Sampling tables of the stretched view, reused from redraw to redraw.
+  ScaledViewScratch scaledScratch_;
 };
 
 }  // namespace crewmap::map

@@ -4,6 +4,7 @@
 // 1:1 or stretched with nearest-neighbour sampling.
 #include <QImage>
 #include <cstdint>
+#include <vector>
 
 namespace crewmap::map {
 
@@ -25,5 +26,28 @@ void CopyPlain(const QImage& src, QImage& dst);
 // Stretches the whole of `src` onto the whole of `dst` taking for each
 // destination pixel the source pixel under its centre.
 void StretchNearest(const QImage& src, QImage& dst);
+
+// Which source row and column each destination row and column of a
+// nearest-neighbour stretch from `from` to `to` pixels takes: the one under
+// its centre, (2i + 1) * from / (2 * to), never past the last.
+std::int32_t NearestSource(std::int64_t i, std::int32_t from, std::int32_t to);
+
+// Buffers kept by the caller between redraws, so that a redraw allocates
+// (almost) nothing once the area's size has settled.
+struct ScaledViewScratch {
+  std::vector<std::int32_t> columns;  // per destination column: the back-buffer column it shows
+  std::vector<QRgb> row;              // one back-buffer row, composed where the stretch samples it
+  std::vector<QRgb> out;              // one destination row, sampled from `row`
+};
+
+// The view of w x h map pixels at origin (viewX, viewY) drawn straight onto
+// the whole of `dst`: pixel for pixel what ComposeBackBuffer into a w x h
+// image followed by StretchNearest onto `dst` gives, without making the
+// map-scale image. Only the map rows and columns the stretch samples are
+// composed (one back-buffer row at a time, in a buffer that stays in the
+// cache), so a view zoomed out skips the rows it does not show and a view
+// zoomed in composes each shown row once.
+void DrawViewScaled(const QImage& left, const QImage& right, std::int32_t viewX, std::int32_t viewY,
+                    std::int32_t w, std::int32_t h, QImage& dst, ScaledViewScratch& scratch);
 
 }  // namespace crewmap::map

@@ -69,6 +69,7 @@ class MapWindow : public ::testing::Test {
     return {x, y};
   }
   static void SetView(frmMap& map, std::int32_t x, std::int32_t y) { map.MovePoint(x, y); }
+  static QSize Visible(const frmMap& map) { return {map.VisibleMapSize().w, map.VisibleMapSize().h}; }
   frmMap& ShownMap(int width = 366, int height = 222) {
     frmMap& map = frmMap::Load();
     map.resize(width, height);
@@ -171,7 +172,7 @@ TEST_F(MapWindow, ZoomStepsShiftTheOriginByTheRatio) {
   map.Slider1->setValue(4);  // 1 -> 2
   EXPECT_EQ(map.Hosei(), 20000);
   EXPECT_EQ(View(map).first, 1100);
-  EXPECT_EQ(map.BackBuffer().size(), QSize(200, 111));
+  EXPECT_EQ(Visible(map), QSize(200, 111));
   // Every map pixel is a 2 x 2 block on screen.
   EXPECT_EQ(map.MapSurface().pixel(0, 0), test::ColumnCodedColour(1100, View(map).second));
   EXPECT_EQ(map.MapSurface().pixel(3, 0), test::ColumnCodedColour(1101, View(map).second));
@@ -180,29 +181,71 @@ TEST_F(MapWindow, ZoomStepsShiftTheOriginByTheRatio) {
   EXPECT_EQ(View(map).first, 1200);
   map.Slider1->setValue(0);  // 4 -> 0.5
   EXPECT_EQ(map.Hosei(), 5000);
-  EXPECT_EQ(map.BackBuffer().size(), QSize(800, 444));
+  EXPECT_EQ(Visible(map), QSize(800, 444));
   map.Slider1->setValue(6);
   EXPECT_EQ(map.Hosei(), 80000);
-  EXPECT_EQ(map.BackBuffer().size(), QSize(50, 28));
+  EXPECT_EQ(Visible(map), QSize(50, 28));
+  // Back at zoom 1 the map-scale image is made again and shown as is.
+  map.Slider1->setValue(2);
+  EXPECT_EQ(map.BackBuffer().size(), QSize(400, 222));
+  EXPECT_EQ(map.MapSurface(), map.BackBuffer());
 }
 
 TEST_F(MapWindow, AWideViewRepeatsTheColumnRuleAndShowsSeaBeyondThePoles) {
   ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
   frmMap& map = ShownMap(1920, 1080);
-  map.Slider1->setValue(0);  // zoom 0.5: 3840 x 2160 map pixels, taller than the world
+  map.Slider1->setValue(0);  // zoom 0.5: 3840 x 2160 map pixels
   SetView(map, 3000, 0);
   const auto [vx, vy] = View(map);
   EXPECT_EQ(vy, 0);
-  const QImage& back = map.BackBuffer();
-  ASSERT_EQ(back.size(), QSize(3840, 2160));
-  for (int k = 0; k < 3840; ++k) ASSERT_EQ(back.pixel(k, 100), test::ColumnCodedColour((vx + k) % 4792, vy + 100)) << k;
+  EXPECT_EQ(Visible(map), QSize(3840, 2160));
+  EXPECT_TRUE(map.BackBuffer().isNull());  // no map-scale image away from zoom 1
+  // Screen pixel x shows map column ViewX + 2x + 1 (under its centre), the
+  // column rule repeating past the world's width.
+  for (int x = 0; x < 1920; ++x)
+    ASSERT_EQ(map.MapSurface().pixel(x, 50), test::ColumnCodedColour((vx + 2 * x + 1) % 4792, vy + 101)) << x;
 
-  map.resize(1920, 1200);  // 2400 map pixels high: the origin goes 4 rows above the top
-  EXPECT_EQ(map.BackBuffer().size(), QSize(3840, 2400));
+  map.resize(1920, 1200);  // 2400 map pixels high, taller than the world
+  EXPECT_EQ(Visible(map), QSize(3840, 2400));
   EXPECT_EQ(View(map).second, -4);
-  EXPECT_EQ(map.BackBuffer().pixel(5, 3), SeaColour);
-  EXPECT_EQ(map.BackBuffer().pixel(5, 4), test::ColumnCodedColour((View(map).first + 5) % 4792, 0));
-  EXPECT_EQ(map.BackBuffer().pixel(5, 2399), test::ColumnCodedColour((View(map).first + 5) % 4792, 2395));
+  const int vx2 = View(map).first;
+  // Screen row y shows map row -4 + 2y + 1: rows 0 and 1 lie above the top.
+  EXPECT_EQ(map.MapSurface().pixel(5, 1), SeaColour);
+  EXPECT_EQ(map.MapSurface().pixel(5, 2), test::ColumnCodedColour((vx2 + 11) % 4792, 1));
+  EXPECT_EQ(map.MapSurface().pixel(5, 1199), test::ColumnCodedColour((vx2 + 11) % 4792, 2395));
+  // And the whole area is the full composition stretched.
+  QImage back(3840, 2400, QImage::Format_RGB32);
+  ComposeBackBuffer(test::ColumnCodedHalf(false), test::ColumnCodedHalf(true), vx2, -4, back);
+  QImage want(1920, 1200, QImage::Format_RGB32);
+  StretchNearest(back, want);
+  EXPECT_TRUE(map.MapSurface() == want);
+}
+
+// At every zoom factor, at views inside a half, across the seam and across
+// the eastern edge, the area shows exactly the full composition stretched.
+TEST_F(MapWindow, EveryZoomShowsTheCompositionStretched) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  frmMap& map = ShownMap(401, 223);
+  map.Check1->setChecked(false);
+  const QImage left = test::ColumnCodedHalf(false), right = test::ColumnCodedHalf(true);
+  for (int position = 0; position <= 6; ++position) {
+    map.Slider1->setValue(position);
+    for (const auto& [x, y] : {std::pair{100, 200}, {2300, 40}, {4700, 2300}, {3001, 0}}) {
+      SetView(map, x, y);
+      const QSize size = Visible(map);
+      QImage back(size, QImage::Format_RGB32);
+      ComposeBackBuffer(left, right, View(map).first, View(map).second, back);
+      QImage want(401, 223, QImage::Format_RGB32);
+      if (position == 2)
+        CopyPlain(back, want);
+      else
+        StretchNearest(back, want);
+      ASSERT_TRUE(map.MapSurface() == want) << "position " << position << " view " << x << "," << y;
+    }
+  }
+  // And the last one reaches the screen.
+  const QImage shot = map.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(shot.pixel(200, 100), map.MapSurface().pixel(200, 100));
 }
 
 TEST_F(MapWindow, RightButtonScrollsWhileHeldUnlessCentring) {

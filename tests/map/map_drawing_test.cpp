@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "map_test_support.h"
 
 namespace crewmap::map {
@@ -101,6 +103,99 @@ TEST_F(MapDrawing, PlainCopyAndNearestNeighbourStretch) {
   for (int y = 0; y < 223; ++y)
     for (int x = 0; x < 367; ++x) ASSERT_NE(odd.pixel(x, y), QColor(Qt::magenta).rgb()) << x << "," << y;
   EXPECT_EQ(test::DecodeColumn(odd.pixel(366, 0)), 244);
+}
+
+// The one-pass stretched view must show exactly what composing the whole
+// back buffer and stretching it shows, for every zoom factor and for views
+// inside a half, across the seam, across the eastern edge, wider than the
+// world and taller than it.
+TEST_F(MapDrawing, ScaledViewEqualsTheFullCompositionStretched) {
+  struct View {
+    std::int32_t viewX, viewY;
+  };
+  const View views[] = {{0, 0}, {100, 200}, {2300, 50}, {2395, 7}, {3000, 1000}, {4700, 2174},
+                        {4791, 1}, {-208, 0}, {-4, -4}, {1000, 2300}};
+  const QSize areas[] = {{366, 222}, {367, 223}, {1920, 1080}};
+  const double zooms[] = {0.5, 0.75, 1.5, 2, 4, 8};
+  ScaledViewScratch scratch;  // one set of buffers across all calls, as the window keeps it
+  for (const QSize area : areas) {
+    for (double zoom : zooms) {
+      // The visible size as the window computes it: round(pixels / zoom).
+      const auto w = static_cast<std::int32_t>(std::nearbyint(area.width() / zoom));
+      const auto h = static_cast<std::int32_t>(std::nearbyint(area.height() / zoom));
+      for (const View& v : views) {
+        QImage back(w, h, QImage::Format_RGB32);
+        ComposeBackBuffer(*left_, *right_, v.viewX, v.viewY, back);
+        QImage want(area, QImage::Format_RGB32);
+        StretchNearest(back, want);
+        QImage got(area, QImage::Format_RGB32);
+        got.fill(Qt::magenta);
+        DrawViewScaled(*left_, *right_, v.viewX, v.viewY, w, h, got, scratch);
+        ASSERT_EQ(got, want) << "zoom " << zoom << " area " << area.width() << "x" << area.height() << " view "
+                             << v.viewX << "," << v.viewY;
+      }
+    }
+  }
+}
+
+TEST_F(MapDrawing, ScaledViewTallerAndWiderThanTheWorld) {
+  // Zoom 0.5 on a 2560 x 1600 area: 5120 x 3200 map pixels, more than the
+  // whole world both ways; the columns wrap and the rows beyond the poles
+  // are sea.
+  ScaledViewScratch scratch;
+  QImage got(2560, 1600, QImage::Format_RGB32);
+  const std::int32_t viewX = 4000, viewY = -402;
+  DrawViewScaled(*left_, *right_, viewX, viewY, 5120, 3200, got, scratch);
+  for (int y = 0; y < 1600; ++y) {
+    const int mapRow = viewY + 2 * y + 1;  // the row under the pixel's centre
+    for (int x = 0; x < 2560; x += 7) {
+      const QRgb want =
+          mapRow < 0 || mapRow >= 2396 ? SeaColour : test::ColumnCodedColour((viewX + 2 * x + 1) % 4792, mapRow);
+      ASSERT_EQ(got.pixel(x, y), want) << x << "," << y;
+    }
+  }
+}
+
+TEST_F(MapDrawing, ScaledViewOfMissingOrSmallPicturesShowsSea) {
+  ScaledViewScratch scratch;
+  const QImage small = test::ColumnCodedHalf(false, 100, 100);
+  struct Case {
+    const QImage* left;
+    const QImage* right;
+    std::int32_t viewX, viewY, w, h;
+    QSize area;
+  };
+  const QImage none;
+  const Case cases[] = {
+      {&small, right_, 50, 0, 300, 200, {150, 100}},       // zoom 0.5 past a small left half
+      {&small, right_, 4700, 90, 200, 30, {400, 60}},      // zoom 2 across the eastern edge
+      {&none, &none, 0, 0, 244, 148, {366, 222}},          // no pictures at all
+      {right_, right_, 2300, 0, 488, 296, {366, 222}},     // one image as both halves
+      {left_, left_, 4700, 0, 183, 111, {366, 222}},
+  };
+  for (const Case& c : cases) {
+    QImage back(c.w, c.h, QImage::Format_RGB32);
+    ComposeBackBuffer(*c.left, *c.right, c.viewX, c.viewY, back);
+    QImage want(c.area, QImage::Format_RGB32);
+    StretchNearest(back, want);
+    QImage got(c.area, QImage::Format_RGB32);
+    got.fill(Qt::magenta);
+    DrawViewScaled(*c.left, *c.right, c.viewX, c.viewY, c.w, c.h, got, scratch);
+    ASSERT_EQ(got, want) << c.viewX << " " << c.w;
+  }
+  // The small picture's own pixels still show; past it, sea.
+  QImage got(150, 100, QImage::Format_RGB32);
+  DrawViewScaled(small, *right_, 50, 0, 300, 200, got, scratch);
+  EXPECT_EQ(got.pixel(0, 0), test::ColumnCodedColour(51, 1));
+  EXPECT_EQ(got.pixel(24, 49), test::ColumnCodedColour(99, 99));
+  EXPECT_EQ(got.pixel(25, 0), SeaColour);
+  EXPECT_EQ(got.pixel(0, 50), SeaColour);
+  // An empty view is all sea; an empty destination is left alone.
+  DrawViewScaled(*left_, *right_, 0, 0, 0, 0, got, scratch);
+  EXPECT_EQ(got.pixel(149, 99), SeaColour);
+  QImage empty;
+  DrawViewScaled(*left_, *right_, 0, 0, 10, 10, empty, scratch);
+  EXPECT_TRUE(empty.isNull());
 }
 
 }  // namespace
