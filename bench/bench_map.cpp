@@ -8,10 +8,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSlider>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "map/frm_map.h"
 #include "map/jpeg.h"
@@ -31,6 +33,10 @@ double ResidentMegabytes() {
   }
   return -1;
 }
+
+// The fastest repetition next to the median: on a shared machine the median
+// carries other programs' load, the minimum shows what the code itself costs.
+double MinOf(const std::vector<double>& v) { return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end()); }
 
 frmMap& ShownMap(int zoomPosition) {
   frmMap& map = frmMap::Load();
@@ -62,6 +68,7 @@ BENCHMARK(BM_RedrawAndPaint)
     ->DenseRange(0, 6)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
+    ->ComputeStatistics("min", MinOf)
     ->ReportAggregatesOnly(true);
 
 // RedrawView alone (composition and copy or stretch into the area's image),
@@ -77,7 +84,12 @@ void BM_RedrawOnly(benchmark::State& state) {
   }
   QCoreApplication::processEvents();
 }
-BENCHMARK(BM_RedrawOnly)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RedrawOnly)
+    ->DenseRange(0, 6)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ComputeStatistics("min", MinOf)
+    ->ReportAggregatesOnly(true);
 
 // Reading both files whole and decoding them.
 void BM_LoadBothPictures(benchmark::State& state) {

@@ -232,6 +232,7 @@ bool frmMap::MakeHalfDCs() {
 
 void frmMap::DropPictures() {
   halfDCs_ = false;
+  halvedColumns_ = HalvedColumns();
   LeftHalfPicture = QImage();
   RightHalfPicture = QImage();
 }
@@ -367,7 +368,14 @@ void frmMap::RedrawView() {
       // the halves: only the map rows and columns it samples are read.
       if (!BackBitmap.isNull()) BackBitmap = QImage();  // left from zoom 1
       if (!surface.isDetached()) surface = QImage(surface.size(), QImage::Format_RGB32);
-      DrawViewScaled(LeftHalfPicture, RightHalfPicture, ViewX, ViewY, size.w, size.h, surface, scaledScratch_);
+      const HalvedColumns* halved = nullptr;
+      if (Hosei_ == 5000) {
+        if (!halvedColumns_.MadeFrom(LeftHalfPicture, RightHalfPicture))
+          halvedColumns_ = HalveColumns(LeftHalfPicture, RightHalfPicture);
+        halved = &halvedColumns_;
+      }
+      DrawViewScaled(LeftHalfPicture, RightHalfPicture, ViewX, ViewY, size.w, size.h, surface, scaledScratch_,
+                     halved);
     }
   }
   const TwipsPoint cross = TargetCrossCorner(TargetX_, TargetY_, ViewX, ViewY, Hosei_);

@@ -119,6 +119,9 @@ class frmMap : public QWidget {
   QImage BackBitmap;
   // Sampling tables of the stretched view, reused from redraw to redraw.
   ScaledViewScratch scaledScratch_;
+  // The halves split by column parity for zoom 0.5, made at its first use
+  // after the pictures were (re)loaded.
+  HalvedColumns halvedColumns_;
 };
 
 }  // namespace crewmap::map

@@ -16,19 +16,25 @@ namespace crewmap::map {
 namespace {
 void FillRow(QRgb* row, std::int64_t count) { std::fill(row, row + count, SeaColour); }
 
-// Writes a finished row of the (screen-sized) destination past the caches:
-// it is read once more only by the paint, and streaming it avoids first
-// fetching every destination line from memory.
-void StreamRow(QRgb* dest, const QRgb* from, std::int32_t count) {
-#if defined(__SSE2__)
-  std::int32_t x = 0;
-  for (; x < count && (reinterpret_cast<std::uintptr_t>(dest + x) & 15) != 0; ++x) dest[x] = from[x];
-  for (; x + 4 <= count; x += 4)
-    _mm_stream_si128(reinterpret_cast<__m128i*>(dest + x), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x)));
-  for (; x < count; ++x) dest[x] = from[x];
-#else
+void CopyRow(QRgb* dest, const QRgb* from, std::int64_t count) {
   std::memcpy(dest, from, static_cast<std::size_t>(count) * sizeof(QRgb));
+}
+
+// dest[x] = row[columns[x]] for x < count. The pixels go to memory past the
+// caches: each destination line is written whole, so fetching it first (as a
+// plain store would) only doubles the traffic; block copies stay with memcpy,
+// which measured faster for them.
+void StreamSampled(QRgb* dest, const QRgb* row, const std::int32_t* columns, std::int32_t count) {
+  std::int32_t x = 0;
+#if defined(__SSE2__)
+  for (; x < count && (reinterpret_cast<std::uintptr_t>(dest + x) & 15) != 0; ++x) dest[x] = row[columns[x]];
+  for (; x + 4 <= count; x += 4) {
+    const __m128i four = _mm_set_epi32(static_cast<int>(row[columns[x + 3]]), static_cast<int>(row[columns[x + 2]]),
+                                       static_cast<int>(row[columns[x + 1]]), static_cast<int>(row[columns[x]]));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dest + x), four);
+  }
 #endif
+  for (; x < count; ++x) dest[x] = row[columns[x]];
 }
 
 
@@ -108,12 +114,79 @@ void StretchNearest(const QImage& src, QImage& dst) {
   }
 }
 
+namespace {
+QImage HalveOne(const QImage& picture, int parity) {
+  if (picture.width() <= parity || picture.height() <= 0) return QImage(0, 0, QImage::Format_RGB32);
+  // Picture columns parity, parity + 2, ... that exist.
+  const int width = (picture.width() - parity + 1) / 2;
+  QImage halved(width, picture.height(), QImage::Format_RGB32);
+  for (int y = 0; y < picture.height(); ++y) {
+    const QRgb* from = reinterpret_cast<const QRgb*>(picture.constScanLine(y)) + parity;
+    QRgb* to = reinterpret_cast<QRgb*>(halved.scanLine(y));
+    for (int x = 0; x < width; ++x) to[x] = from[2 * x];
+  }
+  return halved;
+}
+
+constexpr std::int32_t HalvedWorld = MapWidth / 2;   // columns of one parity in the world
+constexpr std::int32_t HalvedHalf = HalfWidth / 2;   // ... in one half
+
+// Zoom 0.5 (w = 2 dw, h = 2 dh): screen pixel (x, y) shows map column
+// viewX + 2x + 1 and map row viewY + 2y + 1, so every column shown has the
+// parity of viewX + 1 and the row is a block copy from the halved pictures.
+void DrawHalved(const HalvedColumns& halved, std::int32_t viewX, std::int32_t viewY, QImage& dst) {
+  const int dw = dst.width(), dh = dst.height();
+  const std::int64_t first = ((std::int64_t{viewX} + 1) % MapWidth + MapWidth) % MapWidth;
+  const int parity = static_cast<int>(first % 2);
+  const std::int64_t start = first / 2;  // column in the world of that parity
+  for (std::int32_t y = 0; y < dh; ++y) {
+    QRgb* const dest = reinterpret_cast<QRgb*>(dst.scanLine(y));
+    const std::int64_t mapRow = std::int64_t{viewY} + 2 * y + 1;
+    if (mapRow < 0 || mapRow >= MapHeight) {
+      FillRow(dest, dw);  // beyond the poles
+      continue;
+    }
+    std::int64_t d = start;
+    for (std::int32_t x = 0; x < dw;) {
+      const bool leftHalf = d < HalvedHalf;
+      const QImage& src = leftHalf ? halved.left[parity] : halved.right[parity];
+      const std::int64_t srcX = leftHalf ? d : d - HalvedHalf;
+      const std::int64_t run = std::min<std::int64_t>(dw - x, HalvedHalf - srcX);
+      std::int64_t available = 0;
+      if (mapRow < src.height() && srcX < src.width()) available = std::min<std::int64_t>(run, src.width() - srcX);
+      if (available > 0)
+        CopyRow(dest + x, reinterpret_cast<const QRgb*>(src.constScanLine(static_cast<int>(mapRow))) + srcX,
+                available);
+      if (available < run) FillRow(dest + x + available, run - available);
+      x += static_cast<std::int32_t>(run);
+      d = (d + run) % HalvedWorld;
+    }
+  }
+}
+}  // namespace
+
+HalvedColumns HalveColumns(const QImage& left, const QImage& right) {
+  HalvedColumns halved;
+  for (int parity : {0, 1}) {
+    halved.left[parity] = HalveOne(left, parity);
+    halved.right[parity] = HalveOne(right, parity);
+  }
+  halved.leftKey = left.cacheKey();
+  halved.rightKey = right.cacheKey();
+  return halved;
+}
+
 void DrawViewScaled(const QImage& left, const QImage& right, std::int32_t viewX, std::int32_t viewY,
-                    std::int32_t w, std::int32_t h, QImage& dst, ScaledViewScratch& scratch) {
+                    std::int32_t w, std::int32_t h, QImage& dst, ScaledViewScratch& scratch,
+                    const HalvedColumns* halved) {
   const int dw = dst.width(), dh = dst.height();
   if (dw <= 0 || dh <= 0) return;
   if (w <= 0 || h <= 0) {
     dst.fill(SeaColour);
+    return;
+  }
+  if (halved && w == 2 * std::int64_t{dw} && h == 2 * std::int64_t{dh} && halved->MadeFrom(left, right)) {
+    DrawHalved(*halved, viewX, viewY, dst);
     return;
   }
   const CompositionPlan plan = PlanComposition(viewX, viewY, w, h);
@@ -129,6 +202,8 @@ void DrawViewScaled(const QImage& left, const QImage& right, std::int32_t viewX,
   std::int32_t previous = -1;
   for (std::int32_t y = 0; y < dh; ++y) {
     const std::int32_t sy = NearestSource(y, h, dh);
+    QRgb* const dest = reinterpret_cast<QRgb*>(dst.scanLine(y));
+    const bool repeated = y + 1 < dh && NearestSource(y + 1, h, dh) == sy;
     if (sy != previous) {
       previous = sy;
       if (sy < plan.destRow || sy >= plan.destRow + plan.rows) {
@@ -137,11 +212,16 @@ void DrawViewScaled(const QImage& left, const QImage& right, std::int32_t viewX,
         // Composing the row whole first reads the pictures front to back in
         // block copies; sampling them directly stalls on nearly every read.
         ComposeRow(left, right, plan, sy, row, w);
+        if (!repeated) {
+          // Shown once (always so when zoomed out): sampled straight out.
+          StreamSampled(dest, row, columns, dw);
+          continue;
+        }
         for (std::int32_t x = 0; x < dw; ++x) out[x] = row[columns[x]];
       }
     }
     // Zooming in repeats the row just made.
-    StreamRow(reinterpret_cast<QRgb*>(dst.scanLine(y)), out, dw);
+    CopyRow(dest, out, dw);
   }
 #if defined(__SSE2__)
   _mm_sfence();

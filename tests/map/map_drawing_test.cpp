@@ -118,6 +118,7 @@ TEST_F(MapDrawing, ScaledViewEqualsTheFullCompositionStretched) {
   const QSize areas[] = {{366, 222}, {367, 223}, {1920, 1080}};
   const double zooms[] = {0.5, 0.75, 1.5, 2, 4, 8};
   ScaledViewScratch scratch;  // one set of buffers across all calls, as the window keeps it
+  const HalvedColumns halved = HalveColumns(*left_, *right_);
   for (const QSize area : areas) {
     for (double zoom : zooms) {
       // The visible size as the window computes it: round(pixels / zoom).
@@ -133,6 +134,11 @@ TEST_F(MapDrawing, ScaledViewEqualsTheFullCompositionStretched) {
         DrawViewScaled(*left_, *right_, v.viewX, v.viewY, w, h, got, scratch);
         ASSERT_EQ(got, want) << "zoom " << zoom << " area " << area.width() << "x" << area.height() << " view "
                              << v.viewX << "," << v.viewY;
+        // With the halves split by column parity (used at zoom 0.5 only).
+        got.fill(Qt::magenta);
+        DrawViewScaled(*left_, *right_, v.viewX, v.viewY, w, h, got, scratch, &halved);
+        ASSERT_EQ(got, want) << "halved, zoom " << zoom << " area " << area.width() << "x" << area.height()
+                             << " view " << v.viewX << "," << v.viewY;
       }
     }
   }
@@ -168,6 +174,8 @@ TEST_F(MapDrawing, ScaledViewOfMissingOrSmallPicturesShowsSea) {
   const QImage none;
   const Case cases[] = {
       {&small, right_, 50, 0, 300, 200, {150, 100}},       // zoom 0.5 past a small left half
+      {&small, &small, 4000, -30, 2000, 400, {1000, 200}},  // zoom 0.5, small pictures both sides
+      {&small, &small, 4001, 31, 2000, 400, {1000, 200}},
       {&small, right_, 4700, 90, 200, 30, {400, 60}},      // zoom 2 across the eastern edge
       {&none, &none, 0, 0, 244, 148, {366, 222}},          // no pictures at all
       {right_, right_, 2300, 0, 488, 296, {366, 222}},     // one image as both halves
@@ -182,6 +190,21 @@ TEST_F(MapDrawing, ScaledViewOfMissingOrSmallPicturesShowsSea) {
     got.fill(Qt::magenta);
     DrawViewScaled(*c.left, *c.right, c.viewX, c.viewY, c.w, c.h, got, scratch);
     ASSERT_EQ(got, want) << c.viewX << " " << c.w;
+    const HalvedColumns halved = HalveColumns(*c.left, *c.right);
+    got.fill(Qt::magenta);
+    DrawViewScaled(*c.left, *c.right, c.viewX, c.viewY, c.w, c.h, got, scratch, &halved);
+    ASSERT_EQ(got, want) << "halved " << c.viewX << " " << c.w;
+  }
+  {
+    // Halves made from other pictures are not used.
+    const HalvedColumns stale = HalveColumns(small, small);
+    EXPECT_FALSE(stale.MadeFrom(*left_, *right_));
+    QImage want(200, 100, QImage::Format_RGB32), got(200, 100, QImage::Format_RGB32);
+    QImage back(400, 200, QImage::Format_RGB32);
+    ComposeBackBuffer(*left_, *right_, 10, 10, back);
+    StretchNearest(back, want);
+    DrawViewScaled(*left_, *right_, 10, 10, 400, 200, got, scratch, &stale);
+    EXPECT_EQ(got, want);
   }
   // The small picture's own pixels still show; past it, sea.
   QImage got(150, 100, QImage::Format_RGB32);
