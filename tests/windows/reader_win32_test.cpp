@@ -45,6 +45,22 @@ void PrintTo(const SizeCase& s, std::ostream* os) { *os << s.width << "x" << s.h
 
 class ReaderWin32 : public ::testing::TestWithParam<SizeCase> {};
 
+// Wine hands a window's drawing to the X server asynchronously, so a read-out
+// that has just been repainted may reach the screen a moment later. Reads
+// until the expected text shows or a few seconds have passed; the last outcome
+// is what the test judges.
+reader::CaptureOutcome CaptureOnceSettled(reader::CoordinateCapture& capture,
+                                          const std::string& expected) {
+  reader::CaptureOutcome outcome;
+  const ULONGLONG deadline = GetTickCount64() + 3000;
+  do {
+    outcome = capture.CapturePosition();
+    if (!outcome.ok || outcome.position == expected) break;
+    Sleep(20);
+  } while (GetTickCount64() < deadline);
+  return outcome;
+}
+
 TEST(ReaderWin32NoWindow, NoGameWindowGivesEmptyTextAndSuccess) {
   ASSERT_EQ(FindWindowW(nullptr, kGameTitleWide), nullptr) << "a game window is already open";
   platform::Win32WindowSource source;
@@ -76,7 +92,7 @@ TEST_P(ReaderWin32, ReadsEveryReadoutAtTheOriginOfTheOuterSize) {
   for (const ReadoutCase& c : kReadouts) {
     SCOPED_TRACE("read-out " + c.drawn);
     ASSERT_TRUE(sim.SetReadout(c.drawn));
-    const reader::CaptureOutcome outcome = capture.CapturePosition();
+    const reader::CaptureOutcome outcome = CaptureOnceSettled(capture, c.expected);
     EXPECT_TRUE(outcome.ok);
     EXPECT_EQ(outcome.position, c.expected);
     EXPECT_EQ(capture.GameWindow, reinterpret_cast<std::uintptr_t>(sim.Window()));
@@ -102,7 +118,7 @@ TEST(ReaderWin32Lock, ClosedLockedWindowFailsEveryTickUntilUnlocked) {
   controls.lock = true;
   reader::CoordinateCapture capture(source, controls);
   // "Lock" with no handle held still looks the window up.
-  reader::CaptureOutcome outcome = capture.CapturePosition();
+  reader::CaptureOutcome outcome = CaptureOnceSettled(capture, "14175,7410");
   ASSERT_TRUE(outcome.ok);
   EXPECT_EQ(outcome.position, "14175,7410");
   const platform::WindowHandle locked = capture.GameWindow;
@@ -128,7 +144,7 @@ TEST(ReaderWin32Lock, ClosedLockedWindowFailsEveryTickUntilUnlocked) {
 
   // And a window that opens again is found again.
   ASSERT_TRUE(sim.Start(1030, 797, "3,8", error)) << error;
-  outcome = capture.CapturePosition();
+  outcome = CaptureOnceSettled(capture, "3,8");
   EXPECT_TRUE(outcome.ok);
   EXPECT_EQ(outcome.position, "3,8");
 }
