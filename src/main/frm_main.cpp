@@ -35,15 +35,10 @@
 #include "startup/log_lines.h"
 #include "ui/fonts.h"
 #include "ui/message_box.h"
+#include "ui/twips_rect.h"
 
 namespace crewmap::main {
 namespace {
-
-// Design geometry in twips: left, top, width, height.
-QRect TwipRect(int left, int top, int width, int height) {
-  return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
-               TwipsToPixels(height));
-}
 
 QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -110,14 +105,14 @@ void frmMain::BuildControls() {
 
   Text2 = new QLineEdit(QStringLiteral("Text2"), this);
   Text2->setObjectName(QStringLiteral("Text2"));
-  Text2->setGeometry(TwipRect(0, 0, 4215, 375));
+  Text2->setGeometry(ui::TwipsRect(0, 0, 4215, 375));
   Text2->setFont(pGothic);
 
   static const char* const kDigits[] = {"", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
   for (int n = 1; n <= net::kHighestSocket; ++n) {
     QLabel* label = new QLabel(QString::fromUtf8(kDigits[n]), this);
     label->setObjectName(QStringLiteral("lbl%1").arg(n));
-    label->setGeometry(TwipRect(480 * (n - 1), 0, 405, 390));
+    label->setGeometry(ui::TwipsRect(480 * (n - 1), 0, 405, 390));
     label->setFont(pop);
     label->setAlignment(Qt::AlignCenter);
     label->setAutoFillBackground(true);
@@ -126,48 +121,48 @@ void frmMain::BuildControls() {
 
   List2 = new QListWidget(this);
   List2->setObjectName(QStringLiteral("List2"));
-  List2->setGeometry(TwipRect(0, 480, 2655, 1860));
+  List2->setGeometry(ui::TwipsRect(0, 480, 2655, 1860));
   List2->setFont(gothic);
   for (int i = 0; i < 10; ++i) List2->addItem(QStringLiteral("List2"));
 
   Label1 = new QLabel(QStringLiteral("SRV IP"), this);
   Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setGeometry(TwipRect(2760, 600, 555, 180));
+  Label1->setGeometry(ui::TwipsRect(2760, 600, 555, 180));
 
   Check1 = new QCheckBox(QStringLiteral("Lock"), this);
   Check1->setObjectName(QStringLiteral("Check1"));
-  Check1->setGeometry(TwipRect(3600, 480, 735, 255));
+  Check1->setGeometry(ui::TwipsRect(3600, 480, 735, 255));
   Check1->setFont(pGothic);
 
   Text1 = new QLineEdit(QStringLiteral("000.000.000.000"), this);
   Text1->setObjectName(QStringLiteral("Text1"));
-  Text1->setGeometry(TwipRect(2760, 840, 1575, 270));
+  Text1->setGeometry(ui::TwipsRect(2760, 840, 1575, 270));
   Text1->setFont(gothic);
 
   Label2 = new QLabel(QStringLiteral("おなまえ"), this);
   Label2->setObjectName(QStringLiteral("Label2"));
-  Label2->setGeometry(TwipRect(2760, 1320, 660, 180));
+  Label2->setGeometry(ui::TwipsRect(2760, 1320, 660, 180));
 
   txtNick = new QLineEdit(QStringLiteral("User1"), this);
   txtNick->setObjectName(QStringLiteral("txtNick"));
-  txtNick->setGeometry(TwipRect(2760, 1560, 1575, 270));
+  txtNick->setGeometry(ui::TwipsRect(2760, 1560, 1575, 270));
   txtNick->setFont(gothic);
 
   Command2 = new QPushButton(QStringLiteral("MAP"), this);
   Command2->setObjectName(QStringLiteral("Command2"));
-  Command2->setGeometry(TwipRect(2760, 2040, 735, 255));
+  Command2->setGeometry(ui::TwipsRect(2760, 2040, 735, 255));
   Command2->setFont(pGothic);
   connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 
   Command1 = new QPushButton(QStringLiteral("接続"), this);
   Command1->setObjectName(QStringLiteral("Command1"));
-  Command1->setGeometry(TwipRect(3600, 2040, 735, 255));
+  Command1->setGeometry(ui::TwipsRect(3600, 2040, 735, 255));
   Command1->setFont(pGothic);
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
   List1 = new QListWidget(this);
   List1->setObjectName(QStringLiteral("List1"));
-  List1->setGeometry(TwipRect(0, 2400, 4335, 960));
+  List1->setGeometry(ui::TwipsRect(0, 2400, 4335, 960));
   List1->setFont(gothic);
 
   FitCaption(Label1, pGothic);

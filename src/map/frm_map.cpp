@@ -18,6 +18,7 @@
 #include "map/map_drawing.h"
 #include "navi/frm_navi.h"
 #include "ui/fonts.h"
+#include "ui/twips_rect.h"
 #include "ui/message_box.h"
 
 namespace crewmap::map {
@@ -37,11 +38,6 @@ const SlotColours kSlotColours[9] = {
     {{128, 255, 128}, {0, 192, 0}},     {{128, 255, 255}, {0, 192, 192}}, {{128, 128, 255}, {0, 0, 192}},
     {{255, 128, 255}, {192, 0, 192}},   {{224, 224, 224}, {128, 128, 128}}, {{255, 128, 128}, {192, 0, 0}},
 };
-
-// Design geometry is in twips; widgets are placed in pixels.
-QRect TwipsRect(int left, int top, int width, int height) {
-  return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
-}
 
 // Reads one picture file whole and decodes it; a missing or empty file is a
 // failed load like undecodable bytes.
@@ -132,7 +128,7 @@ frmMap::frmMap() : QWidget(nullptr) {
     Label1->setPalette(palette);
   }
   Label1->setAlignment(Qt::AlignCenter);
-  Label1->setGeometry(TwipsRect(0, 0, 315, 315));
+  Label1->setGeometry(ui::TwipsRect(0, 0, 315, 315));
   Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
   Label1->hide();  // shown by the first left click
 
@@ -145,7 +141,7 @@ frmMap::frmMap() : QWidget(nullptr) {
   Slider1->setTickPosition(QSlider::TicksRight);
   Slider1->setTickInterval(1);
   Slider1->setTracking(false);  // one zoom step per position the user settles on
-  Slider1->setGeometry(TwipsRect(120, 120, 495, 1575));
+  Slider1->setGeometry(ui::TwipsRect(120, 120, 495, 1575));
   connect(Slider1, &QSlider::valueChanged, this, [this] { Slider1_Click(); });
 
   Check1 = new QCheckBox(QStringLiteral("自分を中心"), this);
@@ -163,17 +159,17 @@ frmMap::frmMap() : QWidget(nullptr) {
       "QCheckBox { background-color: black; color: white; }"
       "QCheckBox::indicator { width: 9px; height: 9px; border: 1px solid white; background: black; }"
       "QCheckBox::indicator:checked { border: 1px solid white; background: white; }"));
-  Check1->setGeometry(TwipsRect(720, 120, 1575, 255));
+  Check1->setGeometry(ui::TwipsRect(720, 120, 1575, 255));
   Check1->setChecked(true);
 
   Command2 = new QPushButton(QStringLiteral("ナビ"), this);
   Command2->setObjectName(QStringLiteral("Command2"));
-  Command2->setGeometry(TwipsRect(5490 - 1650, 120, 735, 375));
+  Command2->setGeometry(ui::TwipsRect(5490 - 1650, 120, 735, 375));
   connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 
   Command1 = new QPushButton(QStringLiteral("閉じる"), this);
   Command1->setObjectName(QStringLiteral("Command1"));
-  Command1->setGeometry(TwipsRect(5490 - 810, 120, 735, 375));
+  Command1->setGeometry(ui::TwipsRect(5490 - 810, 120, 735, 375));
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
   Timer1 = new QTimer(this);

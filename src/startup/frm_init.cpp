@@ -6,17 +6,9 @@
 #include "common/twips.h"
 #include "startup/common.h"
 #include "ui/fonts.h"
+#include "ui/twips_rect.h"
 
 namespace crewmap::startup {
-namespace {
-
-void PlaceTwips(QWidget* widget, int left, int top, int width, int height) {
-  widget->setGeometry(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
-                      TwipsToPixels(height));
-}
-
-}  // namespace
-
 frmInit::frmInit(std::function<void()> showMainWindow, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
@@ -33,8 +25,8 @@ frmInit::frmInit(std::function<void()> showMainWindow, QWidget* parent)
     Option1[i] = new QRadioButton(captions[i], this);
     Option1[i]->setObjectName(QStringLiteral("Option1_%1").arg(i));
   }
-  PlaceTwips(Option1[0], 120, 0, 2055, 375);
-  PlaceTwips(Option1[1], 120, 360, 2055, 375);
+  Option1[0]->setGeometry(ui::TwipsRect(120, 0, 2055, 375));
+  Option1[1]->setGeometry(ui::TwipsRect(120, 360, 2055, 375));
   Option1[1]->setChecked(true);
   // The substitutes of the design face are wider than it: step the options'
   // font down until the longer caption fits its 2055-twip button.
@@ -46,7 +38,7 @@ frmInit::frmInit(std::function<void()> showMainWindow, QWidget* parent)
 
   Command1 = new QPushButton(QStringLiteral("おｋ"), this);
   Command1->setObjectName(QStringLiteral("Command1"));
-  PlaceTwips(Command1, 2280, 120, 1215, 495);
+  Command1->setGeometry(ui::TwipsRect(2280, 120, 1215, 495));
   Command1->setDefault(true);
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 }
