@@ -85,10 +85,11 @@ class Instance {
   }
   bool Exited() {
     if (exited_) return true;
-    int status = 0;
-    exited_ = ::waitpid(pid_, &status, WNOHANG) == pid_;
+    exited_ = ::waitpid(pid_, &status_, WNOHANG) == pid_;
     return exited_;
   }
+  // The exit code once Exited(), or -1 when the process did not end normally.
+  int ExitCode() const { return exited_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
   // The visible window of this process with this title (0 if none yet).
   unsigned long Window(const std::string& title) const {
     const std::string out = Shell("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
@@ -107,6 +108,7 @@ class Instance {
   fs::path log_;
   pid_t pid_ = -1;
   bool exited_ = false;
+  int status_ = 0;
 };
 
 void Click(unsigned long window, int x, int y) {
@@ -213,6 +215,23 @@ TEST(CrewmapEndToEnd, HostAndTwoMembersShareTheGamePosition) {
   RequestClose(hostWindow);
   EXPECT_TRUE(WaitFor([&] { return host.Exited(); }));
   EXPECT_FALSE(alice.Exited());
+  if (!HasFailure()) fs::remove_all(folder);
+}
+
+// A folder with no settings file still reaches the start dialog; closing the
+// dialog without "おｋ" ends the program: no other window keeps it running.
+TEST(CrewmapEndToEnd, ClosingTheStartDialogEndsTheProgram) {
+  const fs::path folder = fs::temp_directory_path() / ("crewmap-e2e-bare-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const fs::path exe = folder / "crewmap";
+  fs::copy_file(CREWMAP_EXE, exe, fs::copy_options::overwrite_existing);
+
+  Instance lone(exe, folder / "lone.log");
+  const unsigned long dialog = lone.WaitWindow("起動方法");
+  ASSERT_NE(dialog, 0u);
+  RequestClose(dialog);
+  EXPECT_TRUE(WaitFor([&] { return lone.Exited(); }, 10s));
+  EXPECT_EQ(lone.ExitCode(), 0);
   if (!HasFailure()) fs::remove_all(folder);
 }
 
