@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "platform/process_locale.h"
 #include "startup/start_up.h"
 
 int main(int argc, char** argv) {
+  crewmap::platform::EnsureUtf8CharacterType();
   QApplication app(argc, argv);
   crewmap::startup::StartUp();
   for (QWidget* window : QApplication::topLevelWidgets())

@@ -27,9 +27,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+// xdotool matches window titles in the locale's encoding: run it in a UTF-8
+// locale whatever the caller's is, or Japanese titles are never found.
 std::string Shell(const std::string& command) {
   std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+  if (FILE* pipe = ::popen(("LC_ALL=C.UTF-8 " + command).c_str(), "r")) {
     char buffer[256];
     while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
     ::pclose(pipe);

@@ -18,6 +18,7 @@
 
 #include "gamesim/sea_window.h"
 #include "gamesim/voyage.h"
+#include "platform/process_locale.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ void Say(const QString& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  crewmap::platform::EnsureUtf8CharacterType();  // its title is Japanese
   // The read-out must land on exact device pixels, whatever the screen's DPI.
   if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING")) qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
   if (qEnvironmentVariableIsEmpty("QT_SCALE_FACTOR")) qputenv("QT_SCALE_FACTOR", "1");
