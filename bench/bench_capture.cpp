@@ -120,8 +120,7 @@ BENCHMARK(BM_CapturePositionLocked)->Unit(benchmark::kMillisecond)->MinTime(2.0)
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   crewmap::test::XvfbServer server;
-  const char* display = std::getenv("DISPLAY");
-  if ((!display || !*display) && !server.Start()) return 2;
+  if (!crewmap::test::UseDisplayOrStart(server)) return 2;
   gamesim::GameSimProcess sim;
   if (!sim.Start({"--still", "--size", "1024x768", "--pos", "14602,5579"})) {
     std::fprintf(stderr, "gamesim did not start\n");

@@ -139,8 +139,7 @@ BENCHMARK(BM_ResidentMemory)->Iterations(5)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   crewmap::test::XvfbServer server;
-  const char* display = std::getenv("DISPLAY");
-  if ((!display || !*display) && !server.Start()) return 2;
+  if (!crewmap::test::UseDisplayOrStart(server)) return 2;
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   int result = 0;
   {

@@ -233,7 +233,7 @@ BENCHMARK(BM_HostRelay)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 int main(int argc, char** argv) {
   crewmap::test::XvfbServer server;
-  if (!std::getenv("DISPLAY") && !server.Start()) return 1;
+  if (!crewmap::test::UseDisplayOrStart(server)) return 1;
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);

@@ -60,6 +60,11 @@ void XvfbServer::Stop() {
   pid_ = -1;
 }
 
+bool UseDisplayOrStart(XvfbServer& server) {
+  const char* display = std::getenv("DISPLAY");
+  return (display && *display) || server.Start();
+}
+
 void EnsureTestDisplay(XvfbServer& server) {
   if (const char* given = std::getenv("CREWMAP_TEST_DISPLAY"); given && *given) {
     setenv("DISPLAY", given, 1);

@@ -25,6 +25,10 @@ class XvfbServer {
   std::string display_;
 };
 
+// For benchmarks: keeps $DISPLAY when one is set, else starts `server`.
+// False when there is no display and Xvfb cannot be started.
+bool UseDisplayOrStart(XvfbServer& server);
+
 // Starts Xvfb unless CREWMAP_TEST_DISPLAY names a display to use; exits the
 // program with a message when no X server can be had (never skips).
 void EnsureTestDisplay(XvfbServer& server);
