@@ -99,6 +99,16 @@ class FrmNaviTest : public testing::Test {
     return image;
   }
 
+  // The window's visible region is exactly the non-white pixels of `drawn`.
+  static testing::AssertionResult MaskIsNonWhiteOf(const frmNavi& navi, const QImage& drawn) {
+    const QRegion mask = navi.mask();
+    for (int y = 0; y < drawn.height(); ++y)
+      for (int x = 0; x < drawn.width(); ++x)
+        if (mask.contains(QPoint(x, y)) != (drawn.pixel(x, y) != qRgb(255, 255, 255)))
+          return testing::AssertionFailure() << "mask differs at " << x << "," << y;
+    return testing::AssertionSuccess();
+  }
+
   static std::string Move(QPoint p) {
     return "mousemove " + std::to_string(p.x()) + " " + std::to_string(p.y());
   }
@@ -168,12 +178,8 @@ TEST_F(FrmNaviTest, ControlsShowTheirColoursAndTheMaskKeepsOnlyThem) {
   EXPECT_TRUE(blue);
 
   // The mask is exactly the non-white pixels.
-  const QRegion mask = navi.mask();
-  ASSERT_FALSE(mask.isEmpty());
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      ASSERT_EQ(mask.contains(QPoint(x, y)), image.pixel(x, y) != qRgb(255, 255, 255))
-          << x << "," << y;
+  ASSERT_FALSE(navi.mask().isEmpty());
+  EXPECT_TRUE(MaskIsNonWhiteOf(navi, image));
 }
 
 TEST_F(FrmNaviTest, PointToAngleOnAnUnloadedWindowCreatesItHiddenWithTheDotPlaced) {
@@ -309,19 +315,15 @@ TEST_F(FrmNaviTest, DotShowsOverAWindowWhereverItMoves) {
     const QRect dot = navi.Shape3->geometry();
     ASSERT_NE(dot, before);
 
-    // The visible region is exactly what the window draws now; the dot's
-    // pixels are all in it.
+    // The visible region is exactly what the window draws now, the dot's
+    // pixels included.
     const QImage drawn = Drawn(navi);
-    const QRegion mask = navi.mask();
     std::vector<QPoint> dotPixels;
     for (int py = dot.top(); py <= dot.bottom(); ++py)
       for (int px = dot.left(); px <= dot.right(); ++px)
         if (drawn.pixel(px, py) == red) dotPixels.emplace_back(px, py);
     ASSERT_GE(dotPixels.size(), 8u);
-    for (int py = 0; py < drawn.height(); ++py)
-      for (int px = 0; px < drawn.width(); ++px)
-        ASSERT_EQ(mask.contains(QPoint(px, py)), (drawn.pixel(px, py) | 0xff000000u) != qRgb(255, 255, 255))
-            << px << "," << py;
+    ASSERT_TRUE(MaskIsNonWhiteOf(navi, drawn));
 
     // On the screen: pure red at every dot pixel, and no red left where the
     // dot was (the backdrop or the overlay's own controls show there).
