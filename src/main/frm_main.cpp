@@ -84,6 +84,9 @@ frmMain::frmMain(MainOptions options, QWidget* parent)
   BuildControls();
   ConnectSockets();
   Form_Load();
+  // Ticks begin once the window is up, so none runs inside the load step
+  // (the host's address fetch waits with events running).
+  Timer1->start();
 }
 
 frmMain::~frmMain() {
@@ -174,7 +177,6 @@ void frmMain::BuildControls() {
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(1000);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
-  Timer1->start();
 }
 
 void frmMain::ConnectSockets() {

@@ -61,11 +61,14 @@ BearingResult ComputeBearing(float x, float y) {
   d = static_cast<float>(d + kRotation);
   if (d >= 360.0f) d = static_cast<float>(d - 360.0);
 
+  // Around the ellipse: Top = 765 + 735 * y / r, Left = 885 + 855 * x / r
+  // (sin d = -x / r after the rotation), so the dot sits on the side of the
+  // ring the target lies on, across as well as down.
   const double radians = d * kPi / 180.0;
   const float top =
       static_cast<float>(std::cos(radians) * kRingHalfHeight + kRingHalfHeight + kDotOffset);
   const float left =
-      static_cast<float>(std::sin(radians) * kRingHalfWidth + kRingHalfWidth + kDotOffset);
+      static_cast<float>(-std::sin(radians) * kRingHalfWidth + kRingHalfWidth + kDotOffset);
   return BearingResult::Place(d, left, top);
 }
 

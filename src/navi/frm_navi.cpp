@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QRegion>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 #include <vector>
 
@@ -153,11 +154,14 @@ void frmNavi::Form_Load() {
 }
 
 void frmNavi::updateMask() {
-  // Render the window as it looks and keep every pixel that is not pure
-  // white, row by row as runs (one-pixel-high bands in y-x order).
+  // Render the window as it looks now and keep every pixel that is not pure
+  // white, row by row as runs (one-pixel-high bands in y-x order). The render
+  // must ignore the current mask, which still has the dot's old place: through
+  // it the dot's new pixels would be clipped away and never become visible.
   QImage image(size(), QImage::Format_RGB32);
   image.fill(kWhite);
-  render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  render(&image, QPoint(), QRegion(),
+         QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);
   const QRgb white = kWhite.rgb();
   std::vector<QRect> runs;
   for (int y = 0; y < image.height(); ++y) {
@@ -222,6 +226,13 @@ bool frmNavi::eventFilter(QObject* watched, QEvent* event) {
   }
   --handling_;
   return handled || QWidget::eventFilter(watched, event);
+}
+
+void frmNavi::showEvent(QShowEvent* event) {
+  // Fonts and styles are settled once the window is shown: cut it out again
+  // from what it draws now.
+  updateMask();
+  QWidget::showEvent(event);
 }
 
 void frmNavi::closeEvent(QCloseEvent* event) {

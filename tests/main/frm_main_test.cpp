@@ -73,7 +73,7 @@ class MainWindowTest : public ::testing::Test {
   // A host whose address-echo page is a loopback server answering `reply`.
   void MakeHost(const QByteArray& reply = "Your address (public) is (203.0.113.5) today",
                 int lookupTimeoutMs = 5000) {
-    echo = std::make_unique<test::HttpEcho>(reply);
+    echo = std::make_unique<test::HttpEcho>(reply, /*silent=*/false, echoDelayMs);
     const QString ini = folder.filePath(QStringLiteral("crewmap.ini"));
     QFile file(ini);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -100,7 +100,7 @@ class MainWindowTest : public ::testing::Test {
     probe = source.get();
     options.windowSource = std::move(source);
     window = std::make_unique<frmMain>(std::move(options));
-    window->Timer1->stop();  // ticks are run by hand
+    if (ticksByHand) window->Timer1->stop();
     window->show();
   }
 
@@ -128,6 +128,8 @@ class MainWindowTest : public ::testing::Test {
 
   QTemporaryDir folder;
   int port = 0;
+  int echoDelayMs = 0;      // how late the address-echo page answers
+  bool ticksByHand = true;  // stop Timer1 once the window is made
   QStringList messages;
   std::unique_ptr<test::HttpEcho> echo;
   std::unique_ptr<frmMain> window;
@@ -169,6 +171,18 @@ TEST_F(MainWindowTest, HostLayout) {
   // The map window is loaded, hidden.
   ASSERT_NE(map::frmMap::Loaded(), nullptr);
   EXPECT_FALSE(map::frmMap::Loaded()->isVisible());
+}
+
+TEST_F(MainWindowTest, HostTicksOnlyOnceItsLoadStepIsDone) {
+  // The address arrives after more than two tick intervals; the load step
+  // waits for it with events running.
+  echoDelayMs = 2500;
+  ticksByHand = false;
+  MakeHost();
+  EXPECT_EQ(window->Text1->text(), "203.0.113.5");
+  EXPECT_EQ(probe->captures, 0);  // no tick ran inside the wait
+  EXPECT_TRUE(WaitUntil([this] { return probe->captures > 0; }, 3000));  // then ticks begin
+  EXPECT_EQ(window->List2->count(), 1);  // the host's own row
 }
 
 TEST_F(MainWindowTest, HostWithoutEchoPageStillLoads) {

@@ -72,16 +72,19 @@ void Peer::Reset() {
   socket.abort();
 }
 
-HttpEcho::HttpEcho(QByteArray body, bool silent) : body_(std::move(body)), silent_(silent) {
+HttpEcho::HttpEcho(QByteArray body, bool silent, int delayMs)
+    : body_(std::move(body)), silent_(silent), delayMs_(delayMs) {
   server_.listen(QHostAddress::LocalHost, 0);
   connect(&server_, &QTcpServer::newConnection, this, [this] {
     while (QTcpSocket* client = server_.nextPendingConnection()) {
       ++requests;
       connect(client, &QTcpSocket::readyRead, client, [this, client] {
         if (!client->readAll().contains("\r\n\r\n") || silent_) return;
-        client->write("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                      QByteArray::number(body_.size()) + "\r\n\r\n" + body_);
-        client->disconnectFromHost();
+        QTimer::singleShot(delayMs_, client, [this, client] {
+          client->write("HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                        QByteArray::number(body_.size()) + "\r\n\r\n" + body_);
+          client->disconnectFromHost();
+        });
       });
       connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
     }

@@ -37,12 +37,12 @@ class Peer : public QObject {
 };
 
 // Answers every request with one fixed HTTP/1.0 reply body (or never, when
-// silent), then closes.
+// silent), `delayMs` after the request is in, then closes.
 class HttpEcho : public QObject {
   Q_OBJECT
 
  public:
-  explicit HttpEcho(QByteArray body, bool silent = false);
+  explicit HttpEcho(QByteArray body, bool silent = false, int delayMs = 0);
   int Port() const { return server_.serverPort(); }
   int requests = 0;
 
@@ -50,6 +50,7 @@ class HttpEcho : public QObject {
   QTcpServer server_;
   QByteArray body_;
   bool silent_;
+  int delayMs_;
 };
 
 }  // namespace crewmap::test

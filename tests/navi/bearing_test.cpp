@@ -32,34 +32,34 @@ INSTANTIATE_TEST_SUITE_P(
     Directions, BearingPlaces,
     testing::Values(
         // Along the axes: exact up to the last float step.
-        PlaceCase{1, 0, 270, 30, 765, 1e-3f},      // target to the right: dot at the left
-        PlaceCase{-1, 0, 90, 1740, 765, 1e-3f},    // to the left: dot at the right
+        PlaceCase{1, 0, 270, 1740, 765, 1e-3f},    // target to the right: dot at the right
+        PlaceCase{-1, 0, 90, 30, 765, 1e-3f},      // to the left: dot at the left
         PlaceCase{0, 1, 0, 885, 1500, 1e-3f},      // down: dot at the bottom
         PlaceCase{0, -1, 180, 885, 30, 1e-3f},     // up: dot at the top
-        PlaceCase{3, 4, 323.13f, 372, 1353, 0.01f},
-        PlaceCase{100, -100, 225, 280.42f, 245.28f, 0.01f},
+        PlaceCase{3, 4, 323.13f, 1398, 1353, 0.01f},
+        PlaceCase{100, -100, 225, 1489.58f, 245.28f, 0.01f},
         // Length never matters.
-        PlaceCase{6, 8, 323.13f, 372, 1353, 0.01f},
-        PlaceCase{30000, 40000, 323.13f, 372, 1353, 0.01f},
-        PlaceCase{-16384, 0, 90, 1740, 765, 1e-3f},
-        PlaceCase{0.0003f, 0.0004f, 323.13f, 372, 1353, 0.01f},
-        // Target up-left: 45 degrees between the top and the right.
-        PlaceCase{-100, -100, 135, 1489.58f, 245.28f, 0.01f},
-        // Down-left target: dot between the bottom and the right.
-        PlaceCase{-100, 100, 45, 1489.58f, 1284.72f, 0.01f},
+        PlaceCase{6, 8, 323.13f, 1398, 1353, 0.01f},
+        PlaceCase{30000, 40000, 323.13f, 1398, 1353, 0.01f},
+        PlaceCase{-16384, 0, 90, 30, 765, 1e-3f},
+        PlaceCase{0.0003f, 0.0004f, 323.13f, 1398, 1353, 0.01f},
+        // Target up-left: 45 degrees between the top and the left.
+        PlaceCase{-100, -100, 135, 280.42f, 245.28f, 0.01f},
+        // Down-left target: dot between the bottom and the left.
+        PlaceCase{-100, 100, 45, 280.42f, 1284.72f, 0.01f},
         // y so small against x that the single-precision length equals |x|:
         // the dot still goes where the direction says, as for the pure axis.
-        PlaceCase{5, 0.0001f, 270, 30, 765, 0.05f},
-        PlaceCase{5, -0.0001f, 270, 30, 765, 0.05f},
-        PlaceCase{-5, 0.0001f, 90, 1740, 765, 0.05f},
-        PlaceCase{-5, -0.0001f, 90, 1740, 765, 0.05f},
-        PlaceCase{16384, 1e-30f, 270, 30, 765, 1e-3f},
+        PlaceCase{5, 0.0001f, 270, 1740, 765, 0.05f},
+        PlaceCase{5, -0.0001f, 270, 1740, 765, 0.05f},
+        PlaceCase{-5, 0.0001f, 90, 30, 765, 0.05f},
+        PlaceCase{-5, -0.0001f, 90, 30, 765, 0.05f},
+        PlaceCase{16384, 1e-30f, 270, 1740, 765, 1e-3f},
         // Tiny components whose length rounds to one of them in single
         // precision; the direction (45 degrees) is kept.
-        PlaceCase{1e-45f, 1e-45f, 315, 280.42f, 1284.72f, 0.01f},
+        PlaceCase{1e-45f, 1e-45f, 315, 1489.58f, 1284.72f, 0.01f},
         // Offsets whose length exceeds the float range.
-        PlaceCase{3e38f, 3e38f, 315, 280.42f, 1284.72f, 0.01f},
-        PlaceCase{-3e38f, -3e38f, 135, 1489.58f, 245.28f, 0.01f}));
+        PlaceCase{3e38f, 3e38f, 315, 1489.58f, 1284.72f, 0.01f},
+        PlaceCase{-3e38f, -3e38f, 135, 280.42f, 245.28f, 0.01f}));
 
 TEST(Bearing, SameDirectionSamePlaceWhateverTheLength) {
   const BearingResult small = ComputeBearing(3, 4);
@@ -79,23 +79,33 @@ TEST(Bearing, SteppedInSinglePrecision) {
   const BearingResult r = ComputeBearing(3, 4);
   ASSERT_EQ(r.kind, Kind::Place);
   EXPECT_EQ(r.d, d);
-  EXPECT_EQ(r.Left, static_cast<float>(std::sin(d * 3.14159265 / 180) * 855 + 855 + 30));
+  EXPECT_EQ(r.Left, static_cast<float>(-std::sin(d * 3.14159265 / 180) * 855 + 855 + 30));
   EXPECT_EQ(r.Top, static_cast<float>(std::cos(d * 3.14159265 / 180) * 735 + 735 + 30));
 }
 
 TEST(Bearing, EveryFiniteDirectionStaysOnTheEllipse) {
   // Sweep the full circle: the corner lies on the ellipse around (885, 765)
-  // with half-axes 855 and 735, and on the side the offset points away from.
+  // with half-axes 855 and 735, on the side the target lies on across and
+  // down, and the mirrored offset (-x, y) mirrors the dot across the centre.
   for (int step = 0; step < 720; ++step) {
     const double t = step * 3.14159265358979 / 360.0;
     const float x = static_cast<float>(std::cos(t) * 1000.0);
     const float y = static_cast<float>(std::sin(t) * 1000.0);
     const BearingResult r = ComputeBearing(x, y);
     ASSERT_EQ(r.kind, Kind::Place) << step;
-    EXPECT_NEAR(r.Left, 885 - 855 * std::cos(t), 0.05) << step;
+    EXPECT_NEAR(r.Left, 885 + 855 * std::cos(t), 0.05) << step;
     EXPECT_NEAR(r.Top, 765 + 735 * std::sin(t), 0.05) << step;
     EXPECT_GE(r.d, 0.0f);
     EXPECT_LT(r.d, 360.0f);
+    if (std::fabs(x) > 1e-3f) {
+      EXPECT_EQ(r.Left > 885, x > 0) << step;
+    }
+    if (std::fabs(y) > 1e-3f) {
+      EXPECT_EQ(r.Top > 765, y > 0) << step;
+    }
+    const BearingResult mirrored = ComputeBearing(-x, y);
+    EXPECT_NEAR(mirrored.Left, 1770 - r.Left, 0.01) << step;
+    EXPECT_NEAR(mirrored.Top, r.Top, 0.01) << step;
   }
 }
 

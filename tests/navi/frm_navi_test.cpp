@@ -90,6 +90,25 @@ class FrmNaviTest : public testing::Test {
     return navi;
   }
 
+  // What the window draws, not clipped by its current mask.
+  static QImage Drawn(frmNavi& navi) {
+    QImage image(navi.size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    navi.render(&image, QPoint(), QRegion(),
+                QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);
+    return image;
+  }
+
+  // The window's visible region is exactly the non-white pixels of `drawn`.
+  static testing::AssertionResult MaskIsNonWhiteOf(const frmNavi& navi, const QImage& drawn) {
+    const QRegion mask = navi.mask();
+    for (int y = 0; y < drawn.height(); ++y)
+      for (int x = 0; x < drawn.width(); ++x)
+        if (mask.contains(QPoint(x, y)) != (drawn.pixel(x, y) != qRgb(255, 255, 255)))
+          return testing::AssertionFailure() << "mask differs at " << x << "," << y;
+    return testing::AssertionSuccess();
+  }
+
   static std::string Move(QPoint p) {
     return "mousemove " + std::to_string(p.x()) + " " + std::to_string(p.y());
   }
@@ -136,7 +155,7 @@ TEST_F(FrmNaviTest, LoadCreatesTheWindowHiddenWithItsDesign) {
 
 TEST_F(FrmNaviTest, ControlsShowTheirColoursAndTheMaskKeepsOnlyThem) {
   frmNavi& navi = frmNavi::Load();
-  const QImage image = navi.grab().toImage();
+  const QImage image = Drawn(navi);
   const struct {
     QPoint at;
     QColor colour;
@@ -159,12 +178,8 @@ TEST_F(FrmNaviTest, ControlsShowTheirColoursAndTheMaskKeepsOnlyThem) {
   EXPECT_TRUE(blue);
 
   // The mask is exactly the non-white pixels.
-  const QRegion mask = navi.mask();
-  ASSERT_FALSE(mask.isEmpty());
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      ASSERT_EQ(mask.contains(QPoint(x, y)), image.pixel(x, y) != qRgb(255, 255, 255))
-          << x << "," << y;
+  ASSERT_FALSE(navi.mask().isEmpty());
+  EXPECT_TRUE(MaskIsNonWhiteOf(navi, image));
 }
 
 TEST_F(FrmNaviTest, PointToAngleOnAnUnloadedWindowCreatesItHiddenWithTheDotPlaced) {
@@ -175,12 +190,12 @@ TEST_F(FrmNaviTest, PointToAngleOnAnUnloadedWindowCreatesItHiddenWithTheDotPlace
   EXPECT_FALSE(navi->isVisible());
   EXPECT_EQ(x, 3.0f);  // the arguments are not changed
   EXPECT_EQ(y, 4.0f);
-  EXPECT_NEAR(navi->Shape3->Left(), 372, 0.01);
+  EXPECT_NEAR(navi->Shape3->Left(), 1398, 0.01);
   EXPECT_NEAR(navi->Shape3->Top(), 1353, 0.01);
   EXPECT_TRUE(navi->Shape3->isVisibleTo(navi));
-  EXPECT_EQ(navi->Shape3->geometry(), QRect(25, 90, 4, 4));
+  EXPECT_EQ(navi->Shape3->geometry(), QRect(93, 90, 4, 4));
   // The cut-out follows the dot: its new place shows, its design place not.
-  EXPECT_TRUE(navi->mask().contains(QPoint(26, 91)));
+  EXPECT_TRUE(navi->mask().contains(QPoint(94, 91)));
   EXPECT_FALSE(navi->mask().contains(QPoint(25, 5)));
 }
 
@@ -206,7 +221,7 @@ TEST_F(FrmNaviTest, PointToAngleOutcomes) {
   // y too small to change the single-precision length: placed like (5, 0).
   x = 5, y = 0.0001f;
   navi.PointToAngle(x, y);
-  EXPECT_NEAR(navi.Shape3->Left(), 30, 0.05);
+  EXPECT_NEAR(navi.Shape3->Left(), 1740, 0.05);
   EXPECT_NEAR(navi.Shape3->Top(), 765, 0.05);
   EXPECT_TRUE(messages.empty());
 
@@ -217,7 +232,7 @@ TEST_F(FrmNaviTest, PointToAngleOutcomes) {
   EXPECT_TRUE(messages[0].startsWith(QStringLiteral("エラー発生！ｷｬｰ＞＜\r\n"))) << messages[0].toStdString();
   EXPECT_TRUE(messages[0].endsWith(QStringLiteral("\r\nINF,0.0001"))) << messages[0].toStdString();
   EXPECT_EQ(messages[0].count(QStringLiteral("\r\n")), 2);
-  EXPECT_NEAR(navi.Shape3->Left(), 30, 0.05);
+  EXPECT_NEAR(navi.Shape3->Left(), 1740, 0.05);
   EXPECT_NEAR(navi.Shape3->Top(), 765, 0.05);
   EXPECT_TRUE(navi.Shape3->isVisibleTo(&navi));
   EXPECT_FALSE(navi.isVisible());
@@ -281,6 +296,61 @@ TEST_F(FrmNaviTest, WhitePixelsNeitherShowNorTakeClicks) {
   ASSERT_EQ(frmNavi::Loaded(), &navi);
 }
 
+TEST_F(FrmNaviTest, DotShowsOverAWindowWhereverItMoves) {
+  Backdrop backdrop;
+  backdrop.setGeometry(560, 400, 220, 200);
+  backdrop.show();
+  Pump(200);
+  frmNavi& navi = ShowNavi();
+  const QPoint origin = navi.pos();
+  const QRgb red = qRgb(255, 0, 0);
+  const struct {
+    float x, y;
+  } offsets[] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}, {-13662.145f, -7153.573f}, {3, 4}};
+  QRect before = navi.Shape3->geometry();
+  int step = 0;
+  for (auto [x, y] : offsets) {
+    SCOPED_TRACE(testing::Message() << "offset " << x << "," << y);
+    navi.PointToAngle(x, y);
+    const QRect dot = navi.Shape3->geometry();
+    ASSERT_NE(dot, before);
+
+    // The visible region is exactly what the window draws now, the dot's
+    // pixels included.
+    const QImage drawn = Drawn(navi);
+    std::vector<QPoint> dotPixels;
+    for (int py = dot.top(); py <= dot.bottom(); ++py)
+      for (int px = dot.left(); px <= dot.right(); ++px)
+        if (drawn.pixel(px, py) == red) dotPixels.emplace_back(px, py);
+    ASSERT_GE(dotPixels.size(), 8u);
+    ASSERT_TRUE(MaskIsNonWhiteOf(navi, drawn));
+
+    // On the screen: pure red at every dot pixel, and no red left where the
+    // dot was (the backdrop or the overlay's own controls show there).
+    auto shows = [&](const QImage& screen) {
+      for (const QPoint& p : dotPixels)
+        if (screen.pixel(origin + p) != red) return false;
+      for (int py = before.top(); py <= before.bottom(); ++py)
+        for (int px = before.left(); px <= before.right(); ++px)
+          if (!dot.contains(px, py) && screen.pixel(origin + QPoint(px, py)) == red) return false;
+      return true;
+    };
+    QImage screen;
+    QElapsedTimer clock;
+    clock.start();
+    do {
+      Pump(50);
+      screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    } while (!shows(screen) && clock.elapsed() < 3000);
+    if (const char* shot = std::getenv("CREWMAP_NAVI_SHOT"))
+      screen.copy(QRect(origin - QPoint(20, 20), navi.size() + QSize(40, 40)))
+          .scaled(navi.size() * 4 + QSize(160, 160))
+          .save(QString::fromLocal8Bit(shot) + QString::number(step++) + QStringLiteral(".png"));
+    EXPECT_TRUE(shows(screen));
+    before = dot;
+  }
+}
+
 TEST_F(FrmNaviTest, DragStopsAtTheBottomRightAndRunsFreePastTheTopLeft) {
   frmNavi& navi = ShowNavi();
   ASSERT_EQ(navi.pos(), QPoint(603, 438));
@@ -338,7 +408,7 @@ TEST_F(FrmNaviTest, ClosedWindowIsCreatedAgainHiddenByTheNextPlacement) {
   frmNavi* second = frmNavi::Loaded();
   ASSERT_NE(second, nullptr);
   EXPECT_FALSE(second->isVisible());
-  EXPECT_NEAR(second->Shape3->Left(), 1740, 1e-3);
+  EXPECT_NEAR(second->Shape3->Left(), 30, 1e-3);
   EXPECT_NEAR(second->Shape3->Top(), 765, 1e-3);
   EXPECT_EQ(second->pos(), QPoint(603, 438));
 
