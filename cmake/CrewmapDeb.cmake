@@ -4,8 +4,12 @@
 # entry and an icon put it in the menu. CPack's DEB generator builds the
 # package (scripts/package-deb); the substitute game window is not installed.
 #
-# Destinations are relative to the packaging prefix "/", so the package holds
-# /opt/... and /usr/... as written here.
+# Destinations are relative to the prefix "/", so the package holds /opt/...
+# and /usr/... as written here; a plain `cmake --install` lays the files out
+# the same way unless another prefix is given.
+if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
+  set(CMAKE_INSTALL_PREFIX / CACHE PATH "Install prefix" FORCE)
+endif()
 
 set(CREWMAP_DEB_PACKAGE ON)  # the package and its test are part of this build
 set(CREWMAP_DEB_DIR "${CMAKE_SOURCE_DIR}/packaging/deb")
@@ -71,4 +75,5 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-noto-cjk)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+set(CPACK_STRIP_FILES ON)
 include(CPack)
