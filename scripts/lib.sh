@@ -11,6 +11,8 @@ PACKAGES=(
   qt6-base-dev libgl-dev libx11-dev libx11-xcb-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
+  # the Debian package (scripts/package-deb): icon, dependencies, checks
+  dpkg-dev file librsvg2-bin lintian desktop-file-utils
 )
 
 # Cross-building for Windows with mingw-w64 and running the result under Wine

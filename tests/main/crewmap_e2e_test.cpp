@@ -5,46 +5,25 @@
 // (CREWMAP_DEBUG_LISTS), which is what is checked here.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "gamesim/gamesim_process.h"
+#include "support/program_driver.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-// xdotool matches window titles in the locale's encoding: run it in a UTF-8
-// locale whatever the caller's is, or Japanese titles are never found.
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = ::popen(("LC_ALL=C.UTF-8 " + command).c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    ::pclose(pipe);
-  }
-  return out;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using crewmap::test::Click;
+using crewmap::test::ReadFile;
+using crewmap::test::RequestClose;
+using crewmap::test::Shell;
+using crewmap::test::Type;
+using crewmap::test::WaitFor;
 
 // The last "List2= ..." line an instance wrote, i.e. what its member list shows.
 std::string LastMemberList(const fs::path& log) {
@@ -56,86 +35,16 @@ std::string LastMemberList(const fs::path& log) {
   return text.substr(at + tag.size(), end == std::string::npos ? std::string::npos : end - at - tag.size());
 }
 
-template <class Done>
-bool WaitFor(Done done, std::chrono::milliseconds timeout = 15s) {
-  const auto until = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return done();
-    std::this_thread::sleep_for(50ms);
-  }
-  return true;
-}
-
-// One crewmap process, its standard error in a file.
-class Instance {
+// One crewmap process that reports its lists on standard error.
+class Instance : public crewmap::test::ProgramProcess {
  public:
-  Instance(const fs::path& exe, const fs::path& log) : log_(log) {
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(fd, 2);
-      ::setenv("CREWMAP_DEBUG_LISTS", "1", 1);
-      ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-  }
-  ~Instance() {
-    if (pid_ > 0 && !Exited()) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  bool Exited() {
-    if (exited_) return true;
-    exited_ = ::waitpid(pid_, &status_, WNOHANG) == pid_;
-    return exited_;
-  }
-  // The exit code once Exited(), or -1 when the process did not end normally.
-  int ExitCode() const { return exited_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
-  // The visible window of this process with this title (0 if none yet).
-  unsigned long Window(const std::string& title) const {
-    const std::string out = Shell("xdotool search --all --onlyvisible --pid " + std::to_string(pid_) +
-                                " --name '^" + title + "$' 2>/dev/null");
-    return out.empty() ? 0 : std::stoul(out);
-  }
-  unsigned long WaitWindow(const std::string& title) const {
-    unsigned long id = 0;
-    WaitFor([&] { return (id = Window(title)) != 0; });
-    return id;
-  }
+  Instance(const fs::path& exe, const fs::path& log)
+      : ProgramProcess(exe, log, {{"CREWMAP_DEBUG_LISTS", "1"}}), log_(log) {}
   std::string MemberList() const { return LastMemberList(log_); }
-  std::string Log() const { return ReadFile(log_); }
 
  private:
   fs::path log_;
-  pid_t pid_ = -1;
-  bool exited_ = false;
-  int status_ = 0;
 };
-
-void Click(unsigned long window, int x, int y) {
-  Shell("xdotool mousemove --window " + std::to_string(window) + " " + std::to_string(x) + " " +
-      std::to_string(y) + " click 1");
-  std::this_thread::sleep_for(150ms);
-}
-
-void Type(const std::string& text) { Shell("xdotool type --delay 15 '" + text + "'"); }
-
-// What a window manager does for the close button: WM_DELETE_WINDOW.
-void RequestClose(unsigned long window) {
-  Display* display = XOpenDisplay(nullptr);
-  ASSERT_NE(display, nullptr);
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, window, False, NoEventMask, &event);
-  XFlush(display);
-  XCloseDisplay(display);
-}
 
 // The start dialog: "サーバとして起動" or the preselected member choice, then "おｋ".
 unsigned long ChooseRole(Instance& instance, bool host) {
@@ -205,7 +114,7 @@ TEST(CrewmapEndToEnd, HostAndTwoMembersShareTheGamePosition) {
     EXPECT_TRUE(WaitFor([&] { return instance->MemberList() == moved; })) << instance->MemberList();
 
   // Bob closes his window: his program ends, the others drop him.
-  RequestClose(bobWindow);
+  EXPECT_TRUE(RequestClose(bobWindow));
   EXPECT_TRUE(WaitFor([&] { return bob.Exited(); }));
   EXPECT_TRUE(WaitFor([&] { return host.Log().find("]02. << 127.0.0.1 Close\n") != std::string::npos; }));
   const std::string remaining = "00:User1:3838,1308|01:Alice:3838,1308";
@@ -214,7 +123,7 @@ TEST(CrewmapEndToEnd, HostAndTwoMembersShareTheGamePosition) {
   EXPECT_NE(alice.Log().find("List2= 00:User1|01:Alice\n"), std::string::npos);  // after disconn02
 
   // The host closes: Alice is told by the close, her program goes on.
-  RequestClose(hostWindow);
+  EXPECT_TRUE(RequestClose(hostWindow));
   EXPECT_TRUE(WaitFor([&] { return host.Exited(); }));
   EXPECT_FALSE(alice.Exited());
   if (!HasFailure()) fs::remove_all(folder);
@@ -231,7 +140,7 @@ TEST(CrewmapEndToEnd, ClosingTheStartDialogEndsTheProgram) {
   Instance lone(exe, folder / "lone.log");
   const unsigned long dialog = lone.WaitWindow("起動方法");
   ASSERT_NE(dialog, 0u);
-  RequestClose(dialog);
+  EXPECT_TRUE(RequestClose(dialog));
   EXPECT_TRUE(WaitFor([&] { return lone.Exited(); }, 10s));
   EXPECT_EQ(lone.ExitCode(), 0);
   if (!HasFailure()) fs::remove_all(folder);
