@@ -1,9 +1,12 @@
 // The coordinate reader end to end on Windows: the real capture through the
 // Win32 window source against the Win32 substitute game window in another
-// process (FindWindowW, GetDC, GetWindowRect, GetPixel, ReleaseDC).
+// process (FindWindowW, GetDC, GetWindowRect, GetPixel, ReleaseDC), and the
+// block copy (BitBlt into a DIB section) against single GetPixel reads of the
+// same screens: every size row, off each edge, minimised, covered, closed.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,9 @@
 #include "game_title.h"
 #include "platform/win32/win32_window_source.h"
 #include "reader/capture.h"
+#include "reader/glyph.h"
+#include "reader/origin.h"
+#include "reader/validation.h"
 
 namespace crewmap::tests {
 namespace {
@@ -147,6 +153,221 @@ TEST(ReaderWin32Lock, ClosedLockedWindowFailsEveryTickUntilUnlocked) {
   outcome = CaptureOnceSettled(capture, "3,8");
   EXPECT_TRUE(outcome.ok);
   EXPECT_EQ(outcome.position, "3,8");
+}
+
+// --- Block copy against single-pixel reads -----------------------------------
+
+// How the copy of one capture's probe rectangle compares with GetPixel.
+struct PixelComparison {
+  bool copied = false;  // the block read was made (not refused)
+  int mismatches = 0;   // pixels whose copy differs from the single read
+  int invalid = 0;      // pixels that read invalid (both ways)
+  int total = 0;
+  std::string first;    // the first mismatch, for the message
+};
+
+PixelComparison ComparePixels(platform::Win32WindowSource& source, platform::WindowHandle window) {
+  PixelComparison result;
+  const platform::DeviceContext dc = source.GetDC(window);
+  if (dc == 0) return result;
+  platform::WindowRect rect{};
+  source.GetWindowRect(window, rect);
+  const reader::ReadoutOrigin origin =
+      reader::OriginForSize(std::int64_t{rect.right} - rect.left, std::int64_t{rect.bottom} - rect.top);
+  const platform::PixelRect area = reader::ProbeArea(origin.x, origin.y, reader::kCellCount, reader::kCellPitch);
+  platform::PixelBlock copy;
+  result.copied = source.ReadBlock(dc, area, copy);
+  for (std::int32_t y = area.top; y < area.top + area.height; ++y) {
+    for (std::int32_t x = area.left; x < area.left + area.width; ++x) {
+      const std::uint32_t single = source.GetPixel(dc, x, y);
+      ++result.total;
+      if (single == platform::kInvalidColor) ++result.invalid;
+      if (!result.copied || copy.At(x, y) == single) continue;
+      if (result.mismatches++ == 0)
+        result.first = "at " + std::to_string(x) + "," + std::to_string(y) + ": block " +
+                       std::to_string(copy.At(x, y)) + ", single " + std::to_string(single);
+    }
+  }
+  source.ReleaseDC(window, dc);
+  return result;
+}
+
+// Two captures of the same window, one per way of fetching pixels.
+class Differential {
+ public:
+  Differential()
+      : block_(source_, controls_, reader::PixelFetch::Block), single_(source_, controls_, reader::PixelFetch::Single) {}
+
+  // Both captures read the same outcome and the copy matches GetPixel pixel
+  // for pixel. Wine hands drawing to the X server asynchronously, so a
+  // difference must persist over a few tries to count. Returns the position.
+  std::string Check(const std::string& where) {
+    reader::CaptureOutcome b, s;
+    PixelComparison pixels;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      if (attempt) Sleep(100);
+      b = block_.CapturePosition();
+      s = single_.CapturePosition();
+      pixels = ComparePixels(source_, single_.GameWindow);
+      if (b.ok == s.ok && b.position == s.position && pixels.mismatches == 0) break;
+    }
+    EXPECT_EQ(b.ok, s.ok) << where;
+    EXPECT_EQ(b.position, s.position) << where;
+    EXPECT_EQ(block_.GameWindow, single_.GameWindow) << where;
+    if (s.ok) {
+      EXPECT_TRUE(pixels.copied) << where;
+      EXPECT_EQ(pixels.mismatches, 0) << where << ", first " << pixels.first;
+    }
+    last = pixels;
+    return s.position;
+  }
+
+  reader::CoordinateCapture& single() { return single_; }
+  TestControls& controls() { return controls_; }
+  platform::Win32WindowSource& source() { return source_; }
+  PixelComparison last;
+
+ private:
+  platform::Win32WindowSource source_;
+  TestControls controls_;
+  reader::CoordinateCapture block_;
+  reader::CoordinateCapture single_;
+};
+
+// Read-outs as the game could draw them: digits with one comma anywhere, up
+// to twelve characters (some fail validation on purpose).
+std::string RandomReadout(std::mt19937& rng) {
+  const int length = 1 + static_cast<int>(rng() % 12);
+  std::string text;
+  for (int i = 0; i < length; ++i) text += static_cast<char>('0' + rng() % 10);
+  text[rng() % text.size()] = ',';
+  return text;
+}
+
+void Place(HWND window, int x, int y, int width = 0, int height = 0) {
+  SetWindowPos(window, nullptr, x, y, width, height,
+               SWP_NOZORDER | SWP_NOACTIVATE | (width ? 0 : SWP_NOSIZE));
+  Sleep(150);  // let the window repaint what was exposed
+}
+
+TEST(ReaderWin32Block, RandomReadoutsAtEverySizeRowReadTheSameBothWays) {
+  const SizeCase sizes[] = {{806, 629}, {1030, 797}, {1158, 893}, {1286, 989}, {640, 480}, {1280, 600}, {799, 1000}};
+  GameSimProcess sim;
+  std::string error;
+  ASSERT_TRUE(sim.Start(sizes[0].width, sizes[0].height, "1,1", error)) << error;
+  std::mt19937 rng(20261207);
+  Differential diff;
+  int readouts = 0;
+  int valid = 0;
+  for (const SizeCase& size : sizes) {
+    Place(sim.Window(), 20, 20, size.width, size.height);
+    for (int i = 0; i < 30; ++i, ++readouts) {
+      const std::string drawn = RandomReadout(rng);
+      ASSERT_TRUE(sim.SetReadout(drawn));
+      const std::string expected = reader::ValidatePosition(drawn);
+      const std::string where = std::to_string(size.width) + "x" + std::to_string(size.height) + " showing " + drawn;
+      // Settle on the new read-out. Under a frame the client area is narrower
+      // than the nominal width, so the last cells of a long read-out may lie
+      // outside it: what is read need not be what was drawn.
+      CaptureOnceSettled(diff.single(), expected);
+      if (!diff.Check(where).empty()) ++valid;
+    }
+  }
+  EXPECT_GE(readouts, 200);
+  EXPECT_GT(valid, 50) << "most random read-outs should form a pair";
+}
+
+// A plain white window above everything, painted before it returns.
+HWND Cover(int x, int y, int width, int height) {
+  static const ATOM kClass = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = L"CrewmapTestCover";
+    return RegisterClassW(&wc);
+  }();
+  HWND w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MAKEINTATOM(kClass), L"", WS_POPUP | WS_VISIBLE, x, y,
+                           width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  UpdateWindow(w);
+  MSG msg;
+  for (int i = 0; i < 20; ++i) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(10);
+  }
+  return w;
+}
+
+TEST(ReaderWin32Block, OffScreenMinimisedCoveredAndClosedReadTheSameBothWays) {
+  GameSimProcess sim;
+  std::string error;
+  ASSERT_TRUE(sim.Start(806, 629, "14602,5579", error)) << error;
+  const HWND game = sim.Window();
+  Differential diff;
+  ASSERT_EQ(CaptureOnceSettled(diff.single(), "14602,5579").position, "14602,5579");
+
+  // Where the client area starts within the outer rectangle, so that the
+  // read-out (client columns 723 to 792, rows 328 to 337) can be cut by
+  // each edge of the screen.
+  RECT outer{};
+  GetWindowRect(game, &outer);
+  POINT client{0, 0};
+  ClientToScreen(game, &client);
+  const int dx = client.x - outer.left;
+  const int dy = client.y - outer.top;
+  const int w = GetSystemMetrics(SM_CXSCREEN);
+  const int h = GetSystemMetrics(SM_CYSCREEN);
+  struct Spot {
+    const char* name;
+    int x, y;
+  };
+  const Spot spots[] = {
+      {"left", -750 - dx, 100},         {"right", w - 760 - dx, 100},
+      {"top", 100, -333 - dy},          {"bottom", 100, h - 333 - dy},
+      {"corner", -750 - dx, -333 - dy}, {"far off", w + 50, 100},
+  };
+  for (const Spot& spot : spots) {
+    Place(game, spot.x, spot.y);
+    const std::string name = spot.name;
+    diff.Check("off the " + name);
+    // Cut through by the screen's edge (rows are not checked: Wine keeps
+    // part of a window's top on the screen).
+    if (name == "left" || name == "right") {
+      EXPECT_GT(diff.last.invalid, 0) << name;
+      EXPECT_LT(diff.last.invalid, diff.last.total) << name;
+    }
+    if (name == "far off") {
+      EXPECT_EQ(diff.last.invalid, diff.last.total);
+    }
+  }
+  Place(game, 20, 20);
+  EXPECT_EQ(diff.Check("back on the screen"), "14602,5579");
+
+  ShowWindow(game, SW_MINIMIZE);
+  Sleep(300);
+  EXPECT_EQ(diff.Check("minimised"), "");
+  ShowWindow(game, SW_RESTORE);
+  Sleep(300);
+  ASSERT_EQ(CaptureOnceSettled(diff.single(), "14602,5579").position, "14602,5579");
+
+  const HWND cover = Cover(client.x + 700, client.y + 320, 40, 30);
+  diff.Check("half covered in white");
+  DestroyWindow(cover);
+
+  diff.controls().lock = true;
+  diff.Check("locked");
+  sim.Stop();
+  diff.Check("closed under Lock");
+  EXPECT_EQ(diff.controls().failures.size(), 2u) << "both captures of the closed window failed";
+  platform::PixelBlock copy;
+  EXPECT_FALSE(diff.source().ReadBlock(0, {0, 0, 4, 4}, copy)) << "no context, no copy";
+}
+
+TEST(ReaderWin32Block, TheNullHandleCopiesTheScreen) {
+  ASSERT_EQ(FindWindowW(nullptr, kGameTitleWide), nullptr) << "a game window is already open";
+  Differential diff;  // both captures read the screen's top-left corner
+  diff.Check("screen corner");
+  EXPECT_EQ(diff.single().GameWindow, 0u);
 }
 
 }  // namespace
