@@ -1,7 +1,9 @@
 #pragma once
 // The operating system's windows as the coordinate reader sees them: lookup of
 // a top-level window by its exact title, a drawing context over its client
-// area, its outer rectangle, and single-pixel reads. One backend per OS.
+// area, its outer rectangle, single-pixel reads, and a copy of a block of
+// pixels in one request that reads exactly as the single reads would. One
+// backend per OS.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
