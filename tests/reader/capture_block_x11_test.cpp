@@ -12,14 +12,11 @@
 #include <random>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "gamesim/gamesim_process.h"
 #include "gamesim_reading.h"
 #include "platform/x11/x11_window_source.h"
-#include "reader/capture.h"
-#include "reader/glyph.h"
-#include "reader/origin.h"
+#include "reader/block_differential.h"
 #include "reader/validation.h"
 
 namespace crewmap::reader {
@@ -27,104 +24,16 @@ namespace {
 
 using namespace std::chrono_literals;
 using platform::PixelBlock;
-using platform::PixelPoint;
 using platform::WindowHandle;
-
-// How the copy of one capture's probe rectangle compares with single reads.
-struct PixelComparison {
-  bool copied = false;   // the block read was made (not refused)
-  int mismatches = 0;    // pixels whose copy differs from the single read
-  int invalid = 0;       // pixels that read invalid (both ways)
-  int total = 0;
-  std::string first;     // the first mismatch, for the message
-};
-
-PixelComparison ComparePixels(platform::X11WindowSource& source, WindowHandle window) {
-  PixelComparison result;
-  const platform::DeviceContext dc = source.GetDC(window);
-  if (dc == 0) return result;
-  platform::WindowRect rect{};
-  source.GetWindowRect(window, rect);
-  const ReadoutOrigin origin = OriginForSize(std::int64_t{rect.right} - rect.left, std::int64_t{rect.bottom} - rect.top);
-  const platform::PixelRect area = ProbeArea(origin.x, origin.y, kCellCount, kCellPitch);
-  PixelBlock copy;
-  result.copied = source.ReadBlock(dc, area, copy);
-  std::vector<PixelPoint> points;
-  for (std::int32_t y = area.top; y < area.top + area.height; ++y)
-    for (std::int32_t x = area.left; x < area.left + area.width; ++x) points.push_back({x, y});
-  std::vector<std::uint32_t> single(points.size());
-  source.GetPixels(dc, points.data(), points.size(), single.data());
-  source.ReleaseDC(window, dc);
-  result.total = static_cast<int>(points.size());
-  for (std::size_t i = 0; i < points.size() && result.copied; ++i) {
-    const std::uint32_t block = copy.At(points[i].x, points[i].y);
-    if (single[i] == platform::kInvalidColor) ++result.invalid;
-    if (block == single[i]) continue;
-    if (result.mismatches++ == 0)
-      result.first = "at " + std::to_string(points[i].x) + "," + std::to_string(points[i].y) + ": block " +
-                     std::to_string(block) + ", single " + std::to_string(single[i]);
-  }
-  return result;
-}
-
-// Two captures of the same window, one per way of fetching pixels.
-class Differential {
- public:
-  Differential()
-      : block_(source_, controls_, PixelFetch::Block), single_(source_, controls_, PixelFetch::Single) {}
-
-  // Both captures read the same outcome, and the copy matches single reads
-  // pixel for pixel. The screen may still be settling after a change, so a
-  // difference must persist over a few tries to count. Returns the position.
-  std::string Check(const std::string& where, bool expectCopy = true) {
-    CaptureOutcome b, s;
-    PixelComparison pixels;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-      if (attempt) std::this_thread::sleep_for(100ms);
-      b = block_.CapturePosition();
-      s = single_.CapturePosition();
-      pixels = ComparePixels(source_, single_.GameWindow);
-      if (b.ok == s.ok && b.position == s.position && pixels.mismatches == 0) break;
-    }
-    EXPECT_EQ(b.ok, s.ok) << where;
-    EXPECT_EQ(b.position, s.position) << where;
-    EXPECT_EQ(block_.GameWindow, single_.GameWindow) << where;
-    if (s.ok) {
-      EXPECT_EQ(pixels.copied, expectCopy) << where;
-      EXPECT_EQ(pixels.mismatches, 0) << where << ", first " << pixels.first;
-    }
-    last = pixels;
-    return s.position;
-  }
-
-  platform::X11WindowSource& source() { return source_; }
-  CoordinateCapture& single() { return single_; }
-  test::Controls& controls() { return controls_; }
-  PixelComparison last;
-
- private:
-  platform::X11WindowSource source_;
-  test::Controls controls_;
-  CoordinateCapture block_;
-  CoordinateCapture single_;
-};
-
-// Read-outs as the game could draw them: digits with one comma anywhere,
-// up to twelve characters (some fail validation on purpose).
-std::string RandomReadout(std::mt19937& rng) {
-  const int length = 1 + static_cast<int>(rng() % 12);
-  std::string text;
-  for (int i = 0; i < length; ++i) text += static_cast<char>('0' + rng() % 10);
-  text[rng() % text.size()] = ',';
-  return text;
-}
+using test::RandomReadout;
 
 TEST(CaptureBlockX11, RandomReadoutsAtEverySizeRowReadTheSameBothWays) {
   const char* sizes[] = {"800x600", "1024x768", "1152x864", "1280x960", "640x480", "1280x600", "799x1000"};
   std::mt19937 rng(20261207);
   gamesim::GameSimProcess sim;
   ASSERT_TRUE(sim.Start({"--still", "--size", sizes[0], "--pos", "1,1"}));
-  Differential diff;
+  platform::X11WindowSource source;
+  test::Differential diff(source);
   int readouts = 0;
   int valid = 0;
   for (const char* size : sizes) {
@@ -198,7 +107,8 @@ TEST(CaptureBlockX11, OffScreenUnmappedCoveredAndClosedReadTheSameBothWays) {
   // to 337.
   gamesim::GameSimProcess sim;
   ASSERT_TRUE(sim.Start({"--still", "--size", "800x600", "--pos", "14602,5579"}));
-  Differential diff;
+  platform::X11WindowSource source;
+  test::Differential diff(source);
   ASSERT_EQ(test::CaptureUntil(diff.single(), "14602,5579"), "14602,5579");
   const WindowHandle game = diff.single().GameWindow;
   Mover mover;
@@ -244,19 +154,20 @@ TEST(CaptureBlockX11, OffScreenUnmappedCoveredAndClosedReadTheSameBothWays) {
   EXPECT_EQ(test::CaptureUntil(diff.single(), "14602,5579"), "14602,5579");
 
   // Closed while "Lock" holds its handle: both fail the same way.
-  diff.controls().lock = true;
+  diff.controls.lock = true;
   diff.Check("locked");
   sim.Stop();
   diff.Check("closed under Lock");
-  EXPECT_EQ(diff.controls().failures.size(), 2u) << "both captures of the closed window failed";
+  EXPECT_EQ(diff.controls.failures.size(), 2u) << "both captures of the closed window failed";
   PixelBlock copy;
-  EXPECT_FALSE(diff.source().ReadBlock(0, {0, 0, 4, 4}, copy)) << "no context, no copy";
+  EXPECT_FALSE(source.ReadBlock(0, {0, 0, 4, 4}, copy)) << "no context, no copy";
 }
 
 TEST(CaptureBlockX11, TheNullHandleCopiesTheScreen) {
   // No game window: both captures read the screen's top-left corner (the
   // server's black and white root pattern).
-  Differential diff;
+  platform::X11WindowSource source;
+  test::Differential diff(source);
   diff.Check("screen corner");
   EXPECT_EQ(diff.single().GameWindow, 0u);
   EXPECT_EQ(diff.last.invalid, 0);

@@ -13,9 +13,8 @@
 #include "game_sim_process.h"
 #include "game_title.h"
 #include "platform/win32/win32_window_source.h"
+#include "reader/block_differential.h"
 #include "reader/capture.h"
-#include "reader/glyph.h"
-#include "reader/origin.h"
 #include "reader/validation.h"
 
 namespace crewmap::tests {
@@ -157,92 +156,7 @@ TEST(ReaderWin32Lock, ClosedLockedWindowFailsEveryTickUntilUnlocked) {
 
 // --- Block copy against single-pixel reads -----------------------------------
 
-// How the copy of one capture's probe rectangle compares with GetPixel.
-struct PixelComparison {
-  bool copied = false;  // the block read was made (not refused)
-  int mismatches = 0;   // pixels whose copy differs from the single read
-  int invalid = 0;      // pixels that read invalid (both ways)
-  int total = 0;
-  std::string first;    // the first mismatch, for the message
-};
-
-PixelComparison ComparePixels(platform::Win32WindowSource& source, platform::WindowHandle window) {
-  PixelComparison result;
-  const platform::DeviceContext dc = source.GetDC(window);
-  if (dc == 0) return result;
-  platform::WindowRect rect{};
-  source.GetWindowRect(window, rect);
-  const reader::ReadoutOrigin origin =
-      reader::OriginForSize(std::int64_t{rect.right} - rect.left, std::int64_t{rect.bottom} - rect.top);
-  const platform::PixelRect area = reader::ProbeArea(origin.x, origin.y, reader::kCellCount, reader::kCellPitch);
-  platform::PixelBlock copy;
-  result.copied = source.ReadBlock(dc, area, copy);
-  for (std::int32_t y = area.top; y < area.top + area.height; ++y) {
-    for (std::int32_t x = area.left; x < area.left + area.width; ++x) {
-      const std::uint32_t single = source.GetPixel(dc, x, y);
-      ++result.total;
-      if (single == platform::kInvalidColor) ++result.invalid;
-      if (!result.copied || copy.At(x, y) == single) continue;
-      if (result.mismatches++ == 0)
-        result.first = "at " + std::to_string(x) + "," + std::to_string(y) + ": block " +
-                       std::to_string(copy.At(x, y)) + ", single " + std::to_string(single);
-    }
-  }
-  source.ReleaseDC(window, dc);
-  return result;
-}
-
-// Two captures of the same window, one per way of fetching pixels.
-class Differential {
- public:
-  Differential()
-      : block_(source_, controls_, reader::PixelFetch::Block), single_(source_, controls_, reader::PixelFetch::Single) {}
-
-  // Both captures read the same outcome and the copy matches GetPixel pixel
-  // for pixel. Wine hands drawing to the X server asynchronously, so a
-  // difference must persist over a few tries to count. Returns the position.
-  std::string Check(const std::string& where) {
-    reader::CaptureOutcome b, s;
-    PixelComparison pixels;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-      if (attempt) Sleep(100);
-      b = block_.CapturePosition();
-      s = single_.CapturePosition();
-      pixels = ComparePixels(source_, single_.GameWindow);
-      if (b.ok == s.ok && b.position == s.position && pixels.mismatches == 0) break;
-    }
-    EXPECT_EQ(b.ok, s.ok) << where;
-    EXPECT_EQ(b.position, s.position) << where;
-    EXPECT_EQ(block_.GameWindow, single_.GameWindow) << where;
-    if (s.ok) {
-      EXPECT_TRUE(pixels.copied) << where;
-      EXPECT_EQ(pixels.mismatches, 0) << where << ", first " << pixels.first;
-    }
-    last = pixels;
-    return s.position;
-  }
-
-  reader::CoordinateCapture& single() { return single_; }
-  TestControls& controls() { return controls_; }
-  platform::Win32WindowSource& source() { return source_; }
-  PixelComparison last;
-
- private:
-  platform::Win32WindowSource source_;
-  TestControls controls_;
-  reader::CoordinateCapture block_;
-  reader::CoordinateCapture single_;
-};
-
-// Read-outs as the game could draw them: digits with one comma anywhere, up
-// to twelve characters (some fail validation on purpose).
-std::string RandomReadout(std::mt19937& rng) {
-  const int length = 1 + static_cast<int>(rng() % 12);
-  std::string text;
-  for (int i = 0; i < length; ++i) text += static_cast<char>('0' + rng() % 10);
-  text[rng() % text.size()] = ',';
-  return text;
-}
+using reader::test::RandomReadout;
 
 void Place(HWND window, int x, int y, int width = 0, int height = 0) {
   SetWindowPos(window, nullptr, x, y, width, height,
@@ -256,7 +170,8 @@ TEST(ReaderWin32Block, RandomReadoutsAtEverySizeRowReadTheSameBothWays) {
   std::string error;
   ASSERT_TRUE(sim.Start(sizes[0].width, sizes[0].height, "1,1", error)) << error;
   std::mt19937 rng(20261207);
-  Differential diff;
+  platform::Win32WindowSource source;
+  reader::test::Differential diff(source);
   int readouts = 0;
   int valid = 0;
   for (const SizeCase& size : sizes) {
@@ -303,7 +218,8 @@ TEST(ReaderWin32Block, OffScreenMinimisedCoveredAndClosedReadTheSameBothWays) {
   std::string error;
   ASSERT_TRUE(sim.Start(806, 629, "14602,5579", error)) << error;
   const HWND game = sim.Window();
-  Differential diff;
+  platform::Win32WindowSource source;
+  reader::test::Differential diff(source);
   ASSERT_EQ(CaptureOnceSettled(diff.single(), "14602,5579").position, "14602,5579");
 
   // Where the client area starts within the outer rectangle, so that the
@@ -354,18 +270,19 @@ TEST(ReaderWin32Block, OffScreenMinimisedCoveredAndClosedReadTheSameBothWays) {
   diff.Check("half covered in white");
   DestroyWindow(cover);
 
-  diff.controls().lock = true;
+  diff.controls.lock = true;
   diff.Check("locked");
   sim.Stop();
   diff.Check("closed under Lock");
-  EXPECT_EQ(diff.controls().failures.size(), 2u) << "both captures of the closed window failed";
+  EXPECT_EQ(diff.controls.failures.size(), 2u) << "both captures of the closed window failed";
   platform::PixelBlock copy;
-  EXPECT_FALSE(diff.source().ReadBlock(0, {0, 0, 4, 4}, copy)) << "no context, no copy";
+  EXPECT_FALSE(source.ReadBlock(0, {0, 0, 4, 4}, copy)) << "no context, no copy";
 }
 
 TEST(ReaderWin32Block, TheNullHandleCopiesTheScreen) {
   ASSERT_EQ(FindWindowW(nullptr, kGameTitleWide), nullptr) << "a game window is already open";
-  Differential diff;  // both captures read the screen's top-left corner
+  platform::Win32WindowSource source;
+  reader::test::Differential diff(source);  // both captures read the screen's top-left corner
   diff.Check("screen corner");
   EXPECT_EQ(diff.single().GameWindow, 0u);
 }
