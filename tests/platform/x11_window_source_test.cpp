@@ -261,6 +261,10 @@ TEST(X11WindowSource, ABlockReadGivesWhatSingleReadsGiveOrDeclines) {
   EXPECT_EQ(invalid, 70 * 50 - 60 * 40) << "the frame around the window reads invalid";
   ASSERT_TRUE(sameAsSingleReads(parentDc, {0, 0, 4, 4}, invalid));
   EXPECT_EQ(invalid, 0);
+  for (const PixelRect outside : {PixelRect{-10, -10, 5, 5}, PixelRect{65536, 0, 4, 4}}) {
+    ASSERT_TRUE(sameAsSingleReads(parentDc, outside, invalid));
+    EXPECT_EQ(invalid, outside.width * outside.height) << "beyond the 16-bit wire coordinates too";
+  }
   source.ReleaseDC(parent, parentDc);
 
   const DeviceContext childDc = source.GetDC(child);

@@ -539,7 +539,8 @@ bool X11WindowSource::ReadBlock(DeviceContext dc, const PixelRect& rect, PixelBl
   };
   constexpr std::int64_t kWire = std::int64_t{INT16_MAX} + 1;
   const PixelRect wire = clip(rect, 0, 0, kWire, kWire);
-  if (wire.width == 0 || wire.width > UINT16_MAX || wire.height > UINT16_MAX) return false;
+  if (wire.width == 0) return true;  // nothing a single read could read either
+  if (wire.width > UINT16_MAX || wire.height > UINT16_MAX) return false;
 
   // Mostly the whole rectangle lies inside the window and on the screen: one
   // request. Otherwise the server refuses it, and the window's viewability,
