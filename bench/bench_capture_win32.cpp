@@ -1,7 +1,8 @@
 // One coordinate capture through the Win32 window source against
 // gamesim_win32: the block copy (one BitBlt) and single GetPixel reads side by
-// side, median and 95th percentile. A plain program, run by hand, e.g. under
-// Wine from the Windows build folder:
+// side, median and 95th percentile. A plain program, built when the Windows
+// build is configured with -DCREWMAP_BENCH=ON and run by hand, e.g. under Wine
+// from that build folder (with a display):
 //   wine64 bench/bench_capture_win32.exe [captures]
 #include <windows.h>
 
