@@ -1,6 +1,7 @@
 // One coordinate capture against gamesim on a real X server: the time it
-// takes (median) and how many single-pixel reads it makes. Uses $DISPLAY, or
-// starts a private Xvfb when none is set.
+// takes (median) and how many pixel requests it makes, with the read-out
+// copied in one block request and, beside it, read pixel by pixel. Uses
+// $DISPLAY, or starts a private Xvfb when none is set.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -20,7 +21,7 @@ namespace {
 
 using namespace crewmap;
 
-// Counts the pixel reads that pass through to the real source.
+// Counts the pixel reads and block copies that pass through to the real source.
 class CountingSource final : public platform::WindowSource {
  public:
   explicit CountingSource(platform::WindowSource& inner) : inner_(inner) {}
@@ -31,8 +32,18 @@ class CountingSource final : public platform::WindowSource {
     ++reads;
     return inner_.GetPixel(dc, x, y);
   }
+  void GetPixels(platform::DeviceContext dc, const platform::PixelPoint* points, std::size_t count,
+                 std::uint32_t* colors) override {
+    reads += static_cast<std::int64_t>(count);
+    inner_.GetPixels(dc, points, count, colors);
+  }
+  bool ReadBlock(platform::DeviceContext dc, const platform::PixelRect& rect, platform::PixelBlock& block) override {
+    ++blocks;
+    return inner_.ReadBlock(dc, rect, block);
+  }
   void ReleaseDC(platform::WindowHandle w, platform::DeviceContext dc) override { inner_.ReleaseDC(w, dc); }
   std::int64_t reads = 0;
+  std::int64_t blocks = 0;
 
  private:
   platform::WindowSource& inner_;
@@ -58,17 +69,23 @@ bool Show(reader::CoordinateCapture& capture, const std::string& position) {
   return false;
 }
 
-void RunCaptures(benchmark::State& state, const std::string& position, bool lock) {
+// Medians by way of fetching [block, single] and "Lock" [off, on], for the
+// comparison printed at the end.
+double gMedianMs[2][2] = {};
+
+void RunCaptures(benchmark::State& state, const std::string& position, bool lock,
+                 reader::PixelFetch fetch = reader::PixelFetch::Block) {
   platform::X11WindowSource x11;
   CountingSource source(x11);
   Controls controls;
-  reader::CoordinateCapture capture(source, controls);
+  reader::CoordinateCapture capture(source, controls, fetch);
   if (!Show(capture, position)) {
     state.SkipWithError("gamesim's read-out could not be read");
     return;
   }
   controls.lock = lock;
   source.reads = 0;
+  source.blocks = 0;
   std::int64_t maxReads = 0;
   std::vector<double> millis;
   for (auto _ : state) {
@@ -89,12 +106,23 @@ void RunCaptures(benchmark::State& state, const std::string& position, bool lock
   state.counters["p95_ms"] = millis[millis.size() * 95 / 100];
   state.counters["reads_per_capture"] = static_cast<double>(source.reads) / n;
   state.counters["max_reads"] = static_cast<double>(maxReads);
+  state.counters["blocks_per_capture"] = static_cast<double>(source.blocks) / n;
+  gMedianMs[fetch == reader::PixelFetch::Block ? 0 : 1][lock ? 1 : 0] = millis[millis.size() / 2];
 }
 
 // The captured example, and a read-out of glyphs that each need the most reads.
 void BM_CapturePosition(benchmark::State& state) { RunCaptures(state, "14602,5579", false); }
 void BM_CapturePositionWorstGlyphs(benchmark::State& state) { RunCaptures(state, "38083,80883", false); }
 void BM_CapturePositionLocked(benchmark::State& state) { RunCaptures(state, "14602,5579", true); }
+// Block copy and single-pixel reads side by side on the read-out that needs
+// the most reads, with "Lock" off (a lookup per capture) and on (the pixel
+// fetching is all that differs).
+void BM_CaptureBlock(benchmark::State& state) {
+  RunCaptures(state, "38083,80883", state.range(0) != 0, reader::PixelFetch::Block);
+}
+void BM_CaptureSingle(benchmark::State& state) {
+  RunCaptures(state, "38083,80883", state.range(0) != 0, reader::PixelFetch::Single);
+}
 
 // The parts of a capture: the title lookup, and one single-pixel read.
 void BM_FindWindowByTitle(benchmark::State& state) {
@@ -114,6 +142,8 @@ BENCHMARK(BM_OnePixelRead)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CapturePosition)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_CapturePositionWorstGlyphs)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_CapturePositionLocked)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_CaptureBlock)->ArgName("lock")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_CaptureSingle)->ArgName("lock")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 
@@ -129,6 +159,13 @@ int main(int argc, char** argv) {
   gSim = &sim;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  for (int lock = 0; lock < 2; ++lock) {
+    const double block = gMedianMs[0][lock];
+    const double single = gMedianMs[1][lock];
+    if (block > 0 && single > 0)
+      std::printf("capture, \"Lock\" %s: block median %.3f ms, single-pixel median %.3f ms, block %.1fx faster\n",
+                  lock ? "ticked" : "unticked", block, single, single / block);
+  }
   sim.Stop();
   server.Stop();
   return 0;

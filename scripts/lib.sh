@@ -40,6 +40,40 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# Starts a private Xvfb on a free display number (Xvfb picks it: -displayfd),
+# exports DISPLAY for it and sets XVFB_PID; the caller stops it with
+# stop_private_xvfb (e.g. from an EXIT trap). -noreset: otherwise the server
+# resets whenever its last client leaves, and a client that connects during
+# the reset (one program starting as another closes) is turned away.
+XVFB_PID=""
+start_private_xvfb() {
+  local file
+  file="$(mktemp)"
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$file" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 100); do
+    [ -s "$file" ] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ ! -s "$file" ]; then
+    rm -f "$file"
+    echo "Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=":$(head -n1 "$file")"
+  unset WAYLAND_DISPLAY
+  rm -f "$file"
+}
+
+stop_private_xvfb() {
+  if [ -n "$XVFB_PID" ]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
+  fi
+}
+
 build_crewmap() {
   cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
   cmake --build "$BUILD_DIR"

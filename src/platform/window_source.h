@@ -1,11 +1,14 @@
 #pragma once
 // The operating system's windows as the coordinate reader sees them: lookup of
 // a top-level window by its exact title, a drawing context over its client
-// area, its outer rectangle, and single-pixel reads. One backend per OS.
+// area, its outer rectangle, single-pixel reads, and a copy of a block of
+// pixels in one request that reads exactly as the single reads would. One
+// backend per OS.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace crewmap::platform {
 
@@ -31,6 +34,31 @@ struct PixelPoint {
   std::int32_t y = 0;
 };
 
+// A rectangle of pixels in client coordinates of a context.
+struct PixelRect {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+};
+
+// A copy of a rectangle of a context's pixels, taken with one request. Each
+// pixel holds what a single-pixel read of it would have given at that moment,
+// kInvalidColor included; a point outside the copied rectangle reads invalid.
+class PixelBlock {
+ public:
+  // Sizes the copy to `rect` with every pixel set to `fill`.
+  void Reset(const PixelRect& rect, std::uint32_t fill);
+  const PixelRect& Rect() const { return rect_; }
+  std::uint32_t At(std::int32_t x, std::int32_t y) const;
+  // The pixels of one row of the copy (0 = the rectangle's top row).
+  std::uint32_t* Row(std::int32_t row) { return colors_.data() + static_cast<std::size_t>(row) * rect_.width; }
+
+ private:
+  PixelRect rect_;
+  std::vector<std::uint32_t> colors_;
+};
+
 class WindowSource {
  public:
   virtual ~WindowSource() = default;
@@ -49,6 +77,10 @@ class WindowSource {
   virtual void GetPixels(DeviceContext dc, const PixelPoint* points, std::size_t count, std::uint32_t* colors) {
     for (std::size_t i = 0; i < count; ++i) colors[i] = GetPixel(dc, points[i].x, points[i].y);
   }
+  // Copies a rectangle of the context's pixels with one request, exactly as
+  // single-pixel reads would give them. False when the backend cannot (or
+  // this time could not) make the copy: the caller then reads pixel by pixel.
+  virtual bool ReadBlock(DeviceContext /*dc*/, const PixelRect& /*rect*/, PixelBlock& /*block*/) { return false; }
   virtual void ReleaseDC(WindowHandle window, DeviceContext dc) = 0;
 };
 

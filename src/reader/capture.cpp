@@ -6,8 +6,9 @@
 
 namespace crewmap::reader {
 
-CoordinateCapture::CoordinateCapture(platform::WindowSource& source, CaptureControls& controls)
-    : source_(source), controls_(controls) {}
+CoordinateCapture::CoordinateCapture(platform::WindowSource& source, CaptureControls& controls,
+                                     PixelFetch fetch)
+    : source_(source), controls_(controls), fetch_(fetch) {}
 
 CaptureOutcome CoordinateCapture::CapturePosition() {
   // "Lock" keeps the window found earlier, but only once one was found.
@@ -28,9 +29,18 @@ CaptureOutcome CoordinateCapture::CapturePosition() {
   const std::int64_t height = std::int64_t{rect.bottom} - rect.top;
   const ReadoutOrigin origin = OriginForSize(width, height);
 
+  // One request for every pixel the twelve decisions may probe; the copy
+  // answers exactly as single reads would. Without a copy, read one by one.
   std::string joined;
-  for (int i = 0; i < kCellCount; ++i)
-    joined += ReadGlyph(source_, GameDC, origin.x + kCellPitch * i, origin.y);
+  platform::PixelBlock block;
+  const platform::PixelRect area = ProbeArea(origin.x, origin.y, kCellCount, kCellPitch);
+  if (fetch_ == PixelFetch::Block && area.width > 0 && source_.ReadBlock(GameDC, area, block)) {
+    const PixelRead fromCopy = [&block](std::int32_t x, std::int32_t y) { return block.At(x, y); };
+    for (int i = 0; i < kCellCount; ++i) joined += ReadGlyph(fromCopy, origin.x + kCellPitch * i, origin.y);
+  } else {
+    for (int i = 0; i < kCellCount; ++i)
+      joined += ReadGlyph(source_, GameDC, origin.x + kCellPitch * i, origin.y);
+  }
 
   source_.ReleaseDC(GameWindow, GameDC);
   GameDC = 0;

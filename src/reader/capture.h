@@ -25,9 +25,15 @@ struct CaptureOutcome {
   std::string position;  // "x,y" or empty when nothing valid was read
 };
 
+// How a capture fetches the read-out's pixels: one copy of the rectangle
+// that holds every probe (falling back to single reads when the copy cannot
+// be made), or one single-pixel read per probe, the reference.
+enum class PixelFetch { Block, Single };
+
 class CoordinateCapture {
  public:
-  CoordinateCapture(platform::WindowSource& source, CaptureControls& controls);
+  CoordinateCapture(platform::WindowSource& source, CaptureControls& controls,
+                    PixelFetch fetch = PixelFetch::Block);
 
   // Finds (or keeps, under "Lock") the game window, reads twelve cells and
   // validates the joined text.
@@ -39,6 +45,7 @@ class CoordinateCapture {
  private:
   platform::WindowSource& source_;
   CaptureControls& controls_;
+  PixelFetch fetch_;
 };
 
 }  // namespace crewmap::reader

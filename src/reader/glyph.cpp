@@ -1,5 +1,6 @@
 #include "reader/glyph.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace crewmap::reader {
@@ -19,6 +20,8 @@ constexpr Probe P6{1, 0};  // top row, first column
 constexpr Probe P7{1, 3};
 constexpr Probe P8{1, 4};
 constexpr Probe P9{4, 4};
+
+constexpr Probe kProbes[] = {P1, P2, P3, P4, P5, P6, P7, P8, P9};
 
 constexpr std::size_t kMaxStep = 3;
 
@@ -100,6 +103,28 @@ std::string ReadGlyph(const PixelRead& read, std::int32_t x, std::int32_t y) {
     for (std::size_t i = 0; i < count; ++i) colors[i] = read(points[i].x, points[i].y);
   };
   return ReadGlyph(oneByOne, x, y);
+}
+
+platform::PixelRect ProbeArea(std::int32_t x, std::int32_t y, int cells, int pitch) {
+  if (cells <= 0) return {};
+  int minDx = kProbes[0].dx, maxDx = minDx, minDy = kProbes[0].dy, maxDy = minDy;
+  for (const Probe& p : kProbes) {
+    minDx = std::min(minDx, p.dx);
+    maxDx = std::max(maxDx, p.dx);
+    minDy = std::min(minDy, p.dy);
+    maxDy = std::max(maxDy, p.dy);
+  }
+  const std::int64_t firstCell = x;
+  const std::int64_t lastCell = firstCell + std::int64_t{pitch} * (cells - 1);
+  const std::int64_t left = std::min(firstCell, lastCell) + minDx;
+  const std::int64_t right = std::max(firstCell, lastCell) + maxDx;  // inclusive
+  const std::int64_t top = std::int64_t{y} + minDy;
+  const std::int64_t bottom = std::int64_t{y} + maxDy;
+  constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+  if (left < kMin || top < kMin || right > kMax || bottom > kMax || right - left + 1 > kMax) return {};
+  return {static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
+          static_cast<std::int32_t>(right - left + 1), static_cast<std::int32_t>(bottom - top + 1)};
 }
 
 std::string ReadGlyph(platform::WindowSource& source, platform::DeviceContext dc, std::int32_t x,

@@ -29,6 +29,12 @@ std::string ReadGlyph(const PixelStepRead& read, std::int32_t x, std::int32_t y)
 // The same with one read at a time.
 std::string ReadGlyph(const PixelRead& read, std::int32_t x, std::int32_t y);
 
+// The smallest rectangle that holds every pixel the decision may probe in
+// `cells` cells `pitch` pixels apart along x, the first with its origin at
+// (x, y). Empty (width 0) when `cells` is not positive or the rectangle
+// would leave the 32-bit range.
+platform::PixelRect ProbeArea(std::int32_t x, std::int32_t y, int cells, int pitch);
+
 // The same through a live device context of a window source.
 std::string ReadGlyph(platform::WindowSource& source, platform::DeviceContext dc, std::int32_t x,
                       std::int32_t y);

@@ -232,6 +232,48 @@ TEST(X11WindowSource, ReadsOutsideTheWindowAreInvalid) {
   p.Destroy(win);
 }
 
+// A block read gives at every pixel what a single read gives, across the
+// window's edges and for a child that its parent clips.
+TEST(X11WindowSource, ABlockReadGivesWhatSingleReadsGiveOrDeclines) {
+  Painter p;
+  const Window parent = p.Create(100, 100, 60, 40, PixelOf(p.d(), 255, 255, 255));
+  p.SetUtf8Title(parent, "block parent");
+  const Window child = p.Create(40, 10, 50, 20, PixelOf(p.d(), 0x12, 0x34, 0x56), parent);  // sticks out
+  p.MapAndWait(parent);
+  p.MapAndWait(child);
+  p.Fill(parent, 0, 0, 3, 3, PixelOf(p.d(), 0, 0, 0));
+  X11WindowSource source;
+  const auto sameAsSingleReads = [&source](DeviceContext dc, const PixelRect& area, int& invalid) {
+    PixelBlock block;
+    if (!source.ReadBlock(dc, area, block)) return false;
+    invalid = 0;
+    for (std::int32_t y = area.top; y < area.top + area.height; ++y)
+      for (std::int32_t x = area.left; x < area.left + area.width; ++x) {
+        const std::uint32_t single = source.GetPixel(dc, x, y);
+        EXPECT_EQ(block.At(x, y), single) << x << "," << y;
+        if (single == kInvalidColor) ++invalid;
+      }
+    return true;
+  };
+  int invalid = 0;
+  const DeviceContext parentDc = source.GetDC(parent);
+  ASSERT_TRUE(sameAsSingleReads(parentDc, {-3, -3, 70, 50}, invalid));
+  EXPECT_EQ(invalid, 70 * 50 - 60 * 40) << "the frame around the window reads invalid";
+  ASSERT_TRUE(sameAsSingleReads(parentDc, {0, 0, 4, 4}, invalid));
+  EXPECT_EQ(invalid, 0);
+  for (const PixelRect outside : {PixelRect{-10, -10, 5, 5}, PixelRect{65536, 0, 4, 4}}) {
+    ASSERT_TRUE(sameAsSingleReads(parentDc, outside, invalid));
+    EXPECT_EQ(invalid, outside.width * outside.height) << "beyond the 16-bit wire coordinates too";
+  }
+  source.ReleaseDC(parent, parentDc);
+
+  const DeviceContext childDc = source.GetDC(child);
+  ASSERT_TRUE(sameAsSingleReads(childDc, {-1, 0, 52, 20}, invalid));
+  EXPECT_EQ(invalid, 2 * 20) << "only the columns beside the child";
+  source.ReleaseDC(child, childDc);
+  p.Destroy(parent);
+}
+
 TEST(X11WindowSource, VanishedAndUnmappedWindowsFailQuietly) {
   Painter p;
   const Window win = p.Create(10, 10, 80, 60, PixelOf(p.d(), 255, 255, 255));

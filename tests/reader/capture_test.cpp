@@ -111,6 +111,18 @@ class FakeDesktop final : public platform::WindowSource {
     const Window& w = windows_[it->second];
     return w.alive && w.canvas ? w.canvas->At(x, y) : platform::kInvalidColor;
   }
+  // Copies from the same pixels when `copies` is set; refuses otherwise.
+  bool ReadBlock(DeviceContext dc, const platform::PixelRect& rect, platform::PixelBlock& block) override {
+    blockRects.push_back(rect);
+    if (!copies || !live_.count(dc)) return false;
+    block.Reset(rect, platform::kInvalidColor);
+    const std::size_t singleReads = reads.size();
+    for (std::int32_t row = 0; row < rect.height; ++row)
+      for (std::int32_t col = 0; col < rect.width; ++col)
+        block.Row(row)[col] = GetPixel(dc, rect.left + col, rect.top + row);
+    reads.resize(singleReads);  // a copy is not a single read
+    return true;
+  }
   void ReleaseDC(WindowHandle window, DeviceContext dc) override {
     const auto it = live_.find(dc);
     if (it == live_.end() || it->second != window) ++badReleases;
@@ -122,6 +134,8 @@ class FakeDesktop final : public platform::WindowSource {
   std::shared_ptr<test::ReadoutCanvas> screen;  // what the null handle's context shows
   std::vector<std::string> lookups;
   std::vector<std::pair<std::int32_t, std::int32_t>> reads;
+  bool copies = false;
+  std::vector<platform::PixelRect> blockRects;
   int rectQueries = 0;
   int readsWithoutContext = 0;
   int badReleases = 0;
@@ -202,6 +216,37 @@ TEST(CapturePosition, BlankCellsCloseUp) {
   desktop.Open(kTitle, {0, 0, 800, 600}, GameCanvas(800, 600, "1x4,2"));
   CoordinateCapture capture(desktop, controls);
   EXPECT_EQ(capture.CapturePosition().position, "14,2");
+}
+
+TEST(CapturePosition, OneCopyServesEveryCellAndARefusedCopyFallsBackToSingleReads) {
+  FakeDesktop desktop;
+  FakeControls controls;
+  desktop.Open(kTitle, {100, 50, 906, 679}, GameCanvas(806, 629, "38083,80883"));
+  desktop.copies = true;
+  CoordinateCapture block(desktop, controls);
+  EXPECT_EQ(block.CapturePosition().position, "38083,80883");
+  ASSERT_EQ(desktop.blockRects.size(), 1u) << "one copy per capture";
+  EXPECT_EQ(desktop.blockRects[0].left, 723);
+  EXPECT_EQ(desktop.blockRects[0].top, 328);
+  EXPECT_EQ(desktop.blockRects[0].width, 70);
+  EXPECT_EQ(desktop.blockRects[0].height, 10);
+  EXPECT_TRUE(desktop.reads.empty()) << "no single reads beside the copy";
+  EXPECT_EQ(desktop.LiveContexts(), 0u);
+
+  // Refused: the same capture reads pixel by pixel and gets the same text.
+  desktop.copies = false;
+  EXPECT_EQ(block.CapturePosition().position, "38083,80883");
+  EXPECT_EQ(desktop.blockRects.size(), 2u);
+  EXPECT_FALSE(desktop.reads.empty());
+
+  // The reference way never asks for a copy.
+  desktop.copies = true;
+  desktop.reads.clear();
+  CoordinateCapture single(desktop, controls, PixelFetch::Single);
+  EXPECT_EQ(single.CapturePosition().position, "38083,80883");
+  EXPECT_EQ(desktop.blockRects.size(), 2u);
+  EXPECT_FALSE(desktop.reads.empty());
+  EXPECT_TRUE(controls.failures.empty());
 }
 
 TEST(CapturePosition, NoGameWindowReadsTheScreenCornerAndSucceedsEmpty) {

@@ -243,5 +243,46 @@ TEST(ReadGlyph, ThePixelsOfOneStepAreAskedForTogether) {
   EXPECT_EQ(source.reads, 2);
 }
 
+// The rectangle a block read copies holds every pixel any decision probes, and
+// one that would leave the 32-bit range is empty (the caller reads singly).
+TEST(ProbeArea, HoldsEveryProbeOfEveryCellAndNothingBeyondTheirColumnsAndRows) {
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 2000; ++trial) {
+    // Random white/black/other pixels drive the decision down every branch.
+    ProbeSheet sheet;
+    for (int dx = 0; dx < 6; ++dx)
+      for (int dy = 0; dy < 10; ++dy) {
+        const std::uint32_t colors[] = {kWhite, kBlack, test::kSea};
+        sheet.pixels[{100 + dx, 50 + dy}] = colors[rng() % 3];
+      }
+    ReadGlyph(sheet.Reader(), 100, 50);
+    const platform::PixelRect area = ProbeArea(100, 50, 1, 6);
+    for (const auto& [x, y] : sheet.reads) {
+      EXPECT_GE(x, area.left);
+      EXPECT_LT(x, area.left + area.width);
+      EXPECT_GE(y, area.top);
+      EXPECT_LT(y, area.top + area.height);
+    }
+  }
+  const platform::PixelRect twelve = ProbeArea(722, 328, 12, 6);
+  EXPECT_EQ(twelve.left, 723);
+  EXPECT_EQ(twelve.top, 328);
+  EXPECT_EQ(twelve.width, 70);  // columns 723 to 792
+  EXPECT_EQ(twelve.height, 10);
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  EXPECT_EQ(ProbeArea(kMax - 4, 0, 1, 6).width, 4);
+  EXPECT_EQ(ProbeArea(kMax - 3, 0, 1, 6).width, 0);
+  EXPECT_EQ(ProbeArea(0, kMax - 8, 1, 6).width, 0);
+  EXPECT_EQ(ProbeArea(0, 0, 0, 6).width, 0);
+  // A block read answers like single reads, invalid beyond its rectangle.
+  platform::PixelBlock block;
+  block.Reset(twelve, kWhite);
+  EXPECT_EQ(block.At(723, 328), kWhite);
+  EXPECT_EQ(block.At(792, 337), kWhite);
+  const std::pair<std::int32_t, std::int32_t> outside[] = {{722, 328}, {793, 328}, {723, 327},
+                                                           {723, 338}, {kMax, kMax}, {-kMax, 0}};
+  for (const auto& [x, y] : outside) EXPECT_EQ(block.At(x, y), kInvalid) << x << "," << y;
+}
+
 }  // namespace
 }  // namespace crewmap::reader

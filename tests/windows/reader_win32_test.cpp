@@ -1,16 +1,21 @@
 // The coordinate reader end to end on Windows: the real capture through the
 // Win32 window source against the Win32 substitute game window in another
-// process (FindWindowW, GetDC, GetWindowRect, GetPixel, ReleaseDC).
+// process (FindWindowW, GetDC, GetWindowRect, GetPixel, ReleaseDC), and the
+// block copy (BitBlt into a DIB section) against single GetPixel reads of the
+// same screens: every size row, off each edge, minimised, covered, closed.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "game_sim_process.h"
 #include "game_title.h"
 #include "platform/win32/win32_window_source.h"
+#include "reader/block_differential.h"
 #include "reader/capture.h"
+#include "reader/validation.h"
 
 namespace crewmap::tests {
 namespace {
@@ -147,6 +152,139 @@ TEST(ReaderWin32Lock, ClosedLockedWindowFailsEveryTickUntilUnlocked) {
   outcome = CaptureOnceSettled(capture, "3,8");
   EXPECT_TRUE(outcome.ok);
   EXPECT_EQ(outcome.position, "3,8");
+}
+
+// --- Block copy against single-pixel reads -----------------------------------
+
+using reader::test::RandomReadout;
+
+void Place(HWND window, int x, int y, int width = 0, int height = 0) {
+  SetWindowPos(window, nullptr, x, y, width, height,
+               SWP_NOZORDER | SWP_NOACTIVATE | (width ? 0 : SWP_NOSIZE));
+  Sleep(150);  // let the window repaint what was exposed
+}
+
+TEST(ReaderWin32Block, RandomReadoutsAtEverySizeRowReadTheSameBothWays) {
+  const SizeCase sizes[] = {{806, 629}, {1030, 797}, {1158, 893}, {1286, 989}, {640, 480}, {1280, 600}, {799, 1000}};
+  GameSimProcess sim;
+  std::string error;
+  ASSERT_TRUE(sim.Start(sizes[0].width, sizes[0].height, "1,1", error)) << error;
+  std::mt19937 rng(20261207);
+  platform::Win32WindowSource source;
+  reader::test::Differential diff(source);
+  int readouts = 0;
+  int valid = 0;
+  for (const SizeCase& size : sizes) {
+    Place(sim.Window(), 20, 20, size.width, size.height);
+    for (int i = 0; i < 30; ++i, ++readouts) {
+      const std::string drawn = RandomReadout(rng);
+      ASSERT_TRUE(sim.SetReadout(drawn));
+      const std::string expected = reader::ValidatePosition(drawn);
+      const std::string where = std::to_string(size.width) + "x" + std::to_string(size.height) + " showing " + drawn;
+      // Settle on the new read-out. Under a frame the client area is narrower
+      // than the nominal width, so the last cells of a long read-out may lie
+      // outside it: what is read need not be what was drawn.
+      CaptureOnceSettled(diff.single(), expected);
+      if (!diff.Check(where).empty()) ++valid;
+    }
+  }
+  EXPECT_GE(readouts, 200);
+  EXPECT_GT(valid, 50) << "most random read-outs should form a pair";
+}
+
+// A plain white window above everything, painted before it returns.
+HWND Cover(int x, int y, int width, int height) {
+  static const ATOM kClass = [] {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = L"CrewmapTestCover";
+    return RegisterClassW(&wc);
+  }();
+  HWND w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, MAKEINTATOM(kClass), L"", WS_POPUP | WS_VISIBLE, x, y,
+                           width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  UpdateWindow(w);
+  MSG msg;
+  for (int i = 0; i < 20; ++i) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(10);
+  }
+  return w;
+}
+
+TEST(ReaderWin32Block, OffScreenMinimisedCoveredAndClosedReadTheSameBothWays) {
+  GameSimProcess sim;
+  std::string error;
+  ASSERT_TRUE(sim.Start(806, 629, "14602,5579", error)) << error;
+  const HWND game = sim.Window();
+  platform::Win32WindowSource source;
+  reader::test::Differential diff(source);
+  ASSERT_EQ(CaptureOnceSettled(diff.single(), "14602,5579").position, "14602,5579");
+
+  // Where the client area starts within the outer rectangle, so that the
+  // read-out (client columns 723 to 792, rows 328 to 337) can be cut by
+  // each edge of the screen.
+  RECT outer{};
+  GetWindowRect(game, &outer);
+  POINT client{0, 0};
+  ClientToScreen(game, &client);
+  const int dx = client.x - outer.left;
+  const int dy = client.y - outer.top;
+  const int w = GetSystemMetrics(SM_CXSCREEN);
+  const int h = GetSystemMetrics(SM_CYSCREEN);
+  struct Spot {
+    const char* name;
+    int x, y;
+  };
+  const Spot spots[] = {
+      {"left", -750 - dx, 100},         {"right", w - 760 - dx, 100},
+      {"top", 100, -333 - dy},          {"bottom", 100, h - 333 - dy},
+      {"corner", -750 - dx, -333 - dy}, {"far off", w + 50, 100},
+  };
+  for (const Spot& spot : spots) {
+    Place(game, spot.x, spot.y);
+    const std::string name = spot.name;
+    diff.Check("off the " + name);
+    // Cut through by the screen's edge (rows are not checked: Wine keeps
+    // part of a window's top on the screen).
+    if (name == "left" || name == "right") {
+      EXPECT_GT(diff.last.invalid, 0) << name;
+      EXPECT_LT(diff.last.invalid, diff.last.total) << name;
+    }
+    if (name == "far off") {
+      EXPECT_EQ(diff.last.invalid, diff.last.total);
+    }
+  }
+  Place(game, 20, 20);
+  EXPECT_EQ(diff.Check("back on the screen"), "14602,5579");
+
+  ShowWindow(game, SW_MINIMIZE);
+  Sleep(300);
+  EXPECT_EQ(diff.Check("minimised"), "");
+  ShowWindow(game, SW_RESTORE);
+  Sleep(300);
+  ASSERT_EQ(CaptureOnceSettled(diff.single(), "14602,5579").position, "14602,5579");
+
+  const HWND cover = Cover(client.x + 700, client.y + 320, 40, 30);
+  diff.Check("half covered in white");
+  DestroyWindow(cover);
+
+  diff.controls.lock = true;
+  diff.Check("locked");
+  sim.Stop();
+  diff.Check("closed under Lock");
+  EXPECT_EQ(diff.controls.failures.size(), 2u) << "both captures of the closed window failed";
+  platform::PixelBlock copy;
+  EXPECT_FALSE(source.ReadBlock(0, {0, 0, 4, 4}, copy)) << "no context, no copy";
+}
+
+TEST(ReaderWin32Block, TheNullHandleCopiesTheScreen) {
+  ASSERT_EQ(FindWindowW(nullptr, kGameTitleWide), nullptr) << "a game window is already open";
+  platform::Win32WindowSource source;
+  reader::test::Differential diff(source);  // both captures read the screen's top-left corner
+  diff.Check("screen corner");
+  EXPECT_EQ(diff.single().GameWindow, 0u);
 }
 
 }  // namespace

@@ -156,8 +156,10 @@ X11WindowSource::X11WindowSource() {
   // How the server lays out image data, for decoding GetImage replies.
   const xcb_setup_t* setup = xcb_get_setup(XGetXCBConnection(display));
   lsbFirst_ = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
-  for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it))
+  for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it)) {
     bitsPerPixel_[it.data->depth] = it.data->bits_per_pixel;
+    scanlinePad_[it.data->depth] = it.data->scanline_pad;
+  }
 }
 
 X11WindowSource::~X11WindowSource() {
@@ -471,6 +473,113 @@ void X11WindowSource::GetPixels(DeviceContext dc, const PixelPoint* points, std:
   // A window that died before these reads may have handed its id on.
   unsigned long xid = 0;
   if (context.handle != 0 && !Resolve(context.handle, xid)) std::fill(colors, colors + count, kInvalidColor);
+}
+
+bool X11WindowSource::FetchImage(const Context& context, const PixelRect& part, PixelBlock& block) {
+  xcb_connection_t* c = XGetXCBConnection(Dpy(display_));
+  xcb_generic_error_t* error = nullptr;
+  xcb_get_image_reply_t* reply = xcb_get_image_reply(
+      c,
+      xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, static_cast<xcb_drawable_t>(context.drawable),
+                    static_cast<std::int16_t>(part.left), static_cast<std::int16_t>(part.top),
+                    static_cast<std::uint16_t>(part.width), static_cast<std::uint16_t>(part.height), ~0u),
+      &error);
+  std::free(error);
+  if (!reply) return false;
+  const auto bpp = bitsPerPixel_.find(reply->depth);
+  const auto pad = scanlinePad_.find(reply->depth);
+  bool ok = bpp != bitsPerPixel_.end() && pad != scanlinePad_.end() && bpp->second % 8 == 0 &&
+            bpp->second >= 8 && bpp->second <= 32 && pad->second > 0;
+  if (ok) {
+    const int bytes = bpp->second / 8;
+    const std::size_t rowBits = static_cast<std::size_t>(part.width) * static_cast<std::size_t>(bpp->second);
+    const std::size_t padBits = static_cast<std::size_t>(pad->second);
+    const std::size_t stride = (rowBits + padBits - 1) / padBits * padBits / 8;
+    const std::uint8_t* data = xcb_get_image_data(reply);
+    ok = static_cast<std::size_t>(xcb_get_image_data_length(reply)) >= stride * static_cast<std::size_t>(part.height);
+    // Converting costs a round trip per colour only on visuals without colour
+    // masks; the few colours of the read-out repeat.
+    std::unordered_map<unsigned long, std::uint32_t> converted;
+    const PixelRect& whole = block.Rect();
+    for (std::int32_t y = 0; ok && y < part.height; ++y) {
+      const std::uint8_t* src = data + static_cast<std::size_t>(y) * stride;
+      std::uint32_t* dst = block.Row(part.top - whole.top + y) + (part.left - whole.left);
+      for (std::int32_t x = 0; x < part.width; ++x, src += bytes) {
+        unsigned long pixel = 0;
+        for (int b = 0; b < bytes; ++b)
+          pixel |= static_cast<unsigned long>(src[lsbFirst_ ? b : bytes - 1 - b]) << (8 * b);
+        const auto known = converted.find(pixel);
+        dst[x] = known != converted.end() ? known->second : (converted[pixel] = ToColorRef(context, pixel));
+      }
+    }
+  }
+  std::free(reply);
+  return ok;
+}
+
+bool X11WindowSource::ReadBlock(DeviceContext dc, const PixelRect& rect, PixelBlock& block) {
+  if (!Connected() || rect.width <= 0 || rect.height <= 0) return false;
+  const auto it = contexts_.find(dc);
+  if (it == contexts_.end()) return false;
+  const Context& context = it->second;
+  block.Reset(rect, kInvalidColor);
+
+  // Request coordinates are 16-bit on the wire, so only the part of the
+  // rectangle in [0, INT16_MAX] can be asked for; single reads refuse the
+  // rest. Widths are 16-bit too.
+  const auto clip = [](const PixelRect& r, std::int64_t left, std::int64_t top, std::int64_t right,
+                       std::int64_t bottom) {
+    const std::int64_t l = std::max<std::int64_t>(r.left, left);
+    const std::int64_t t = std::max<std::int64_t>(r.top, top);
+    const std::int64_t rr = std::min<std::int64_t>(std::int64_t{r.left} + r.width, right);
+    const std::int64_t b = std::min<std::int64_t>(std::int64_t{r.top} + r.height, bottom);
+    if (rr <= l || b <= t) return PixelRect{};
+    return PixelRect{static_cast<std::int32_t>(l), static_cast<std::int32_t>(t), static_cast<std::int32_t>(rr - l),
+                     static_cast<std::int32_t>(b - t)};
+  };
+  constexpr std::int64_t kWire = std::int64_t{INT16_MAX} + 1;
+  const PixelRect wire = clip(rect, 0, 0, kWire, kWire);
+  if (wire.width == 0) return true;  // nothing a single read could read either
+  if (wire.width > UINT16_MAX || wire.height > UINT16_MAX) return false;
+
+  // Mostly the whole rectangle lies inside the window and on the screen: one
+  // request. Otherwise the server refuses it, and the window's viewability,
+  // size and place on the screen tell which part single reads could read.
+  if (!FetchImage(context, wire, block)) {
+    xcb_connection_t* c = XGetXCBConnection(Dpy(display_));
+    const auto drawable = static_cast<xcb_window_t>(context.drawable);
+    const auto root = static_cast<xcb_window_t>(root_);
+    const auto attributesCookie = xcb_get_window_attributes(c, drawable);
+    const auto geometryCookie = xcb_get_geometry(c, drawable);
+    const auto screenCookie = xcb_get_geometry(c, root);
+    const auto placeCookie = xcb_translate_coordinates(c, drawable, root, 0, 0);
+    xcb_generic_error_t* errors[4] = {};
+    xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(c, attributesCookie, &errors[0]);
+    xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, geometryCookie, &errors[1]);
+    xcb_get_geometry_reply_t* screen = xcb_get_geometry_reply(c, screenCookie, &errors[2]);
+    xcb_translate_coordinates_reply_t* place = xcb_translate_coordinates_reply(c, placeCookie, &errors[3]);
+    for (xcb_generic_error_t* e : errors) std::free(e);
+    bool ok = attributes && geometry && screen && place;
+    if (ok && attributes->map_state == XCB_MAP_STATE_VIEWABLE) {
+      // Inside the window, and inside the screen seen from the window.
+      PixelRect part = clip(wire, 0, 0, geometry->width, geometry->height);
+      part = clip(part, -std::int64_t{place->dst_x}, -std::int64_t{place->dst_y},
+                  std::int64_t{screen->width} - place->dst_x, std::int64_t{screen->height} - place->dst_y);
+      // A window clipped by its parent is refused here too: read singly then.
+      if (part.width > 0) ok = FetchImage(context, part, block);
+    }
+    // An unviewable window (unmapped, minimised) reads all invalid, as single
+    // reads of it do.
+    std::free(attributes);
+    std::free(geometry);
+    std::free(screen);
+    std::free(place);
+    if (!ok) return false;
+  }
+  // A window that died before the copy may have handed its id on.
+  unsigned long xid = 0;
+  if (context.handle != 0 && !Resolve(context.handle, xid)) block.Reset(rect, kInvalidColor);
+  return true;
 }
 
 void X11WindowSource::ReleaseDC(WindowHandle /*window*/, DeviceContext dc) { contexts_.erase(dc); }

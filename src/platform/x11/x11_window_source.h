@@ -1,7 +1,8 @@
 #pragma once
 // The X11 backend of the window source: Xlib over its own display connection.
 // Titles come from _NET_WM_NAME (UTF-8), else WM_NAME; the outer rectangle is
-// that of the window manager's frame; each pixel read is one 1 x 1 GetImage.
+// that of the window manager's frame; each pixel read is one 1 x 1 GetImage,
+// and a block read one GetImage of the whole rectangle.
 // Requests that can go together (the pixels of one step of the glyph
 // decision, the windows of one level of the lookup) are sent together through
 // the connection's XCB side, so they cost one round trip instead of one each.
@@ -40,6 +41,10 @@ class X11WindowSource final : public WindowSource {
   bool GetWindowRect(WindowHandle window, WindowRect& rect) override;
   std::uint32_t GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) override;
   void GetPixels(DeviceContext dc, const PixelPoint* points, std::size_t count, std::uint32_t* colors) override;
+  // One GetImage of the rectangle. Where the server refuses it (part of the
+  // rectangle lies outside the window or off the screen), the part inside
+  // both is asked for instead; an unviewable window reads all invalid.
+  bool ReadBlock(DeviceContext dc, const PixelRect& rect, PixelBlock& block) override;
   void ReleaseDC(WindowHandle window, DeviceContext dc) override;
 
  private:
@@ -60,6 +65,9 @@ class X11WindowSource final : public WindowSource {
   void DrainEvents();
   bool DecodeWmName(unsigned long type, int format, std::string raw, std::string& title);
   std::uint32_t ToColorRef(const Context& context, unsigned long pixel);
+  // Fetches one GetImage of `part` (inside `block`'s rectangle) into the
+  // block; false when the server refuses it or its data cannot be decoded.
+  bool FetchImage(const Context& context, const PixelRect& part, PixelBlock& block);
 
   ::_XDisplay* display_ = nullptr;
   bool broken_ = false;  // the connection was lost; every call now fails
@@ -69,6 +77,7 @@ class X11WindowSource final : public WindowSource {
   unsigned long netFrameExtents_ = 0;
   bool lsbFirst_ = true;                        // byte order of image data
   std::unordered_map<int, int> bitsPerPixel_;   // by depth
+  std::unordered_map<int, int> scanlinePad_;    // by depth, in bits
   DeviceContext nextContext_ = 1;
   std::uint64_t nextGeneration_ = 1;
   // Handles of windows watched for destruction, with their window ids; a
