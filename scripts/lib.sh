@@ -23,6 +23,9 @@ WINDOWS_PACKAGES=(
   cmake ninja-build libgtest-dev libgmock-dev xvfb xauth
 )
 
+# Fuzzing (scripts/fuzz): clang 14 with libFuzzer and the sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
 # Installs whatever of the given packages is missing (apt-get update once).
 ensure_packages() {
   local missing=() p

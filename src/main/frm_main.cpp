@@ -12,7 +12,6 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPalette>
 #include <QPushButton>
 #include <QTimer>
@@ -34,6 +33,7 @@
 #include "startup/common.h"
 #include "startup/log_lines.h"
 #include "ui/fonts.h"
+#include "ui/list_box.h"
 #include "ui/message_box.h"
 #include "ui/twips_rect.h"
 
@@ -122,7 +122,7 @@ void frmMain::BuildControls() {
     lbl[static_cast<std::size_t>(n)] = label;
   }
 
-  List2 = new QListWidget(this);
+  List2 = new ui::ListBox(this);
   List2->setObjectName(QStringLiteral("List2"));
   List2->setGeometry(ui::TwipsRect(0, 480, 2655, 1860));
   List2->setFont(gothic);
@@ -163,7 +163,7 @@ void frmMain::BuildControls() {
   Command1->setFont(pGothic);
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
-  List1 = new QListWidget(this);
+  List1 = new ui::ListBox(this);
   List1->setObjectName(QStringLiteral("List1"));
   List1->setGeometry(ui::TwipsRect(0, 2400, 4335, 960));
   List1->setFont(gothic);
@@ -315,9 +315,7 @@ void frmMain::Command2_Click() {
 // ---------------------------------------------------------------- activity log and lists
 
 void frmMain::AppendLog(const QString& line) {
-  List1->addItem(line);
-  List1->setCurrentRow(List1->count() - 1);
-  List1->scrollToItem(List1->item(List1->count() - 1));
+  List1->addAndSelect(line);
   if (DebugLists()) std::fprintf(stderr, "List1+ %s\n", line.toUtf8().constData());
 }
 

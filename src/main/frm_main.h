@@ -19,7 +19,6 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QTimer;
 
@@ -29,6 +28,10 @@ class WindowSource;
 
 namespace crewmap::net {
 class Winsock;
+}
+
+namespace crewmap::ui {
+class ListBox;
 }
 
 namespace crewmap::main {
@@ -79,8 +82,8 @@ class frmMain : public QWidget, public reader::CaptureControls {
   QLineEdit* txtNick = nullptr;
   QPushButton* Command1 = nullptr;
   QLineEdit* Text2 = nullptr;
-  QListWidget* List2 = nullptr;
-  QListWidget* List1 = nullptr;
+  ui::ListBox* List2 = nullptr;
+  ui::ListBox* List1 = nullptr;
   std::array<QLabel*, net::kHighestSocket + 1> lbl{};  // lbl[1]..lbl[9]
   QPushButton* Command2 = nullptr;
   QCheckBox* Check1 = nullptr;

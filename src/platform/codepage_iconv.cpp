@@ -130,6 +130,10 @@ long DecodeUtf8(std::string_view text, std::size_t& length) {
     code = (code << 6) | (c & 0x3F);
   }
   if (Utf8Length(lead) != length) return -1;  // cut short by the end of the text
+  // Overlong forms, UTF-16 surrogates and codes past U+10FFFF are no
+  // characters: the whole sequence becomes one unconvertible unit.
+  static constexpr long kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < kShortest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return -1;
   return code;
 }
 

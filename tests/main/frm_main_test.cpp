@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStringList>
@@ -30,6 +29,7 @@
 #include "probe_window_source.h"
 #include "startup/common.h"
 #include "test_peers.h"
+#include "ui/list_box.h"
 #include "ui/message_box.h"
 
 namespace crewmap::main {
@@ -40,9 +40,9 @@ using test::WaitUntil;
 
 QByteArray Sjis(const char* utf8) { return QByteArray::fromStdString(net::EncodeWireText(utf8)); }
 
-QStringList Items(const QListWidget* list) {
+QStringList Items(const ui::ListBox* list) {
   QStringList items;
-  for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+  for (int i = 0; i < list->count(); ++i) items << list->text(i);
   return items;
 }
 
@@ -345,8 +345,8 @@ TEST_F(MainWindowTest, FirstMemberGetsSlotOne) {
   EXPECT_TRUE(IndicatorIs(2, frmMain::ListeningColor()));
   EXPECT_EQ(ListeningSlot(), 2);
   ASSERT_EQ(window->List1->count(), 1);
-  const auto match = kConnectRow.match(window->List1->item(0)->text());
-  ASSERT_TRUE(match.hasMatch()) << window->List1->item(0)->text().toStdString();
+  const auto match = kConnectRow.match(window->List1->text(0));
+  ASSERT_TRUE(match.hasMatch()) << window->List1->text(0).toStdString();
   EXPECT_EQ(match.captured(1), "01");
   EXPECT_EQ(window->List1->currentRow(), 0);
 }
@@ -374,10 +374,11 @@ TEST_F(MainWindowTest, DepartureAnnouncedAndListenerMovesOnlyAfterAcceptance) {
   EXPECT_TRUE(IndicatorIs(2, window->FreeColor()));
   EXPECT_EQ(ListeningSlot(), 4);  // the departure does not move the listener
   EXPECT_EQ(Items(window->List2), (QStringList{"01:One", "03:三"}));
-  const auto match = kCloseRow.match(window->List1->item(window->List1->count() - 1)->text());
+  const auto match = kCloseRow.match(window->List1->text(window->List1->count() - 1));
   ASSERT_TRUE(match.hasMatch());
   EXPECT_EQ(match.captured(1), "02");
   EXPECT_EQ(window->List1->currentRow(), window->List1->count() - 1);
+  EXPECT_TRUE(window->List1->isRowVisible(window->List1->count() - 1));
   EXPECT_EQ(window->Slots[2].Nick, "");
 
   Join(4);
@@ -457,7 +458,7 @@ TEST_F(MainWindowTest, HostSurvivesBadPeersAndKeepsRelaying) {
   good.Reset();
   ASSERT_TRUE(watcher.WaitReceived("disconn02\r\n"));
   EXPECT_TRUE(IndicatorIs(2, window->FreeColor()));
-  EXPECT_EQ(kCloseRow.match(window->List1->item(window->List1->count() - 1)->text()).captured(1), "02");
+  EXPECT_EQ(kCloseRow.match(window->List1->text(window->List1->count() - 1)).captured(1), "02");
   watcher.Send("Still\t7,7\r\n");
   EXPECT_TRUE(watcher.WaitReceived("03:Still\t7,7\r\n"));
   EXPECT_EQ(ListeningSlot(), 4);

@@ -42,6 +42,21 @@ TEST(Codepage932, UnmappableCharactersBecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToCp932("Ω한"), "\x83\xB6?");  // Greek omega exists, Hangul does not
   EXPECT_EQ(Utf8ToCp932("x\xFFy"), "x?y");        // broken UTF-8
   EXPECT_EQ(Utf8ToCp932("\xE3\x81"), "?");        // truncated UTF-8 at the end
+  // Malformed sequences are no characters, even where their bits would name
+  // one that code page 932 holds or approximates: between "a" and "b" only
+  // "?" comes out (how many differs between conversions; Wine's gives one
+  // per lead byte with its first trail byte plus one per further byte).
+  auto onlyReplaced = [](const std::string& malformed) {
+    const std::string out = Utf8ToCp932("a" + malformed + "b");
+    return out.size() >= 3 && out.front() == 'a' && out.back() == 'b' &&
+           out.find_first_not_of('?', 1) == out.size() - 1;
+  };
+  EXPECT_TRUE(onlyReplaced("\xE0\x83\x80"));      // overlong U+00C0, which best-fits to "A"
+  EXPECT_TRUE(onlyReplaced("\xE0\x82\xB7"));      // overlong U+00B7, which maps to 0x81 0x45
+  EXPECT_TRUE(onlyReplaced("\xC1\x81"));           // overlong "A" in two bytes
+  EXPECT_TRUE(onlyReplaced("\xF0\x80\x81\x81"));  // overlong "A" in four bytes
+  EXPECT_TRUE(onlyReplaced("\xED\xA0\x80"));      // UTF-16 surrogate
+  EXPECT_TRUE(onlyReplaced("\xF4\x90\x80\x80"));  // past U+10FFFF
 }
 
 TEST(Codepage932, InvalidSequencesNeverFail) {

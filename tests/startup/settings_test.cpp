@@ -70,6 +70,14 @@ TEST_F(SettingsTest, RelativeDirectoryIsResolvedAgainstTheProgramFolder) {
   EXPECT_EQ(LogLimit, 1000);
 }
 
+TEST_F(SettingsTest, TabsAroundSectionKeysAndValuesAreTrimmed) {
+  fs::create_directories(folder_ / "log");
+  WriteIni("\t[\tLOG\t]\t\r\n\tDIR\t=\t" + std::string(kRelativeMarker) + "log\t\r\n\tLIM\t=\t1000\t\r\n");
+  EXPECT_TRUE(LoadLogSettings());
+  EXPECT_EQ(LogDir, folder_.string() + Sep() + "log" + Sep());
+  EXPECT_EQ(LogLimit, 1000);
+}
+
 TEST_F(SettingsTest, AbsoluteDirectoryGetsOneTrailingSeparator) {
   fs::create_directories(folder_ / "abs");
   const std::string abs = (folder_ / "abs").string();

@@ -47,6 +47,7 @@ const std::vector<IniFile>& iniFiles() {
       {"before_any_section", "DIR=top\n[LOG]\nLIM=1\n", {"DIR", "LIM"}},
       {"cr_only", "[LOG]\rDIR=cr\rLIM=2\r", {"DIR", "LIM"}},
       {"tabs", "[LOG]\n\tDIR\t=\tv\t\n", {"DIR"}},
+      {"tabs_around_section", "\t[\tLOG\t]\t\r\n\tDIR\t=\t.\\log\t\r\n\tLIM\t=\t5\t\r\n", {"DIR", "LIM"}},
       {"utf8_bom", "\xEF\xBB\xBF[LOG]\nDIR=bom\n", {"DIR"}},
       {"code_page_bytes", "[LOG]\nDIR=C:\\\x83\x8D\x83\x4F\\x\n", {"DIR"}},
       {"spaced_section", "[ L O G ]\nDIR=spaced\n[LOG]\nDIR=plain\n", {"DIR"}},

@@ -1,0 +1,175 @@
+#include "ui/list_box.h"
+
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <algorithm>
+
+#include "ui/list_scroll.h"
+
+namespace crewmap::ui {
+namespace {
+
+constexpr int kTextMargin = 2;  // pixels left of each row's text
+
+}  // namespace
+
+ListBox::ListBox(QWidget* parent) : QAbstractScrollArea(parent) {
+  setFocusPolicy(Qt::StrongFocus);
+  viewport()->setBackgroundRole(QPalette::Base);
+  viewport()->setAutoFillBackground(true);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  rowHeight_ = std::max(fontMetrics().height() + 2, 1);
+  updateScrollBars();
+}
+
+QString ListBox::text(int row) const {
+  if (row < 0 || row >= count()) return {};
+  return rows_[static_cast<std::size_t>(row)];
+}
+
+void ListBox::addItem(const QString& text) {
+  rows_.push_back(text);
+  noteWidth(text);
+  updateScrollBars();
+  // Only a row that lands inside the view needs painting now.
+  if (count() - 1 < topRow() + fullRows() + 1) viewport()->update();
+}
+
+void ListBox::addAndSelect(const QString& text) {
+  addItem(text);
+  setCurrentRow(count() - 1);
+}
+
+void ListBox::clear() {
+  rows_.clear();
+  widest_ = 0;
+  const bool hadCurrent = current_ != -1;
+  current_ = -1;
+  updateScrollBars();
+  verticalScrollBar()->setValue(0);
+  viewport()->update();
+  if (hadCurrent) emit currentRowChanged(-1);
+}
+
+void ListBox::setCurrentRow(int row) {
+  if (row < 0 || row >= count()) row = -1;
+  const bool changed = row != current_;
+  current_ = row;
+  if (row != -1) scrollToRow(row);
+  viewport()->update();
+  if (changed) emit currentRowChanged(row);
+}
+
+int ListBox::topRow() const { return verticalScrollBar()->value(); }
+
+bool ListBox::isRowVisible(int row) const {
+  return row >= 0 && row < count() && row >= topRow() && row < topRow() + fullRows();
+}
+
+int ListBox::fullRows() const { return std::max(viewport()->height() / rowHeight_, 1); }
+
+void ListBox::updateScrollBars() {
+  shownRows_ = fullRows();
+  QScrollBar* vertical = verticalScrollBar();
+  vertical->setRange(0, LastTopRow(count(), fullRows()));
+  vertical->setPageStep(fullRows());
+  vertical->setSingleStep(1);
+  QScrollBar* horizontal = horizontalScrollBar();
+  horizontal->setRange(0, std::max(widest_ + 2 * kTextMargin - viewport()->width(), 0));
+  horizontal->setPageStep(viewport()->width());
+  horizontal->setSingleStep(std::max(fontMetrics().averageCharWidth(), 1));
+}
+
+void ListBox::scrollToRow(int row) {
+  verticalScrollBar()->setValue(
+      std::min(TopRowShowing(row, topRow(), fullRows()), LastTopRow(count(), fullRows())));
+}
+
+void ListBox::noteWidth(const QString& text) {
+  widest_ = std::max(widest_, fontMetrics().horizontalAdvance(text));
+}
+
+void ListBox::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(viewport());
+  painter.setFont(font());
+  const int top = topRow();
+  const int left = kTextMargin - horizontalScrollBar()->value();
+  const int width = viewport()->width();
+  const int last = std::min(count(), top + viewport()->height() / rowHeight_ + 2);
+  for (int row = top; row < last; ++row) {
+    const QRect rect(0, (row - top) * rowHeight_, width, rowHeight_);
+    const bool selected = row == current_;
+    if (selected) painter.fillRect(rect, palette().brush(QPalette::Highlight));
+    painter.setPen(palette().color(selected ? QPalette::HighlightedText : QPalette::Text));
+    painter.drawText(QRect(left, rect.top(), std::max(widest_, width) + kTextMargin, rowHeight_),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     rows_[static_cast<std::size_t>(row)]);
+    if (selected && hasFocus()) {
+      QStyleOptionFocusRect option;
+      option.initFrom(this);
+      option.rect = rect;
+      option.backgroundColor = palette().color(QPalette::Highlight);
+      style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+  }
+}
+
+void ListBox::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  // A row in view stays in view when the view shrinks (a horizontal bar
+  // appearing under a wide row, the window laid out late).
+  const bool currentWasInView = current_ >= 0 && current_ >= topRow() && current_ < topRow() + shownRows_;
+  updateScrollBars();
+  if (currentWasInView) scrollToRow(current_);
+}
+
+void ListBox::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    QAbstractScrollArea::mousePressEvent(event);
+    return;
+  }
+  const int row = topRow() + static_cast<int>(event->position().y()) / rowHeight_;
+  if (row < count()) setCurrentRow(row);
+  event->accept();
+}
+
+void ListBox::keyPressEvent(QKeyEvent* event) {
+  if (count() == 0) {
+    QAbstractScrollArea::keyPressEvent(event);
+    return;
+  }
+  const int from = std::max(current_, 0);
+  int to = 0;
+  switch (event->key()) {
+    case Qt::Key_Up: to = current_ < 0 ? 0 : from - 1; break;
+    case Qt::Key_Down: to = current_ < 0 ? 0 : from + 1; break;
+    case Qt::Key_PageUp: to = from - std::max(fullRows() - 1, 1); break;
+    case Qt::Key_PageDown: to = from + std::max(fullRows() - 1, 1); break;
+    case Qt::Key_Home: to = 0; break;
+    case Qt::Key_End: to = count() - 1; break;
+    default:
+      QAbstractScrollArea::keyPressEvent(event);
+      return;
+  }
+  setCurrentRow(std::clamp(to, 0, count() - 1));
+}
+
+void ListBox::changeEvent(QEvent* event) {
+  QAbstractScrollArea::changeEvent(event);
+  if (event->type() == QEvent::FontChange) {
+    // Rare (the window sets the font once): measure every row again.
+    rowHeight_ = std::max(fontMetrics().height() + 2, 1);
+    widest_ = 0;
+    for (const QString& row : rows_) noteWidth(row);
+    updateScrollBars();
+    viewport()->update();
+  }
+}
+
+}  // namespace crewmap::ui

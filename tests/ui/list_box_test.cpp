@@ -1,0 +1,80 @@
+// The list box of the main window on a real X server: the newest row is
+// selected and in view after every append, whatever the user selected or
+// scrolled to; keys and clicks select; clearing empties it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "ui/list_box.h"
+#include "ui/list_scroll.h"
+
+namespace crewmap::ui {
+namespace {
+
+TEST(ListScroll, TopRowMovesOnlyAsFarAsNeeded) {
+  EXPECT_EQ(TopRowShowing(5, 3, 4), 3);   // already in view
+  EXPECT_EQ(TopRowShowing(7, 3, 4), 4);   // below: becomes the last full row
+  EXPECT_EQ(TopRowShowing(1, 3, 4), 1);   // above: becomes the top row
+  EXPECT_EQ(TopRowShowing(9, 0, 0), 9);   // a view too small for a row still shows it
+  EXPECT_EQ(LastTopRow(10, 4), 6);
+  EXPECT_EQ(LastTopRow(3, 4), 0);
+}
+
+TEST(ListBox, NewestRowSelectedAndInViewAfterEveryAppend) {
+  ListBox list;
+  list.setGeometry(0, 0, 200, 80);
+  list.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+  QSignalSpy changed(&list, &ListBox::currentRowChanged);
+
+  for (int i = 0; i < 3000; ++i) {
+    list.addAndSelect(QStringLiteral("[2026/12/06 07:20:06]%1. >> 127.0.0.1 Connect").arg(i));
+    if (i % 97 == 0 || i < 10) {
+      ASSERT_EQ(list.currentRow(), i);
+      ASSERT_TRUE(list.isRowVisible(i)) << i;
+      QApplication::processEvents();  // paints in between, as the event loop would
+    }
+    if (i == 1500) {
+      list.setCurrentRow(3);  // the user looks at an old row
+      ASSERT_TRUE(list.isRowVisible(3));
+      ASSERT_FALSE(list.isRowVisible(1500));
+    }
+  }
+  EXPECT_EQ(list.count(), 3000);
+  EXPECT_EQ(list.text(2999), "[2026/12/06 07:20:06]2999. >> 127.0.0.1 Connect");
+  EXPECT_EQ(list.text(3000), "");
+  EXPECT_EQ(list.currentRow(), 2999);
+  EXPECT_TRUE(list.isRowVisible(2999));
+  EXPECT_EQ(changed.count(), 3000 + 1);  // every append, plus the user's choice
+  EXPECT_GT(list.horizontalScrollBar()->maximum(), 0);  // the rows are wider than the box
+
+  // Keys move the selection and keep it in view; a click selects the row under it.
+  QTest::keyClick(&list, Qt::Key_Home);
+  EXPECT_EQ(list.currentRow(), 0);
+  EXPECT_EQ(list.topRow(), 0);
+  QTest::keyClick(&list, Qt::Key_Down);
+  EXPECT_EQ(list.currentRow(), 1);
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(10, list.rowHeight() * 2 + 1));
+  EXPECT_EQ(list.currentRow(), 2);
+  QTest::keyClick(&list, Qt::Key_End);
+  EXPECT_EQ(list.currentRow(), 2999);
+  EXPECT_TRUE(list.isRowVisible(2999));
+
+  // A shorter view keeps the selected row in view.
+  list.resize(200, 40);
+  QApplication::processEvents();
+  EXPECT_TRUE(list.isRowVisible(2999));
+
+  list.clear();
+  EXPECT_EQ(list.count(), 0);
+  EXPECT_EQ(list.currentRow(), -1);
+  list.addAndSelect(QStringLiteral("client#3"));
+  EXPECT_EQ(list.currentRow(), 0);
+  EXPECT_EQ(list.topRow(), 0);
+}
+
+}  // namespace
+}  // namespace crewmap::ui
