@@ -26,6 +26,13 @@ WINDOWS_PACKAGES=(
 # Fuzzing (scripts/fuzz): clang 14 with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
+# Cross-building Qt itself for Windows (scripts/build-qt-windows) from
+# Debian's qt6-base source package, with Debian's Qt as the host tools.
+QT_WINDOWS_PACKAGES=(
+  dpkg-dev xz-utils g++-mingw-w64-x86-64-posix cmake ninja-build
+  qt6-base-dev qt6-base-dev-tools
+)
+
 # Installs whatever of the given packages is missing (apt-get update once).
 ensure_packages() {
   local missing=() p
