@@ -22,6 +22,9 @@ WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix wine wine64
   cmake ninja-build libgtest-dev libgmock-dev xvfb xauth
 )
+# The Windows zip (scripts/package-windows) and its trial under Wine as a
+# Japanese system (the ja_JP.UTF-8 locale comes from the locales package).
+WINDOWS_PACKAGE_PACKAGES=(zip unzip locales xdotool)
 
 # Fuzzing (scripts/fuzz): clang 14 with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
@@ -82,6 +85,16 @@ stop_private_xvfb() {
     wait "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=""
   fi
+}
+
+# Makes the ja_JP.UTF-8 locale if it is missing: Wine plays a Japanese system
+# (code page 932) only when the locale in LANG exists.
+ensure_japanese_locale() {
+  locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  echo "Generating the ja_JP.UTF-8 locale"
+  "${sudo[@]}" localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 }
 
 build_crewmap() {
