@@ -27,6 +27,8 @@
 #include <thread>
 #include <vector>
 
+#include "gamesim/gamesim_process.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -251,7 +253,8 @@ class EchoPage {
   std::thread thread_;
 };
 
-const std::string kPosition = "14175,7410";
+const std::string kPosition = "14175,7410";      // the Windows game window's
+const std::string kLinuxPosition = "3838,1308";  // the Linux game window's
 
 class WinePackage : public testing::Test {
  protected:
@@ -259,8 +262,8 @@ class WinePackage : public testing::Test {
     zip_ = Env("CREWMAP_WINDOWS_ZIP", CREWMAP_DEFAULT_ZIP);
     const fs::path build = Env("CREWMAP_WINDOWS_BUILD_DIR", CREWMAP_DEFAULT_WINDOWS_BUILD);
     gamesim_ = build / "tools" / "gamesim_win32" / "gamesim_win32.exe";
-    acpProbe_ = build / "tests" / "windows" / "system_code_page.exe";
-    if (!fs::exists(zip_) || !fs::exists(gamesim_) || !fs::exists(acpProbe_)) return;
+    probe_ = build / "tests" / "windows" / "system_probe.exe";
+    if (!fs::exists(zip_) || !fs::exists(gamesim_) || !fs::exists(probe_)) return;
     root_ = fs::temp_directory_path() / ("crewmap-wine-" + std::to_string(::getpid()));
     fs::remove_all(root_);
     // Unpacked where a Japanese user might keep it.
@@ -279,10 +282,20 @@ class WinePackage : public testing::Test {
     boot.Wait();
     Process({"wineserver", "-w"}, env_, root_ / "wineserver.log").Wait();
     // The game stand-in for the whole suite, away from the other windows.
-    game_ = new Process({WineLoader(), gamesim_.string(), "--at", "1100,0", "--text", kPosition},
+    game_ = new Process({WineLoader(), gamesim_.string(), "--client", "800x600", "--at", "1100,0", "--text", kPosition},
                         env_, root_ / "gamesim.log");
+    // The Linux instances read the Linux stand-in: mapped later, it is the
+    // topmost window of that title, the one X finds first.
+    std::this_thread::sleep_for(3s);
+    linuxGame_ = new crewmap::gamesim::GameSimProcess();
+    if (linuxGame_->Start({"--still", "--size", "800x600", "--pos", kLinuxPosition}) &&
+        linuxGame_->Command(kLinuxPosition))
+      Shell("xdotool search --all --onlyvisible --pid " + std::to_string(linuxGame_->Pid()) +
+            " --name Online | head -1 | xargs -r -I{} xdotool windowmove {} 300 450");
   }
   static void TearDownTestSuite() {
+    delete linuxGame_;
+    linuxGame_ = nullptr;
     delete game_;
     game_ = nullptr;
     if (!root_.empty()) {
@@ -292,7 +305,7 @@ class WinePackage : public testing::Test {
   }
   void SetUp() override {
     if (program_.empty())
-      GTEST_SKIP() << "No Windows package at " << zip_ << " or no " << gamesim_ << " and " << acpProbe_
+      GTEST_SKIP() << "No Windows package at " << zip_ << " or no " << gamesim_ << " and " << probe_
                    << " (scripts/test-windows builds them)";
   }
   void TearDown() override {
@@ -305,9 +318,19 @@ class WinePackage : public testing::Test {
     return new Process({(root_ / "linux" / "crewmap").string()}, {"CREWMAP_DEBUG_LISTS=1"}, root_ / logName);
   }
 
-  static inline fs::path zip_, gamesim_, acpProbe_, root_, program_;
+  // What a Windows program under Wine prints on standard output.
+  std::string Probe(const std::string& what) {
+    Process probe({WineLoader(), probe_.string(), what}, env_, root_ / ("probe-" + what + ".log"));
+    const int code = probe.Wait();
+    std::string out = probe.Log();
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return code == 0 ? out : "exit " + std::to_string(code);
+  }
+
+  static inline fs::path zip_, gamesim_, probe_, root_, program_;
   static inline std::vector<std::string> env_;
   static inline Process* game_ = nullptr;
+  static inline crewmap::gamesim::GameSimProcess* linuxGame_ = nullptr;
   static inline bool keep_ = false;
 };
 
@@ -315,17 +338,10 @@ class WinePackage : public testing::Test {
 // Japanese folder, and relays between two Linux members with Japanese
 // nicknames; then its map window and the see-through navigation overlay.
 TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
-  // A Japanese system: the ANSI code page is 932.
-  Process acp({WineLoader(), acpProbe_.string()}, env_, root_ / "acp.log");
-  ASSERT_EQ(acp.Wait(), 0);
-  EXPECT_EQ(acp.Log(), "932\n");
-
-  // The game stand-in: its client area is the 800 x 600 of the game.
-  const unsigned long gameWindow = FindWindow("大航海時代 Online");
-  ASSERT_NE(gameWindow, 0u) << ReadFile(root_ / "gamesim.log");
-  const Geometry game = WindowGeometry(gameWindow);
-  EXPECT_EQ(game.width, 800);
-  EXPECT_EQ(game.height, 600);
+  // A Japanese system (ANSI code page 932), and the game stand-in with the
+  // game's 800 x 600 client area.
+  EXPECT_EQ(Probe("acp"), "932");
+  EXPECT_TRUE(WaitFor([&] { return Probe("client") == "800x600"; })) << Probe("client");
 
   EchoPage page;
   std::ofstream(program_ / "Crewmap.ini") << "[NET]\r\nECHOURL=http://127.0.0.1:" << page.Port() << "/\r\n";
@@ -341,7 +357,7 @@ TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
   std::unique_ptr<Process> hanako(StartLinux("hanako.log"));
   JoinAsMember(ChooseRole(hanako->Pid(), false), 500, "花子");
   const std::string everyone =
-      "00:User1:" + kPosition + "|01:太郎:" + kPosition + "|02:花子:" + kPosition;
+      "00:User1:" + kPosition + "|01:太郎:" + kLinuxPosition + "|02:花子:" + kLinuxPosition;
   for (Process* instance : {host.get(), taro.get(), hanako.get()})
     EXPECT_TRUE(WaitFor([&] { return instance->MemberList() == everyone; })) << instance->MemberList();
   taro.reset();
@@ -375,6 +391,8 @@ TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
                     static_cast<unsigned>(navi.height));
   XSync(display, False);
   std::this_thread::sleep_for(1s);
+
+  if (const char* shot = std::getenv("CREWMAP_WINE_SHOT")) Shell(std::string("import -window root ") + shot);
 
   // Where the overlay is white, our green window shows through.
   XImage* image = XGetImage(display, RootWindow(display, screen), navi.x, navi.y, static_cast<unsigned>(navi.width),
@@ -413,9 +431,10 @@ TEST_F(WinePackage, LinuxHostWithWindowsMember) {
   const unsigned long hostWindow = ChooseRole(host->Pid(), /*host=*/true);
   ASSERT_NE(hostWindow, 0u) << host->Log();
   std::unique_ptr<Process> member(StartWindows("winmember.log"));
-  JoinAsMember(ChooseRole(0, /*host=*/false, hostWindow), 300, "船長");
-  EXPECT_TRUE(WaitFor([&] { return host->MemberList() == "00:User1|01:船長:" + kPosition; })) << host->Log();
-  EXPECT_TRUE(WaitFor([&] { return member->MemberList() == "00:User1|01:船長:" + kPosition; })) << member->Log();
+  JoinAsMember(ChooseRole(0, /*host=*/false, hostWindow), 300, "船");
+  const std::string both = "00:User1:" + kLinuxPosition + "|01:船:" + kPosition;
+  EXPECT_TRUE(WaitFor([&] { return host->MemberList() == both; })) << host->MemberList();
+  EXPECT_TRUE(WaitFor([&] { return member->MemberList() == both; })) << member->MemberList();
 }
 
 }  // namespace
