@@ -183,7 +183,16 @@ unsigned long ChooseRole(pid_t pid, bool host, unsigned long otherMain = 0) {
   const unsigned long dialog = FindWindow("起動方法", pid);
   EXPECT_NE(dialog, 0u) << "no start dialog";
   if (!dialog) return 0;
-  std::this_thread::sleep_for(500ms);
+  // Wine may still move a window it has just shown (Qt centres the dialog):
+  // clicks wait until it stays put.
+  Geometry before = WindowGeometry(dialog);
+  WaitFor([&] {
+    std::this_thread::sleep_for(500ms);
+    const Geometry now = WindowGeometry(dialog);
+    const bool still = now.x == before.x && now.y == before.y;
+    before = now;
+    return still;
+  }, 10s);
   if (host) Click(dialog, 30, 10);
   Click(dialog, 190, 25);
   return FindWindow("Crewmap", pid, otherMain);
