@@ -8,16 +8,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -28,28 +23,23 @@
 #include <vector>
 
 #include "gamesim/gamesim_process.h"
+#include "support/program_driver.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using crewmap::test::Click;
+using crewmap::test::ProgramProcess;
+using crewmap::test::ReadFile;
+using crewmap::test::RunCommand;
+using crewmap::test::Shell;
+using crewmap::test::Type;
+using crewmap::test::WaitFor;
+using Environment = std::vector<std::pair<std::string, std::string>>;
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = ::popen(("LC_ALL=C.UTF-8 " + command).c_str(), "r")) {
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    ::pclose(pipe);
-  }
-  return out;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+// Wine starts programs slowly on a busy machine.
+constexpr auto kWait = 30s;
 
 // The text after the last "<tag>" line of a log, up to its line end.
 std::string LastLine(const fs::path& log, const std::string& tag) {
@@ -62,16 +52,6 @@ std::string LastLine(const fs::path& log, const std::string& tag) {
   return line;
 }
 
-template <class Done>
-bool WaitFor(Done done, std::chrono::milliseconds timeout = 30s) {
-  const auto until = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > until) return done();
-    std::this_thread::sleep_for(100ms);
-  }
-  return true;
-}
-
 std::string Env(const char* name, const char* fallback) {
   const char* value = std::getenv(name);
   return value && *value ? value : fallback;
@@ -81,56 +61,22 @@ std::string WineLoader() {
   return fs::exists("/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "wine64";
 }
 
-// Wine as a Japanese system, in a prefix of its own.
-std::vector<std::string> WineEnvironment(const fs::path& prefix) {
-  return {"WINEPREFIX=" + prefix.string(), "WINEDEBUG=-all", "WINEARCH=win64",
-          "WINEDLLOVERRIDES=mscoree,mshtml=", "LANG=ja_JP.UTF-8", "LC_ALL=ja_JP.UTF-8",
-          "CREWMAP_DEBUG_LISTS=1"};
+// Wine as a Japanese system, in a prefix of its own; crewmap reports its lists.
+Environment WineEnvironment(const fs::path& prefix) {
+  return {{"WINEPREFIX", prefix.string()}, {"WINEDEBUG", "-all"}, {"WINEARCH", "win64"},
+          {"WINEDLLOVERRIDES", "mscoree,mshtml="}, {"LANG", "ja_JP.UTF-8"}, {"LC_ALL", "ja_JP.UTF-8"},
+          {"CREWMAP_DEBUG_LISTS", "1"}};
 }
 
-// One process, its standard output and error in a file.
-class Process {
+// One crewmap (Linux or under Wine) that reports its lists on standard error.
+class Instance : public ProgramProcess {
  public:
-  Process(std::vector<std::string> argv, const std::vector<std::string>& env, const fs::path& log,
-          const fs::path& workdir = {})
-      : log_(log) {
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(fd, 1);
-      ::dup2(fd, 2);
-      for (const std::string& pair : env) ::putenv(::strdup(pair.c_str()));
-      if (!workdir.empty() && ::chdir(workdir.c_str()) != 0) ::_exit(126);
-      std::vector<char*> args;
-      for (std::string& arg : argv) args.push_back(arg.data());
-      args.push_back(nullptr);
-      ::execvp(args[0], args.data());
-      ::_exit(127);
-    }
-  }
-  ~Process() {
-    if (pid_ > 0 && !Exited()) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  bool Exited() {
-    if (!exited_) exited_ = ::waitpid(pid_, &status_, WNOHANG) == pid_;
-    return exited_;
-  }
-  int Wait() {
-    if (!exited_) exited_ = ::waitpid(pid_, &status_, 0) == pid_;
-    return exited_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
-  }
-  pid_t Pid() const { return pid_; }
-  std::string Log() const { return ReadFile(log_); }
+  Instance(std::vector<std::string> command, const fs::path& log, Environment environment)
+      : ProgramProcess(std::move(command), log, std::move(environment)), log_(log) {}
   std::string MemberList() const { return LastLine(log_, "List2= "); }
 
  private:
   fs::path log_;
-  pid_t pid_ = -1;
-  bool exited_ = false;
-  int status_ = 0;
 };
 
 // A visible window titled exactly `title`: of process `pid` if given, and
@@ -144,7 +90,7 @@ unsigned long FindWindow(const std::string& title, pid_t pid = 0, unsigned long 
     for (std::string line; std::getline(out, line);)
       if (!line.empty() && std::stoul(line) != other) return (id = std::stoul(line)) != 0;
     return false;
-  });
+  }, kWait);
   return id;
 }
 
@@ -169,14 +115,6 @@ Geometry WindowGeometry(unsigned long window) {
   return g;
 }
 
-void Click(unsigned long window, int x, int y) {
-  Shell("xdotool mousemove --window " + std::to_string(window) + " " + std::to_string(x) + " " +
-        std::to_string(y) + " click 1");
-  std::this_thread::sleep_for(300ms);
-}
-
-void Type(const std::string& text) { Shell("xdotool type --delay 40 '" + text + "'"); }
-
 // The start dialog: host ("サーバとして起動") or the preselected member
 // choice, then "おｋ"; returns the main window.
 unsigned long ChooseRole(pid_t pid, bool host, unsigned long otherMain = 0) {
@@ -193,8 +131,8 @@ unsigned long ChooseRole(pid_t pid, bool host, unsigned long otherMain = 0) {
     before = now;
     return still;
   }, 10s);
-  if (host) Click(dialog, 30, 10);
-  Click(dialog, 190, 25);
+  if (host) Click(dialog, 30, 10);  // Option1(0) at 120, 0 twips
+  Click(dialog, 190, 25);  // Command1 at 2280, 120 twips
   return FindWindow("Crewmap", pid, otherMain);
 }
 
@@ -287,12 +225,11 @@ class WinePackage : public testing::Test {
     std::ofstream(root_ / "linux" / "crewmap.ini") << "[NET]\nECHOURL=http://127.0.0.1:9/\n";
 
     env_ = WineEnvironment(root_ / "prefix");
-    Process boot({WineLoader(), "wineboot", "-i"}, env_, root_ / "wineboot.log");
-    boot.Wait();
-    Process({"wineserver", "-w"}, env_, root_ / "wineserver.log").Wait();
+    Wine("wineboot -i");
+    Wine("wineserver -w", /*loader=*/false);
     // The game stand-in for the whole suite, away from the other windows.
-    game_ = new Process({WineLoader(), gamesim_.string(), "--client", "800x600", "--at", "1100,0", "--text", kPosition},
-                        env_, root_ / "gamesim.log");
+    game_ = new ProgramProcess({WineLoader(), gamesim_.string(), "--client", "800x600", "--at", "1100,0", "--text", kPosition},
+                               root_ / "gamesim.log", env_);
     // The Linux instances read the Linux stand-in: mapped later, it is the
     // topmost window of that title, the one X finds first.
     std::this_thread::sleep_for(3s);
@@ -308,7 +245,7 @@ class WinePackage : public testing::Test {
     delete game_;
     game_ = nullptr;
     if (!root_.empty()) {
-      Process({"wineserver", "-k"}, env_, root_ / "wineserver-k.log").Wait();
+      Wine("wineserver -k", /*loader=*/false);
       if (!keep_) fs::remove_all(root_);
     }
   }
@@ -320,25 +257,28 @@ class WinePackage : public testing::Test {
   void TearDown() override {
     if (HasFailure()) keep_ = true;
   }
-  Process* StartWindows(const std::string& logName) {
-    return new Process({WineLoader(), (program_ / "Crewmap.exe").string()}, env_, root_ / logName, program_);
+  Instance* StartWindows(const std::string& logName) {
+    return new Instance({WineLoader(), (program_ / "Crewmap.exe").string()}, root_ / logName, env_);
   }
-  Process* StartLinux(const std::string& logName) {
-    return new Process({(root_ / "linux" / "crewmap").string()}, {"CREWMAP_DEBUG_LISTS=1"}, root_ / logName);
+  Instance* StartLinux(const std::string& logName) {
+    return new Instance({(root_ / "linux" / "crewmap").string()}, root_ / logName, {{"CREWMAP_DEBUG_LISTS", "1"}});
   }
 
-  // What a Windows program under Wine prints on standard output.
-  std::string Probe(const std::string& what) {
-    Process probe({WineLoader(), probe_.string(), what}, env_, root_ / ("probe-" + what + ".log"));
-    const int code = probe.Wait();
-    std::string out = probe.Log();
+  // Runs a Wine command line in the suite's prefix; its standard output, or
+  // "exit N" when it failed.
+  static std::string Wine(const std::string& command, bool loader = true) {
+    std::string line;
+    for (const auto& [name, value] : env_) line += name + "='" + value + "' ";
+    const auto result = RunCommand(line + (loader ? WineLoader() + " " : "") + command + " 2>/dev/null");
+    std::string out = result.output;
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-    return code == 0 ? out : "exit " + std::to_string(code);
+    return result.exitCode == 0 ? out : "exit " + std::to_string(result.exitCode);
   }
+  std::string Probe(const std::string& what) { return Wine("'" + probe_.string() + "' " + what); }
 
   static inline fs::path zip_, gamesim_, probe_, root_, program_;
-  static inline std::vector<std::string> env_;
-  static inline Process* game_ = nullptr;
+  static inline Environment env_;
+  static inline ProgramProcess* game_ = nullptr;
   static inline crewmap::gamesim::GameSimProcess* linuxGame_ = nullptr;
   static inline bool keep_ = false;
 };
@@ -350,25 +290,25 @@ TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
   // A Japanese system (ANSI code page 932), and the game stand-in with the
   // game's 800 x 600 client area.
   EXPECT_EQ(Probe("acp"), "932");
-  EXPECT_TRUE(WaitFor([&] { return Probe("client") == "800x600"; })) << Probe("client");
+  EXPECT_TRUE(WaitFor([&] { return Probe("client") == "800x600"; }, kWait)) << Probe("client");
 
   EchoPage page;
   std::ofstream(program_ / "Crewmap.ini") << "[NET]\r\nECHOURL=http://127.0.0.1:" << page.Port() << "/\r\n";
-  std::unique_ptr<Process> host(StartWindows("host.log"));
+  std::unique_ptr<Instance> host(StartWindows("host.log"));
   const unsigned long hostWindow = ChooseRole(0, /*host=*/true);
   ASSERT_NE(hostWindow, 0u) << host->Log();
-  EXPECT_TRUE(WaitFor([&] { return LastLine(root_ / "host.log", "Text1= ") == "127.0.0.1"; })) << host->Log();
+  EXPECT_TRUE(WaitFor([&] { return LastLine(root_ / "host.log", "Text1= ") == "127.0.0.1"; }, kWait)) << host->Log();
   EXPECT_GE(page.Requests(), 1);
-  ASSERT_TRUE(WaitFor([&] { return host->MemberList() == "00:User1:" + kPosition; })) << host->Log();
+  ASSERT_TRUE(WaitFor([&] { return host->MemberList() == "00:User1:" + kPosition; }, kWait)) << host->Log();
 
-  std::unique_ptr<Process> taro(StartLinux("taro.log"));
+  std::unique_ptr<Instance> taro(StartLinux("taro.log"));
   JoinAsMember(ChooseRole(taro->Pid(), false), 250, "太郎");
-  std::unique_ptr<Process> hanako(StartLinux("hanako.log"));
+  std::unique_ptr<Instance> hanako(StartLinux("hanako.log"));
   JoinAsMember(ChooseRole(hanako->Pid(), false), 500, "花子");
   const std::string everyone =
       "00:User1:" + kPosition + "|01:太郎:" + kLinuxPosition + "|02:花子:" + kLinuxPosition;
-  for (Process* instance : {host.get(), taro.get(), hanako.get()})
-    EXPECT_TRUE(WaitFor([&] { return instance->MemberList() == everyone; })) << instance->MemberList();
+  for (Instance* instance : {host.get(), taro.get(), hanako.get()})
+    EXPECT_TRUE(WaitFor([&] { return instance->MemberList() == everyone; }, kWait)) << instance->MemberList();
   taro.reset();
   hanako.reset();
 
@@ -436,14 +376,14 @@ TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
 
 // The reverse: a Linux host, a member under Wine reading its own game window.
 TEST_F(WinePackage, LinuxHostWithWindowsMember) {
-  std::unique_ptr<Process> host(StartLinux("linuxhost.log"));
+  std::unique_ptr<Instance> host(StartLinux("linuxhost.log"));
   const unsigned long hostWindow = ChooseRole(host->Pid(), /*host=*/true);
   ASSERT_NE(hostWindow, 0u) << host->Log();
-  std::unique_ptr<Process> member(StartWindows("winmember.log"));
+  std::unique_ptr<Instance> member(StartWindows("winmember.log"));
   JoinAsMember(ChooseRole(0, /*host=*/false, hostWindow), 300, "船");
   const std::string both = "00:User1:" + kLinuxPosition + "|01:船:" + kPosition;
-  EXPECT_TRUE(WaitFor([&] { return host->MemberList() == both; })) << host->MemberList();
-  EXPECT_TRUE(WaitFor([&] { return member->MemberList() == both; })) << member->MemberList();
+  EXPECT_TRUE(WaitFor([&] { return host->MemberList() == both; }, kWait)) << host->MemberList();
+  EXPECT_TRUE(WaitFor([&] { return member->MemberList() == both; }, kWait)) << member->MemberList();
 }
 
 }  // namespace
