@@ -22,9 +22,19 @@ WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix wine wine64
   cmake ninja-build libgtest-dev libgmock-dev xvfb xauth
 )
+# The Windows zip (scripts/package-windows) and its trial under Wine as a
+# Japanese system (the ja_JP.UTF-8 locale comes from the locales package).
+WINDOWS_PACKAGE_PACKAGES=(zip unzip locales xdotool)
 
 # Fuzzing (scripts/fuzz): clang 14 with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+# Cross-building Qt itself for Windows (scripts/build-qt-windows) from
+# Debian's qt6-base source package, with Debian's Qt as the host tools.
+QT_WINDOWS_PACKAGES=(
+  dpkg-dev xz-utils g++-mingw-w64-x86-64-posix cmake ninja-build
+  qt6-base-dev qt6-base-dev-tools
+)
 
 # Installs whatever of the given packages is missing (apt-get update once).
 ensure_packages() {
@@ -75,6 +85,16 @@ stop_private_xvfb() {
     wait "$XVFB_PID" 2>/dev/null || true
     XVFB_PID=""
   fi
+}
+
+# Makes the ja_JP.UTF-8 locale if it is missing: Wine plays a Japanese system
+# (code page 932) only when the locale in LANG exists.
+ensure_japanese_locale() {
+  locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  echo "Generating the ja_JP.UTF-8 locale"
+  "${sudo[@]}" localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 }
 
 build_crewmap() {

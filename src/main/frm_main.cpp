@@ -66,9 +66,10 @@ void FitCaption(QLabel* label, const QFont& designFont) {
   label->setFont(font);
 }
 
-// With CREWMAP_DEBUG_LISTS set, every change of the member list and every new
-// activity-log line is also written to standard error, so that automated runs
-// of separate processes can check what each window shows.
+// With CREWMAP_DEBUG_LISTS set, every change of the member list, every new
+// activity-log line and the host's own address are also written to standard
+// error, so that automated runs of separate processes can check what each
+// window shows.
 bool DebugLists() {
   static const bool on = qEnvironmentVariableIsSet("CREWMAP_DEBUG_LISTS");
   return on;
@@ -239,6 +240,7 @@ void frmMain::Form_Load() {
     Text1->setReadOnly(true);
     // Synchronous: the window finishes loading once the reply or the failure is in.
     Text1->setText(net::LookupPublicAddress(startup::IniPath, options_.lookupTimeoutMs));
+    if (DebugLists()) std::fprintf(stderr, "Text1= %s\n", Text1->text().toUtf8().constData());
     Text2->hide();
     Command1->hide();
   }

@@ -42,7 +42,10 @@ const SlotColours kSlotColours[9] = {
 // Reads one picture file whole and decodes it; a missing or empty file is a
 // failed load like undecodable bytes.
 QImage ReadPicture(const char* name) {
-  const auto path = FindFileNoCase(frmMap::PictureFolder().toStdString(), name);
+  // From UTF-8 as char8_t, so the path is wide on Windows whatever the code page.
+  const QByteArray folder = frmMap::PictureFolder().toUtf8();
+  const auto path = FindFileNoCase(
+      std::filesystem::path(std::u8string(folder.begin(), folder.end())), name);
   if (!path) return {};
   auto buffer = ReadWholeFile(*path);
   if (!buffer) return {};

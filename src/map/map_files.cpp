@@ -23,7 +23,11 @@ std::optional<std::filesystem::path> FindFileNoCase(const std::filesystem::path&
   std::filesystem::directory_iterator it(folder, ec);
   if (ec) return std::nullopt;
   for (const auto& entry : it) {
-    if (EqualNoCase(entry.path().filename().string(), name) && entry.is_regular_file(ec)) return entry.path();
+    // Compared as UTF-8: on Windows a name outside the system code page has
+    // no narrow form, and asking for one would throw.
+    const std::u8string entryName = entry.path().filename().u8string();
+    if (EqualNoCase(std::string(entryName.begin(), entryName.end()), name) && entry.is_regular_file(ec))
+      return entry.path();
   }
   return std::nullopt;
 }

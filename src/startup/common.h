@@ -1,5 +1,7 @@
 #pragma once
-// Program-wide values that live for the whole run.
+// Program-wide values that live for the whole run. Paths are in the form the
+// system's narrow services take (platform/system_path.h): the system code page
+// on Windows, UTF-8 elsewhere.
 #include <cstdint>
 #include <string>
 

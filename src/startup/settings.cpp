@@ -6,6 +6,7 @@
 
 #include "common/rounding.h"
 #include "platform/profile.h"
+#include "platform/system_path.h"
 #include "startup/common.h"
 
 namespace crewmap::startup {
@@ -62,9 +63,7 @@ std::optional<std::int32_t> ParseLogLimit(std::string_view text) {
 
 bool DirectoryListable(const std::string& directory) {
   std::error_code error;
-  const std::filesystem::path path(
-      std::u8string(reinterpret_cast<const char8_t*>(directory.data()), directory.size()));
-  std::filesystem::directory_iterator it(path, error);
+  std::filesystem::directory_iterator it(platform::SystemPathToPath(directory), error);
   return !error;
 }
 

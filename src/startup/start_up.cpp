@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include "main/frm_main.h"
+#include "platform/system_path.h"
 #include "startup/common.h"
 #include "startup/frm_init.h"
 #include "startup/settings.h"
@@ -15,8 +16,12 @@ void StartUp() {
   // The settings file is named after the executable, in its folder.
   const QString folder = QCoreApplication::applicationDirPath();
   const QString name = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-  ProgramFolder = QDir::toNativeSeparators(folder).toStdString();
-  IniPath = QDir::toNativeSeparators(folder + QLatin1Char('/') + name + QStringLiteral(".ini")).toStdString();
+  // Both go to the ANSI private-profile service on Windows, so they are held
+  // in the system code page there (a folder with Japanese characters on a
+  // Japanese system); UTF-8 elsewhere.
+  ProgramFolder = platform::Utf8ToSystemPath(QDir::toNativeSeparators(folder).toStdString());
+  IniPath = platform::Utf8ToSystemPath(
+      QDir::toNativeSeparators(folder + QLatin1Char('/') + name + QStringLiteral(".ini")).toStdString());
 
   // Missing files or keys never stop the start.
   (void)LoadLogSettings();

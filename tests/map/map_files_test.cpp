@@ -39,6 +39,21 @@ TEST_F(MapFiles, FindsNamesWithoutRegardToCase) {
   EXPECT_FALSE(FindFileNoCase(dir_ / "missing", "worldmap_c1.jpg"));
 }
 
+// A folder and a neighbour named in Japanese (the program folder of a
+// Japanese user); the paths stay wide on Windows, never a narrow code page.
+TEST_F(MapFiles, FindsAndReadsPicturesInAJapaneseFolder) {
+  const std::filesystem::path folder = dir_ / std::filesystem::path(u8"航海 地図");
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
+  std::ofstream(folder / std::filesystem::path(u8"日本語のメモ.txt"), std::ios::binary) << "memo";
+  std::ofstream(folder / "WORLDMAP_C2.jpg", std::ios::binary) << "jpeg";
+  const auto found = FindFileNoCase(folder, "worldmap_c2.jpg");
+  ASSERT_TRUE(found);
+  const auto buffer = ReadWholeFile(*found);
+  ASSERT_TRUE(buffer);
+  EXPECT_EQ(std::string(buffer->Bytes.begin(), buffer->Bytes.end()), "jpeg");
+  EXPECT_FALSE(FindFileNoCase(folder, "worldmap_c1.jpg"));
+}
+
 TEST_F(MapFiles, ReadsWholeFilesIndexedFromZero) {
   const std::string bytes("\xff\xd8\x00\x01\x02", 5);
   Write("a.bin", bytes);

@@ -9,9 +9,13 @@
 #include "startup/log_lines.h"
 #include "startup/settings.h"
 
+#include "platform/system_path.h"
+
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <windows.h>
 #endif
 
 namespace crewmap::startup {
@@ -76,6 +80,29 @@ TEST_F(SettingsTest, TabsAroundSectionKeysAndValuesAreTrimmed) {
   EXPECT_TRUE(LoadLogSettings());
   EXPECT_EQ(LogDir, folder_.string() + Sep() + "log" + Sep());
   EXPECT_EQ(LogLimit, 1000);
+}
+
+// A program folder whose name is not ASCII (Japanese where the system code
+// page holds it): the settings file and the relative log folder are found
+// through the paths in the system's narrow form.
+TEST_F(SettingsTest, ProgramFolderWithANonAsciiName) {
+  std::string name = "\xe8\x88\xaa\xe6\xb5\xb7\xe3\x83\xad\xe3\x82\xb0";  // 航海ログ
+#ifdef _WIN32
+  if (GetACP() != 932) name = "Journal \xc3\xa9";  // "é", held by the Western code pages
+#endif
+  const std::string utf8Folder = folder_.string() + Sep() + name;
+  const fs::path folder(std::u8string(utf8Folder.begin(), utf8Folder.end()));
+  fs::create_directories(folder / "log");
+  std::ofstream(folder / "Crewmap.ini", std::ios::binary)
+      << "[NET]\nECHOURL=http://127.0.0.1:8/\n[LOG]\nDIR=" << kRelativeMarker << "log\nLIM=5\n";
+  ProgramFolder = platform::Utf8ToSystemPath(utf8Folder);
+  IniPath = platform::Utf8ToSystemPath(utf8Folder + Sep() + "Crewmap.ini");
+  EXPECT_EQ(GetIniString("NET", "ECHOURL", "", 512, IniPath), "http://127.0.0.1:8/");
+  EXPECT_TRUE(LoadLogSettings());
+  EXPECT_EQ(LogDir, ProgramFolder + Sep() + "log" + Sep());
+  EXPECT_EQ(LogLimit, 5);
+  EXPECT_EQ(platform::SystemPathToPath(ProgramFolder), folder);
+  EXPECT_TRUE(fs::is_directory(platform::SystemPathToPath(LogDir)));
 }
 
 TEST_F(SettingsTest, AbsoluteDirectoryGetsOneTrailingSeparator) {

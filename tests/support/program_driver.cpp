@@ -38,13 +38,20 @@ std::string ReadFile(const fs::path& path) {
 
 ProgramProcess::ProgramProcess(const fs::path& exe, const fs::path& log,
                                std::vector<std::pair<std::string, std::string>> environment)
+    : ProgramProcess(std::vector<std::string>{exe.string()}, log, std::move(environment)) {}
+
+ProgramProcess::ProgramProcess(std::vector<std::string> command, const fs::path& log,
+                               std::vector<std::pair<std::string, std::string>> environment)
     : log_(log) {
+  std::vector<char*> argv;
+  for (std::string& word : command) argv.push_back(word.data());
+  argv.push_back(nullptr);
   pid_ = ::fork();
   if (pid_ == 0) {
     const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(fd, 2);
     for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
-    ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+    ::execvp(argv[0], argv.data());
     ::_exit(127);
   }
 }

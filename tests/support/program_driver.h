@@ -43,6 +43,10 @@ class ProgramProcess {
  public:
   ProgramProcess(const std::filesystem::path& exe, const std::filesystem::path& log,
                  std::vector<std::pair<std::string, std::string>> environment = {});
+  // A command with arguments (e.g. a Windows program under Wine); the first
+  // word is looked up in PATH when it names no folder.
+  ProgramProcess(std::vector<std::string> command, const std::filesystem::path& log,
+                 std::vector<std::pair<std::string, std::string>> environment = {});
   ~ProgramProcess();
   ProgramProcess(const ProgramProcess&) = delete;
   ProgramProcess& operator=(const ProgramProcess&) = delete;

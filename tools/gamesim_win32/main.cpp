@@ -1,6 +1,7 @@
 // gamesim_win32: a stand-in for the game's window on Windows (and Wine).
-//   gamesim_win32.exe [--size WxH] [--at X,Y] [--text 14175,7410] [--ready HANDLE]
-// --size is the outer size, frame included (default 806x629); --at the outer
+//   gamesim_win32.exe [--size WxH | --client WxH] [--at X,Y] [--text 14175,7410] [--ready HANDLE]
+// --size is the outer size, frame included (default 806x629); --client asks
+// for that client area instead, with whatever frame the system draws; --at the outer
 // top-left on the screen; --text the read-out as drawn; --ready an inherited
 // event handle (decimal) that is set once the first paint is done.
 #include <windows.h>
@@ -37,6 +38,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "gamesim_win32: --size wants WxH\n");
         return 2;
       }
+    } else if (std::strcmp(argv[i], "--client") == 0 && hasValue) {
+      RECT outer{0, 0, 0, 0};
+      if (!parsePair(argv[++i], 'x', outer.right, outer.bottom) ||
+          !AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, 0)) {
+        std::fprintf(stderr, "gamesim_win32: --client wants WxH\n");
+        return 2;
+      }
+      width = outer.right - outer.left;
+      height = outer.bottom - outer.top;
     } else if (std::strcmp(argv[i], "--at") == 0 && hasValue) {
       if (!parsePair(argv[++i], ',', left, top)) {
         std::fprintf(stderr, "gamesim_win32: --at wants X,Y\n");
@@ -47,7 +57,7 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--ready") == 0 && hasValue) {
       ready = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::strtoull(argv[++i], nullptr, 10)));
     } else {
-      std::fprintf(stderr, "usage: gamesim_win32 [--size WxH] [--at X,Y] [--text READOUT] [--ready HANDLE]\n");
+      std::fprintf(stderr, "usage: gamesim_win32 [--size WxH | --client WxH] [--at X,Y] [--text READOUT] [--ready HANDLE]\n");
       return 2;
     }
   }

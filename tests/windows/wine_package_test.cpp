@@ -1,0 +1,389 @@
+// Crewmap for Windows as a user gets it: the zip unpacked into a folder with
+// a Japanese name, run under Wine as a Japanese system (code page 932) on a
+// private X server beside the Win32 game stand-in, in one group with Linux
+// instances. Every instance reports its lists on standard error
+// (CREWMAP_DEBUG_LISTS); the windows are driven through X with xdotool.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gamesim/gamesim_process.h"
+#include "support/program_driver.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using crewmap::test::Click;
+using crewmap::test::ProgramProcess;
+using crewmap::test::ReadFile;
+using crewmap::test::RunCommand;
+using crewmap::test::Shell;
+using crewmap::test::Type;
+using crewmap::test::WaitFor;
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+// Wine starts programs slowly on a busy machine.
+constexpr auto kWait = 30s;
+
+// The text after the last "<tag>" line of a log, up to its line end.
+std::string LastLine(const fs::path& log, const std::string& tag) {
+  const std::string text = ReadFile(log);
+  const auto at = text.rfind(tag);
+  if (at == std::string::npos) return {};
+  const auto end = text.find('\n', at);
+  std::string line = text.substr(at + tag.size(), end == std::string::npos ? std::string::npos : end - at - tag.size());
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+std::string Env(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : fallback;
+}
+
+std::string WineLoader() {
+  return fs::exists("/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "wine64";
+}
+
+// Wine as a Japanese system, in a prefix of its own; crewmap reports its lists.
+Environment WineEnvironment(const fs::path& prefix) {
+  return {{"WINEPREFIX", prefix.string()}, {"WINEDEBUG", "-all"}, {"WINEARCH", "win64"},
+          {"WINEDLLOVERRIDES", "mscoree,mshtml="}, {"LANG", "ja_JP.UTF-8"}, {"LC_ALL", "ja_JP.UTF-8"},
+          {"CREWMAP_DEBUG_LISTS", "1"}};
+}
+
+// One crewmap (Linux or under Wine) that reports its lists on standard error.
+class Instance : public ProgramProcess {
+ public:
+  Instance(std::vector<std::string> command, const fs::path& log, Environment environment)
+      : ProgramProcess(std::move(command), log, std::move(environment)), log_(log) {}
+  std::string MemberList() const { return LastLine(log_, "List2= "); }
+
+ private:
+  fs::path log_;
+};
+
+// A visible window titled exactly `title`: of process `pid` if given, and
+// not `other` (Wine's windows are told apart from Linux ones that way).
+unsigned long FindWindow(const std::string& title, pid_t pid = 0, unsigned long other = 0) {
+  unsigned long id = 0;
+  WaitFor([&] {
+    std::istringstream out(Shell("xdotool search --all --onlyvisible " +
+                                 (pid ? "--pid " + std::to_string(pid) + " " : std::string()) + "--name '^" +
+                                 title + "$' 2>/dev/null"));
+    for (std::string line; std::getline(out, line);)
+      if (!line.empty() && std::stoul(line) != other) return (id = std::stoul(line)) != 0;
+    return false;
+  }, kWait);
+  return id;
+}
+
+struct Geometry {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
+Geometry WindowGeometry(unsigned long window) {
+  Geometry g;
+  std::istringstream in(Shell("xdotool getwindowgeometry --shell " + std::to_string(window)));
+  std::string line;
+  while (std::getline(in, line)) {
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const int value = std::atoi(line.c_str() + eq + 1);
+    const std::string key = line.substr(0, eq);
+    if (key == "X") g.x = value;
+    if (key == "Y") g.y = value;
+    if (key == "WIDTH") g.width = value;
+    if (key == "HEIGHT") g.height = value;
+  }
+  return g;
+}
+
+// The start dialog: host ("サーバとして起動") or the preselected member
+// choice, then "おｋ"; returns the main window.
+unsigned long ChooseRole(pid_t pid, bool host, unsigned long otherMain = 0) {
+  const unsigned long dialog = FindWindow("起動方法", pid);
+  EXPECT_NE(dialog, 0u) << "no start dialog";
+  if (!dialog) return 0;
+  // Wine may still move a window it has just shown (Qt centres the dialog):
+  // clicks wait until it stays put.
+  Geometry before = WindowGeometry(dialog);
+  WaitFor([&] {
+    std::this_thread::sleep_for(500ms);
+    const Geometry now = WindowGeometry(dialog);
+    const bool still = now.x == before.x && now.y == before.y;
+    before = now;
+    return still;
+  }, 10s);
+  if (host) Click(dialog, 30, 10);  // Option1(0) at 120, 0 twips
+  Click(dialog, 190, 25);  // Command1 at 2280, 120 twips
+  return FindWindow("Crewmap", pid, otherMain);
+}
+
+// Places a main window, types the host's address and the nickname, "接続".
+void JoinAsMember(unsigned long window, int top, const std::string& nick) {
+  Shell("xdotool windowmove " + std::to_string(window) + " 0 " + std::to_string(top));
+  std::this_thread::sleep_for(500ms);
+  Click(window, 236, 65);  // Text1
+  Type("127.0.0.1");
+  Click(window, 236, 113);  // txtNick
+  Shell("xdotool key ctrl+a");
+  Type(nick);
+  Click(window, 264, 144);  // Command1 "接続"
+}
+
+// A plain-HTTP echo page on loopback: answers every GET with the caller's
+// address, as the public echo pages do.
+class EchoPage {
+ public:
+  EchoPage() {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(fd_, 8);
+    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~EchoPage() {
+    ::shutdown(fd_, SHUT_RDWR);
+    ::close(fd_);
+    thread_.join();
+  }
+  int Port() const { return port_; }
+  int Requests() const { return requests_; }
+
+ private:
+  void Serve() {
+    for (;;) {
+      sockaddr_in peer{};
+      socklen_t length = sizeof peer;
+      const int client = ::accept(fd_, reinterpret_cast<sockaddr*>(&peer), &length);
+      if (client < 0) return;
+      std::string request;
+      char buffer[1024];
+      ssize_t n = 0;
+      while (request.find("\r\n\r\n") == std::string::npos && (n = ::recv(client, buffer, sizeof buffer, 0)) > 0)
+        request.append(buffer, static_cast<std::size_t>(n));
+      char text[INET_ADDRSTRLEN] = {};
+      ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+      const std::string body = text;
+      const std::string reply = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
+                                std::to_string(body.size()) + "\r\n\r\n" + body;
+      ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
+      ::close(client);
+      ++requests_;
+    }
+  }
+  int fd_ = -1;
+  int port_ = 0;
+  std::atomic<int> requests_{0};
+  std::thread thread_;
+};
+
+const std::string kPosition = "14175,7410";      // the Windows game window's
+const std::string kLinuxPosition = "3838,1308";  // the Linux game window's
+
+class WinePackage : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    zip_ = Env("CREWMAP_WINDOWS_ZIP", CREWMAP_DEFAULT_ZIP);
+    const fs::path build = Env("CREWMAP_WINDOWS_BUILD_DIR", CREWMAP_DEFAULT_WINDOWS_BUILD);
+    gamesim_ = build / "tools" / "gamesim_win32" / "gamesim_win32.exe";
+    probe_ = build / "tests" / "windows" / "system_probe.exe";
+    if (!fs::exists(zip_) || !fs::exists(gamesim_) || !fs::exists(probe_)) return;
+    root_ = fs::temp_directory_path() / ("crewmap-wine-" + std::to_string(::getpid()));
+    fs::remove_all(root_);
+    // Unpacked where a Japanese user might keep it.
+    const fs::path parent = root_ / "クルー 航海図";
+    fs::create_directories(parent);
+    Shell("unzip -q '" + zip_.string() + "' -d '" + parent.string() + "'");
+    for (const auto& entry : fs::directory_iterator(parent)) program_ = entry.path();
+    fs::create_directories(root_ / "linux");
+    fs::copy_file(CREWMAP_EXE, root_ / "linux" / "crewmap");
+    for (const char* picture : {"worldmap_c1.jpg", "worldmap_c2.jpg"})
+      fs::copy_file(fs::path(CREWMAP_DATA_DIR) / picture, root_ / "linux" / picture);
+    std::ofstream(root_ / "linux" / "crewmap.ini") << "[NET]\nECHOURL=http://127.0.0.1:9/\n";
+
+    env_ = WineEnvironment(root_ / "prefix");
+    Wine("wineboot -i");
+    Wine("wineserver -w", /*loader=*/false);
+    // The game stand-in for the whole suite, away from the other windows.
+    game_ = new ProgramProcess({WineLoader(), gamesim_.string(), "--client", "800x600", "--at", "1100,0", "--text", kPosition},
+                               root_ / "gamesim.log", env_);
+    // The Linux instances read the Linux stand-in: mapped later, it is the
+    // topmost window of that title, the one X finds first.
+    std::this_thread::sleep_for(3s);
+    linuxGame_ = new crewmap::gamesim::GameSimProcess();
+    if (linuxGame_->Start({"--still", "--size", "800x600", "--pos", kLinuxPosition}) &&
+        linuxGame_->Command(kLinuxPosition))
+      Shell("xdotool search --all --onlyvisible --pid " + std::to_string(linuxGame_->Pid()) +
+            " --name Online | head -1 | xargs -r -I{} xdotool windowmove {} 300 450");
+  }
+  static void TearDownTestSuite() {
+    delete linuxGame_;
+    linuxGame_ = nullptr;
+    delete game_;
+    game_ = nullptr;
+    if (!root_.empty()) {
+      Wine("wineserver -k", /*loader=*/false);
+      if (!keep_) fs::remove_all(root_);
+    }
+  }
+  void SetUp() override {
+    if (program_.empty())
+      GTEST_SKIP() << "No Windows package at " << zip_ << " or no " << gamesim_ << " and " << probe_
+                   << " (scripts/test-windows builds them)";
+  }
+  void TearDown() override {
+    if (HasFailure()) keep_ = true;
+  }
+  Instance* StartWindows(const std::string& logName) {
+    return new Instance({WineLoader(), (program_ / "Crewmap.exe").string()}, root_ / logName, env_);
+  }
+  Instance* StartLinux(const std::string& logName) {
+    return new Instance({(root_ / "linux" / "crewmap").string()}, root_ / logName, {{"CREWMAP_DEBUG_LISTS", "1"}});
+  }
+
+  // Runs a Wine command line in the suite's prefix; its standard output, or
+  // "exit N" when it failed.
+  static std::string Wine(const std::string& command, bool loader = true) {
+    std::string line;
+    for (const auto& [name, value] : env_) line += name + "='" + value + "' ";
+    const auto result = RunCommand(line + (loader ? WineLoader() + " " : "") + command + " 2>/dev/null");
+    std::string out = result.output;
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return result.exitCode == 0 ? out : "exit " + std::to_string(result.exitCode);
+  }
+  std::string Probe(const std::string& what) { return Wine("'" + probe_.string() + "' " + what); }
+
+  static inline fs::path zip_, gamesim_, probe_, root_, program_;
+  static inline Environment env_;
+  static inline ProgramProcess* game_ = nullptr;
+  static inline crewmap::gamesim::GameSimProcess* linuxGame_ = nullptr;
+  static inline bool keep_ = false;
+};
+
+// The host under Wine reads the game window, finds its settings file in the
+// Japanese folder, and relays between two Linux members with Japanese
+// nicknames; then its map window and the see-through navigation overlay.
+TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
+  // A Japanese system (ANSI code page 932), and the game stand-in with the
+  // game's 800 x 600 client area.
+  EXPECT_EQ(Probe("acp"), "932");
+  EXPECT_TRUE(WaitFor([&] { return Probe("client") == "800x600"; }, kWait)) << Probe("client");
+
+  EchoPage page;
+  std::ofstream(program_ / "Crewmap.ini") << "[NET]\r\nECHOURL=http://127.0.0.1:" << page.Port() << "/\r\n";
+  std::unique_ptr<Instance> host(StartWindows("host.log"));
+  const unsigned long hostWindow = ChooseRole(0, /*host=*/true);
+  ASSERT_NE(hostWindow, 0u) << host->Log();
+  EXPECT_TRUE(WaitFor([&] { return LastLine(root_ / "host.log", "Text1= ") == "127.0.0.1"; }, kWait)) << host->Log();
+  EXPECT_GE(page.Requests(), 1);
+  ASSERT_TRUE(WaitFor([&] { return host->MemberList() == "00:User1:" + kPosition; }, kWait)) << host->Log();
+
+  std::unique_ptr<Instance> taro(StartLinux("taro.log"));
+  JoinAsMember(ChooseRole(taro->Pid(), false), 250, "太郎");
+  std::unique_ptr<Instance> hanako(StartLinux("hanako.log"));
+  JoinAsMember(ChooseRole(hanako->Pid(), false), 500, "花子");
+  const std::string everyone =
+      "00:User1:" + kPosition + "|01:太郎:" + kLinuxPosition + "|02:花子:" + kLinuxPosition;
+  for (Instance* instance : {host.get(), taro.get(), hanako.get()})
+    EXPECT_TRUE(WaitFor([&] { return instance->MemberList() == everyone; }, kWait)) << instance->MemberList();
+  taro.reset();
+  hanako.reset();
+
+  // The map window, then the overlay above a window of ours.
+  Shell("xdotool windowmove " + std::to_string(hostWindow) + " 0 0");
+  std::this_thread::sleep_for(500ms);
+  Click(hostWindow, 208, 144);  // Command2 "MAP"
+  const unsigned long mapWindow = FindWindow("Crewmap - マップ");
+  ASSERT_NE(mapWindow, 0u) << host->Log();
+
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  const int screen = DefaultScreen(display);
+  const unsigned long green = 0x00ff00;
+  const Window beneath = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 700, 100, 100, 0, 0, green);
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  XChangeWindowAttributes(display, beneath, CWOverrideRedirect, &attributes);
+  XSelectInput(display, beneath, ButtonPressMask);
+  XMapWindow(display, beneath);
+  XSync(display, False);
+
+  const Geometry map = WindowGeometry(mapWindow);
+  Click(mapWindow, map.width - 110 + 20, 18);  // Command2 "ナビ"
+  const unsigned long naviWindow = FindWindow("frmNavi");
+  ASSERT_NE(naviWindow, 0u) << host->Log();
+  const Geometry navi = WindowGeometry(naviWindow);
+  XMoveResizeWindow(display, beneath, navi.x, navi.y, static_cast<unsigned>(navi.width),
+                    static_cast<unsigned>(navi.height));
+  XSync(display, False);
+  std::this_thread::sleep_for(1s);
+
+  if (const char* shot = std::getenv("CREWMAP_WINE_SHOT")) Shell(std::string("import -window root ") + shot);
+
+  // Where the overlay is white, our green window shows through.
+  XImage* image = XGetImage(display, RootWindow(display, screen), navi.x, navi.y, static_cast<unsigned>(navi.width),
+                            static_cast<unsigned>(navi.height), AllPlanes, ZPixmap);
+  ASSERT_NE(image, nullptr);
+  int seeX = -1, seeY = -1, drawnX = -1, drawnY = -1;
+  for (int y = navi.height / 4; y < navi.height * 3 / 4; ++y)
+    for (int x = navi.width / 4; x < navi.width * 3 / 4; ++x) {
+      const bool through = (XGetPixel(image, x, y) & 0xffffff) == green;
+      if (through && seeX < 0) seeX = x, seeY = y;
+      if (!through && drawnX < 0) drawnX = x, drawnY = y;
+    }
+  XDestroyImage(image);
+  ASSERT_GE(seeX, 0) << "nothing of the window beneath shows through the overlay";
+  ASSERT_GE(drawnX, 0) << "the overlay draws nothing";
+
+  auto pressesAfterClick = [&](int x, int y) {
+    XEvent event;
+    while (XCheckWindowEvent(display, beneath, ButtonPressMask, &event)) {
+    }
+    Click(naviWindow, x, y);
+    XSync(display, False);
+    int presses = 0;
+    while (XCheckWindowEvent(display, beneath, ButtonPressMask, &event)) ++presses;
+    return presses;
+  };
+  EXPECT_EQ(pressesAfterClick(seeX, seeY), 1) << "a click on white does not reach the window beneath";
+  EXPECT_EQ(pressesAfterClick(drawnX, drawnY), 0) << "a click on the drawing goes through the overlay";
+  XDestroyWindow(display, beneath);
+  XCloseDisplay(display);
+}
+
+// The reverse: a Linux host, a member under Wine reading its own game window.
+TEST_F(WinePackage, LinuxHostWithWindowsMember) {
+  std::unique_ptr<Instance> host(StartLinux("linuxhost.log"));
+  const unsigned long hostWindow = ChooseRole(host->Pid(), /*host=*/true);
+  ASSERT_NE(hostWindow, 0u) << host->Log();
+  std::unique_ptr<Instance> member(StartWindows("winmember.log"));
+  JoinAsMember(ChooseRole(0, /*host=*/false, hostWindow), 300, "船");
+  const std::string both = "00:User1:" + kLinuxPosition + "|01:船:" + kPosition;
+  EXPECT_TRUE(WaitFor([&] { return host->MemberList() == both; }, kWait)) << host->MemberList();
+  EXPECT_TRUE(WaitFor([&] { return member->MemberList() == both; }, kWait)) << member->MemberList();
+}
+
+}  // namespace
