@@ -11,8 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "main/listener_choice.h"
 #include "net/line_receiver.h"
+#include "net/outgoing_queue.h"
+#include "net/relay_budget.h"
 #include "net/slots.h"
 #include "reader/capture.h"
 
@@ -33,6 +34,8 @@ class Winsock;
 
 namespace crewmap::main {
 
+class HostSide;
+
 // What the running program takes from its surroundings. The executable uses
 // the defaults; tests point them at loopback servers and temporary folders.
 struct MainOptions {
@@ -40,6 +43,8 @@ struct MainOptions {
   int lookupTimeoutMs = 60000;       // request time-out of the address-echo fetch
   int connectTimeoutMs = 10000;      // the member's connection deadline
   int closeWaitMs = 30000;           // per-socket wait for a close at unload
+  net::QueueBounds queueBounds;      // every socket's outgoing bounds
+  net::RelayRate relayRate;          // host: relays per member per second
   QString programFolder;             // empty: the executable's folder
   // The game's pixels; null: the system's window source.
   std::unique_ptr<platform::WindowSource> windowSource;
@@ -107,10 +112,7 @@ class frmMain : public QWidget, public reader::CaptureControls {
   void SetIndicator(int n, const QColor& color);
   void AppendLog(const QString& line);
   void ShowRows(const std::vector<std::string>& rows);
-  void StartListening(int n);
-  SocketStates SocketStatesNow() const;
-  void HostDataArrival(int n);
-  void HostDeparture(int n);
+  void MakeHostSide();
   void MemberDataArrival();
   void MemberConnectionEnded();
   void WaitWhileClosing(int n);
@@ -121,8 +123,8 @@ class frmMain : public QWidget, public reader::CaptureControls {
   MainOptions options_;
   std::unique_ptr<platform::WindowSource> windowSource_;
   std::unique_ptr<reader::CoordinateCapture> capture_;
-  std::array<net::LineReceiver, net::kHighestSocket + 1> receivers_;
-  std::array<bool, net::kHighestSocket + 1> occupied_{};  // host: a member holds slot n
+  std::unique_ptr<HostSide> host_;   // host only: the connection handling
+  net::LineReceiver memberReceiver_;  // member: what Winsock(1) receives
   bool memberEstablished_ = false;                        // member: Winsock(1) reached connected
   bool loaded_ = false;
   bool unloaded_ = false;
