@@ -696,6 +696,37 @@ TEST_F(MemberSideTest, TakesTheLongestLineAndATabAloneFromTheHost) {
   EXPECT_EQ(window->Slots[6].Point, "");
 }
 
+TEST_F(MemberSideTest, HostThatStopsReadingIsLeftAfterTheGrace) {
+  // A host whose connection completes but who never reads.
+  host.close();
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  const int tiny = 1024;
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(fd, 4), 0);
+  queueBounds.graceMs = 300;
+  MakeMember();
+  window->Text1->setText("127.0.0.1");
+  window->Command1_Click();
+  ASSERT_EQ(window->Text2->text(), "接続完了");
+  window->txtNick->setText(QString(4000, 'n'));
+  probe->Show("1,2");
+  qint64 highest = 0;
+  for (int i = 0; i < 300 && !window->Command1->isEnabled(); ++i) {
+    window->Timer1_Timer();
+    highest = std::max(highest, window->Winsock[1]->BytesUnsent());
+    test::Spin(2);
+  }
+  EXPECT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
+  EXPECT_EQ(window->Text2->text(), "未接続");
+  EXPECT_LE(highest, static_cast<qint64>(queueBounds.softBytes) + 4096 + 2);
+  ::close(fd);
+}
+
 TEST_F(MemberSideTest, ResetByTheHostEndsLikeAClose) {
   MakeMember();
   window->Text1->setText("127.0.0.1");
