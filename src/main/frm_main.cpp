@@ -56,6 +56,8 @@ const QString kCannotConnect = QStringLiteral("サーバに接続できません
 
 bool IsHost() { return startup::StartMode == 0; }
 
+constexpr int kMaxNickChars = 2000;
+
 // The substitute fonts run wider than the design fonts: a caption that would
 // be clipped by its label's design width is drawn a little smaller instead.
 void FitCaption(QLabel* label, const QFont& designFont) {
@@ -146,6 +148,9 @@ void frmMain::BuildControls() {
   txtNick->setObjectName(QStringLiteral("txtNick"));
   txtNick->setGeometry(ui::TwipsRect(2760, 1560, 1575, 270));
   txtNick->setFont(gothic);
+  // At most two bytes a character on the wire: the report, and its relay with
+  // the slot in front, stay within the longest line any instance accepts.
+  txtNick->setMaxLength(kMaxNickChars);
 
   Command2 = new QPushButton(QStringLiteral("MAP"), this);
   Command2->setObjectName(QStringLiteral("Command2"));
@@ -462,6 +467,10 @@ void frmMain::MemberDataArrival() {
   const QByteArray data = socket->GetData();
   const std::vector<std::string> pieces =
       memberReceiver_.Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+  // The member list is rebuilt once per arrival, in the form the last line
+  // that changed it asks for: a burst of relays costs one rebuild, not one
+  // per line, and the list ends up the same.
+  std::optional<RowForm> rows;
   for (const std::string& piece : pieces) {
     const MemberEffect effect = ApplyMemberPiece(Slots, MySlot, piece);
     switch (effect.action) {
@@ -469,15 +478,16 @@ void frmMain::MemberDataArrival() {
         AppendLog(FromUtf8(effect.logLine));
         break;
       case MemberAction::ListFull:
-        ShowRows(BuildMemberRows(Slots, 8, RowForm::Full));
+        rows = RowForm::Full;
         break;
       case MemberAction::ListShort:
-        ShowRows(BuildMemberRows(Slots, 8, RowForm::Short));
+        rows = RowForm::Short;
         break;
       case MemberAction::None:
         break;
     }
   }
+  if (rows) ShowRows(BuildMemberRows(Slots, 8, *rows));
 }
 
 void frmMain::MemberConnectionEnded() {

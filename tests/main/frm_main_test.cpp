@@ -597,6 +597,15 @@ TEST_F(MainWindowTest, TheLongestLineAndATabAloneReachEveryMember) {
   ASSERT_TRUE(one.WaitReceived("02:Two\t5,5\r\n"));
   EXPECT_FALSE(one.received.contains("02:x"));
   EXPECT_EQ(window->Slots[2].Nick, "Two");
+  // The longest nickname the box takes still makes a host position every
+  // member accepts (two bytes a character on the wire).
+  window->txtNick->setText(QString(3000, QChar(0x8239)));  // 船
+  EXPECT_EQ(window->txtNick->text().size(), 2000);
+  probe->Show("1,2");
+  window->Timer1_Timer();
+  const QByteArray hostLine = "00:" + Sjis(window->txtNick->text().toUtf8().constData()) + "\t1,2\r\n";
+  EXPECT_LE(hostLine.size(), 4096 + 2);
+  for (Peer* p : {&one, &two}) EXPECT_TRUE(p->WaitReceived(hostLine));
   // An empty nickname with no position is a TAB alone: stored and relayed.
   one.Send("\t\r\n");
   for (Peer* p : {&one, &two}) EXPECT_TRUE(p->WaitReceived("01:\t\r\n"));
