@@ -16,6 +16,7 @@
 
 #include "host_fixture.h"
 #include "main/frm_main.h"
+#include "main/host_side.h"
 #include "net/winsock.h"
 
 namespace {
@@ -81,22 +82,22 @@ void BM_Flood(benchmark::State& state) {
     flood.join();
     ::close(flooder);
     for (auto& m : members) ::close(m.fd);
-    if (!ok || results.latenciesUs.empty()) {
+    if (!ok || results.latency.Count() == 0) {
       state.SkipWithError("the members could not join the host");
       return;
     }
-    std::sort(results.latenciesUs.begin(), results.latenciesUs.end());
     std::int64_t longestGap = 0;
     for (std::size_t i = 1; i < ticks.size(); ++i) longestGap = std::max(longestGap, ticks[i] - ticks[i - 1]);
-    state.counters["honest_p50_ms"] = Quantile(results.latenciesUs, 0.50) / 1000.0;
-    state.counters["honest_p99_ms"] = Quantile(results.latenciesUs, 0.99) / 1000.0;
-    state.counters["honest_max_ms"] = results.latenciesUs.back() / 1000.0;
+    state.counters["honest_p50_ms"] = results.latency.Quantile(0.50) / 1000.0;
+    state.counters["honest_p99_ms"] = results.latency.Quantile(0.99) / 1000.0;
+    state.counters["honest_max_ms"] = results.latency.Max() / 1000.0;
     state.counters["honest_relays"] = static_cast<double>(results.received);
     state.counters["honest_lost"] =
         static_cast<double>(results.expected - std::min(results.expected, results.received));
     state.counters["rss_growth_mb"] = static_cast<double>(highest - before) / 1024.0;
     state.counters["ticks"] = static_cast<double>(ticks.size());
     state.counters["tick_gap_max_ms"] = static_cast<double>(longestGap) / 1e6;
+    state.counters["over_budget"] = static_cast<double>(window.Host()->RelaysOverBudget());
     state.counters["flood_mb"] = static_cast<double>(floodBytes) / 1e6;
     state.counters["flooder_cut_s"] = cutNs ? static_cast<double>(cutNs - startNs) / 1e9 : -1;
   }

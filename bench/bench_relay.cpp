@@ -45,14 +45,13 @@ void BM_HostRelay(benchmark::State& state) {
     thread.join();
     const long after = ResidentKb();
     for (auto& m : members) ::close(m.fd);
-    if (!ok || results.latenciesUs.empty()) {
+    if (!ok || results.latency.Count() == 0) {
       state.SkipWithError("the members could not join the host");
       return;
     }
-    std::sort(results.latenciesUs.begin(), results.latenciesUs.end());
-    state.counters["p50_us"] = Quantile(results.latenciesUs, 0.50);
-    state.counters["p99_us"] = Quantile(results.latenciesUs, 0.99);
-    state.counters["max_us"] = results.latenciesUs.back();
+    state.counters["p50_us"] = results.latency.Quantile(0.50);
+    state.counters["p99_us"] = results.latency.Quantile(0.99);
+    state.counters["max_us"] = results.latency.Max();
     state.counters["relays"] = static_cast<double>(results.received);
     state.counters["lost"] = static_cast<double>(results.expected - std::min(results.expected, results.received));
     state.counters["rss_before_kb"] = static_cast<double>(before);

@@ -12,6 +12,9 @@
 #include <thread>
 
 #include "host_fixture.h"
+#include "main/frm_main.h"
+#include "main/host_side.h"
+#include "net/winsock.h"
 
 namespace {
 
@@ -50,16 +53,19 @@ void BM_Soak(benchmark::State& state) {
     });
     thread.join();
     for (auto& m : members) ::close(m.fd);
-    if (!ok || results.latenciesUs.empty()) {
+    std::uint64_t dropped = 0;
+    for (int n = 1; n <= 9; ++n) dropped += host.Window().Winsock[n]->PositionsDropped();
+    state.counters["dropped_by_queue"] = static_cast<double>(dropped);
+    state.counters["over_budget"] = static_cast<double>(host.Window().Host()->RelaysOverBudget());
+    if (!ok || results.latency.Count() == 0) {
       state.SkipWithError("the members could not join the host");
       return;
     }
-    std::sort(results.latenciesUs.begin(), results.latenciesUs.end());
     state.counters["seconds"] = seconds;
     state.counters["relays"] = static_cast<double>(results.received);
     state.counters["lost"] = static_cast<double>(results.expected - std::min(results.expected, results.received));
-    state.counters["p50_us"] = Quantile(results.latenciesUs, 0.50);
-    state.counters["p99_us"] = Quantile(results.latenciesUs, 0.99);
+    state.counters["p50_us"] = results.latency.Quantile(0.50);
+    state.counters["p99_us"] = results.latency.Quantile(0.99);
     state.counters["rss_warm_kb"] = static_cast<double>(warm);
     state.counters["rss_end_kb"] = static_cast<double>(last);
     state.counters["rss_max_kb"] = static_cast<double>(highest);

@@ -127,7 +127,7 @@ void RunReportingMembers(std::vector<LoopbackMember>& members, double reportsPer
     const auto comma = line.rfind(',');
     if (comma == std::string_view::npos) return;
     const std::int64_t sent = std::atoll(std::string(line.substr(comma + 1)).c_str());
-    results.latenciesUs.push_back(static_cast<double>(NowNs() - sent) / 1000.0);
+    results.latency.Add(static_cast<double>(NowNs() - sent) / 1000.0);
     ++received[i];
   };
   auto drainAll = [&](int waitMs) {
@@ -155,21 +155,45 @@ void RunReportingMembers(std::vector<LoopbackMember>& members, double reportsPer
     }
     drainAll(1);
   }
-  const auto drainUntil = Clock::now() + std::chrono::seconds(2);
-  while (Clock::now() < drainUntil) drainAll(20);
-
   results.sentPerMember = seq;
   std::uint64_t receivers = 0;
-  for (std::size_t i = 0; i < members.size(); ++i) {
-    if (members[i].slot <= 8) ++receivers;  // slot 9 receives no relays
-    results.received += received[i];
-  }
+  for (const auto& m : members)
+    if (m.slot <= 8) ++receivers;  // slot 9 receives no relays
   results.expected = seq * members.size() * receivers;
+  // The last relays: until all are in, or 10 s have passed.
+  auto total = [&] {
+    std::uint64_t sum = 0;
+    for (const std::uint64_t r : received) sum += r;
+    return sum;
+  };
+  const auto drainUntil = Clock::now() + std::chrono::seconds(10);
+  while (Clock::now() < drainUntil && total() < results.expected) drainAll(20);
+  results.received = total();
 }
 
-double Quantile(const std::vector<double>& sorted, double p) {
-  if (sorted.empty()) return 0;
-  return sorted[static_cast<std::size_t>(p * static_cast<double>(sorted.size() - 1))];
+namespace {
+constexpr double kStepUs = 10;
+constexpr std::size_t kSteps = 1'000'000;  // 10 s
+}  // namespace
+
+LatencyHistogram::LatencyHistogram() : steps_(kSteps + 1, 0) {}
+
+void LatencyHistogram::Add(double us) {
+  const auto step = static_cast<std::size_t>(std::max(0.0, us) / kStepUs);
+  ++steps_[std::min(step, kSteps)];
+  ++count_;
+  max_ = std::max(max_, us);
+}
+
+double LatencyHistogram::Quantile(double p) const {
+  if (count_ == 0) return 0;
+  const auto wanted = static_cast<std::uint64_t>(p * static_cast<double>(count_ - 1)) + 1;
+  std::uint64_t seen = 0;
+  for (std::size_t i = 0; i < steps_.size(); ++i) {
+    seen += steps_[i];
+    if (seen >= wanted) return static_cast<double>(i + 1) * kStepUs;
+  }
+  return max_;
 }
 
 long TakeArgument(int& argc, char** argv, std::string_view name, long fallback) {

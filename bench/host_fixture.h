@@ -53,21 +53,35 @@ struct LoopbackMember {
   bool Join(int port, int receiveBuffer = 0);
 };
 
+// Latencies in 10 µs steps up to 10 s, in memory fixed at construction, so
+// that recording millions of them leaves the process's memory flat.
+class LatencyHistogram {
+ public:
+  LatencyHistogram();
+  void Add(double us);
+  std::uint64_t Count() const { return count_; }
+  // The value at quantile p in [0, 1] (the upper edge of its step), in µs.
+  double Quantile(double p) const;
+  double Max() const { return max_; }
+
+ private:
+  std::vector<std::uint32_t> steps_;
+  std::uint64_t count_ = 0;
+  double max_ = 0;
+};
+
 // Members that report at a fixed rate and time the relays they get back.
 // Report text: "m<slot>\t<seq>,<sent ns>"; lines from other senders (the
 // host's "00:", a flooder's) are read and ignored.
 struct ReportingResults {
-  std::vector<double> latenciesUs;
+  LatencyHistogram latency;
   std::uint64_t sentPerMember = 0;
   std::uint64_t expected = 0;  // relays the members of slots 1..8 should have got
   std::uint64_t received = 0;
 };
-// Runs on the calling thread for `seconds`, then drains for 2 s.
+// Runs on the calling thread for `seconds`, then waits up to 10 s for the last relays.
 void RunReportingMembers(std::vector<LoopbackMember>& members, double reportsPerSecond, int seconds,
                          ReportingResults& results);
-
-// p in [0, 1] of sorted values.
-double Quantile(const std::vector<double>& sorted, double p);
 
 // Removes "--name=value" from argv and returns value, or `fallback`.
 long TakeArgument(int& argc, char** argv, std::string_view name, long fallback);

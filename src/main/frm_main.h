@@ -101,6 +101,8 @@ class frmMain : public QWidget, public reader::CaptureControls {
   void SetDeleteOnClose(bool on);
 
   const MainOptions& Options() const { return options_; }
+  // The host's connection handling (null on a member).
+  const HostSide* Host() const { return host_.get(); }
   reader::CoordinateCapture& Capture() { return *capture_; }
 
  protected:

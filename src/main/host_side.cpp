@@ -91,7 +91,10 @@ void HostSide::DataArrival(int n) {
   for (const std::string& piece : pieces) {
     if (!net::ClassifyHostPiece(piece)) continue;  // a line without meaning: skipped
     latest = &piece;
-    if (!budgets_[i].Take(now)) continue;
+    if (!budgets_[i].Take(now)) {
+      ++relaysOverBudget_;
+      continue;
+    }
     const QByteArray relay = ToBytes(net::BuildRelay(n, piece));
     for (int j = 1; j <= 8; ++j) {
       net::Winsock* peer = sockets_[static_cast<std::size_t>(j)];

@@ -54,6 +54,8 @@ class HostSide {
   void SendHostPosition(const QByteArray& line);
 
   bool Occupied(int n) const { return occupied_[static_cast<std::size_t>(n)]; }
+  // Reports stored but not relayed because their sender was over its budget.
+  std::uint64_t RelaysOverBudget() const { return relaysOverBudget_; }
 
  private:
   void StartListening(int n);
@@ -67,6 +69,7 @@ class HostSide {
   std::array<net::LineReceiver, net::kHighestSocket + 1> receivers_;
   std::array<net::RelayBudget, net::kHighestSocket + 1> budgets_;
   std::array<bool, net::kHighestSocket + 1> occupied_{};  // a member holds slot n
+  std::uint64_t relaysOverBudget_ = 0;
 };
 
 }  // namespace crewmap::main

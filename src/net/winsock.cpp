@@ -206,7 +206,10 @@ void Winsock::Connect() {
 
 bool Winsock::SendData(const QByteArray& bytes, Traffic kind) {
   if (state_ != SocketState::Connected || !socket_) return false;
-  if (!queue_.Admit(kind, static_cast<std::size_t>(socket_->bytesToWrite()))) return false;
+  if (!queue_.Admit(kind, static_cast<std::size_t>(socket_->bytesToWrite()))) {
+    ++positionsDropped_;
+    return false;
+  }
   socket_->write(bytes);
   WatchQueue();
   return true;
@@ -232,8 +235,9 @@ void Winsock::OnStallTimer() {
     stallTimer_->start(static_cast<int>(left));
     return;
   }
-  // The peer has read nothing for the grace period: drop the connection
-  // (without trying to send what waits) and report it like a broken one.
+  // The peer has not read enough to bring the queue under the hard bound for
+  // the whole grace period: drop the connection without trying to send what
+  // waits, and report it like a broken one.
   ++generation_;
   socket_->disconnect(this);
   socket_->abort();

@@ -87,6 +87,8 @@ class Winsock : public QObject {
   bool SendData(const QByteArray& bytes, Traffic kind = Traffic::Control);
   // Bytes handed to SendData and not yet taken by the system.
   qint64 BytesUnsent() const;
+  // Position lines SendData has dropped, over the control's whole life.
+  quint64 PositionsDropped() const { return positionsDropped_; }
   // The outgoing bounds of this control's connections (kept across Close).
   void SetQueueBounds(const QueueBounds& bounds);
   // Everything received and not yet taken.
@@ -134,7 +136,8 @@ class Winsock : public QObject {
   quint64 generation_ = 0;        // bumped whenever the control starts over
   OutgoingQueue queue_;
   QTimer* stallTimer_ = nullptr;
-  bool readPosted_ = false;       // a DataArrival for what is left is on its way
+  bool readPosted_ = false;
+  quint64 positionsDropped_ = 0;       // a DataArrival for what is left is on its way
 };
 
 }  // namespace crewmap::net
