@@ -85,7 +85,6 @@ void Winsock::Reset() {
   StopListening();
   stallTimer_->stop();
   queue_.Reset();
-  readPosted_ = false;
   if (socket_) {
     socket_->disconnect(this);
     socket_->abort();
@@ -160,7 +159,7 @@ void Winsock::Accept(qintptr requestID) {
 void Winsock::Tune(QTcpSocket* socket) {
   socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);  // positions are small and urgent
   socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kKernelSendBytes);
-  socket->setReadBufferSize(kReadBufferBytes);
+  socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kKernelReceiveBytes);
   connect(socket, &QTcpSocket::bytesWritten, this, &Winsock::WatchQueue);
 }
 
@@ -253,25 +252,10 @@ QByteArray Winsock::GetData() {
 
 void Winsock::OnReadyRead() {
   if (!socket_) return;
-  const QByteArray bytes = socket_->read(kArrivalBytes);
+  const QByteArray bytes = socket_->readAll();
   if (bytes.isEmpty()) return;
   received_.append(bytes);
-  const quint64 generation = generation_;
   emit DataArrival(index_, bytes.size());
-  if (generation == generation_ && socket_ && socket_->bytesAvailable() > 0) PostRead();
-}
-
-void Winsock::PostRead() {
-  if (readPosted_) return;
-  readPosted_ = true;
-  QMetaObject::invokeMethod(
-      this,
-      [this, generation = generation_] {
-        if (generation_ != generation) return;
-        readPosted_ = false;
-        if (state_ == SocketState::Connected) OnReadyRead();
-      },
-      Qt::QueuedConnection);
 }
 
 void Winsock::OnDisconnected() {
@@ -302,7 +286,6 @@ void Winsock::Close() {
   StopListening();
   stallTimer_->stop();
   queue_.Reset();
-  readPosted_ = false;
   received_.clear();
   remoteIp_.clear();
   if (!socket_) {

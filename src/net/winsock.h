@@ -10,10 +10,10 @@
 // established connection means it broke (state Error), to be treated like a
 // close. Closed means the peer closed (state Closing until Close).
 //
-// Bounded both ways: at most kArrivalBytes are handed over per DataArrival
-// (the rest follows from the event loop, after other sockets' events), Qt
-// keeps at most kReadBufferBytes read ahead (then TCP's flow control holds
-// the peer back), and what waits to be sent follows the connection's
+// Bounded both ways: the system's receive buffer is fixed at
+// kKernelReceiveBytes and each DataArrival hands over what Qt has read from
+// it, so one arrival is at most about that much (a faster peer is held back
+// by TCP's flow control); and what waits to be sent follows the connection's
 // OutgoingQueue: position lines are dropped past the soft bound, and a peer
 // that stays past the hard bound for the grace period is cut off with the
 // Error signal (kErrPeerStalled), to be handled like a close.
@@ -48,8 +48,10 @@ class Winsock : public QObject {
   Q_OBJECT
 
  public:
-  static constexpr qint64 kArrivalBytes = 8192;
-  static constexpr qint64 kReadBufferBytes = 65536;
+  // The kernel's receive buffer per connection (the system doubles it).
+  // Qt's own read-ahead limit is not used: with it, Qt 6.4 at times stops
+  // reading a busy connection for good.
+  static constexpr int kKernelReceiveBytes = 32768;
   // The kernel's send buffer per connection (the system doubles it). Fixed
   // rather than grown by the system: what it holds is stale positions, and
   // a small one lets a stalled peer show in the queue soon.
@@ -119,7 +121,6 @@ class Winsock : public QObject {
   // Re-reads the unsent count; arms or disarms the stall timer.
   void WatchQueue();
   void OnStallTimer();
-  void PostRead();
   void Tune(QTcpSocket* socket);
 
   // Implementation detail of the backing sockets; see winsock.cpp.
@@ -136,7 +137,6 @@ class Winsock : public QObject {
   quint64 generation_ = 0;        // bumped whenever the control starts over
   OutgoingQueue queue_;
   QTimer* stallTimer_ = nullptr;
-  bool readPosted_ = false;
   quint64 positionsDropped_ = 0;       // a DataArrival for what is left is on its way
 };
 
