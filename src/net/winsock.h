@@ -137,7 +137,7 @@ class Winsock : public QObject {
   quint64 generation_ = 0;        // bumped whenever the control starts over
   OutgoingQueue queue_;
   QTimer* stallTimer_ = nullptr;
-  quint64 positionsDropped_ = 0;       // a DataArrival for what is left is on its way
+  quint64 positionsDropped_ = 0;
 };
 
 }  // namespace crewmap::net
