@@ -19,8 +19,7 @@
 #include <optional>
 
 #include "common/twips.h"
-#include "main/host_session.h"
-#include "main/listener_choice.h"
+#include "main/host_side.h"
 #include "main/member_session.h"
 #include "main/slot_rows.h"
 #include "map/frm_map.h"
@@ -56,6 +55,8 @@ const QString kTimedOut = QStringLiteral("タイムアウトしました");
 const QString kCannotConnect = QStringLiteral("サーバに接続できません");
 
 bool IsHost() { return startup::StartMode == 0; }
+
+constexpr int kMaxNickChars = 2000;
 
 // The substitute fonts run wider than the design fonts: a caption that would
 // be clipped by its label's design width is drawn a little smaller instead.
@@ -151,6 +152,9 @@ void frmMain::BuildControls() {
   txtNick->setObjectName(QStringLiteral("txtNick"));
   txtNick->setGeometry(ui::TwipsRect(2760, 1560, 1575, 270));
   txtNick->setFont(gothic);
+  // At most two bytes a character on the wire: the report, and its relay with
+  // the slot in front, stay within the longest line any instance accepts.
+  txtNick->setMaxLength(kMaxNickChars);
 
   Command2 = new QPushButton(QStringLiteral("MAP"), this);
   Command2->setObjectName(QStringLiteral("Command2"));
@@ -185,6 +189,7 @@ void frmMain::ConnectSockets() {
     auto* socket = new net::Winsock(n, this);
     socket->setObjectName(QStringLiteral("Winsock%1").arg(n));
     socket->SetLocalPort(options_.port);
+    socket->SetQueueBounds(options_.queueBounds);
     Winsock[static_cast<std::size_t>(n)] = socket;
     connect(socket, &net::Winsock::ConnectionRequest, this, &frmMain::Winsock_ConnectionRequest);
     connect(socket, &net::Winsock::Connected, this, &frmMain::Winsock_Connect);
@@ -235,8 +240,8 @@ void frmMain::Form_Load() {
     Text2->setText(kNotConnected);
     Command1->show();
   } else {
-    for (int n = 1; n <= net::kHighestSocket; ++n) Winsock[static_cast<std::size_t>(n)]->Close();
-    StartListening(1);
+    MakeHostSide();
+    host_->Start();
     Text1->setReadOnly(true);
     // Synchronous: the window finishes loading once the reply or the failure is in.
     Text1->setText(net::LookupPublicAddress(startup::IniPath, options_.lookupTimeoutMs));
@@ -347,14 +352,11 @@ void frmMain::Timer1_Timer() {
       Slots[0].Nick = ToUtf8(txtNick->text());
       Slots[0].Point = outcome.position;
       ShowRows(BuildMemberRows(Slots, 8, RowForm::Full));
-      const QByteArray message = ToBytes(net::BuildHostPosition(nickBytes, outcome.position));
-      for (int j = 1; j <= 8; ++j) {
-        net::Winsock* socket = Winsock[static_cast<std::size_t>(j)];
-        if (socket->State() == net::SocketState::Connected) socket->SendData(message);
-      }
+      host_->SendHostPosition(ToBytes(net::BuildHostPosition(nickBytes, outcome.position)));
     } else if (startup::StartMode == 1) {
       // 4. Member: the position report.
-      Winsock[1]->SendData(ToBytes(net::BuildPositionReport(nickBytes, outcome.position)));
+      Winsock[1]->SendData(ToBytes(net::BuildPositionReport(nickBytes, outcome.position)),
+                           net::Traffic::Position);
     }
   }
 
@@ -364,42 +366,29 @@ void frmMain::Timer1_Timer() {
 
 // ---------------------------------------------------------------- sockets
 
-void frmMain::StartListening(int n) {
-  net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
-  socket->SetLocalPort(options_.port);
-  socket->Listen();
-  if (socket->State() != net::SocketState::Listening) {
-    // Another program holds the port: say so rather than show a listener
-    // that is not there. Members cannot join this run until it is freed.
-    SetIndicator(n, FreeColor());
+void frmMain::MakeHostSide() {
+  HostView view;
+  view.setIndicator = [this](int n, SlotLight light) {
+    SetIndicator(n, light == SlotLight::Listening   ? ListeningColor()
+                    : light == SlotLight::Connected ? ConnectedColor()
+                                                    : FreeColor());
+  };
+  view.appendLog = [this](const std::string& line) { AppendLog(FromUtf8(line)); };
+  view.showRows = [this](const std::vector<std::string>& rows) { ShowRows(rows); };
+  view.listenFailed = [](int port) {
+    // Say so rather than show a listener that is not there.
     ui::ShowMessage(QStringLiteral("ポート%1で接続を待ち受けできません。\r\n"
                                    "ほかのCrewmapなどがこのポートを使っていないか確かめてください。")
-                        .arg(options_.port),
+                        .arg(port),
                     ui::MessageButtons::Ok);
-    return;
-  }
-  SetIndicator(n, ListeningColor());
+  };
+  view.unloaded = [this] { return unloaded_; };
+  host_ = std::make_unique<HostSide>(Winsock, Slots, options_.port, options_.relayRate, std::move(view));
 }
 
 void frmMain::Winsock_ConnectionRequest(int index, qintptr requestID) {
   if (!IsHost() || index < 1 || index > net::kHighestSocket) return;
-  const int n = index;
-  net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
-  // 1-2. The listening socket stops listening and takes the connection.
-  if (socket->State() != net::SocketState::Closed) socket->Close();
-  receivers_[static_cast<std::size_t>(n)].Reset();
-  socket->Accept(requestID);
-  occupied_[static_cast<std::size_t>(n)] = true;
-  // 3-4. Indicator, then the connection row while the peer is known.
-  SetIndicator(n, ConnectedColor());
-  AppendLog(FromUtf8(startup::ConnectionRow(startup::CurrentTimestamp(), n,
-                                            ToUtf8(socket->RemoteHostIP()))));
-  // 5. The member learns its slot.
-  socket->SendData(ToBytes(net::BuildSlotAssignment(n)));
-  // 6. The next listener: the first closed socket, if any.
-  if (unloaded_) return;
-  const int next = ListenerAfterAcceptance(SocketStatesNow());
-  if (next != 0) StartListening(next);
+  host_->ConnectionRequest(index, requestID);
 }
 
 void frmMain::Winsock_Connect(int index) {
@@ -411,7 +400,7 @@ void frmMain::Winsock_Connect(int index) {
 void frmMain::Winsock_DataArrival(int index, qint64 /*bytesTotal*/) {
   if (index < 1 || index > net::kHighestSocket) return;
   if (IsHost())
-    HostDataArrival(index);
+    host_->DataArrival(index);
   else
     MemberDataArrival();
 }
@@ -419,7 +408,7 @@ void frmMain::Winsock_DataArrival(int index, qint64 /*bytesTotal*/) {
 void frmMain::Winsock_Close(int index) {
   if (index < 1 || index > net::kHighestSocket) return;
   if (IsHost()) {
-    if (occupied_[static_cast<std::size_t>(index)]) HostDeparture(index);
+    host_->ConnectionEnded(index);
   } else if (index == 1) {
     MemberConnectionEnded();
   }
@@ -427,66 +416,14 @@ void frmMain::Winsock_Close(int index) {
 
 void frmMain::Winsock_Error(int index, int /*number*/, const QString& /*description*/) {
   if (index < 1 || index > net::kHighestSocket) return;
-  // A connection that ends in an error ends like a close. Errors of a
-  // connection attempt are handled by the attempt itself (Command1_Click).
+  // A connection that ends in an error (a peer that stopped reading
+  // included) ends like a close. Errors of a connection attempt are handled
+  // by the attempt itself (Command1_Click).
   if (IsHost()) {
-    if (occupied_[static_cast<std::size_t>(index)]) HostDeparture(index);
+    host_->ConnectionEnded(index);
   } else if (index == 1 && memberEstablished_) {
     MemberConnectionEnded();
   }
-}
-
-SocketStates frmMain::SocketStatesNow() const {
-  SocketStates states{};
-  for (int n = 1; n <= net::kHighestSocket; ++n)
-    states[static_cast<std::size_t>(n)] =
-        static_cast<int>(Winsock[static_cast<std::size_t>(n)]->State());
-  return states;
-}
-
-// ---------------------------------------------------------------- host side
-
-void frmMain::HostDataArrival(int n) {
-  net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
-  const QByteArray data = socket->GetData();
-  if (!occupied_[static_cast<std::size_t>(n)]) return;
-  const std::vector<std::string> pieces =
-      receivers_[static_cast<std::size_t>(n)].Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
-  for (const std::string& piece : pieces) {
-    const std::optional<std::string> relay = StoreHostReport(Slots, n, piece);
-    if (!relay) continue;  // a line without meaning: skipped, the connection stays
-    ShowRows(BuildMemberRows(Slots, 8, RowForm::Full));
-    const QByteArray bytes = ToBytes(*relay);
-    for (int j = 1; j <= 8; ++j) {
-      net::Winsock* peer = Winsock[static_cast<std::size_t>(j)];
-      if (peer->State() == net::SocketState::Connected) peer->SendData(bytes);
-    }
-  }
-}
-
-void frmMain::HostDeparture(int n) {
-  net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
-  occupied_[static_cast<std::size_t>(n)] = false;
-  // 1. The departure row while the socket still knows its peer.
-  AppendLog(FromUtf8(startup::DepartureRow(startup::CurrentTimestamp(), n,
-                                           ToUtf8(socket->RemoteHostIP()))));
-  // 2-4. Free the slot.
-  socket->Close();
-  receivers_[static_cast<std::size_t>(n)].Reset();
-  Slots[static_cast<std::size_t>(n)] = net::Slot{};
-  SetIndicator(n, FreeColor());
-  // 5. The short-form list over the whole table.
-  ShowRows(BuildMemberRows(Slots, net::kHighestSocket, RowForm::Short));
-  // 6. Tell the members that are still there.
-  const QByteArray notice = ToBytes(net::BuildLeaveNotice(n));
-  for (int j = 1; j <= net::kHighestSocket; ++j) {
-    net::Winsock* peer = Winsock[static_cast<std::size_t>(j)];
-    if (peer->State() == net::SocketState::Connected) peer->SendData(notice);
-  }
-  // A host whose every slot was taken listens again once one is free.
-  if (unloaded_) return;
-  const int next = ListenerAfterDeparture(SocketStatesNow());
-  if (next != 0) StartListening(next);
 }
 
 // ---------------------------------------------------------------- member side
@@ -496,7 +433,7 @@ void frmMain::Command1_Click() {
   net::Winsock* socket = Winsock[1];
   Command1->setEnabled(false);
   memberEstablished_ = false;
-  receivers_[1].Reset();
+  memberReceiver_.Reset();
   socket->SetRemoteHost(Text1->text());
   socket->SetRemotePort(options_.port);
   socket->Connect();
@@ -531,7 +468,11 @@ void frmMain::MemberDataArrival() {
   net::Winsock* socket = Winsock[1];
   const QByteArray data = socket->GetData();
   const std::vector<std::string> pieces =
-      receivers_[1].Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+      memberReceiver_.Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+  // The member list is rebuilt once per arrival, in the form the last line
+  // that changed it asks for: a burst of relays costs one rebuild, not one
+  // per line, and the list ends up the same.
+  std::optional<RowForm> rows;
   for (const std::string& piece : pieces) {
     const MemberEffect effect = ApplyMemberPiece(Slots, MySlot, piece);
     switch (effect.action) {
@@ -539,15 +480,16 @@ void frmMain::MemberDataArrival() {
         AppendLog(FromUtf8(effect.logLine));
         break;
       case MemberAction::ListFull:
-        ShowRows(BuildMemberRows(Slots, 8, RowForm::Full));
+        rows = RowForm::Full;
         break;
       case MemberAction::ListShort:
-        ShowRows(BuildMemberRows(Slots, 8, RowForm::Short));
+        rows = RowForm::Short;
         break;
       case MemberAction::None:
         break;
     }
   }
+  if (rows) ShowRows(BuildMemberRows(Slots, 8, *rows));
 }
 
 void frmMain::MemberConnectionEnded() {

@@ -11,8 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "main/listener_choice.h"
 #include "net/line_receiver.h"
+#include "net/outgoing_queue.h"
+#include "net/relay_budget.h"
 #include "net/slots.h"
 #include "reader/capture.h"
 
@@ -36,6 +37,8 @@ class ListBox;
 
 namespace crewmap::main {
 
+class HostSide;
+
 // What the running program takes from its surroundings. The executable uses
 // the defaults; tests point them at loopback servers and temporary folders.
 struct MainOptions {
@@ -43,6 +46,8 @@ struct MainOptions {
   int lookupTimeoutMs = 60000;       // request time-out of the address-echo fetch
   int connectTimeoutMs = 10000;      // the member's connection deadline
   int closeWaitMs = 30000;           // per-socket wait for a close at unload
+  net::QueueBounds queueBounds;      // every socket's outgoing bounds
+  net::RelayRate relayRate;          // host: relays per member per second
   QString programFolder;             // empty: the executable's folder
   // The game's pixels; null: the system's window source.
   std::unique_ptr<platform::WindowSource> windowSource;
@@ -99,6 +104,8 @@ class frmMain : public QWidget, public reader::CaptureControls {
   void SetDeleteOnClose(bool on);
 
   const MainOptions& Options() const { return options_; }
+  // The host's connection handling (null on a member).
+  const HostSide* Host() const { return host_.get(); }
   reader::CoordinateCapture& Capture() { return *capture_; }
 
  protected:
@@ -110,10 +117,7 @@ class frmMain : public QWidget, public reader::CaptureControls {
   void SetIndicator(int n, const QColor& color);
   void AppendLog(const QString& line);
   void ShowRows(const std::vector<std::string>& rows);
-  void StartListening(int n);
-  SocketStates SocketStatesNow() const;
-  void HostDataArrival(int n);
-  void HostDeparture(int n);
+  void MakeHostSide();
   void MemberDataArrival();
   void MemberConnectionEnded();
   void WaitWhileClosing(int n);
@@ -124,8 +128,8 @@ class frmMain : public QWidget, public reader::CaptureControls {
   MainOptions options_;
   std::unique_ptr<platform::WindowSource> windowSource_;
   std::unique_ptr<reader::CoordinateCapture> capture_;
-  std::array<net::LineReceiver, net::kHighestSocket + 1> receivers_;
-  std::array<bool, net::kHighestSocket + 1> occupied_{};  // host: a member holds slot n
+  std::unique_ptr<HostSide> host_;   // host only: the connection handling
+  net::LineReceiver memberReceiver_;  // member: what Winsock(1) receives
   bool memberEstablished_ = false;                        // member: Winsock(1) reached connected
   bool loaded_ = false;
   bool unloaded_ = false;

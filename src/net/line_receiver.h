@@ -9,11 +9,16 @@ namespace crewmap::net {
 
 // One per connection. An arrival may end in the middle of a line: that
 // unterminated rest is kept and joined to the next arrival. A line may be at
-// most kMaxLine bytes; a longer one is dropped up to its CR LF and the lines
-// after it are handled as usual, so a misbehaving peer cannot grow memory.
+// most maxLine bytes (without its CR LF); a longer one is dropped up to its
+// CR LF and the lines after it are handled as usual, so a misbehaving peer
+// cannot grow memory. The work per arrival is proportional to that arrival:
+// the kept rest is never searched again.
 class LineReceiver {
  public:
+  // The longest line a member accepts.
   static constexpr std::size_t kMaxLine = 4096;
+
+  explicit LineReceiver(std::size_t maxLine = kMaxLine) : maxLine_(maxLine) {}
 
   // The complete lines of this arrival (plus any kept rest), in order,
   // without their CR LF, untrimmed; empty lines and lines of spaces only are
@@ -23,10 +28,13 @@ class LineReceiver {
   // Forgets the kept rest (for a new connection).
   void Reset();
   std::size_t PendingBytes() const { return pending_.size(); }
+  std::size_t MaxLine() const { return maxLine_; }
 
  private:
-  std::string pending_;
+  std::size_t maxLine_;
+  std::string pending_;      // the unterminated rest (possibly ending in the CR of a CR LF)
   bool discarding_ = false;  // inside an over-long line, up to its CR LF
+  bool afterCr_ = false;     // while discarding: the last byte seen was CR
 };
 
 // True for the empty text and for text of spaces only.

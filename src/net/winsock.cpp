@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
+#include <chrono>
 
 #include "net/pending_connections.h"
 #include "net/port_listener.h"
@@ -26,6 +27,12 @@ constexpr int kErrHostNotFound = 11001;
 // cut off after this long so that the closing phase always ends.
 constexpr int kLingerMs = 30000;
 
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 int ErrorNumber(QAbstractSocket::SocketError error) {
   switch (error) {
     case QAbstractSocket::ConnectionRefusedError: return kErrConnectionRefused;
@@ -47,7 +54,11 @@ QString PeerText(const QHostAddress& address) {
 
 }  // namespace
 
-Winsock::Winsock(int index, QObject* parent) : QObject(parent), index_(index) {}
+Winsock::Winsock(int index, QObject* parent) : QObject(parent), index_(index) {
+  stallTimer_ = new QTimer(this);
+  stallTimer_->setSingleShot(true);
+  connect(stallTimer_, &QTimer::timeout, this, &Winsock::OnStallTimer);
+}
 
 Winsock::~Winsock() { Reset(); }
 
@@ -65,10 +76,15 @@ void Winsock::SetRemotePort(int port) { remotePort_ = port; }
 QString Winsock::RemoteHostIP() const { return remoteIp_; }
 SocketState Winsock::State() const { return state_; }
 qint64 Winsock::BytesReceived() const { return received_.size(); }
+qint64 Winsock::BytesUnsent() const { return socket_ ? socket_->bytesToWrite() : 0; }
+
+void Winsock::SetQueueBounds(const QueueBounds& bounds) { queue_ = OutgoingQueue(bounds); }
 
 void Winsock::Reset() {
   ++generation_;
   StopListening();
+  stallTimer_->stop();
+  queue_.Reset();
   if (socket_) {
     socket_->disconnect(this);
     socket_->abort();
@@ -140,9 +156,16 @@ void Winsock::Accept(qintptr requestID) {
       Qt::QueuedConnection);
 }
 
+void Winsock::Tune(QTcpSocket* socket) {
+  socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);  // positions are small and urgent
+  socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kKernelSendBytes);
+  socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kKernelReceiveBytes);
+  connect(socket, &QTcpSocket::bytesWritten, this, &Winsock::WatchQueue);
+}
+
 void Winsock::Adopt(QTcpSocket* socket) {
   socket->setParent(this);
-  socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);  // positions are small and urgent
+  Tune(socket);
   socket_ = socket;
   remoteIp_ = PeerText(socket->peerAddress());
   remoteHost_ = remoteIp_;
@@ -168,7 +191,7 @@ void Winsock::Connect() {
   socket_ = socket;
   state_ = SocketState::Connecting;
   connect(socket, &QTcpSocket::connected, this, [this] {
-    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    Tune(socket_);
     remoteIp_ = PeerText(socket_->peerAddress());
     state_ = SocketState::Connected;
     emit Connected(index_);
@@ -180,9 +203,45 @@ void Winsock::Connect() {
   socket->connectToHost(QString::fromStdString(*host), static_cast<quint16>(remotePort_));
 }
 
-void Winsock::SendData(const QByteArray& bytes) {
-  if (state_ != SocketState::Connected || !socket_) return;
+bool Winsock::SendData(const QByteArray& bytes, Traffic kind) {
+  if (state_ != SocketState::Connected || !socket_) return false;
+  if (!queue_.Admit(kind, static_cast<std::size_t>(socket_->bytesToWrite()))) {
+    ++positionsDropped_;
+    return false;
+  }
   socket_->write(bytes);
+  WatchQueue();
+  return true;
+}
+
+void Winsock::WatchQueue() {
+  if (!socket_ || state_ != SocketState::Connected) {
+    stallTimer_->stop();
+    return;
+  }
+  const std::int64_t left = queue_.Observe(static_cast<std::size_t>(socket_->bytesToWrite()), NowMs());
+  if (left < 0)
+    stallTimer_->stop();
+  else if (!stallTimer_->isActive())
+    stallTimer_->start(static_cast<int>(left));
+}
+
+void Winsock::OnStallTimer() {
+  if (!socket_ || state_ != SocketState::Connected) return;
+  const std::int64_t left = queue_.Observe(static_cast<std::size_t>(socket_->bytesToWrite()), NowMs());
+  if (left < 0) return;
+  if (left > 0) {
+    stallTimer_->start(static_cast<int>(left));
+    return;
+  }
+  // The peer has not read enough to bring the queue under the hard bound for
+  // the whole grace period: drop the connection without trying to send what
+  // waits, and report it like a broken one.
+  ++generation_;
+  socket_->disconnect(this);
+  socket_->abort();
+  state_ = SocketState::Error;
+  emit Error(index_, kErrPeerStalled, QStringLiteral("The peer stopped reading"));
 }
 
 QByteArray Winsock::GetData() {
@@ -202,11 +261,12 @@ void Winsock::OnReadyRead() {
 void Winsock::OnDisconnected() {
   if (state_ != SocketState::Connected || !socket_) return;
   // What came with the close is delivered before the close itself.
-  if (socket_->bytesAvailable() > 0) {
-    const quint64 generation = generation_;
+  const quint64 generation = generation_;
+  while (socket_ && socket_->bytesAvailable() > 0) {
     OnReadyRead();
     if (generation != generation_ || state_ != SocketState::Connected) return;
   }
+  if (!socket_) return;
   state_ = SocketState::Closing;
   emit Closed(index_);
 }
@@ -224,6 +284,8 @@ void Winsock::OnSocketError(int socketError) {
 void Winsock::Close() {
   ++generation_;
   StopListening();
+  stallTimer_->stop();
+  queue_.Reset();
   received_.clear();
   remoteIp_.clear();
   if (!socket_) {

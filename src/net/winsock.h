@@ -9,12 +9,23 @@
 // connecting means the attempt failed (state Error until Close); Error on an
 // established connection means it broke (state Error), to be treated like a
 // close. Closed means the peer closed (state Closing until Close).
+//
+// Bounded both ways: the system's receive buffer is fixed at
+// kKernelReceiveBytes and each DataArrival hands over what Qt has read from
+// it, so one arrival is at most about that much (a faster peer is held back
+// by TCP's flow control); and what waits to be sent follows the connection's
+// OutgoingQueue: position lines are dropped past the soft bound, and a peer
+// that stays past the hard bound for the grace period is cut off with the
+// Error signal (kErrPeerStalled), to be handled like a close.
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+#include "net/outgoing_queue.h"
+
 class QTcpSocket;
+class QTimer;
 
 namespace crewmap::net {
 
@@ -37,6 +48,16 @@ class Winsock : public QObject {
   Q_OBJECT
 
  public:
+  // The kernel's receive buffer per connection (the system doubles it).
+  // Qt's own read-ahead limit is not used: with it, Qt 6.4 at times stops
+  // reading a busy connection for good.
+  static constexpr int kKernelReceiveBytes = 32768;
+  // The kernel's send buffer per connection (the system doubles it). Fixed
+  // rather than grown by the system: what it holds is stale positions, and
+  // a small one lets a stalled peer show in the queue soon.
+  static constexpr int kKernelSendBytes = 16384;
+  static constexpr int kErrPeerStalled = 10053;
+
   explicit Winsock(int index, QObject* parent = nullptr);
   ~Winsock() override;
 
@@ -62,8 +83,16 @@ class Winsock : public QObject {
   // Error) follows. An empty or malformed address gives state Error at once
   // and the Error signal from the event loop.
   void Connect();
-  // Sends on an established connection; ignored in any other state.
-  void SendData(const QByteArray& bytes);
+  // Sends on an established connection; ignored in any other state. A
+  // position line is dropped while the connection's queue is at its soft
+  // bound; control lines always go. True if the bytes were queued.
+  bool SendData(const QByteArray& bytes, Traffic kind = Traffic::Control);
+  // Bytes handed to SendData and not yet taken by the system.
+  qint64 BytesUnsent() const;
+  // Position lines SendData has dropped, over the control's whole life.
+  quint64 PositionsDropped() const { return positionsDropped_; }
+  // The outgoing bounds of this control's connections (kept across Close).
+  void SetQueueBounds(const QueueBounds& bounds);
   // Everything received and not yet taken.
   QByteArray GetData();
   qint64 BytesReceived() const;
@@ -89,6 +118,10 @@ class Winsock : public QObject {
   // Drops whatever the control holds at once, without a closing phase.
   void Reset();
   void StopListening();
+  // Re-reads the unsent count; arms or disarms the stall timer.
+  void WatchQueue();
+  void OnStallTimer();
+  void Tune(QTcpSocket* socket);
 
   // Implementation detail of the backing sockets; see winsock.cpp.
   int index_;
@@ -102,6 +135,9 @@ class Winsock : public QObject {
   QString remoteIp_;
   QPointer<QTcpSocket> closing_;  // a closed connection still sending its last bytes
   quint64 generation_ = 0;        // bumped whenever the control starts over
+  OutgoingQueue queue_;
+  QTimer* stallTimer_ = nullptr;
+  quint64 positionsDropped_ = 0;
 };
 
 }  // namespace crewmap::net

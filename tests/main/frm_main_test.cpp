@@ -15,9 +15,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <vector>
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -95,6 +98,7 @@ class MainWindowTest : public ::testing::Test {
     options.lookupTimeoutMs = lookupTimeoutMs;
     options.connectTimeoutMs = connectTimeoutMs;
     options.closeWaitMs = 2000;
+    options.queueBounds = queueBounds;
     options.programFolder = folder.path();
     auto source = std::make_unique<test::ProbeWindowSource>();
     probe = source.get();
@@ -130,6 +134,7 @@ class MainWindowTest : public ::testing::Test {
   int port = 0;
   int echoDelayMs = 0;      // how late the address-echo page answers
   bool ticksByHand = true;  // stop Timer1 once the window is made
+  net::QueueBounds queueBounds;
   QStringList messages;
   std::unique_ptr<test::HttpEcho> echo;
   std::unique_ptr<frmMain> window;
@@ -477,6 +482,152 @@ TEST_F(MainWindowTest, HostUnloadClosesEverySocket) {
   EXPECT_FALSE(late.Connect(port, 500));
 }
 
+// ------------------------------------------------------------ hostile and slow peers
+
+// A member that connects with a tiny receive buffer and reads nothing until
+// told to: a plain socket, so that nothing reads on its behalf.
+class StuckReader {
+ public:
+  explicit StuckReader(int port) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int tiny = 1024;
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ok_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::fcntl(fd_, F_SETFL, O_NONBLOCK);
+  }
+  ~StuckReader() { ::close(fd_); }
+  bool ok() const { return ok_; }
+  // Reads whatever has come; false once the host has closed the connection.
+  bool ReadSome() {
+    char buffer[65536];
+    for (;;) {
+      const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+      if (n > 0) {
+        received.append(buffer, static_cast<std::size_t>(n));
+        continue;
+      }
+      return n < 0 && errno == EAGAIN;
+    }
+  }
+  std::string received;
+
+ private:
+  int fd_ = -1;
+  bool ok_ = false;
+};
+
+// Lines whose relays fill a queue quickly: a nickname of 4,000 bytes.
+QByteArray LongReport(int i) { return QByteArray(4000, 'L') + "\t" + QByteArray::number(i) + ",1\r\n"; }
+
+TEST_F(MainWindowTest, SlowReaderIsBoundedKeepsItsControlLinesAndHoldsUpNobody) {
+  MakeHost();
+  StuckReader slow(port);
+  ASSERT_TRUE(slow.ok());
+  ASSERT_TRUE(WaitUntil([&] { return ListeningSlot() == 2; }));
+  Peer& talker = Join(2);
+  Peer& watcher = Join(3);
+
+  // 150 long reports (600 kB of relays for each member) against a member
+  // that takes almost nothing: its queue stays within the soft bound plus
+  // one line, while the readers get every relay.
+  const qint64 bound = static_cast<qint64>(queueBounds.softBytes) + 4096 + 2;
+  qint64 highest = 0;
+  for (int i = 0; i < 150; ++i) {
+    talker.Send(LongReport(i));
+    test::Spin(1);
+    highest = std::max(highest, window->Winsock[1]->BytesUnsent());
+  }
+  ASSERT_TRUE(watcher.WaitReceived("02:" + LongReport(149), 10000));
+  highest = std::max(highest, window->Winsock[1]->BytesUnsent());
+  EXPECT_LE(highest, bound);
+  EXPECT_GE(window->Winsock[1]->BytesUnsent(), static_cast<qint64>(queueBounds.softBytes))
+      << "the slow member's queue should be full, so its positions are being dropped";
+  EXPECT_EQ(watcher.received.count("02:"), 150);
+  EXPECT_EQ(window->Slots[2].Point, "149,1");  // the latest report is stored and listed
+  EXPECT_EQ(window->List2->count(), 1);
+
+  // Others' relays still come promptly.
+  watcher.received.clear();
+  talker.Send("Late\t1,1\r\n");
+  EXPECT_TRUE(watcher.WaitReceived("02:Late\t1,1\r\n", 1000));
+
+  // Control lines go through regardless: a member comes and goes.
+  Peer& passer = Join(4);
+  passer.Close();
+  ASSERT_TRUE(watcher.WaitReceived("disconn04\r\n"));
+  EXPECT_EQ(window->Winsock[1]->State(), net::SocketState::Connected);
+  ASSERT_TRUE(WaitUntil([&] {
+    slow.ReadSome();
+    return slow.received.find("disconn04\r\n") != std::string::npos;
+  }));
+  EXPECT_EQ(slow.received.rfind("client#1\r\n", 0), 0u);
+  std::size_t relays = 0;
+  for (std::size_t at = 0; (at = slow.received.find("02:LLLL", at)) != std::string::npos; ++at) ++relays;
+  EXPECT_LT(relays, 150u);  // some positions were dropped for it, for it alone
+  EXPECT_GT(relays, 0u);
+}
+
+TEST_F(MainWindowTest, PeerThatStopsReadingIsClosedAsADepartureAfterTheGrace) {
+  queueBounds.graceMs = 400;
+  MakeHost();
+  StuckReader slow(port);
+  ASSERT_TRUE(slow.ok());
+  ASSERT_TRUE(WaitUntil([&] { return ListeningSlot() == 2; }));
+  Peer& talker = Join(2);
+  for (int i = 0; i < 60; ++i) talker.Send(LongReport(i));
+  ASSERT_TRUE(talker.WaitReceived("disconn01\r\n", 10000));
+  EXPECT_TRUE(IndicatorIs(1, window->FreeColor()));
+  EXPECT_EQ(window->Winsock[1]->State(), net::SocketState::Closed);
+  const auto match = kCloseRow.match(window->List1->item(window->List1->count() - 1)->text());
+  ASSERT_TRUE(match.hasMatch());
+  EXPECT_EQ(match.captured(1), "01");
+  EXPECT_TRUE(WaitUntil([&] { return !slow.ReadSome(); }));  // the connection is gone
+  // The talker, which reads, is still served and the freed slot is taken next.
+  talker.Send("After\t2,2\r\n");
+  EXPECT_TRUE(talker.WaitReceived("02:After\t2,2\r\n"));
+  EXPECT_EQ(ListeningSlot(), 3);
+  Join(3);
+  EXPECT_EQ(ListeningSlot(), 1);
+}
+
+TEST_F(MainWindowTest, TheLongestLineAndATabAloneReachEveryMember) {
+  MakeHost();
+  Peer& one = Join(1);
+  Peer& two = Join(2);
+  // The longest report the host takes: its relay is exactly the longest line
+  // a member takes. Its CR and LF come in separate arrivals.
+  const QByteArray longest = QByteArray(4093 - 4, 'N') + "\t1,2";
+  one.Send(longest + "\r");
+  test::Spin(50);
+  one.Send("\n");
+  for (Peer* p : {&one, &two}) EXPECT_TRUE(p->WaitReceived("01:" + longest + "\r\n"));
+  EXPECT_EQ(("01:" + longest).size(), 4096);
+  // One byte longer: neither listed nor relayed.
+  two.Send("x" + longest + "\r\n");
+  two.Send("Two\t5,5\r\n");
+  ASSERT_TRUE(one.WaitReceived("02:Two\t5,5\r\n"));
+  EXPECT_FALSE(one.received.contains("02:x"));
+  EXPECT_EQ(window->Slots[2].Nick, "Two");
+  // The longest nickname the box takes still makes a host position every
+  // member accepts (two bytes a character on the wire).
+  window->txtNick->setText(QString(3000, QChar(0x8239)));  // 船
+  EXPECT_EQ(window->txtNick->text().size(), 2000);
+  probe->Show("1,2");
+  window->Timer1_Timer();
+  const QByteArray hostLine = "00:" + Sjis(window->txtNick->text().toUtf8().constData()) + "\t1,2\r\n";
+  EXPECT_LE(hostLine.size(), 4096 + 2);
+  for (Peer* p : {&one, &two}) EXPECT_TRUE(p->WaitReceived(hostLine));
+  // An empty nickname with no position is a TAB alone: stored and relayed.
+  one.Send("\t\r\n");
+  for (Peer* p : {&one, &two}) EXPECT_TRUE(p->WaitReceived("01:\t\r\n"));
+  EXPECT_EQ(window->Slots[1].Nick, "");
+  EXPECT_EQ(window->Slots[1].Point, "");
+}
+
 // ------------------------------------------------------------ member side
 
 class MemberSideTest : public MainWindowTest {
@@ -544,6 +695,60 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   window->Command1_Click();
   EXPECT_EQ(window->Text2->text(), "接続完了");
   ASSERT_NE(AcceptLink(), nullptr);
+}
+
+TEST_F(MemberSideTest, TakesTheLongestLineAndATabAloneFromTheHost) {
+  MakeMember();
+  window->Text1->setText("127.0.0.1");
+  window->Command1_Click();
+  QTcpSocket* link = AcceptLink();
+  ASSERT_NE(link, nullptr);
+  const QByteArray longest = "05:" + QByteArray(4096 - 7, 'M') + "\t1,2";
+  ASSERT_EQ(longest.size(), 4096);
+  link->write("client#2\r\n" + longest + "\r");
+  link->flush();
+  test::Spin(50);
+  link->write("\n06:Six\t6,6\r\n");
+  link->flush();
+  ASSERT_TRUE(WaitUntil([&] { return window->Slots[6].Nick == "Six"; }));
+  EXPECT_EQ(window->Slots[5].Point, "1,2");
+  EXPECT_EQ(window->Slots[5].Nick.size(), 4096u - 7);
+  // The relay of a TAB alone empties the slot's texts: delivered, not skipped.
+  link->write("06:\t\r\n");
+  link->flush();
+  ASSERT_TRUE(WaitUntil([&] { return window->Slots[6].Nick.empty(); }));
+  EXPECT_EQ(window->Slots[6].Point, "");
+}
+
+TEST_F(MemberSideTest, HostThatStopsReadingIsLeftAfterTheGrace) {
+  // A host whose connection completes but who never reads.
+  host.close();
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  const int tiny = 1024;
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(fd, 4), 0);
+  queueBounds.graceMs = 300;
+  MakeMember();
+  window->Text1->setText("127.0.0.1");
+  window->Command1_Click();
+  ASSERT_EQ(window->Text2->text(), "接続完了");
+  window->txtNick->setText(QString(4000, 'n'));
+  probe->Show("1,2");
+  qint64 highest = 0;
+  for (int i = 0; i < 300 && !window->Command1->isEnabled(); ++i) {
+    window->Timer1_Timer();
+    highest = std::max(highest, window->Winsock[1]->BytesUnsent());
+    test::Spin(2);
+  }
+  EXPECT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
+  EXPECT_EQ(window->Text2->text(), "未接続");
+  EXPECT_LE(highest, static_cast<qint64>(queueBounds.softBytes) + 4096 + 2);
+  ::close(fd);
 }
 
 TEST_F(MemberSideTest, ResetByTheHostEndsLikeAClose) {

@@ -1,0 +1,100 @@
+// Churn: --cycles=N (default 10,000) members in turn connect to an in-process
+// host, read their slot assignment and leave: by an orderly close, by a reset,
+// or after half a line. Afterwards the host must have every slot free but
+// the one listening, each indicator in its colour, an empty slot table and
+// one connection row and one departure row per cycle. Reports those checks,
+// the cycles that failed (refused or no assignment within 5 s) and cycles per
+// second. Needs X: $DISPLAY or a private Xvfb.
+#include <benchmark/benchmark.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QListWidget>
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "host_fixture.h"
+#include "main/frm_main.h"
+#include "net/winsock.h"
+
+namespace {
+
+using namespace crewmap::bench;
+using crewmap::net::SocketState;
+
+long g_cycles = 10000;
+
+void BM_Churn(benchmark::State& state) {
+  const long cycles = std::max(1L, g_cycles);
+  for (auto _ : state) {
+    InProcessHost host;
+    auto& window = host.Window();
+    std::atomic<bool> done{false};
+    std::atomic<long> failures{0};
+    const auto start = Clock::now();
+    std::thread churn([&] {
+      for (long i = 0; i < cycles; ++i) {
+        LoopbackMember m;
+        if (!m.Join(host.Port())) {
+          ++failures;
+          if (m.fd >= 0) ::close(m.fd);
+          continue;
+        }
+        if (i % 3 == 1) {
+          linger hard{1, 0};
+          ::setsockopt(m.fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        } else if (i % 3 == 2) {
+          ::send(m.fd, "half\t1,", 7, MSG_NOSIGNAL);
+        }
+        ::close(m.fd);
+      }
+      done = true;
+    });
+    host.RunUntil([&] { return done.load(); });
+    churn.join();
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+
+    // Let the last departures through.
+    auto settled = [&] {
+      for (int n = 1; n <= 9; ++n) {
+        const SocketState s = window.Winsock[n]->State();
+        if (s != SocketState::Closed && s != SocketState::Listening) return false;
+      }
+      return true;
+    };
+    const auto until = Clock::now() + std::chrono::seconds(10);
+    host.RunUntil([&] { return settled() || Clock::now() > until; });
+
+    int free = 0, listening = 0, indicatorsRight = 0, slotsEmpty = 0;
+    for (int n = 1; n <= 9; ++n) {
+      const SocketState s = window.Winsock[n]->State();
+      const bool listens = s == SocketState::Listening;
+      free += s == SocketState::Closed;
+      listening += listens;
+      indicatorsRight += window.IndicatorColor(n) ==
+                         (listens ? crewmap::main::frmMain::ListeningColor() : window.FreeColor());
+      slotsEmpty += window.Slots[static_cast<std::size_t>(n)].Nick.empty();
+    }
+    state.counters["cycles"] = static_cast<double>(cycles);
+    state.counters["failed"] = static_cast<double>(failures);
+    state.counters["cycles_per_s"] = static_cast<double>(cycles) / elapsed;
+    state.counters["free"] = free;
+    state.counters["listening"] = listening;
+    state.counters["indicators_right"] = indicatorsRight;
+    state.counters["slots_empty"] = slotsEmpty;
+    state.counters["log_rows"] = window.List1->count();
+    if (listening != 1 || free != 8 || indicatorsRight != 9 || slotsEmpty != 9 ||
+        window.List1->count() != 2 * (cycles - failures))
+      state.SkipWithError("the host did not come back to one listener and eight free slots");
+  }
+}
+BENCHMARK(BM_Churn)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  g_cycles = TakeArgument(argc, argv, "cycles", 10000);
+  return crewmap::bench::RunBenchmarks(argc, argv);
+}

@@ -1,0 +1,144 @@
+#include "main/host_side.h"
+
+#include <chrono>
+#include <optional>
+
+#include "main/host_session.h"
+#include "main/listener_choice.h"
+#include "main/slot_rows.h"
+#include "net/classify.h"
+#include "net/messages.h"
+#include "net/winsock.h"
+#include "startup/log_lines.h"
+
+namespace crewmap::main {
+namespace {
+
+std::int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+QByteArray ToBytes(const std::string& bytes) {
+  return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+}  // namespace
+
+HostSide::HostSide(const SocketArray& sockets, net::SlotTable& table, int port, net::RelayRate rate,
+                   HostView view)
+    : sockets_(sockets), Slots(table), port_(port), view_(std::move(view)) {
+  receivers_.fill(net::LineReceiver(kMaxReport));
+  budgets_.fill(net::RelayBudget(rate));
+}
+
+void HostSide::Start() {
+  for (int n = 1; n <= net::kHighestSocket; ++n) sockets_[static_cast<std::size_t>(n)]->Close();
+  StartListening(1);
+}
+
+void HostSide::StartListening(int n) {
+  net::Winsock* socket = sockets_[static_cast<std::size_t>(n)];
+  socket->SetLocalPort(port_);
+  socket->Listen();
+  if (socket->State() != net::SocketState::Listening) {
+    // Members cannot join this run until the port is free.
+    view_.setIndicator(n, SlotLight::Free);
+    view_.listenFailed(port_);
+    return;
+  }
+  view_.setIndicator(n, SlotLight::Listening);
+}
+
+int HostSide::ListenerChoice(bool afterAcceptance) const {
+  SocketStates states{};
+  for (int n = 1; n <= net::kHighestSocket; ++n)
+    states[static_cast<std::size_t>(n)] = static_cast<int>(sockets_[static_cast<std::size_t>(n)]->State());
+  return afterAcceptance ? ListenerAfterAcceptance(states) : ListenerAfterDeparture(states);
+}
+
+void HostSide::ConnectionRequest(int n, qintptr requestID) {
+  const auto i = static_cast<std::size_t>(n);
+  net::Winsock* socket = sockets_[i];
+  // 1-2. The listening socket stops listening and takes the connection.
+  if (socket->State() != net::SocketState::Closed) socket->Close();
+  receivers_[i].Reset();
+  budgets_[i].Reset();
+  socket->Accept(requestID);
+  occupied_[i] = true;
+  // 3-4. Indicator, then the connection row while the peer is known.
+  view_.setIndicator(n, SlotLight::Connected);
+  view_.appendLog(startup::ConnectionRow(startup::CurrentTimestamp(), n, socket->RemoteHostIP().toStdString()));
+  // 5. The member learns its slot.
+  socket->SendData(ToBytes(net::BuildSlotAssignment(n)));
+  // 6. The next listener: the first closed socket, if any.
+  if (view_.unloaded()) return;
+  if (const int next = ListenerChoice(true); next != 0) StartListening(next);
+}
+
+void HostSide::DataArrival(int n) {
+  const auto i = static_cast<std::size_t>(n);
+  const QByteArray data = sockets_[i]->GetData();
+  if (!occupied_[i]) return;
+  const std::vector<std::string> pieces =
+      receivers_[i].Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+  // Every meaningful report is relayed while the member's budget lasts; the
+  // slot keeps the latest one, so only the last of this arrival is stored
+  // (and the list rebuilt once).
+  const std::string* latest = nullptr;
+  const std::int64_t now = NowMs();
+  for (const std::string& piece : pieces) {
+    if (!net::ClassifyHostPiece(piece)) continue;  // a line without meaning: skipped
+    latest = &piece;
+    if (!budgets_[i].Take(now)) {
+      ++relaysOverBudget_;
+      continue;
+    }
+    const QByteArray relay = ToBytes(net::BuildRelay(n, piece));
+    for (int j = 1; j <= 8; ++j) {
+      net::Winsock* peer = sockets_[static_cast<std::size_t>(j)];
+      if (peer->State() == net::SocketState::Connected) peer->SendData(relay, net::Traffic::Position);
+    }
+  }
+  if (!latest) return;
+  StoreHostReport(Slots, n, *latest);
+  view_.showRows(BuildMemberRows(Slots, 8, RowForm::Full));
+}
+
+void HostSide::ConnectionEnded(int n) {
+  if (occupied_[static_cast<std::size_t>(n)]) Departure(n);
+}
+
+void HostSide::Departure(int n) {
+  const auto i = static_cast<std::size_t>(n);
+  net::Winsock* socket = sockets_[i];
+  occupied_[i] = false;
+  // 1. The departure row while the socket still knows its peer.
+  view_.appendLog(startup::DepartureRow(startup::CurrentTimestamp(), n, socket->RemoteHostIP().toStdString()));
+  // 2-4. Free the slot.
+  socket->Close();
+  receivers_[i].Reset();
+  Slots[i] = net::Slot{};
+  view_.setIndicator(n, SlotLight::Free);
+  // 5. The short-form list over the whole table.
+  view_.showRows(BuildMemberRows(Slots, net::kHighestSocket, RowForm::Short));
+  // 6. Tell the members that are still there.
+  const QByteArray notice = ToBytes(net::BuildLeaveNotice(n));
+  for (int j = 1; j <= net::kHighestSocket; ++j) {
+    net::Winsock* peer = sockets_[static_cast<std::size_t>(j)];
+    if (peer->State() == net::SocketState::Connected) peer->SendData(notice);
+  }
+  // A host whose every slot was taken listens again once one is free.
+  if (view_.unloaded()) return;
+  if (const int next = ListenerChoice(false); next != 0) StartListening(next);
+}
+
+void HostSide::SendHostPosition(const QByteArray& line) {
+  for (int j = 1; j <= 8; ++j) {
+    net::Winsock* socket = sockets_[static_cast<std::size_t>(j)];
+    if (socket->State() == net::SocketState::Connected) socket->SendData(line, net::Traffic::Position);
+  }
+}
+
+}  // namespace crewmap::main

@@ -1,0 +1,75 @@
+#pragma once
+// The host's connection handling: the listener, acceptances, the reports
+// that arrive and their relays, departures, and the host's own position going
+// out. The window keeps the widgets; it hands this unit its sockets and slot
+// table and shows what it is told through HostView.
+#include <QByteArray>
+#include <QtGlobal>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/line_receiver.h"
+#include "net/outgoing_queue.h"
+#include "net/relay_budget.h"
+#include "net/slots.h"
+
+namespace crewmap::net {
+class Winsock;
+}
+
+namespace crewmap::main {
+
+enum class SlotLight { Free, Listening, Connected };
+
+// What the window does for the host side.
+struct HostView {
+  std::function<void(int n, SlotLight light)> setIndicator;
+  std::function<void(const std::string& utf8)> appendLog;
+  std::function<void(const std::vector<std::string>& rows)> showRows;
+  std::function<void(int port)> listenFailed;  // another program holds the port
+  std::function<bool()> unloaded;               // the window is going: no new listener
+};
+
+using SocketArray = std::array<net::Winsock*, net::kHighestSocket + 1>;  // [1]..[9]
+
+class HostSide {
+ public:
+  // The longest report the host takes: its relay, with the two-digit slot and
+  // ":" in front, must still fit what a member accepts.
+  static constexpr std::size_t kMaxReport = net::LineReceiver::kMaxLine - 3;
+
+  HostSide(const SocketArray& sockets, net::SlotTable& table, int port, net::RelayRate rate,
+           HostView view);
+
+  // Slot 1 listens (at load).
+  void Start();
+  void ConnectionRequest(int n, qintptr requestID);
+  void DataArrival(int n);
+  // The connection of slot n ended (close or error).
+  void ConnectionEnded(int n);
+  // The host position line to every connected member of slots 1..8.
+  void SendHostPosition(const QByteArray& line);
+
+  bool Occupied(int n) const { return occupied_[static_cast<std::size_t>(n)]; }
+  // Reports stored but not relayed because their sender was over its budget.
+  std::uint64_t RelaysOverBudget() const { return relaysOverBudget_; }
+
+ private:
+  void StartListening(int n);
+  void Departure(int n);
+  int ListenerChoice(bool afterAcceptance) const;
+
+  SocketArray sockets_;
+  net::SlotTable& Slots;
+  int port_;
+  HostView view_;
+  std::array<net::LineReceiver, net::kHighestSocket + 1> receivers_;
+  std::array<net::RelayBudget, net::kHighestSocket + 1> budgets_;
+  std::array<bool, net::kHighestSocket + 1> occupied_{};  // a member holds slot n
+  std::uint64_t relaysOverBudget_ = 0;
+};
+
+}  // namespace crewmap::main
