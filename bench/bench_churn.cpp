@@ -10,7 +10,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QListWidget>
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -18,6 +17,7 @@
 #include "host_fixture.h"
 #include "main/frm_main.h"
 #include "net/winsock.h"
+#include "ui/list_box.h"
 
 namespace {
 

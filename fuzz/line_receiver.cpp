@@ -22,13 +22,13 @@ using crewmap::net::LineReceiver;
 // What the receiver must hand out for a stream, whatever the arrivals: the
 // pieces between CR LFs, without the unterminated rest, leaving out blank
 // pieces and pieces longer than the bound.
-std::vector<std::string> ExpectedLines(std::string_view stream) {
+std::vector<std::string> ExpectedLines(std::string_view stream, std::size_t maxLine) {
   std::vector<std::string> lines;
   for (;;) {
     const std::size_t end = stream.find("\r\n");
     if (end == std::string_view::npos) break;
     const std::string_view piece = stream.substr(0, end);
-    if (piece.size() <= LineReceiver::kMaxLine && !crewmap::net::IsBlankPiece(piece)) lines.emplace_back(piece);
+    if (piece.size() <= maxLine && !crewmap::net::IsBlankPiece(piece)) lines.emplace_back(piece);
     stream.remove_prefix(end + 2);
   }
   return lines;
@@ -36,18 +36,19 @@ std::vector<std::string> ExpectedLines(std::string_view stream) {
 
 bool HasLineEnd(std::string_view line) { return line.find("\r\n") != std::string_view::npos; }
 
-// Feeds `arrivals` to a fresh receiver, checking the bound after each one.
-std::vector<std::string> Receive(const std::vector<std::string_view>& arrivals) {
-  LineReceiver receiver;
+// Feeds `arrivals` to a fresh receiver with the given line bound, checking
+// what it keeps after each one (at most a line and the CR of its CR LF).
+std::vector<std::string> Receive(const std::vector<std::string_view>& arrivals, std::size_t maxLine) {
+  LineReceiver receiver(maxLine);
   std::vector<std::string> lines;
   for (const std::string_view arrival : arrivals) {
     for (std::string& line : receiver.Feed(arrival)) {
       FUZZ_CHECK(!HasLineEnd(line));
-      FUZZ_CHECK(line.size() <= LineReceiver::kMaxLine);
+      FUZZ_CHECK(line.size() <= maxLine);
       FUZZ_CHECK(!crewmap::net::IsBlankPiece(line));
       lines.push_back(std::move(line));
     }
-    FUZZ_CHECK(receiver.PendingBytes() <= LineReceiver::kMaxLine);
+    FUZZ_CHECK(receiver.PendingBytes() <= maxLine + 1);
   }
   return lines;
 }
@@ -99,17 +100,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::vector<std::string_view> arrivals = Cut(stream, sizes);
 
-  // The same lines come out however the stream arrives.
-  const std::vector<std::string> lines = Receive(arrivals);
-  FUZZ_CHECK(lines == ExpectedLines(stream));
+  // The same lines come out however the stream arrives, on a member and,
+  // with its shorter bound, on the host.
+  const std::vector<std::string> lines = Receive(arrivals, LineReceiver::kMaxLine);
+  FUZZ_CHECK(lines == ExpectedLines(stream, LineReceiver::kMaxLine));
+  for (const std::string& line : lines) CheckMemberReading(line);
+  const std::vector<std::string> hostLines = Receive(arrivals, LineReceiver::kMaxReport);
+  FUZZ_CHECK(hostLines == ExpectedLines(stream, LineReceiver::kMaxReport));
 
   // The host reads each line as a report and relays it; the member, fed
   // the relays in pieces of the same sizes, reads back exactly those relays, with the slot, nickname and position sent.
   std::string relays;
   std::vector<crewmap::net::HostReport> reports;
   const int slot = static_cast<int>(sizes.size() % 9) + 1;
-  for (const std::string& line : lines) {
-    CheckMemberReading(line);
+  for (const std::string& line : hostLines) {
     const auto report = crewmap::net::ClassifyHostPiece(line);
     if (!report) {
       FUZZ_CHECK(line.find('\t') == std::string::npos);
@@ -120,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     relays += crewmap::net::BuildRelay(slot, line);
     reports.push_back(*report);
   }
-  const std::vector<std::string> relayed = Receive(Cut(relays, sizes));
+  const std::vector<std::string> relayed = Receive(Cut(relays, sizes), LineReceiver::kMaxLine);
   FUZZ_CHECK(relayed.size() == reports.size());
   for (std::size_t i = 0; i < relayed.size() && i < reports.size(); ++i) {
     const auto message = crewmap::net::ClassifyMemberPiece(relayed[i]);

@@ -39,7 +39,7 @@ class HostSide {
  public:
   // The longest report the host takes: its relay, with the two-digit slot and
   // ":" in front, must still fit what a member accepts.
-  static constexpr std::size_t kMaxReport = net::LineReceiver::kMaxLine - 3;
+  static constexpr std::size_t kMaxReport = net::LineReceiver::kMaxReport;
 
   HostSide(const SocketArray& sockets, net::SlotTable& table, int port, net::RelayRate rate,
            HostView view);

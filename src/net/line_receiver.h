@@ -17,6 +17,9 @@ class LineReceiver {
  public:
   // The longest line a member accepts.
   static constexpr std::size_t kMaxLine = 4096;
+  // The longest report a host accepts: with the relay's "NN:" prefix in
+  // front it is still a line every member accepts.
+  static constexpr std::size_t kMaxReport = kMaxLine - 3;
 
   explicit LineReceiver(std::size_t maxLine = kMaxLine) : maxLine_(maxLine) {}
 

@@ -582,7 +582,7 @@ TEST_F(MainWindowTest, PeerThatStopsReadingIsClosedAsADepartureAfterTheGrace) {
   ASSERT_TRUE(talker.WaitReceived("disconn01\r\n", 10000));
   EXPECT_TRUE(IndicatorIs(1, window->FreeColor()));
   EXPECT_EQ(window->Winsock[1]->State(), net::SocketState::Closed);
-  const auto match = kCloseRow.match(window->List1->item(window->List1->count() - 1)->text());
+  const auto match = kCloseRow.match(window->List1->text(window->List1->count() - 1));
   ASSERT_TRUE(match.hasMatch());
   EXPECT_EQ(match.captured(1), "01");
   EXPECT_TRUE(WaitUntil([&] { return !slow.ReadSome(); }));  // the connection is gone
