@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
+#include "host_fixture.h"
 #include "main/frm_main.h"
 #include "startup/common.h"
-#include "support/xvfb_server.h"
 #include "ui/fonts.h"
 #include "ui/list_box.h"
 #include "ui/message_box.h"
@@ -156,18 +156,4 @@ BENCHMARK(BM_MemberNoticeFlood)->Iterations(1)->Unit(benchmark::kSecond)->UseRea
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  crewmap::test::XvfbServer server;
-  if (!crewmap::test::UseDisplayOrStart(server)) return 1;
-  setenv("QT_QPA_PLATFORM", "xcb", 1);
-  QApplication app(argc, argv);
-  QApplication::setQuitOnLastWindowClosed(false);
-  // Nobody answers dialogs here (the map pictures may be missing).
-  crewmap::ui::SetMessageHook([](const QString&, crewmap::ui::MessageButtons) {
-    return crewmap::ui::MessageAnswer::Cancel;
-  });
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return crewmap::bench::RunBenchmarks(argc, argv); }
