@@ -41,11 +41,10 @@ void BM_Flood(benchmark::State& state) {
     std::atomic<std::int64_t> startNs{0}, cutNs{0}, floodBytes{0};
     std::vector<LoopbackMember> members(8);
     std::thread honest([&] {
-      for (auto& m : members)
-        if (!m.Join(host.Port())) {
-          done = true;
-          return;
-        }
+      if (!JoinAll(members, host.Port())) {
+        done = true;
+        return;
+      }
       startNs = NowNs();
       joined = true;
       RunReportingMembers(members, 1, seconds, results);

@@ -28,11 +28,10 @@ void BM_HostRelay(benchmark::State& state) {
     std::atomic<bool> joined{false}, done{false}, ok{false};
     std::vector<LoopbackMember> members(9);
     std::thread thread([&] {
-      for (auto& m : members)
-        if (!m.Join(host.Port())) {
-          done = true;
-          return;
-        }
+      if (!JoinAll(members, host.Port())) {
+        done = true;
+        return;
+      }
       joined = true;
       RunReportingMembers(members, 100, seconds, results);
       ok = true;

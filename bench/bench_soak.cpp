@@ -31,11 +31,10 @@ void BM_Soak(benchmark::State& state) {
     std::atomic<std::int64_t> startedNs{0};
     std::vector<LoopbackMember> members(9);
     std::thread thread([&] {
-      for (auto& m : members)
-        if (!m.Join(host.Port())) {
-          done = true;
-          return;
-        }
+      if (!JoinAll(members, host.Port())) {
+        done = true;
+        return;
+      }
       startedNs = NowNs();
       RunReportingMembers(members, 100, seconds, results);
       ok = true;

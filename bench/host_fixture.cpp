@@ -118,6 +118,12 @@ bool LoopbackMember::Join(int port, int receiveBuffer) {
   return slot != 0;
 }
 
+bool JoinAll(std::vector<LoopbackMember>& members, int port) {
+  for (LoopbackMember& m : members)
+    if (!m.Join(port)) return false;
+  return true;
+}
+
 void RunReportingMembers(std::vector<LoopbackMember>& members, double reportsPerSecond, int seconds,
                          ReportingResults& results) {
   std::vector<std::uint64_t> received(members.size());

@@ -53,6 +53,9 @@ struct LoopbackMember {
   bool Join(int port, int receiveBuffer = 0);
 };
 
+// Joins every member in turn; false as soon as one is refused.
+bool JoinAll(std::vector<LoopbackMember>& members, int port);
+
 // Latencies in 10 µs steps up to 10 s, in memory fixed at construction, so
 // that recording millions of them leaves the process's memory flat.
 class LatencyHistogram {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "gamesim_reading.h"
 #include "platform/window_source.h"
 #include "reader/capture.h"
 #include "reader/glyph.h"
@@ -86,13 +87,7 @@ class Differential {
 
   CoordinateCapture& single() { return single_; }
 
-  class Controls final : public CaptureControls {
-   public:
-    bool LockTicked() const override { return lock; }
-    void ShowCaptureFailure(const std::string& utf8Text) override { failures.push_back(utf8Text); }
-    bool lock = false;
-    std::vector<std::string> failures;
-  } controls;
+  Controls controls;
   PixelComparison last;
 
  private:
