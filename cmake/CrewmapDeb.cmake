@@ -71,9 +71,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies come from dpkg-shlibdeps; the CJK font is what draws
-# the Japanese captions.
+# the Japanese captions, and Debian's Qt translations (built for the same Qt
+# as the libraries, kept in step with them by Debian) give Qt's own buttons
+# and menus their Japanese texts. Depending on the package rather than
+# shipping a copy of its qtbase_ja.qm keeps the two from drifting apart.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-noto-cjk)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -11,6 +11,8 @@ PACKAGES=(
   qt6-base-dev libgl-dev libx11-dev libx11-xcb-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
+  # Qt's own texts (buttons, context menus) in Japanese: qtbase_ja.qm
+  qt6-translations-l10n
   # the Debian package (scripts/package-deb): icon, dependencies, checks
   dpkg-dev file librsvg2-bin lintian desktop-file-utils
 )
@@ -23,8 +25,10 @@ WINDOWS_PACKAGES=(
   cmake ninja-build libgtest-dev libgmock-dev xvfb xauth
 )
 # The Windows zip (scripts/package-windows) and its trial under Wine as a
-# Japanese system (the ja_JP.UTF-8 locale comes from the locales package).
-WINDOWS_PACKAGE_PACKAGES=(zip unzip locales xdotool)
+# Japanese system (the ja_JP.UTF-8 locale comes from the locales package);
+# the program's icon is drawn with rsvg-convert and packed with icotool, Qt's
+# Japanese texts come from qt6-translations-l10n.
+WINDOWS_PACKAGE_PACKAGES=(zip unzip locales xdotool librsvg2-bin icoutils qt6-translations-l10n)
 
 # Fuzzing (scripts/fuzz): clang 14 with libFuzzer and the sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)

@@ -93,9 +93,11 @@ TEST_F(DebPackage, HoldsTheProgramItsPicturesAndItsMenuEntry) {
   // A settings file would be the package's to replace: the user writes it.
   EXPECT_EQ(files.count("./opt/crewmap/crewmap.ini"), 0u);
 
-  // Libraries found by dpkg-shlibdeps, plus the font for the Japanese captions.
+  // Libraries found by dpkg-shlibdeps, plus the font for the Japanese captions
+  // and Qt's Japanese translation (without it Qt's buttons stay English).
   const std::string depends = RunCommand("dpkg-deb -f " + Quoted(deb_) + " Depends").output;
-  for (const char* wanted : {"libc6", "libqt6widgets6", "libqt6network6", "libx11-6", "fonts-noto-cjk"})
+  for (const char* wanted :
+       {"libc6", "libqt6widgets6", "libqt6network6", "libx11-6", "fonts-noto-cjk", "qt6-translations-l10n"})
     EXPECT_NE(depends.find(wanted), std::string::npos) << wanted << " in " << depends;
 
   // The PNG icon really is 256 x 256: width and height in its header.

@@ -1,12 +1,120 @@
 // Tells a test on the Linux side what the Windows side sees:
 //   system_probe.exe acp      the system's ANSI code page (932 on a Japanese system)
 //   system_probe.exe client   the client area of the game window, as WxH
+//   system_probe.exe resources FILE
+//                             what Windows reads from an executable's
+//                             resources: its version texts, the sizes of its
+//                             first icon group (each picture decoded), and
+//                             whether its manifest is there
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "game_title.h"
+
+namespace {
+
+// The command line's argument `index` as the system passed it, in full
+// Unicode (a folder name outside the ANSI code page survives).
+std::wstring Argument(int index) {
+  int count = 0;
+  LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::wstring argument = arguments && index < count ? arguments[index] : L"";
+  LocalFree(arguments);
+  return argument;
+}
+
+// Version texts as Explorer's Properties shows them, in the language the
+// file's translation table names first; "version=none" without any.
+void PrintVersion(const std::wstring& file) {
+  DWORD handle = 0;
+  const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &handle);
+  std::string block(size, '\0');
+  if (size == 0 || !GetFileVersionInfoW(file.c_str(), 0, size, block.data())) {
+    std::printf("version=none\n");
+    return;
+  }
+  struct Translation {
+    WORD language, codePage;
+  }* translation = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
+      length < sizeof(Translation)) {
+    std::printf("version=no-translation\n");
+    return;
+  }
+  std::printf("translation=%04x%04x\n", translation->language, translation->codePage);
+  for (const char* name : {"ProductName", "FileDescription", "FileVersion", "ProductVersion"}) {
+    wchar_t path[128];
+    swprintf(path, 128, L"\\StringFileInfo\\%04x%04x\\%hs", translation->language, translation->codePage, name);
+    wchar_t* value = nullptr;
+    UINT chars = 0;
+    char narrow[256] = "";
+    if (VerQueryValueW(block.data(), path, reinterpret_cast<void**>(&value), &chars) && value)
+      WideCharToMultiByte(CP_UTF8, 0, value, -1, narrow, sizeof narrow, nullptr, nullptr);
+    std::printf("%s=%s\n", name, narrow);
+  }
+}
+
+BOOL CALLBACK FirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) {
+  *reinterpret_cast<LPWSTR*>(found) = name;
+  return FALSE;
+}
+
+// The first icon group: every picture's width (0 in the directory means 256),
+// each only if Windows can make an icon of it.
+void PrintIcons(HMODULE module) {
+  LPWSTR group = nullptr;
+  EnumResourceNamesW(module, RT_GROUP_ICON, FirstName, reinterpret_cast<LONG_PTR>(&group));
+  HRSRC found = group ? FindResourceW(module, group, RT_GROUP_ICON) : nullptr;
+  const auto* directory = found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found))) : nullptr;
+  std::string sizes;
+  if (directory) {
+    // GRPICONDIR: reserved, type, count; then 14-byte entries whose first
+    // byte is the width and whose last two bytes are the picture's id.
+    const WORD count = *reinterpret_cast<const WORD*>(directory + 4);
+    for (WORD i = 0; i < count; ++i) {
+      const BYTE* entry = directory + 6 + 14 * i;
+      const int width = entry[0] ? entry[0] : 256;
+      const WORD id = *reinterpret_cast<const WORD*>(entry + 12);
+      HRSRC picture = FindResourceW(module, MAKEINTRESOURCEW(id), RT_ICON);
+      auto* bits = picture ? static_cast<BYTE*>(LockResource(LoadResource(module, picture))) : nullptr;
+      HICON icon = bits ? CreateIconFromResourceEx(bits, SizeofResource(module, picture), TRUE, 0x00030000, width,
+                                                   width, LR_DEFAULTCOLOR)
+                        : nullptr;
+      if (!sizes.empty()) sizes += ',';
+      sizes += std::to_string(width) + (icon ? "" : "(unreadable)");
+      if (icon) DestroyIcon(icon);
+    }
+  }
+  std::printf("icons=%s\n", sizes.c_str());
+}
+
+// The manifest Windows applies at start: resource type 24, id 1.
+void PrintManifest(HMODULE module) {
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  const auto* text = found ? static_cast<const char*>(LockResource(LoadResource(module, found))) : nullptr;
+  const std::string manifest = text ? std::string(text, SizeofResource(module, found)) : std::string();
+  std::printf("manifest=%s\n", manifest.empty() ? "none" : "present");
+  std::printf("win10=%d\n", manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}") != std::string::npos);
+  std::printf("dpi=%s\n", manifest.find(">PerMonitorV2<") != std::string::npos ? "PerMonitorV2" : "other");
+}
+
+int PrintResources() {
+  const std::wstring path = Argument(2);
+  PrintVersion(path);
+  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!module) return 1;
+  PrintIcons(module);
+  PrintManifest(module);
+  FreeLibrary(module);
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "acp") == 0) {
@@ -20,6 +128,7 @@ int main(int argc, char** argv) {
     std::printf("%ldx%ld\n", client.right - client.left, client.bottom - client.top);
     return 0;
   }
-  std::fprintf(stderr, "usage: system_probe acp|client\n");
+  if (argc == 3 && std::strcmp(argv[1], "resources") == 0) return PrintResources();
+  std::fprintf(stderr, "usage: system_probe acp|client|resources FILE\n");
   return 2;
 }

@@ -386,4 +386,67 @@ TEST_F(WinePackage, LinuxHostWithWindowsMember) {
   EXPECT_TRUE(WaitFor([&] { return member->MemberList() == both; }, kWait)) << member->MemberList();
 }
 
+// --- What a Windows user sees of the package itself ---
+
+// The file name as Windows programs under Wine take it (drive Z: is "/").
+std::string WindowsPath(const fs::path& path) { return "Z:" + path.string(); }
+
+// Catches an executable without its resources (the resource script left out
+// of the build, an empty icon, version texts not from project(), no
+// manifest): Explorer, Task Manager and the firewall prompt would show a
+// nameless program with the generic icon. Read by Windows' own calls.
+TEST_F(WinePackage, ExecutableCarriesIconVersionAndManifest) {
+  std::string resources = Probe("resources '" + WindowsPath(program_ / "Crewmap.exe") + "'");
+  std::erase(resources, '\r');  // a Windows console program's line ends
+  for (const std::string line :
+       {"ProductName=Crewmap", "FileDescription=Crewmap", "FileVersion=" CREWMAP_VERSION,
+        "ProductVersion=" CREWMAP_VERSION, "icons=16,24,32,48,64,128,256", "manifest=present", "win10=1",
+        "dpi=PerMonitorV2"})
+    EXPECT_NE(("\n" + resources + "\n").find("\n" + line + "\n"), std::string::npos) << line << " in\n" << resources;
+}
+
+// Catches a read-me that Notepad may garble (no byte-order mark) or show on
+// one line (bare LF), and a package without its licence texts.
+TEST_F(WinePackage, ReadmeIsUtf8WithByteOrderMarkAndCrlf) {
+  const std::string readme = ReadFile(program_ / "README.txt");
+  ASSERT_GE(readme.size(), 3u);
+  EXPECT_EQ(readme.substr(0, 3), "\xEF\xBB\xBF") << "no UTF-8 byte-order mark";
+  std::size_t bareLineFeeds = 0;
+  for (std::size_t at = readme.find('\n'); at != std::string::npos; at = readme.find('\n', at + 1))
+    if (at == 0 || readme[at - 1] != '\r') ++bareLineFeeds;
+  EXPECT_EQ(bareLineFeeds, 0u);
+  EXPECT_NE(readme.find("Windows 10"), std::string::npos);
+  EXPECT_NE(readme.find("Windows 11"), std::string::npos);
+  for (const char* licence : {"README.txt", "LGPL-3.0.txt", "GPL-3.0.txt", "Qt-third-party.txt", "GCC-runtime.txt",
+                              "mingw-w64.txt"})
+    EXPECT_GT(fs::exists(program_ / "licenses" / licence) ? fs::file_size(program_ / "licenses" / licence) : 0u,
+              100u)
+        << licence;
+}
+
+// Catches Qt's Japanese translation missing from the package or not loaded
+// on Windows: a Japanese message would sit above "Retry" and "Cancel". A
+// copy of the program whose map picture is broken shows its Retry/Cancel
+// box at start; the box reports its captions (CREWMAP_DEBUG_LISTS).
+TEST_F(WinePackage, MessageBoxButtonsAreJapanese) {
+  const fs::path copy = root_ / "壊れた地図" / program_.filename();
+  fs::create_directories(copy.parent_path());
+  fs::copy(program_, copy, fs::copy_options::recursive);
+  std::ofstream(copy / "worldmap_c2.jpg", std::ios::trunc) << "not a picture";
+  std::unique_ptr<Instance> program(
+      new Instance({WineLoader(), (copy / "Crewmap.exe").string()}, root_ / "box.log", env_));
+  ChooseRole(0, /*host=*/false);
+  std::string message;
+  EXPECT_TRUE(WaitFor([&] { return !(message = LastLine(root_ / "box.log", "Message= ")).empty(); }, kWait))
+      << program->Log();
+  if (const char* shot = std::getenv("CREWMAP_WINE_BOX_SHOT")) {
+    std::this_thread::sleep_for(1s);
+    Shell(std::string("import -window root ") + shot);
+  }
+  EXPECT_NE(message.find("イメージのロードに失敗しました"), std::string::npos) << message;
+  EXPECT_NE(message.find("再試行"), std::string::npos) << message;
+  EXPECT_NE(message.find("キャンセル"), std::string::npos) << message;
+  EXPECT_EQ(message.find("Retry"), std::string::npos) << message;
+}
+
 }  // namespace
