@@ -236,6 +236,10 @@ void frmMain::Form_Load() {
     for (int n = 1; n <= net::kHighestSocket; ++n) lbl[static_cast<std::size_t>(n)]->hide();
     Text1->setReadOnly(false);
     Text1->clear();
+    // What the member types first is the host's address: the box takes the
+    // keyboard when the window opens (otherwise the status box, first in the
+    // tab order, would).
+    Text1->setFocus(Qt::OtherFocusReason);
     Text2->show();
     Text2->setText(kNotConnected);
     Command1->show();
