@@ -94,26 +94,8 @@ unsigned long FindWindow(const std::string& title, pid_t pid = 0, unsigned long 
   return id;
 }
 
-struct Geometry {
-  int x = 0, y = 0, width = 0, height = 0;
-};
-
-Geometry WindowGeometry(unsigned long window) {
-  Geometry g;
-  std::istringstream in(Shell("xdotool getwindowgeometry --shell " + std::to_string(window)));
-  std::string line;
-  while (std::getline(in, line)) {
-    const auto eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    const int value = std::atoi(line.c_str() + eq + 1);
-    const std::string key = line.substr(0, eq);
-    if (key == "X") g.x = value;
-    if (key == "Y") g.y = value;
-    if (key == "WIDTH") g.width = value;
-    if (key == "HEIGHT") g.height = value;
-  }
-  return g;
-}
+using crewmap::test::Geometry;
+using crewmap::test::WindowGeometry;
 
 // The start dialog: host ("サーバとして起動") or the preselected member
 // choice, then "おｋ"; returns the main window.
