@@ -15,6 +15,7 @@
 #include "gamesim/gamesim_process.h"
 #include "reader/glyph.h"
 #include "reader/origin.h"
+#include "support/private_network.h"
 #include "support/program_driver.h"
 
 namespace {
@@ -76,6 +77,9 @@ void JoinAsMember(unsigned long window, int top, const std::string& nick) {
 }
 
 TEST(CrewmapEndToEnd, HostAndTwoMembersShareTheGamePosition) {
+  // The host listens on the program's fixed port.
+  std::string why;
+  if (!crewmap::test::FixedPortUsable(21212, why)) GTEST_SKIP() << why;
   // The program folder: the executable, the map pictures and a settings file
   // whose address-echo page is a closed loopback port (never another host).
   const fs::path folder = fs::temp_directory_path() / ("crewmap-e2e-" + std::to_string(::getpid()));

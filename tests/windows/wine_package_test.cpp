@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "gamesim/gamesim_process.h"
+#include "support/private_network.h"
 #include "support/program_driver.h"
 
 namespace {
@@ -235,6 +236,9 @@ class WinePackage : public testing::Test {
     if (program_.empty())
       GTEST_SKIP() << "No Windows package at " << zip_ << " or no " << gamesim_ << " and " << probe_
                    << " (scripts/test-windows builds them)";
+    // Hosts listen on the program's fixed port.
+    std::string why;
+    if (!crewmap::test::FixedPortUsable(21212, why)) GTEST_SKIP() << why;
   }
   void TearDown() override {
     if (HasFailure()) keep_ = true;
