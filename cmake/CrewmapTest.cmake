@@ -4,9 +4,11 @@
 #   QT:    as X11, and a QApplication on that display lives for the run.
 #   LOCKS: CTest resource locks, e.g. port_21212 for tests that use the real port,
 #          so that parallel runs never collide.
+#   PRIVATE_NETWORK: (X11/QT) the test runs in a network namespace of its own,
+#          where the fixed port is free whatever else runs on the machine.
 # One CTest entry per test program.
 function(crewmap_test name)
-  cmake_parse_arguments(T "X11;QT" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
+  cmake_parse_arguments(T "X11;QT;PRIVATE_NETWORK" "TIMEOUT" "SOURCES;LIBS;LOCKS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
   if(T_QT)
@@ -28,5 +30,9 @@ function(crewmap_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
   if(T_LOCKS)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_LOCKS}")
+  endif()
+  if(T_PRIVATE_NETWORK)
+    # The test main moves the test into a network namespace of its own.
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT CREWMAP_TEST_PRIVATE_NETWORK=1)
   endif()
 endfunction()

@@ -31,6 +31,7 @@
 #include "platform/window_source.h"
 #include "startup/common.h"
 #include "startup/log_lines.h"
+#include "ui/first_placement.h"
 #include "ui/fonts.h"
 #include "ui/list_box.h"
 #include "ui/message_box.h"
@@ -236,6 +237,10 @@ void frmMain::Form_Load() {
     for (int n = 1; n <= net::kHighestSocket; ++n) lbl[static_cast<std::size_t>(n)]->hide();
     Text1->setReadOnly(false);
     Text1->clear();
+    // What the member types first is the host's address: the box takes the
+    // keyboard when the window opens (otherwise the status box, first in the
+    // tab order, would).
+    Text1->setFocus(Qt::OtherFocusReason);
     Text2->show();
     Text2->setText(kNotConnected);
     Command1->show();
@@ -303,6 +308,12 @@ void frmMain::closeEvent(QCloseEvent* event) {
 
 void frmMain::SetDeleteOnClose(bool on) { deleteOnClose_ = on; }
 
+void frmMain::showEvent(QShowEvent* event) {
+  // Never over the game's read-out, found as the capture finds it.
+  ui::PlaceOnFirstShow(*this, windowSource_.get());
+  QWidget::showEvent(event);
+}
+
 void frmMain::Command2_Click() {
   const QDir folder(ProgramFolder());
   const QStringList names = folder.entryList(QDir::Files | QDir::Hidden);
@@ -316,7 +327,9 @@ void frmMain::Command2_Click() {
                     ui::MessageButtons::Ok);
     return;
   }
-  map::frmMap::Load().show();
+  map::frmMap& map = map::frmMap::Load();
+  if (!map.isVisible()) ui::PlaceOnFirstShow(map, windowSource_.get());
+  map.show();
 }
 
 // ---------------------------------------------------------------- activity log and lists

@@ -110,6 +110,7 @@ class frmMain : public QWidget, public reader::CaptureControls {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void BuildControls();

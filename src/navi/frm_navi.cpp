@@ -16,6 +16,7 @@
 #include "navi/bearing.h"
 #include "navi/drag_rules.h"
 #include "navi/shape.h"
+#include "ui/first_placement.h"
 #include "ui/fonts.h"
 #include "ui/message_box.h"
 
@@ -232,6 +233,8 @@ void frmNavi::showEvent(QShowEvent* event) {
   // Fonts and styles are settled once the window is shown: cut it out again
   // from what it draws now.
   updateMask();
+  // The overlay belongs over the game, but not over its read-out.
+  ui::PlaceOnFirstShow(*this, nullptr, ui::DesignedPlace::Keep);
   QWidget::showEvent(event);
 }
 

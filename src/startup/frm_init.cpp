@@ -5,6 +5,7 @@
 
 #include "common/twips.h"
 #include "startup/common.h"
+#include "ui/first_placement.h"
 #include "ui/fonts.h"
 #include "ui/twips_rect.h"
 
@@ -41,6 +42,12 @@ frmInit::frmInit(std::function<void()> showMainWindow, QWidget* parent)
   Command1->setGeometry(ui::TwipsRect(2280, 120, 1215, 495));
   Command1->setDefault(true);
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+}
+
+void frmInit::showEvent(QShowEvent* event) {
+  // Never over the game's read-out (the dialog would otherwise open centred).
+  ui::PlaceOnFirstShow(*this);
+  QDialog::showEvent(event);
 }
 
 void frmInit::Command1_Click() {

@@ -24,6 +24,9 @@ class frmInit : public QDialog {
   std::array<QRadioButton*, 2> Option1{};
   QPushButton* Command1 = nullptr;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   std::function<void()> showMainWindow_;
 };

@@ -5,7 +5,9 @@
 
 #include <QTcpServer>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -17,6 +19,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -229,6 +232,25 @@ TEST_F(MainWindowTest, MemberLayout) {
   EXPECT_EQ(window->List2->count(), 0);
   EXPECT_EQ(window->Winsock[1]->LocalPort(), 0);
   EXPECT_EQ(ListeningSlot(), 0);
+}
+
+// Fault caught: the member window opens with the keyboard in the status box,
+// so what the user types first lands after "未接続" instead of in the address
+// box. Typed through the X server, as a user would.
+TEST_F(MainWindowTest, MemberTypesIntoTheAddressBoxFirst) {
+  MakeMember();
+  window->activateWindow();
+  QElapsedTimer clock;
+  clock.start();
+  while (!window->isActiveWindow() && clock.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  ASSERT_TRUE(window->isActiveWindow());
+  EXPECT_EQ(QApplication::focusWidget(), window->Text1);
+  ASSERT_EQ(std::system("xdotool type --delay 20 127.0.0.1"), 0);
+  clock.restart();
+  while (window->Text1->text() != "127.0.0.1" && clock.elapsed() < 5000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_EQ(window->Text1->text(), "127.0.0.1");
+  EXPECT_EQ(window->Text2->text(), "未接続");
 }
 
 TEST_F(MainWindowTest, MapButtonNeedsBothPictures) {

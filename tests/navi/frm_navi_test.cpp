@@ -182,6 +182,22 @@ TEST_F(FrmNaviTest, ControlsShowTheirColoursAndTheMaskKeepsOnlyThem) {
   EXPECT_TRUE(MaskIsNonWhiteOf(navi, image));
 }
 
+// Fault caught: showing the window keeps the cut-out made at load, so what
+// changed in its look while it was hidden (fonts and styles settle late, e.g.
+// the up mark's font) shows clipped or leaves white pixels that take clicks.
+TEST_F(FrmNaviTest, ShowingCutsTheWindowOutAgainFromWhatItDrawsThen) {
+  frmNavi& navi = frmNavi::Load();
+  const QRegion atLoad = navi.mask();
+  QFont bigger = navi.Label1->font();
+  bigger.setPixelSize(20);
+  navi.Label1->setFont(bigger);  // nothing cuts the window out for this
+  navi.Label1->resize(30, 24);
+  ASSERT_FALSE(MaskIsNonWhiteOf(navi, Drawn(navi))) << "the change must alter what the window draws";
+  ShowNavi();
+  EXPECT_NE(navi.mask(), atLoad);
+  EXPECT_TRUE(MaskIsNonWhiteOf(navi, Drawn(navi)));
+}
+
 TEST_F(FrmNaviTest, PointToAngleOnAnUnloadedWindowCreatesItHiddenWithTheDotPlaced) {
   float x = 3, y = 4;
   frmNavi::Load().PointToAngle(x, y);

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -337,6 +338,48 @@ TEST(X11WindowSource, AHandleDiesWithItsWindowEvenWhenTheIdIsReused) {
   EXPECT_EQ(source.GetPixel(early, 1, 1), kInvalidColor);
   source.ReleaseDC(fresh, early);
   (void)firstId;
+}
+
+// Fault caught: a block read through a context whose window has died hands
+// back the pixels of whatever window now carries the old id, where single
+// reads through the same context read the invalid colour.
+TEST(X11WindowSource, BlockAndSingleReadsThroughADeadContextReadNothingOnceTheIdIsReused) {
+  X11WindowSource source;
+  DeviceContext early = 0;
+  WindowHandle held = 0;
+  Window firstId = 0;
+  {
+    Painter first;  // its ids are freed when it disconnects
+    firstId = first.Create(0, 0, 100, 80, PixelOf(first.d(), 255, 255, 255));
+    first.SetUtf8Title(firstId, kGameTitle);
+    first.MapAndWait(firstId);
+    held = source.FindWindowByTitle(kGameTitle);
+    ASSERT_EQ(XidOf(held), firstId);
+    early = source.GetDC(held);
+    ASSERT_NE(early, 0u);
+    PixelBlock live;
+    ASSERT_TRUE(source.ReadBlock(early, {0, 0, 8, 8}, live));
+    ASSERT_EQ(live.At(1, 1), 0x00FFFFFFu);
+  }
+  // Clients that come next are likely to be given the same ids; try a few so
+  // the reuse really happens.
+  std::unique_ptr<Painter> next;
+  Window reused = 0;
+  for (int attempt = 0; attempt < 4 && reused != firstId; ++attempt) {
+    next = std::make_unique<Painter>();
+    reused = next->Create(0, 0, 100, 80, PixelOf(next->d(), 255, 255, 255));
+  }
+  ASSERT_EQ(reused, firstId) << "the server did not hand the id on; nothing to check";
+  next->MapAndWait(reused);
+  EXPECT_EQ(source.GetPixel(early, 1, 1), kInvalidColor);
+  PixelBlock block;
+  // Either the copy is refused (the caller then reads singly) or it reads
+  // nothing, never the new window's pixels.
+  if (source.ReadBlock(early, {0, 0, 8, 8}, block)) {
+    for (std::int32_t y = 0; y < 8; ++y)
+      for (std::int32_t x = 0; x < 8; ++x) EXPECT_EQ(block.At(x, y), kInvalidColor) << x << "," << y;
+  }
+  source.ReleaseDC(held, early);
 }
 
 TEST(X11WindowSource, NullHandleIsTheWholeScreen) {

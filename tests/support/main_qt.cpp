@@ -5,9 +5,12 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "support/private_network.h"
 #include "support/xvfb_server.h"
 
 int main(int argc, char** argv) {
+  // Before any thread or server starts, so that all of them live in it.
+  crewmap::test::EnterPrivateNetworkIfAsked();
   testing::InitGoogleTest(&argc, argv);
   crewmap::test::XvfbServer server;
   crewmap::test::EnsureTestDisplay(server);

@@ -83,6 +83,28 @@ unsigned long ProgramProcess::WaitWindow(const std::string& title) const {
   return id;
 }
 
+Geometry WindowGeometry(unsigned long window) {
+  Geometry g;
+  std::istringstream in(Shell("xdotool getwindowgeometry --shell " + std::to_string(window)));
+  std::string line;
+  while (std::getline(in, line)) {
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const int value = std::atoi(line.c_str() + eq + 1);
+    const std::string key = line.substr(0, eq);
+    if (key == "X") g.x = value;
+    if (key == "Y") g.y = value;
+    if (key == "WIDTH") g.width = value;
+    if (key == "HEIGHT") g.height = value;
+  }
+  return g;
+}
+
+bool Overlap(const Geometry& a, const Geometry& b) {
+  return a.width > 0 && a.height > 0 && b.width > 0 && b.height > 0 && a.x < b.x + b.width &&
+         b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
 void Click(unsigned long window, int x, int y) {
   Shell("xdotool mousemove --window " + std::to_string(window) + " " + std::to_string(x) + " " +
         std::to_string(y) + " click 1");

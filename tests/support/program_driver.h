@@ -67,6 +67,13 @@ class ProgramProcess {
   int status_ = 0;
 };
 
+// A window's place and size on the screen, as the X server reports them.
+struct Geometry {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+Geometry WindowGeometry(unsigned long window);
+bool Overlap(const Geometry& a, const Geometry& b);
+
 // A left click at (x, y) inside the window.
 void Click(unsigned long window, int x, int y);
 void Type(const std::string& text);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 
 namespace crewmap::tests {
 namespace {
+
 
 class TestControls : public reader::CaptureControls {
  public:
@@ -285,6 +287,119 @@ TEST(ReaderWin32Block, TheNullHandleCopiesTheScreen) {
   reader::test::Differential diff(source);  // both captures read the screen's top-left corner
   diff.Check("screen corner");
   EXPECT_EQ(diff.single().GameWindow, 0u);
+}
+
+// The display's dots per inch as this process sees them.
+int SystemDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+// Fault caught: a capture reads the game window in this thread's own DPI
+// units instead of the game's, or leaves the thread in the game's awareness
+// afterwards (every window of ours would then be scaled by the system).
+TEST(ReaderWin32Dpi, ACaptureWearsTheGameWindowsAwarenessAndGivesItBack) {
+  using Context = HANDLE;
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  const auto look = [user32](const char* name) { return reinterpret_cast<void*>(GetProcAddress(user32, name)); };
+  const auto threadAwareness = reinterpret_cast<Context(WINAPI*)()>(look("GetThreadDpiAwarenessContext"));
+  const auto windowAwareness = reinterpret_cast<Context(WINAPI*)(HWND)>(look("GetWindowDpiAwarenessContext"));
+  const auto same = reinterpret_cast<BOOL(WINAPI*)(Context, Context)>(look("AreDpiAwarenessContextsEqual"));
+  const auto setThread = reinterpret_cast<Context(WINAPI*)(Context)>(look("SetThreadDpiAwarenessContext"));
+  if (!threadAwareness || !windowAwareness || !same || !setThread)
+    GTEST_SKIP() << "this system has no DPI awareness contexts";
+  GameSimProcess sim;
+  std::string error;
+  ASSERT_TRUE(sim.Start(806, 629, "14602,5579", error)) << error;
+  const Context game = windowAwareness(sim.Window());
+  ASSERT_NE(game, nullptr);
+  // This thread in an awareness other than the game window's: DPI-aware, as
+  // Qt makes the program, where the game is not (per monitor v2, v1, system),
+  // else unaware.
+  Context before = nullptr;
+  for (const LONG_PTR candidate : {-4, -3, -2, -1}) {
+    const Context mine = reinterpret_cast<Context>(candidate);
+    if (same(mine, game)) continue;
+    before = setThread(mine);
+    if (before) break;
+  }
+  ASSERT_NE(before, nullptr) << "no awareness other than the game window's can be had";
+  struct Restore {
+    decltype(setThread) set;
+    Context to;
+    ~Restore() { set(to); }
+  } restore{setThread, before};
+  const Context own = threadAwareness();
+  ASSERT_FALSE(same(own, game));
+
+  platform::Win32WindowSource source;
+  const auto handle = reinterpret_cast<std::uintptr_t>(sim.Window());
+  const platform::DeviceContext dc = source.GetDC(handle);
+  ASSERT_NE(dc, 0u);
+  EXPECT_TRUE(same(threadAwareness(), game)) << "the size query and the reads run in the game's units";
+  source.ReleaseDC(handle, dc);
+  EXPECT_TRUE(same(threadAwareness(), own)) << "the thread's own awareness comes back";
+
+  TestControls controls;
+  reader::CoordinateCapture capture(source, controls);
+  EXPECT_EQ(CaptureOnceSettled(capture, "14602,5579").position, "14602,5579");
+  EXPECT_TRUE(same(threadAwareness(), own)) << "after a whole capture";
+}
+
+// In the copy of this program that the 144 dpi case starts: the setting took.
+TEST(ReaderWin32Dpi, TheDisplayHasTheDotsPerInchAskedFor) {
+  const char* expected = std::getenv("CREWMAP_EXPECT_DPI");
+  if (!expected) GTEST_SKIP() << "only in the copy started at another scaling";
+  EXPECT_EQ(SystemDpi(), std::atoi(expected));
+}
+
+// Fault caught: with display scaling (144 dpi, 150 %) the capture asks for
+// the game window's size in other units than its pixels come in, and reads
+// the read-out at the wrong place or not at all. The reading cases run again
+// in a copy of this program started while the system is set to 144 dpi
+// (LogPixels), and must read the same; the setting is put back afterwards.
+TEST(ReaderWin32Dpi, ReadsTheSameAt144DotsPerInch) {
+  if (std::getenv("CREWMAP_EXPECT_DPI")) GTEST_SKIP() << "already the copy";
+  HKEY desktop = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &desktop),
+            ERROR_SUCCESS);
+  DWORD before = 0;
+  DWORD size = sizeof before;
+  const bool hadValue = RegQueryValueExW(desktop, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&before),
+                                         &size) == ERROR_SUCCESS;
+  const DWORD scaled = 144;
+  ASSERT_EQ(RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&scaled), sizeof scaled),
+            ERROR_SUCCESS);
+
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) +
+                         L"\" --gtest_filter=OuterSizes/ReaderWin32.*:ReaderWin32Dpi.TheDisplayHas*:"
+                         L"ReaderWin32Block.RandomReadouts*";
+  SetEnvironmentVariableW(L"CREWMAP_EXPECT_DPI", L"144");
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION copy{};
+  const bool started =
+      CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &copy) != FALSE;
+  SetEnvironmentVariableW(L"CREWMAP_EXPECT_DPI", nullptr);
+  DWORD exitCode = 1;
+  if (started) {
+    if (WaitForSingleObject(copy.hProcess, 180000) != WAIT_OBJECT_0) TerminateProcess(copy.hProcess, 1);
+    GetExitCodeProcess(copy.hProcess, &exitCode);
+    CloseHandle(copy.hThread);
+    CloseHandle(copy.hProcess);
+  }
+  // Back as it was, before judging.
+  if (hadValue)
+    RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before), sizeof before);
+  else
+    RegDeleteValueW(desktop, L"LogPixels");
+  RegCloseKey(desktop);
+  ASSERT_TRUE(started) << "CreateProcess failed";
+  EXPECT_EQ(exitCode, 0u) << "the reading cases failed at 144 dpi (their output is above)";
 }
 
 }  // namespace

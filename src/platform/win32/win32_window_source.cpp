@@ -42,6 +42,29 @@ bool ClippingRects(HDC dc, std::vector<RECT>& rects) {
   return ok;
 }
 
+// The DPI awareness calls of Windows 10 1607 and later, or null where the
+// system has none. DPI_AWARENESS_CONTEXT is an opaque handle.
+using AwarenessContext = HANDLE;
+struct DpiCalls {
+  AwarenessContext(WINAPI* windowAwareness)(HWND) = nullptr;
+  AwarenessContext(WINAPI* setThreadAwareness)(AwarenessContext) = nullptr;
+};
+
+const DpiCalls& Dpi() {
+  static const DpiCalls calls = [] {
+    DpiCalls found;
+    if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
+      found.windowAwareness = reinterpret_cast<decltype(found.windowAwareness)>(
+          reinterpret_cast<void*>(GetProcAddress(user32, "GetWindowDpiAwarenessContext")));
+      found.setThreadAwareness = reinterpret_cast<decltype(found.setThreadAwareness)>(
+          reinterpret_cast<void*>(GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
+    }
+    if (!found.windowAwareness || !found.setThreadAwareness) found = {};
+    return found;
+  }();
+  return calls;
+}
+
 }  // namespace
 
 WindowHandle Win32WindowSource::FindWindowByTitle(std::string_view title) {
@@ -53,9 +76,21 @@ WindowHandle Win32WindowSource::FindWindowByTitle(std::string_view title) {
 }
 
 DeviceContext Win32WindowSource::GetDC(WindowHandle window) {
+  // Wear the window's DPI awareness until ReleaseDC (see the header).
+  AwarenessContext own = nullptr;
+  if (window != 0 && Dpi().windowAwareness) {
+    if (AwarenessContext theirs = Dpi().windowAwareness(toHwnd(window))) own = Dpi().setThreadAwareness(theirs);
+  }
   // The null handle gives the screen's context, as the system call does.
   HDC dc = ::GetDC(toHwnd(window));
-  return static_cast<DeviceContext>(reinterpret_cast<std::uintptr_t>(dc));
+  const auto id = static_cast<DeviceContext>(reinterpret_cast<std::uintptr_t>(dc));
+  if (own) {
+    if (dc)
+      ownAwareness_[id] = own;
+    else
+      Dpi().setThreadAwareness(own);
+  }
+  return id;
 }
 
 bool Win32WindowSource::GetWindowRect(WindowHandle window, WindowRect& rect) {
@@ -129,6 +164,11 @@ bool Win32WindowSource::ReadBlock(DeviceContext dc, const PixelRect& rect, Pixel
 void Win32WindowSource::ReleaseDC(WindowHandle window, DeviceContext dc) {
   if (dc == 0) return;
   ::ReleaseDC(toHwnd(window), toHdc(dc));
+  const auto own = ownAwareness_.find(dc);
+  if (own != ownAwareness_.end()) {
+    Dpi().setThreadAwareness(own->second);
+    ownAwareness_.erase(own);
+  }
 }
 
 std::unique_ptr<WindowSource> CreateSystemWindowSource() { return std::make_unique<Win32WindowSource>(); }

@@ -1,0 +1,31 @@
+#include "reader/readout_area.h"
+
+#include <algorithm>
+
+#include "reader/glyph.h"
+#include "reader/origin.h"
+
+namespace crewmap::reader {
+
+platform::PixelRect ReadoutOnScreen(const platform::WindowRect& outer) {
+  const std::int64_t width = std::int64_t{outer.right} - outer.left;
+  const std::int64_t height = std::int64_t{outer.bottom} - outer.top;
+  if (width <= 0 || height <= 0) return {};
+  const ReadoutOrigin origin = OriginForSize(width, height);
+  const platform::PixelRect probes = ProbeArea(origin.x, origin.y, kCellCount, kCellPitch);
+  // The frame's share of the outer size is not known (a client smaller than
+  // the table's row leaves it anywhere up to the whole frame).
+  const std::int64_t frameLeft = std::min<std::int64_t>(width, kMaxFrameLeft);
+  const std::int64_t frameTop = std::min<std::int64_t>(height, kMaxFrameTop);
+  constexpr int kOutline = 1;
+  const std::int64_t left = std::int64_t{outer.left} + probes.left - kOutline;
+  const std::int64_t top = std::int64_t{outer.top} + probes.top - kOutline;
+  const std::int64_t w = probes.width + 2 * kOutline + frameLeft;
+  const std::int64_t h = probes.height + 2 * kOutline + frameTop;
+  const auto clamp32 = [](std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
+  };
+  return {clamp32(left), clamp32(top), clamp32(w), clamp32(h)};
+}
+
+}  // namespace crewmap::reader

@@ -1,0 +1,106 @@
+#include "ui/window_placement.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "reader/readout_area.h"
+
+namespace crewmap::ui {
+namespace {
+
+using platform::PixelPoint;
+using platform::PixelRect;
+
+// Space left between our window and the game's frame or another window.
+constexpr int kGap = 8;
+
+// A frame around a client area of each size in the read-out table, as a
+// game at the screen's top-left would have it: thin borders and a title bar.
+struct GameSize {
+  int width;
+  int height;
+};
+constexpr GameSize kGameSizes[] = {{800, 600}, {1024, 768}, {1152, 864}, {1280, 960}};
+constexpr int kTypicalBorder = 8;
+constexpr int kTypicalTitle = 31;
+
+bool Inside(const PixelRect& inner, const PixelRect& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top &&
+         std::int64_t{inner.left} + inner.width <= std::int64_t{outer.left} + outer.width &&
+         std::int64_t{inner.top} + inner.height <= std::int64_t{outer.top} + outer.height;
+}
+
+bool ClearOf(const PixelRect& place, const std::vector<PixelRect>& rects) {
+  return std::none_of(rects.begin(), rects.end(), [&place](const PixelRect& r) { return Intersects(place, r); });
+}
+
+}  // namespace
+
+bool Intersects(const PixelRect& a, const PixelRect& b) {
+  if (a.width <= 0 || a.height <= 0 || b.width <= 0 || b.height <= 0) return false;
+  return std::int64_t{a.left} < std::int64_t{b.left} + b.width && std::int64_t{b.left} < std::int64_t{a.left} + a.width &&
+         std::int64_t{a.top} < std::int64_t{b.top} + b.height && std::int64_t{b.top} < std::int64_t{a.top} + a.height;
+}
+
+std::vector<PixelRect> ReadoutsToAvoid(const PlacementRequest& request) {
+  std::vector<PixelRect> readouts;
+  if (request.game) {
+    readouts.push_back(reader::ReadoutOnScreen(*request.game));
+    return readouts;
+  }
+  for (const GameSize& size : kGameSizes) {
+    const platform::WindowRect outer{request.screen.left, request.screen.top,
+                                     request.screen.left + size.width + 2 * kTypicalBorder,
+                                     request.screen.top + size.height + kTypicalTitle + kTypicalBorder};
+    readouts.push_back(reader::ReadoutOnScreen(outer));
+  }
+  return readouts;
+}
+
+PixelPoint PlaceWindow(const PlacementRequest& request) {
+  const int w = request.width;
+  const int h = request.height;
+  const PixelRect& screen = request.screen;
+  const std::vector<PixelRect> readouts = ReadoutsToAvoid(request);
+
+  std::vector<PixelRect> candidates;
+  if (request.designed) candidates.push_back({request.designed->left, request.designed->top, w, h});
+  if (request.game) {
+    const platform::WindowRect& g = *request.game;
+    // Along each side of the game: level with its top (or left) edge, then
+    // after each of our windows already beside it.
+    std::vector<int> tops{g.top};
+    std::vector<int> lefts{g.left};
+    for (const PixelRect& o : request.occupied) {
+      tops.push_back(o.top + o.height + kGap);
+      lefts.push_back(o.left + o.width + kGap);
+    }
+    for (const int top : tops) candidates.push_back({g.right + kGap, std::max(top, screen.top), w, h});
+    for (const int top : tops) candidates.push_back({g.left - kGap - w, std::max(top, screen.top), w, h});
+    for (const int left : lefts) candidates.push_back({std::max(left, screen.left), g.bottom + kGap, w, h});
+    for (const int left : lefts) candidates.push_back({std::max(left, screen.left), g.top - kGap - h, w, h});
+  }
+  const int right = screen.left + screen.width - w - kGap;
+  const int bottom = screen.top + screen.height - h - kGap;
+  const int left = screen.left + kGap;
+  const int top = screen.top + kGap;
+  const std::size_t corners = candidates.size();
+  candidates.push_back({right, top, w, h});
+  candidates.push_back({left, top, w, h});
+  candidates.push_back({left, bottom, w, h});
+  candidates.push_back({right, bottom, w, h});
+
+  // The designed place counts only where it lies wholly on the screen.
+  const auto usable = [&](const PixelRect& c, std::size_t index) {
+    return (index >= corners || Inside(c, screen)) && ClearOf(c, readouts);
+  };
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    if (usable(candidates[i], i) && ClearOf(candidates[i], request.occupied))
+      return {candidates[i].left, candidates[i].top};
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    if (usable(candidates[i], i)) return {candidates[i].left, candidates[i].top};
+  // A screen too small to keep clear of the read-out: the top-right corner.
+  return {candidates[corners].left, candidates[corners].top};
+}
+
+}  // namespace crewmap::ui

@@ -1,0 +1,167 @@
+// Where our windows first open, as a table over screens, game sizes and game
+// places: never over the read-out, on the screen, beside the game when there
+// is room. Plain arithmetic, no window.
+#include "ui/window_placement.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "reader/glyph.h"
+#include "reader/origin.h"
+#include "reader/readout_area.h"
+
+namespace crewmap::ui {
+namespace {
+
+using platform::PixelRect;
+using platform::WindowRect;
+
+std::string Describe(const PixelRect& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.width) + "x" +
+         std::to_string(r.height);
+}
+
+bool Contains(const PixelRect& outer, const PixelRect& inner) {
+  return inner.left >= outer.left && inner.top >= outer.top &&
+         inner.left + inner.width <= outer.left + outer.width && inner.top + inner.height <= outer.top + outer.height;
+}
+
+// Fault caught: the screen rectangle given for the read-out misses where the
+// reader really looks (wrong row, frame offset forgotten or counted once
+// too often), so a window placed clear of it still covers the read-out.
+TEST(ReadoutOnScreen, HoldsTheProbedPixelsForEveryRowAndFrame) {
+  const struct {
+    int clientWidth, clientHeight;
+  } clients[] = {{800, 600}, {1024, 768}, {1152, 864}, {1280, 960}, {1100, 900}, {1280, 600}, {640, 480}};
+  const struct {
+    int left, top, right, bottom;
+  } frames[] = {{0, 0, 0, 0}, {3, 26, 3, 3}, {8, 31, 8, 8}, {12, 46, 12, 12}, {24, 70, 24, 24}};
+  for (const auto& c : clients)
+    for (const auto& f : frames)
+      for (const int at : {0, 300, -40}) {
+        const WindowRect outer{at, at, at + f.left + c.clientWidth + f.right, at + f.top + c.clientHeight + f.bottom};
+        const reader::ReadoutOrigin origin =
+            reader::OriginForSize(outer.right - outer.left, outer.bottom - outer.top);
+        PixelRect probed = reader::ProbeArea(origin.x, origin.y, reader::kCellCount, reader::kCellPitch);
+        probed.left += at + f.left;
+        probed.top += at + f.top;
+        const PixelRect box = reader::ReadoutOnScreen(outer);
+        EXPECT_TRUE(Contains(box, probed)) << c.clientWidth << "x" << c.clientHeight << " frame " << f.left << "/"
+                                           << f.top << " at " << at << ": " << Describe(box) << " misses "
+                                           << Describe(probed);
+        // Small enough that a window can sit near it.
+        EXPECT_LE(box.width, 72 + 2 + reader::kMaxFrameLeft + 8);
+        EXPECT_LE(box.height, 16 + reader::kMaxFrameTop);
+      }
+  EXPECT_EQ(reader::ReadoutOnScreen(WindowRect{5, 5, 5, 90}).width, 0) << "an empty window has no read-out";
+}
+
+// Fault caught: a window opens over the read-out (the position then stays
+// empty until the user moves it), off the screen, or far from the game when
+// there is room beside it.
+TEST(PlaceWindow, NeverOverTheReadoutAlwaysOnTheScreenBesideTheGameWhenThereIsRoom) {
+  const PixelRect screens[] = {{0, 0, 1024, 768}, {0, 0, 1280, 1024}, {0, 0, 1920, 1040}, {0, 0, 2560, 1400},
+                               {1920, 0, 1920, 1080}};
+  const struct {
+    int width, height;
+  } windows[] = {{289 + 16, 224 + 39}, {366 + 16, 222 + 39}, {241 + 16, 50 + 39}, {124, 118}};
+  const struct {
+    int width, height;
+  } games[] = {{816, 639}, {1040, 807}, {1168, 903}, {1296, 999}, {806, 629}};
+  int beside = 0;
+  for (const PixelRect& screen : screens)
+    for (const auto& w : windows)
+      for (const auto& g : games)
+        for (const bool atRight : {false, true}) {
+          if (g.width > screen.width || g.height > screen.height) continue;
+          PlacementRequest request;
+          request.width = w.width;
+          request.height = w.height;
+          request.screen = screen;
+          const int left = atRight ? screen.left + screen.width - g.width : screen.left;
+          request.game = WindowRect{left, screen.top, left + g.width, screen.top + g.height};
+          const platform::PixelPoint at = PlaceWindow(request);
+          const PixelRect placed{at.x, at.y, w.width, w.height};
+          const std::string where = "screen " + Describe(screen) + ", window " + std::to_string(w.width) + "x" +
+                                    std::to_string(w.height) + ", game " + std::to_string(g.width) + "x" +
+                                    std::to_string(g.height) + (atRight ? " at the right" : " at the left");
+          EXPECT_FALSE(Intersects(placed, reader::ReadoutOnScreen(*request.game))) << where << ": " << Describe(placed);
+          EXPECT_TRUE(Contains(screen, placed)) << where << ": " << Describe(placed);
+          const bool room = screen.width - g.width >= w.width + 16;
+          if (room) {
+            // Level with the game's top, on the side that has the room.
+            EXPECT_EQ(at.y, screen.top) << where;
+            EXPECT_TRUE(atRight ? at.x + w.width <= request.game->left : at.x >= request.game->right) << where;
+            ++beside;
+          }
+        }
+  EXPECT_GT(beside, 20);
+
+  // No room on any side, and the read-out of a small game (at its client's
+  // corner) lies under the screen's top-right and top-left corners.
+  PlacementRequest tight;
+  tight.screen = {0, 0, 800, 600};
+  tight.width = 382;
+  tight.height = 261;
+  tight.game = WindowRect{330, 20, 830, 580};
+  const platform::PixelPoint at = PlaceWindow(tight);
+  const PixelRect placed{at.x, at.y, tight.width, tight.height};
+  EXPECT_FALSE(Intersects(placed, reader::ReadoutOnScreen(*tight.game))) << Describe(placed);
+  EXPECT_TRUE(Contains(tight.screen, placed)) << Describe(placed);
+}
+
+// Fault caught: without a game, a window opens at the screen's top-left where
+// the game will sit (or over where its read-out would be once it starts).
+TEST(PlaceWindow, WithoutTheGameKeepsClearOfWhereAGameAtTheTopLeftReadsInEverySize) {
+  for (const PixelRect screen : {PixelRect{0, 0, 1024, 768}, PixelRect{0, 0, 1366, 728}, PixelRect{0, 0, 1920, 1040}}) {
+    PlacementRequest request;
+    request.width = 305;
+    request.height = 263;
+    request.screen = screen;
+    const platform::PixelPoint at = PlaceWindow(request);
+    const PixelRect placed{at.x, at.y, request.width, request.height};
+    EXPECT_TRUE(Contains(screen, placed)) << Describe(screen);
+    EXPECT_GE(at.x, screen.left + screen.width / 2) << "away from the top-left on " << Describe(screen);
+    for (const auto& g : {WindowRect{0, 0, 816, 639}, WindowRect{0, 0, 1040, 807}, WindowRect{0, 0, 1168, 903}}) {
+      if (g.right > screen.width || g.bottom > screen.height + 40) continue;
+      EXPECT_FALSE(Intersects(placed, reader::ReadoutOnScreen(g))) << Describe(screen) << " " << g.right;
+    }
+  }
+}
+
+// Fault caught: the second window of ours (the map) opens on top of the first
+// (the main window) beside the game, or an overlay with a place of its own is
+// moved although that place is clear, or kept although it covers the read-out.
+TEST(PlaceWindow, OurWindowsDoNotStackAndADesignedPlaceIsKeptOnlyWhenClear) {
+  PlacementRequest request;
+  request.screen = {0, 0, 1920, 1040};
+  request.game = WindowRect{0, 0, 1040, 807};
+  request.width = 305;
+  request.height = 263;
+  const platform::PixelPoint main = PlaceWindow(request);
+  EXPECT_EQ(main.x, 1048);
+  EXPECT_EQ(main.y, 0);
+  request.occupied.push_back({main.x, main.y, 305, 263});
+  request.width = 382;
+  request.height = 261;
+  const platform::PixelPoint map = PlaceWindow(request);
+  EXPECT_FALSE(Intersects({map.x, map.y, 382, 261}, request.occupied[0])) << map.x << "," << map.y;
+  EXPECT_GE(map.x, 1040);
+
+  PlacementRequest overlay;
+  overlay.screen = {0, 0, 1920, 1040};
+  overlay.game = WindowRect{0, 0, 1040, 807};
+  overlay.width = 124;
+  overlay.height = 118;
+  overlay.designed = PixelRect{603, 438, 124, 118};
+  EXPECT_EQ(PlaceWindow(overlay).x, 603);
+  EXPECT_EQ(PlaceWindow(overlay).y, 438);
+  const PixelRect readout = reader::ReadoutOnScreen(*overlay.game);
+  overlay.designed = PixelRect{readout.left - 20, readout.top - 20, 124, 118};
+  const platform::PixelPoint moved = PlaceWindow(overlay);
+  EXPECT_FALSE(Intersects({moved.x, moved.y, 124, 118}, readout)) << moved.x << "," << moved.y;
+}
+
+}  // namespace
+}  // namespace crewmap::ui
