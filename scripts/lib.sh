@@ -13,6 +13,10 @@ PACKAGES=(
   xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
   # the Debian package (scripts/package-deb): icon, dependencies, checks
   dpkg-dev file librsvg2-bin lintian desktop-file-utils
+  # the home-router lab (tests/lab): namespaces, the router's firewall, the
+  # router daemon (the package leaves it stopped; the lab runs it only inside
+  # its own namespaces), miniupnpc's client, the echo page, the clipboard
+  iproute2 nftables miniupnpd-nftables miniupnpc python3 curl xclip
 )
 
 # Cross-building for Windows with mingw-w64 and running the result under Wine
