@@ -83,6 +83,8 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
     d.addressBox = FormatHostPort(router.ipv6Address, port, port);
 
   if (echoAddress.empty()) d.rows.push_back("公開アドレスを取得できませんでした");
+  // With the router not asked the log stays as it always was.
+  if (d.verdict == Verdict::Unknown) return d;
   if (!publicV4.empty() && d.verdict != Verdict::SharedIPv4)
     d.rows.push_back("IPv4の接続先: " + publicV4 + ":" + Port(v4Port));
   if (!router.ipv6Address.empty())

@@ -396,6 +396,26 @@ TEST_F(MainWindowTest, FirstMemberGetsSlotOne) {
   EXPECT_EQ(window->List1->currentRow(), 0);
 }
 
+TEST_F(MainWindowTest, HostTakesMembersOverIPv4AndIPv6) {
+  // Catches a listener bound to one address family only: members on IPv6
+  // lines could not join, or IPv4 members were lost when IPv6 was added.
+  MakeHost();
+  QTcpSocket v6;
+  v6.connectToHost(QHostAddress::LocalHostIPv6, static_cast<quint16>(port));
+  if (!WaitUntil([&] { return v6.state() == QAbstractSocket::ConnectedState || v6.state() == QAbstractSocket::UnconnectedState; }) ||
+      v6.state() != QAbstractSocket::ConnectedState) {
+    QTcpServer probe6;
+    ASSERT_FALSE(probe6.listen(QHostAddress::LocalHostIPv6, 0)) << "::1 works, but the host refused it";
+    GTEST_SKIP() << "this machine has no IPv6 loopback";
+  }
+  ASSERT_TRUE(WaitUntil([&] { return v6.bytesAvailable() > 0 && v6.peek(64).contains("client#1\r\n"); }));
+  EXPECT_EQ(window->List1->text(0).contains(QStringLiteral("01. >> ::1 Connect")), true)
+      << window->List1->text(0).toStdString();
+  Join(2);  // over 127.0.0.1
+  EXPECT_TRUE(IndicatorIs(1, frmMain::ConnectedColor()));
+  EXPECT_TRUE(IndicatorIs(2, frmMain::ConnectedColor()));
+}
+
 TEST_F(MainWindowTest, DepartureAnnouncedAndListenerMovesOnlyAfterAcceptance) {
   MakeHost();
   Peer& one = Join(1);
@@ -804,10 +824,39 @@ TEST_F(MemberSideTest, ResetByTheHostEndsLikeAClose) {
   EXPECT_EQ(window->Text2->text(), "未接続");
 }
 
+TEST_F(MemberSideTest, TypedPortAndBracketedIPv6Address) {
+  // Catches a typed port that is ignored (the attempt goes to the default
+  // port, where `host` listens) and an IPv6 address handed on with its
+  // brackets or its port glued to it.
+  QTcpServer other4;
+  ASSERT_TRUE(other4.listen(QHostAddress::LocalHost, 0));
+  MakeMember();
+  window->Text1->setText(QStringLiteral(" 127.0.0.1:%1 ").arg(other4.serverPort()));
+  window->Command1->click();
+  EXPECT_EQ(window->Text2->text(), "接続完了");
+  ASSERT_TRUE(WaitUntil([&] { return other4.hasPendingConnections(); }));
+  EXPECT_FALSE(host.hasPendingConnections());
+  QTcpSocket* link = other4.nextPendingConnection();
+  link->close();
+  ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "未接続"; }));
+
+  QTcpServer other6;
+  if (!other6.listen(QHostAddress::LocalHostIPv6, 0)) GTEST_SKIP() << "this machine has no IPv6 loopback";
+  for (const QString& typed : {QStringLiteral("[::1]:%1"), QStringLiteral("[0:0::1]:%1")}) {
+    window->Text1->setText(typed.arg(other6.serverPort()));
+    window->Command1->click();
+    EXPECT_EQ(window->Text2->text(), "接続完了") << typed.toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return other6.hasPendingConnections(); }));
+    other6.nextPendingConnection()->close();
+    ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "未接続"; }));
+  }
+}
+
 TEST_F(MemberSideTest, RefusedAndMalformedAddresses) {
   host.close();  // nothing listens on the port now
   MakeMember();
-  for (const char* address : {"127.0.0.1", "", "   ", "256.1.1.1", "1..2", "a b"}) {
+  for (const char* address : {"127.0.0.1", "", "   ", "256.1.1.1", "1..2", "a b", "127.0.0.1:0",
+                              "127.0.0.1:65536", "127.0.0.1:", "[127.0.0.1]:80", "[::1", "::1:99999"}) {
     statuses.clear();
     WatchStatus();
     window->Text1->setText(address);
