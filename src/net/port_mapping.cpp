@@ -17,6 +17,7 @@ namespace {
 // UPnP error codes the decisions below look at.
 constexpr int kOnlyPermanentLeases = 725;
 constexpr int kSamePortRequired = 724;
+constexpr int kNotAuthorized = 606;
 // On an IGD v1 router that refuses our port, the ports after it are tried
 // one by one, this many at most (v2 routers choose a free port themselves).
 constexpr int kFurtherPortsV1 = 16;
@@ -46,6 +47,23 @@ struct PortMapping::Router {
     if (winsock) WSACleanup();
 #endif
   }
+  // SSDP discovery over IPv4 or IPv6; true when an internet gateway answered.
+  bool Discover(int delayMs, bool ipv6) {
+    int error = 0;
+    UPNPDev* devices = upnpDiscover(delayMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, ipv6 ? 1 : 0, 2, &error);
+    if (!devices) return false;
+#if MINIUPNPC_API_VERSION >= 18
+    char wan[64] = {};
+    const int igd = UPNP_GetValidIGD(devices, &urls, &data, lanAddress, sizeof lanAddress, wan, sizeof wan);
+    const bool gateway = igd >= 1 && igd <= 3;
+#else
+    const int igd = UPNP_GetValidIGD(devices, &urls, &data, lanAddress, sizeof lanAddress);
+    const bool gateway = igd == 1 || igd == 2;
+#endif
+    freeUPNPDevlist(devices);
+    valid = igd != 0;
+    return gateway;
+  }
   const char* Control() const { return urls.controlURL; }
   const char* Service() const { return data.first.servicetype; }
   bool Version2() const { return std::string_view(data.first.servicetype).find(":2") != std::string_view::npos; }
@@ -66,23 +84,7 @@ RouterReport PortMapping::Open(const MappingRequest& request) {
   router_ = std::make_unique<Router>();
   Router& r = *router_;
 
-  int error = 0;
-  UPNPDev* devices = upnpDiscover(request.discoveryMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error);
-  if (!devices) {
-    report.mapping = MappingOutcome::NoRouter;
-    return report;
-  }
-#if MINIUPNPC_API_VERSION >= 18
-  char wan[64] = {};
-  const int igd = UPNP_GetValidIGD(devices, &r.urls, &r.data, r.lanAddress, sizeof r.lanAddress, wan, sizeof wan);
-  const bool gateway = igd >= 1 && igd <= 3;
-#else
-  const int igd = UPNP_GetValidIGD(devices, &r.urls, &r.data, r.lanAddress, sizeof r.lanAddress);
-  const bool gateway = igd == 1 || igd == 2;
-#endif
-  freeUPNPDevlist(devices);
-  r.valid = igd != 0;
-  if (!gateway) {
+  if (!r.Discover(request.discoveryMs, false)) {
     report.mapping = MappingOutcome::NoRouter;
     return report;
   }
@@ -157,35 +159,54 @@ RouterReport PortMapping::Open(const MappingRequest& request) {
 
   // IPv6: no address translation, only the router's firewall to open.
   if (!request.ipv6Address.empty()) {
-    if (!r.HasIPv6Firewall()) {
-      report.pinhole = PinholeOutcome::NoService;
-    } else {
-      int firewallOn = 1, inboundAllowed = 1;
-      const char* control = r.urls.controlURL_6FC;
-      const char* service = r.data.IPv6FC.servicetype;
-      if (UPNP_GetFirewallStatus(control, service, &firewallOn, &inboundAllowed) != UPNPCOMMAND_SUCCESS)
-        firewallOn = inboundAllowed = 1;  // unknown: ask anyway
-      if (!firewallOn) {
-        report.pinhole = PinholeOutcome::FirewallOff;
-      } else if (!inboundAllowed) {
-        report.pinhole = PinholeOutcome::NotAllowed;
-      } else {
-        char id[16] = {};
-        const std::string lease = std::to_string(request.leaseSeconds);
-        // Any remote host and port ("" and 0); protocol 6 is TCP.
-        const int result = UPNP_AddPinhole(control, service, "", "0", request.ipv6Address.c_str(),
-                                           internal.c_str(), "6", lease.c_str(), id);
-        if (result == UPNPCOMMAND_SUCCESS) {
-          pinholeId_ = id;
-          report.pinhole = PinholeOutcome::Opened;
-        } else {
-          report.pinhole = PinholeOutcome::Refused;
-          report.pinholeError = result;
-        }
+    OpenPinhole(r, report);
+    // A router that lets each address open pinholes only for itself wants
+    // the request over IPv6, from that address: find it there and ask again.
+    if (report.pinhole == PinholeOutcome::Refused && report.pinholeError == kNotAuthorized) {
+      auto overIPv6 = std::make_unique<Router>();
+      if (overIPv6->Discover(request.discoveryMs, true)) {
+        RouterReport again = report;
+        OpenPinhole(*overIPv6, again);
+        if (again.pinhole == PinholeOutcome::Opened) pinholeRouter_ = std::move(overIPv6);
+        if (again.pinhole != PinholeOutcome::NoService) report = again;
       }
     }
   }
   return report;
+}
+
+void PortMapping::OpenPinhole(Router& r, RouterReport& report) {
+  if (!r.HasIPv6Firewall()) {
+    report.pinhole = PinholeOutcome::NoService;
+    return;
+  }
+  int firewallOn = 1, inboundAllowed = 1;
+  const char* control = r.urls.controlURL_6FC;
+  const char* service = r.data.IPv6FC.servicetype;
+  if (UPNP_GetFirewallStatus(control, service, &firewallOn, &inboundAllowed) != UPNPCOMMAND_SUCCESS)
+    firewallOn = inboundAllowed = 1;  // unknown: ask anyway
+  if (!firewallOn) {
+    report.pinhole = PinholeOutcome::FirewallOff;
+    return;
+  }
+  if (!inboundAllowed) {
+    report.pinhole = PinholeOutcome::NotAllowed;
+    return;
+  }
+  char id[16] = {};
+  const std::string internal = std::to_string(request_.internalPort);
+  const std::string lease = std::to_string(request_.leaseSeconds);
+  // Any remote host and port ("" and 0); protocol 6 is TCP.
+  const int result = UPNP_AddPinhole(control, service, "", "0", request_.ipv6Address.c_str(), internal.c_str(), "6",
+                                     lease.c_str(), id);
+  if (result == UPNPCOMMAND_SUCCESS) {
+    pinholeId_ = id;
+    report.pinhole = PinholeOutcome::Opened;
+    report.pinholeError = 0;
+  } else {
+    report.pinhole = PinholeOutcome::Refused;
+    report.pinholeError = result;
+  }
 }
 
 int PortMapping::RenewAfterSeconds() const {
@@ -204,8 +225,9 @@ bool PortMapping::Renew() {
     ok = UPNP_AddPortMapping(r.Control(), r.Service(), ext.c_str(), internal.c_str(), r.lanAddress,
                              request_.description.c_str(), "TCP", nullptr, lease.c_str()) == UPNPCOMMAND_SUCCESS;
   }
+  const Router& p = pinholeRouter_ ? *pinholeRouter_ : r;
   if (!pinholeId_.empty() &&
-      UPNP_UpdatePinhole(r.urls.controlURL_6FC, r.data.IPv6FC.servicetype, pinholeId_.c_str(), lease.c_str()) !=
+      UPNP_UpdatePinhole(p.urls.controlURL_6FC, p.data.IPv6FC.servicetype, pinholeId_.c_str(), lease.c_str()) !=
           UPNPCOMMAND_SUCCESS)
     ok = false;
   return ok;
@@ -218,10 +240,12 @@ void PortMapping::Close() {
     const std::string ext = std::to_string(externalPort_);
     UPNP_DeletePortMapping(r.Control(), r.Service(), ext.c_str(), "TCP", nullptr);
   }
-  if (!pinholeId_.empty()) UPNP_DeletePinhole(r.urls.controlURL_6FC, r.data.IPv6FC.servicetype, pinholeId_.c_str());
+  const Router& p = pinholeRouter_ ? *pinholeRouter_ : r;
+  if (!pinholeId_.empty()) UPNP_DeletePinhole(p.urls.controlURL_6FC, p.data.IPv6FC.servicetype, pinholeId_.c_str());
   externalPort_ = 0;
   permanent_ = false;
   pinholeId_.clear();
+  pinholeRouter_.reset();
   router_.reset();
 }
 

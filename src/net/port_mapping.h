@@ -37,7 +37,10 @@ class PortMapping {
 
  private:
   struct Router;
+  void OpenPinhole(Router& router, RouterReport& report);
+
   std::unique_ptr<Router> router_;
+  std::unique_ptr<Router> pinholeRouter_;  // the router as found over IPv6, when the pinhole went there
   MappingRequest request_;
   int externalPort_ = 0;  // 0: no mapping of ours
   bool permanent_ = false;
