@@ -91,7 +91,8 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
     d.rows.push_back("IPv6の接続先: " + FormatHostPort(router.ipv6Address, port, port));
 
   const std::string mapeHint =
-      "MAP-E回線ではルータの使えるポートを転送し、メンバーに「アドレス:ポート」を伝えてください";
+      "MAP-E回線では使えるポートを転送し「アドレス:ポート」を伝えてください";
+  const std::string forward = "ルータでTCP " + Port(port) + "を転送してください";
   switch (d.verdict) {
     case Verdict::Unknown:
       break;
@@ -103,21 +104,22 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
                        "を開きました");
       break;
     case Verdict::NoRouter:
-      d.rows.push_back("ルータが応答しません。ルータでTCP " + Port(port) + "を転送してください");
+      d.rows.push_back("ルータが応答しません");
+      d.rows.push_back(forward);
       d.rows.push_back(mapeHint);
       break;
     case Verdict::Refused:
-      d.rows.push_back("ルータがポートの開放を断りました（エラー" + Port(router.errorCode) +
-                       "）。ルータでTCP " + Port(port) + "を転送してください");
+      d.rows.push_back("ルータがポート開放を断りました（エラー" + Port(router.errorCode) + "）");
+      d.rows.push_back(forward);
       d.rows.push_back(mapeHint);
       break;
     case Verdict::DoubleRouter:
-      d.rows.push_back("ルータの外側が内部アドレス(" + router.externalAddress + ")です。前段のルータでTCP " +
-                       Port(port) + "を転送してください");
+      d.rows.push_back("ルータの外側が内部アドレスです（" + router.externalAddress + "）");
+      d.rows.push_back("前段のルータでTCP " + Port(port) + "を転送してください");
       break;
     case Verdict::SharedIPv4:
-      d.rows.push_back(
-          "IPv4は共有回線のため受け付けできません。IPv6を使うか、別の回線のメンバーがホストしてください");
+      d.rows.push_back("IPv4は共有回線のため受け付けできません");
+      d.rows.push_back("IPv6を使うか、別の回線のメンバーがホストしてください");
       break;
   }
 
