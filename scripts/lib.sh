@@ -8,7 +8,7 @@ BUILD_DIR="${CREWMAP_BUILD_DIR:-$ROOT/build}"
 # Building and running Crewmap and its tests on Linux.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev libx11-dev libx11-xcb-dev
+  qt6-base-dev libgl-dev libx11-dev libx11-xcb-dev libminiupnpc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
   # the Debian package (scripts/package-deb): icon, dependencies, checks
