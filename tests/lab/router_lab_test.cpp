@@ -250,17 +250,17 @@ std::vector<std::string> ShownAddresses(const std::string& box, const std::strin
 }
 
 // What the host shows must be true: a member in the internet joins at every
-// address it shows.
-void EveryShownAddressJoins(const Lab& lab, const fs::path& folder, const std::string& box, const Crewmap& host) {
+// address it shows. Then the host closes, and the router must hold no
+// mapping or pinhole of ours any more.
+void MembersJoinThenTheHostLeavesNothing(const Lab& lab, const fs::path& folder, const std::string& box,
+                                         Crewmap& host, unsigned long window) {
   int n = 0;
   for (const std::string& address : ShownAddresses(box, host.Log()))
     EXPECT_TRUE(JoinFromInternet(lab, folder, address, "Member" + std::to_string(++n), 300)) << address;
-}
-
-// Asks the host's window to close and waits for the program to end.
-bool CloseHost(Crewmap& host, unsigned long window) {
   RequestClose(window);
-  return WaitFor([&] { return host.Exited(); }, 20s);
+  EXPECT_TRUE(WaitFor([&] { return host.Exited(); }, 20s)) << "the host did not end";
+  EXPECT_EQ(lab.RouterRules(), "");
+  if (testing::Test::HasFailure()) std::cerr << "host log:\n" << host.Log();
 }
 
 size_t CountLines(const std::string& text, const std::string& word) {
@@ -296,10 +296,7 @@ TEST(RouterLab, MembersJoinAHostBehindAPublicRouter) {
   EXPECT_TRUE(WaitFor([&] { return ShownAddresses(shown, host.Log()).size() > 1; }, 10s)) << host.Log();
   std::this_thread::sleep_for(1s);  // the leftover's removal and the new mapping settle
   EXPECT_EQ(CountLines(lab.RouterRules(), "dnat"), 1u) << lab.RouterRules();
-  EveryShownAddressJoins(lab, folder, shown, host);
-  EXPECT_TRUE(CloseHost(host, window));
-  EXPECT_EQ(lab.RouterRules(), "");
-  if (HasFailure()) std::cerr << "host log:\n" << host.Log();
+  MembersJoinThenTheHostLeavesNothing(lab, folder, shown, host, window);
 }
 
 // A router that maps only a set of ports without 21212 (as on a MAP-E line):
@@ -325,10 +322,7 @@ TEST(RouterLab, MembersJoinAHostWhoseRouterAllowsOnlyAPortSet) {
     inSet = inSet || (std::stoi(port[1]) >= first && std::stoi(port[1]) <= last);
   }
   EXPECT_TRUE(inSet) << shown << " is outside " << lab["PORTSET_RANGES"];
-  EveryShownAddressJoins(lab, folder, shown, host);
-  EXPECT_TRUE(CloseHost(host, window));
-  EXPECT_EQ(lab.RouterRules(), "");
-  if (HasFailure()) std::cerr << "host log:\n" << host.Log();
+  MembersJoinThenTheHostLeavesNothing(lab, folder, shown, host, window);
 }
 
 // A shared IPv4 line (the router's outside address is the ISP's
@@ -353,10 +347,7 @@ TEST(RouterLab, MembersJoinOverIPv6WhenTheLineSharesIPv4) {
   const std::string shown = HostAddress(window, "^\\[");
   EXPECT_EQ(shown, "[" + lab["PC6"] + "]:21212");
   EXPECT_TRUE(WaitFor([&] { return !lab.RouterRules().empty(); }, 10s)) << "no pinhole";
-  EveryShownAddressJoins(lab, folder, shown, host);
-  EXPECT_TRUE(CloseHost(host, window));
-  EXPECT_EQ(lab.RouterRules(), "");
-  if (HasFailure()) std::cerr << "host log:\n" << host.Log();
+  MembersJoinThenTheHostLeavesNothing(lab, folder, shown, host, window);
 }
 
 }  // namespace
