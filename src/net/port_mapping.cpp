@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <string_view>
 
 #ifdef _WIN32
@@ -84,6 +85,17 @@ RouterReport PortMapping::Open(const MappingRequest& request) {
   router_ = std::make_unique<Router>();
   Router& r = *router_;
 
+  // The router as seen over IPv6 is looked for at the same time, in case
+  // the pinhole must be asked for from our IPv6 address (below): discovery
+  // waits its full time, and one wait is enough.
+  std::future<std::unique_ptr<Router>> overIPv6;
+  if (!request.ipv6Address.empty())
+    overIPv6 = std::async(std::launch::async, [delay = request.discoveryMs] {
+      auto found = std::make_unique<Router>();
+      if (!found->Discover(delay, true)) found.reset();
+      return found;
+    });
+
   if (!r.Discover(request.discoveryMs, false)) {
     report.mapping = MappingOutcome::NoRouter;
     return report;
@@ -163,11 +175,10 @@ RouterReport PortMapping::Open(const MappingRequest& request) {
     // A router that lets each address open pinholes only for itself wants
     // the request over IPv6, from that address: find it there and ask again.
     if (report.pinhole == PinholeOutcome::Refused && report.pinholeError == kNotAuthorized) {
-      auto overIPv6 = std::make_unique<Router>();
-      if (overIPv6->Discover(request.discoveryMs, true)) {
+      if (std::unique_ptr<Router> v6 = overIPv6.get()) {
         RouterReport again = report;
-        OpenPinhole(*overIPv6, again);
-        if (again.pinhole == PinholeOutcome::Opened) pinholeRouter_ = std::move(overIPv6);
+        OpenPinhole(*v6, again);
+        if (again.pinhole == PinholeOutcome::Opened) pinholeRouter_ = std::move(v6);
         if (again.pinhole != PinholeOutcome::NoService) report = again;
       }
     }
