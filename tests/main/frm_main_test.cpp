@@ -77,7 +77,15 @@ class MainWindowTest : public ::testing::Test {
   // A host whose address-echo page is a loopback server answering `reply`.
   void MakeHost(const QByteArray& reply = "Your address (public) is (203.0.113.5) today",
                 int lookupTimeoutMs = 5000, bool waitForAddress = true) {
-    echo = std::make_unique<test::HttpEcho>(reply, /*silent=*/false, echoDelayMs);
+    UseEcho(std::make_unique<test::HttpEcho>(reply, /*silent=*/false, echoDelayMs));
+    Make(lookupTimeoutMs);
+    // The lookup runs with the window up; most tests start from its answer.
+    if (waitForAddress) AwaitAddress(lookupTimeoutMs + 2000);
+  }
+
+  // A host whose settings file names `page` as its address-echo page.
+  void UseEcho(std::unique_ptr<test::HttpEcho> page) {
+    echo = std::move(page);
     const QString ini = folder.filePath(QStringLiteral("crewmap.ini"));
     QFile file(ini);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -85,9 +93,6 @@ class MainWindowTest : public ::testing::Test {
     file.close();
     startup::IniPath = ini.toStdString();
     startup::StartMode = 0;
-    Make(lookupTimeoutMs);
-    // The lookup runs with the window up; most tests start from its answer.
-    if (waitForAddress) AwaitAddress(lookupTimeoutMs + 2000);
   }
 
   void AwaitAddress(int timeoutMs) {
@@ -208,13 +213,7 @@ TEST_F(MainWindowTest, HostWindowShowsAtOnceWhileTheEchoPageIsSlow) {
 TEST_F(MainWindowTest, HostClosesAtOnceWhileTheEchoPageIsSilent) {
   // Catches a close request that waits for the lookup (a hang to the user)
   // and an answer arriving into a window already gone.
-  echo = std::make_unique<test::HttpEcho>("", /*silent=*/true);
-  QFile file(folder.filePath("crewmap.ini"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("[NET]\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\n");
-  file.close();
-  startup::IniPath = folder.filePath("crewmap.ini").toStdString();
-  startup::StartMode = 0;
+  UseEcho(std::make_unique<test::HttpEcho>("", /*silent=*/true));
   Make(/*lookupTimeoutMs=*/60000);
   EXPECT_EQ(window->Text1->text(), "取得中…");
   QElapsedTimer clock;
@@ -227,13 +226,7 @@ TEST_F(MainWindowTest, HostClosesAtOnceWhileTheEchoPageIsSilent) {
 }
 
 TEST_F(MainWindowTest, HostWithoutEchoPageStillLoads) {
-  echo = std::make_unique<test::HttpEcho>("", /*silent=*/true);
-  QFile file(folder.filePath("crewmap.ini"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("[NET]\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\n");
-  file.close();
-  startup::IniPath = folder.filePath("crewmap.ini").toStdString();
-  startup::StartMode = 0;
+  UseEcho(std::make_unique<test::HttpEcho>("", /*silent=*/true));
   Make(/*lookupTimeoutMs=*/300);
   AwaitAddress(3000);
   EXPECT_EQ(window->Text1->text(), "");
