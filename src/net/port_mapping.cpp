@@ -7,6 +7,9 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+#else
+#include <pthread.h>
+#include <signal.h>
 #endif
 
 #include <miniupnpc/miniupnpc.h>
@@ -40,6 +43,14 @@ struct PortMapping::Router {
 #ifdef _WIN32
     WSADATA wsa;
     winsock = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
+#else
+    // A router that drops the connection while we write to it must cost us
+    // an error, not the process (the library may write without MSG_NOSIGNAL).
+    // The signal goes to the writing thread, the one that talks to routers.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
 #endif
   }
   ~Router() {
