@@ -84,12 +84,12 @@ class MainWindowTest : public ::testing::Test {
   }
 
   // A host whose settings file names `page` as its address-echo page.
-  void UseEcho(std::unique_ptr<test::HttpEcho> page) {
+  void UseEcho(std::unique_ptr<test::HttpEcho> page, const QByteArray& moreSettings = {}) {
     echo = std::move(page);
     const QString ini = folder.filePath(QStringLiteral("crewmap.ini"));
     QFile file(ini);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[NET]\r\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\r\n");
+    file.write("[NET]\r\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\r\n" + moreSettings);
     file.close();
     startup::IniPath = ini.toStdString();
     startup::StartMode = 0;
@@ -112,6 +112,7 @@ class MainWindowTest : public ::testing::Test {
     options.closeWaitMs = 2000;
     options.queueBounds = queueBounds;
     options.programFolder = folder.path();
+    options.reachReport = reachReport;
     auto source = std::make_unique<test::ProbeWindowSource>();
     probe = source.get();
     options.windowSource = std::move(source);
@@ -146,6 +147,7 @@ class MainWindowTest : public ::testing::Test {
   int port = 0;
   int echoDelayMs = 0;      // how late the address-echo page answers
   bool ticksByHand = true;  // stop Timer1 once the window is made
+  bool reachReport = false;  // as the executable: notes on being reached go to the log
   net::QueueBounds queueBounds;
   QStringList messages;
   std::unique_ptr<test::HttpEcho> echo;
@@ -223,6 +225,31 @@ TEST_F(MainWindowTest, HostClosesAtOnceWhileTheEchoPageIsSilent) {
   EXPECT_FALSE(window->isVisible());
   window.reset();
   WaitUntil([] { return false; }, 200);  // nothing left to run for the gone window
+}
+
+TEST_F(MainWindowTest, HostSaysInItsLogWhenTheLookupFailed) {
+  // Catches a failed lookup that leaves an empty box with no word of why,
+  // rows that miss the log's time format, and rows added where the router is
+  // turned off and the page answered (what the user sees must stay as it was).
+  reachReport = true;
+  UseEcho(std::make_unique<test::HttpEcho>("", /*silent=*/true), "UPNP=0\r\n");
+  Make(/*lookupTimeoutMs=*/300);
+  AwaitAddress(3000);
+  EXPECT_EQ(window->Text1->text(), "");
+  ASSERT_TRUE(WaitUntil([this] { return window->List1->count() == 1; }));
+  const QRegularExpression failed(QStringLiteral(R"(^\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\]公開アドレスを取得できませんでした$)"));
+  EXPECT_TRUE(failed.match(window->List1->text(0)).hasMatch()) << window->List1->text(0).toStdString();
+  Join(1);  // the host still takes members
+
+  window.reset();
+  map::frmMap::Unload();
+  peers.clear();
+  UseEcho(std::make_unique<test::HttpEcho>("Your address (public) is (203.0.113.5) today"), "UPNP=0\r\n");
+  Make(5000);
+  AwaitAddress(5000);
+  EXPECT_EQ(window->Text1->text(), "203.0.113.5");
+  test::Spin(300);
+  EXPECT_EQ(window->List1->count(), 0) << Items(window->List1).join('|').toStdString();
 }
 
 TEST_F(MainWindowTest, HostWithoutEchoPageStillLoads) {
