@@ -62,7 +62,11 @@ struct PortMapping::Router {
   // SSDP discovery over IPv4 or IPv6; true when an internet gateway answered.
   bool Discover(int delayMs, bool ipv6) {
     int error = 0;
-    UPNPDev* devices = upnpDiscover(delayMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, ipv6 ? 1 : 0, 2, &error);
+    // One search for the gateway type: every gateway answers it (later
+    // versions answer searches for earlier ones), and each further type
+    // searched for would add another full wait when nothing answers.
+    UPNPDev* devices = upnpDiscoverDevice("urn:schemas-upnp-org:device:InternetGatewayDevice:1", delayMs, nullptr,
+                                          nullptr, UPNP_LOCAL_PORT_ANY, ipv6 ? 1 : 0, 2, &error);
     if (!devices) return false;
 #if MINIUPNPC_API_VERSION >= 18
     char wan[64] = {};
@@ -109,6 +113,13 @@ RouterReport PortMapping::Open(const MappingRequest& request) {
 
   if (!r.Discover(request.discoveryMs, false)) {
     report.mapping = MappingOutcome::NoRouter;
+    // A router that answers only over IPv6 may still open the pinhole.
+    if (overIPv6.valid()) {
+      if (std::unique_ptr<Router> v6 = overIPv6.get()) {
+        OpenPinhole(*v6, report);
+        if (report.pinhole == PinholeOutcome::Opened) pinholeRouter_ = std::move(v6);
+      }
+    }
     return report;
   }
 
