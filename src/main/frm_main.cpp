@@ -255,6 +255,7 @@ void frmMain::Form_Load() {
     view.setAddressBox = [this](const QString& text) {
       Text1->setText(text);
       Text1->setCursorPosition(0);
+      Text1->setToolTip(text);  // an IPv6 address runs past the box's width
       if (DebugLists()) std::fprintf(stderr, "Text1= %s\n", text.toUtf8().constData());
     };
     view.appendLog = [this](const std::string& row) { AppendLog(FromUtf8(row)); };

@@ -6,6 +6,7 @@
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
+#include <memory>
 
 #include "net/address_extract.h"
 #include "startup/settings.h"
@@ -41,7 +42,10 @@ void StartAddressFetch(const QUrl& url, int timeoutMs, QObject* context,
   QNetworkReply* reply = manager->get(QNetworkRequest(url));
   auto* deadline = new QTimer(manager);
   deadline->setSingleShot(true);
-  auto finish = [manager, reply, deadline, done](bool timedOut) {
+  auto answered = std::make_shared<bool>(false);
+  auto finish = [manager, reply, deadline, done, answered](bool timedOut) {
+    if (*answered) return;  // the time-out and the reply in one turn of the loop
+    *answered = true;
     deadline->stop();
     reply->disconnect(manager);
     QString address;

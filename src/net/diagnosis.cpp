@@ -49,6 +49,8 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
       router.mapping == MappingOutcome::Mapped || router.mapping == MappingOutcome::Refused;
   if (router.mapping == MappingOutcome::NotTried) {
     d.verdict = Verdict::Unknown;
+  } else if (echo && IsCarrierShared(*echo)) {
+    d.verdict = Verdict::SharedIPv4;  // even the echo page sees the carrier's address
   } else if (router.mapping == MappingOutcome::NoRouter) {
     d.verdict = Verdict::NoRouter;
   } else if (outside && (*outside == 0 || IsCarrierShared(*outside))) {
@@ -62,6 +64,10 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
     d.verdict = Verdict::SharedIPv4;
   } else if (router.mapping == MappingOutcome::Mapped) {
     d.verdict = router.externalPort == port ? Verdict::Open : Verdict::OtherPort;
+  } else if (!outside) {
+    // Routers keep a carrier's or another router's address to themselves
+    // and refuse every mapping: which of the two cannot be told.
+    d.verdict = Verdict::NoPublicIPv4;
   } else {
     d.verdict = Verdict::Refused;
   }
@@ -77,15 +83,16 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
 
   // The box keeps the echo page's answer unless more is known: another
   // port, an address only the router told, or IPv4 that cannot be reached.
-  if (!publicV4.empty() && (d.verdict == Verdict::OtherPort || echoAddress.empty()))
+  const bool noIPv4 = d.verdict == Verdict::SharedIPv4 || d.verdict == Verdict::NoPublicIPv4;
+  if (!publicV4.empty() && (d.verdict == Verdict::OtherPort || echoAddress.empty()) && !noIPv4)
     d.addressBox = FormatHostPort(publicV4, v4Port, port);
-  if (d.verdict == Verdict::SharedIPv4 && !router.ipv6Address.empty())
+  if (noIPv4 && !router.ipv6Address.empty())
     d.addressBox = FormatHostPort(router.ipv6Address, port, port);
 
   if (echoAddress.empty()) d.rows.push_back("公開アドレスを取得できませんでした");
   // With the router not asked the log stays as it always was.
   if (d.verdict == Verdict::Unknown) return d;
-  if (!publicV4.empty() && d.verdict != Verdict::SharedIPv4)
+  if (!publicV4.empty() && !noIPv4)
     d.rows.push_back("IPv4の接続先: " + publicV4 + ":" + Port(v4Port));
   if (!router.ipv6Address.empty())
     d.rows.push_back("IPv6の接続先: " + FormatHostPort(router.ipv6Address, port, port));
@@ -120,6 +127,11 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
     case Verdict::SharedIPv4:
       d.rows.push_back("IPv4は共有回線のため受け付けできません");
       d.rows.push_back("IPv6を使うか、別の回線のメンバーがホストしてください");
+      break;
+    case Verdict::NoPublicIPv4:
+      d.rows.push_back("ルータに公開IPv4アドレスがありません（エラー" + Port(router.errorCode) + "）");
+      d.rows.push_back("共有回線ならIPv6を使うか、別の回線のメンバーがホストしてください");
+      d.rows.push_back("ルータが二重なら前段のルータでTCP " + Port(port) + "を転送してください");
       break;
   }
 

@@ -20,6 +20,7 @@ enum class Verdict {
   Refused,       // the router refused every port asked for
   DoubleRouter,  // the router's outside address is a private one: a router in front
   SharedIPv4,    // carrier-grade or otherwise shared IPv4: IPv4 hosting impossible
+  NoPublicIPv4,  // the router refused and named no public outside address of its own
 };
 
 struct Diagnosis {

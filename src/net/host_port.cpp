@@ -1,5 +1,6 @@
 #include "net/host_port.h"
 
+#include "net/address_extract.h"
 #include "net/remote_host.h"
 
 namespace crewmap::net {
@@ -17,17 +18,10 @@ std::optional<int> ParsePort(std::string_view text) {
   return value;
 }
 
-std::string_view Trim(std::string_view text) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 }  // namespace
 
 std::optional<HostPort> ParseHostPort(std::string_view text, int defaultPort) {
-  text = Trim(text);
+  text = TrimBlanks(text);
   std::string_view host = text;
   std::optional<int> port = defaultPort;
   if (!text.empty() && text.front() == '[') {

@@ -2,10 +2,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <string_view>
 
 #ifdef _WIN32
 #include <winsock2.h>
+#else
+#include <pthread.h>
+#include <signal.h>
 #endif
 
 #include <miniupnpc/miniupnpc.h>
@@ -39,6 +43,14 @@ struct PortMapping::Router {
 #ifdef _WIN32
     WSADATA wsa;
     winsock = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
+#else
+    // A router that drops the connection while we write to it must cost us
+    // an error, not the process (the library may write without MSG_NOSIGNAL).
+    // The signal goes to the writing thread, the one that talks to routers.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
 #endif
   }
   ~Router() {
@@ -50,7 +62,11 @@ struct PortMapping::Router {
   // SSDP discovery over IPv4 or IPv6; true when an internet gateway answered.
   bool Discover(int delayMs, bool ipv6) {
     int error = 0;
-    UPNPDev* devices = upnpDiscover(delayMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, ipv6 ? 1 : 0, 2, &error);
+    // One search for the gateway type: every gateway answers it (later
+    // versions answer searches for earlier ones), and each further type
+    // searched for would add another full wait when nothing answers.
+    UPNPDev* devices = upnpDiscoverDevice("urn:schemas-upnp-org:device:InternetGatewayDevice:1", delayMs, nullptr,
+                                          nullptr, UPNP_LOCAL_PORT_ANY, ipv6 ? 1 : 0, 2, &error);
     if (!devices) return false;
 #if MINIUPNPC_API_VERSION >= 18
     char wan[64] = {};
@@ -84,8 +100,26 @@ RouterReport PortMapping::Open(const MappingRequest& request) {
   router_ = std::make_unique<Router>();
   Router& r = *router_;
 
+  // The router as seen over IPv6 is looked for at the same time, in case
+  // the pinhole must be asked for from our IPv6 address (below): discovery
+  // waits its full time, and one wait is enough.
+  std::future<std::unique_ptr<Router>> overIPv6;
+  if (!request.ipv6Address.empty())
+    overIPv6 = std::async(std::launch::async, [delay = request.discoveryMs] {
+      auto found = std::make_unique<Router>();
+      if (!found->Discover(delay, true)) found.reset();
+      return found;
+    });
+
   if (!r.Discover(request.discoveryMs, false)) {
     report.mapping = MappingOutcome::NoRouter;
+    // A router that answers only over IPv6 may still open the pinhole.
+    if (overIPv6.valid()) {
+      if (std::unique_ptr<Router> v6 = overIPv6.get()) {
+        OpenPinhole(*v6, report);
+        if (report.pinhole == PinholeOutcome::Opened) pinholeRouter_ = std::move(v6);
+      }
+    }
     return report;
   }
 
@@ -166,11 +200,10 @@ RouterReport PortMapping::Open(const MappingRequest& request) {
     // A router that lets each address open pinholes only for itself wants
     // the request over IPv6, from that address: find it there and ask again.
     if (report.pinhole == PinholeOutcome::Refused && report.pinholeError == kNotAuthorized) {
-      auto overIPv6 = std::make_unique<Router>();
-      if (overIPv6->Discover(request.discoveryMs, true)) {
+      if (std::unique_ptr<Router> v6 = overIPv6.get()) {
         RouterReport again = report;
-        OpenPinhole(*overIPv6, again);
-        if (again.pinhole == PinholeOutcome::Opened) pinholeRouter_ = std::move(overIPv6);
+        OpenPinhole(*v6, again);
+        if (again.pinhole == PinholeOutcome::Opened) pinholeRouter_ = std::move(v6);
         if (again.pinhole != PinholeOutcome::NoService) report = again;
       }
     }

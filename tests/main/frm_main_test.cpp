@@ -77,17 +77,22 @@ class MainWindowTest : public ::testing::Test {
   // A host whose address-echo page is a loopback server answering `reply`.
   void MakeHost(const QByteArray& reply = "Your address (public) is (203.0.113.5) today",
                 int lookupTimeoutMs = 5000, bool waitForAddress = true) {
-    echo = std::make_unique<test::HttpEcho>(reply, /*silent=*/false, echoDelayMs);
-    const QString ini = folder.filePath(QStringLiteral("crewmap.ini"));
-    QFile file(ini);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[NET]\r\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\r\n");
-    file.close();
-    startup::IniPath = ini.toStdString();
-    startup::StartMode = 0;
+    UseEcho(std::make_unique<test::HttpEcho>(reply, /*silent=*/false, echoDelayMs));
     Make(lookupTimeoutMs);
     // The lookup runs with the window up; most tests start from its answer.
     if (waitForAddress) AwaitAddress(lookupTimeoutMs + 2000);
+  }
+
+  // A host whose settings file names `page` as its address-echo page.
+  void UseEcho(std::unique_ptr<test::HttpEcho> page, const QByteArray& moreSettings = {}) {
+    echo = std::move(page);
+    const QString ini = folder.filePath(QStringLiteral("crewmap.ini"));
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[NET]\r\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\r\n" + moreSettings);
+    file.close();
+    startup::IniPath = ini.toStdString();
+    startup::StartMode = 0;
   }
 
   void AwaitAddress(int timeoutMs) {
@@ -107,6 +112,7 @@ class MainWindowTest : public ::testing::Test {
     options.closeWaitMs = 2000;
     options.queueBounds = queueBounds;
     options.programFolder = folder.path();
+    options.reachReport = reachReport;
     auto source = std::make_unique<test::ProbeWindowSource>();
     probe = source.get();
     options.windowSource = std::move(source);
@@ -141,6 +147,7 @@ class MainWindowTest : public ::testing::Test {
   int port = 0;
   int echoDelayMs = 0;      // how late the address-echo page answers
   bool ticksByHand = true;  // stop Timer1 once the window is made
+  bool reachReport = false;  // as the executable: notes on being reached go to the log
   net::QueueBounds queueBounds;
   QStringList messages;
   std::unique_ptr<test::HttpEcho> echo;
@@ -208,13 +215,7 @@ TEST_F(MainWindowTest, HostWindowShowsAtOnceWhileTheEchoPageIsSlow) {
 TEST_F(MainWindowTest, HostClosesAtOnceWhileTheEchoPageIsSilent) {
   // Catches a close request that waits for the lookup (a hang to the user)
   // and an answer arriving into a window already gone.
-  echo = std::make_unique<test::HttpEcho>("", /*silent=*/true);
-  QFile file(folder.filePath("crewmap.ini"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("[NET]\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\n");
-  file.close();
-  startup::IniPath = folder.filePath("crewmap.ini").toStdString();
-  startup::StartMode = 0;
+  UseEcho(std::make_unique<test::HttpEcho>("", /*silent=*/true));
   Make(/*lookupTimeoutMs=*/60000);
   EXPECT_EQ(window->Text1->text(), "取得中…");
   QElapsedTimer clock;
@@ -226,14 +227,33 @@ TEST_F(MainWindowTest, HostClosesAtOnceWhileTheEchoPageIsSilent) {
   WaitUntil([] { return false; }, 200);  // nothing left to run for the gone window
 }
 
+TEST_F(MainWindowTest, HostSaysInItsLogWhenTheLookupFailed) {
+  // Catches a failed lookup that leaves an empty box with no word of why,
+  // rows that miss the log's time format, and rows added where the router is
+  // turned off and the page answered (what the user sees must stay as it was).
+  reachReport = true;
+  UseEcho(std::make_unique<test::HttpEcho>("", /*silent=*/true), "UPNP=0\r\n");
+  Make(/*lookupTimeoutMs=*/300);
+  AwaitAddress(3000);
+  EXPECT_EQ(window->Text1->text(), "");
+  ASSERT_TRUE(WaitUntil([this] { return window->List1->count() == 1; }));
+  const QRegularExpression failed(QStringLiteral(R"(^\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\]公開アドレスを取得できませんでした$)"));
+  EXPECT_TRUE(failed.match(window->List1->text(0)).hasMatch()) << window->List1->text(0).toStdString();
+  Join(1);  // the host still takes members
+
+  window.reset();
+  map::frmMap::Unload();
+  peers.clear();
+  UseEcho(std::make_unique<test::HttpEcho>("Your address (public) is (203.0.113.5) today"), "UPNP=0\r\n");
+  Make(5000);
+  AwaitAddress(5000);
+  EXPECT_EQ(window->Text1->text(), "203.0.113.5");
+  test::Spin(300);
+  EXPECT_EQ(window->List1->count(), 0) << Items(window->List1).join('|').toStdString();
+}
+
 TEST_F(MainWindowTest, HostWithoutEchoPageStillLoads) {
-  echo = std::make_unique<test::HttpEcho>("", /*silent=*/true);
-  QFile file(folder.filePath("crewmap.ini"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("[NET]\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\n");
-  file.close();
-  startup::IniPath = folder.filePath("crewmap.ini").toStdString();
-  startup::StartMode = 0;
+  UseEcho(std::make_unique<test::HttpEcho>("", /*silent=*/true));
   Make(/*lookupTimeoutMs=*/300);
   AwaitAddress(3000);
   EXPECT_EQ(window->Text1->text(), "");
