@@ -123,12 +123,9 @@ RouterReport PortMapping::Open(const MappingRequest& request) {
     return report;
   }
 
-  // A router that answers with an empty outside address has no public IPv4
-  // address of its own (miniupnpd answers so when its WAN address is a
-  // private or shared one): the same as 0.0.0.0 for the diagnosis.
   char external[64] = {};
   if (UPNP_GetExternalIPAddress(r.Control(), r.Service(), external) == UPNPCOMMAND_SUCCESS)
-    report.externalAddress = external[0] != '\0' ? external : "0.0.0.0";
+    report.externalAddress = external;
 
   // Leftovers: our description, our address and port. Removing them first
   // means a restart after a crash replaces the mapping instead of adding a
