@@ -10,7 +10,10 @@ set(CMAKE_C_COMPILER ${CREWMAP_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${CREWMAP_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${CREWMAP_MINGW_PREFIX}-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${CREWMAP_MINGW_PREFIX})
+# Libraries built by our scripts for Windows (e.g. miniupnpc in the cache)
+# are named by CMAKE_PREFIX_PATH; they are Windows roots too, so that the
+# ONLY modes below look inside them.
+set(CMAKE_FIND_ROOT_PATH /usr/${CREWMAP_MINGW_PREFIX} ${CMAKE_PREFIX_PATH})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -8,13 +8,17 @@ BUILD_DIR="${CREWMAP_BUILD_DIR:-$ROOT/build}"
 # Building and running Crewmap and its tests on Linux.
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev libx11-dev libx11-xcb-dev
+  qt6-base-dev libgl-dev libx11-dev libx11-xcb-dev libminiupnpc-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-noto-cjk
   # Qt's own texts (buttons, context menus) in Japanese: qtbase_ja.qm
   qt6-translations-l10n
   # the Debian package (scripts/package-deb): icon, dependencies, checks
   dpkg-dev file librsvg2-bin lintian desktop-file-utils
+  # the home-router lab (tests/lab): namespaces, the router's firewall, the
+  # router daemon (the package leaves it stopped; the lab runs it only inside
+  # its own namespaces), miniupnpc's client, the echo page, the clipboard
+  iproute2 nftables miniupnpd-nftables miniupnpc python3 curl xclip
 )
 
 # Cross-building for Windows with mingw-w64 and running the result under Wine
@@ -99,6 +103,41 @@ ensure_japanese_locale() {
   [ "$(id -u)" -ne 0 ] && sudo=(sudo)
   echo "Generating the ja_JP.UTF-8 locale"
   "${sudo[@]}" localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+}
+
+# Unpacks Debian's own source package PACKAGE (version VERSION when apt
+# offers it, else the newest) under WORK/src, once, and prints its folder.
+# apt runs with a private configuration holding deb-src twins of the
+# system's own entries; the system's sources and lists stay untouched.
+fetch_debian_source() {
+  local package="$1" version="$2" work="$3" src
+  src="$(find "$work/src" -maxdepth 1 -type d -name "$package-$version*" 2>/dev/null | head -n1)"
+  if [ -z "$src" ]; then
+    mkdir -p "$work/apt/sources.list.d" "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/src"
+    : >"$work/apt/sources.list"
+    rm -f "$work/apt/sources.list.d/"*
+    local f
+    for f in /etc/apt/sources.list.d/*.sources; do
+      [ -f "$f" ] && sed -E 's/^Types:.*/Types: deb-src/' "$f" >"$work/apt/sources.list.d/$(basename "$f")"
+    done
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+      [ -f "$f" ] && sed -nE 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f" >>"$work/apt/sources.list"
+    done
+    local options=(
+      -o "Dir::Etc::SourceList=$work/apt/sources.list"
+      -o "Dir::Etc::SourceParts=$work/apt/sources.list.d"
+      -o "Dir::State::Lists=$work/apt/lists"
+      -o "Dir::Cache=$work/apt/cache"
+    )
+    [ "$(id -u)" -eq 0 ] && options+=(-o APT::Sandbox::User=root)
+    echo "Fetching the $package source package" >&2
+    apt-get "${options[@]}" update -q >&2
+    (cd "$work/src" && { apt-get "${options[@]}" source -q "$package=$version*" \
+      || apt-get "${options[@]}" source -q "$package"; } >&2)
+    src="$(find "$work/src" -maxdepth 1 -type d -name "$package-$version*" | head -n1)"
+  fi
+  [ -n "$src" ] || { echo "No $package $version source found" >&2; return 1; }
+  echo "$src"
 }
 
 build_crewmap() {

@@ -19,18 +19,22 @@
 #include <optional>
 
 #include "common/twips.h"
+#include "main/host_address.h"
 #include "main/host_side.h"
 #include "main/member_session.h"
 #include "main/slot_rows.h"
 #include "map/frm_map.h"
 #include "map/markers.h"
 #include "net/address_lookup.h"
+#include "net/host_port.h"
 #include "net/messages.h"
+#include "net/router_worker.h"
 #include "net/wire_text.h"
 #include "net/winsock.h"
 #include "platform/window_source.h"
 #include "startup/common.h"
 #include "startup/log_lines.h"
+#include "startup/settings.h"
 #include "ui/first_placement.h"
 #include "ui/fonts.h"
 #include "ui/list_box.h"
@@ -247,10 +251,23 @@ void frmMain::Form_Load() {
   } else {
     MakeHostSide();
     host_->Start();
+    const bool listening = Winsock[1]->State() == net::SocketState::Listening;
     Text1->setReadOnly(true);
-    // Synchronous: the window finishes loading once the reply or the failure is in.
-    Text1->setText(net::LookupPublicAddress(startup::IniPath, options_.lookupTimeoutMs));
-    if (DebugLists()) std::fprintf(stderr, "Text1= %s\n", Text1->text().toUtf8().constData());
+    // The lookup and the router run while the window is up; the box says it
+    // is looking until the echo page answers.
+    const bool askRouter = startup::GetIniString("NET", "UPNP", "1", 16, startup::IniPath) != "0";
+    HostAddressView view;
+    view.setAddressBox = [this](const QString& text) {
+      Text1->setText(text);
+      Text1->setCursorPosition(0);
+      Text1->setToolTip(text);  // an IPv6 address runs past the box's width
+      if (DebugLists()) std::fprintf(stderr, "Text1= %s\n", text.toUtf8().constData());
+    };
+    view.appendLog = [this](const std::string& row) { AppendLog(FromUtf8(row)); };
+    hostAddress_ = std::make_unique<HostAddress>(net::EchoUrl(startup::IniPath), options_.lookupTimeoutMs,
+                                                 options_.port, options_.reachReport,
+                                                 askRouter && listening, std::move(view));
+    hostAddress_->Start();
     Text2->hide();
     Command1->hide();
   }
@@ -274,6 +291,11 @@ void frmMain::Form_Unload() {
   map::frmMap::Unload();
   // The window is gone: no more ticks.
   Timer1->stop();
+  // The router's mapping goes last, with the window already out of sight.
+  if (hostAddress_) {
+    hide();
+    hostAddress_->Stop(net::RouterWorker::kStopWaitMs);
+  }
 }
 
 void frmMain::WaitWhileClosing(int n) {
@@ -388,7 +410,10 @@ void frmMain::MakeHostSide() {
   };
   view.appendLog = [this](const std::string& line) { AppendLog(FromUtf8(line)); };
   view.showRows = [this](const std::vector<std::string>& rows) { ShowRows(rows); };
-  view.listenFailed = [](int port) {
+  view.listenFailed = [this](int port) {
+    // The window says it too, where the user looks for the address.
+    AppendLog(FromUtf8(startup::NoticeRow(startup::CurrentTimestamp(),
+                                          "ポート" + std::to_string(port) + "で接続を待ち受けできません")));
     // Say so rather than show a listener that is not there.
     ui::ShowMessage(QStringLiteral("ポート%1で接続を待ち受けできません。\r\n"
                                    "ほかのCrewmapなどがこのポートを使っていないか確かめてください。")
@@ -447,8 +472,11 @@ void frmMain::Command1_Click() {
   Command1->setEnabled(false);
   memberEstablished_ = false;
   memberReceiver_.Reset();
-  socket->SetRemoteHost(Text1->text());
-  socket->SetRemotePort(options_.port);
+  // "address", "address:port", "[IPv6]" or "[IPv6]:port"; a malformed entry
+  // leaves no host, and the attempt fails like an unknown one.
+  const auto target = net::ParseHostPort(ToUtf8(Text1->text()), options_.port);
+  socket->SetRemoteHost(target ? FromUtf8(target->host) : QString());
+  socket->SetRemotePort(target ? target->port : options_.port);
   socket->Connect();
 
   QElapsedTimer clock;

@@ -37,6 +37,7 @@ class ListBox;
 
 namespace crewmap::main {
 
+class HostAddress;
 class HostSide;
 
 // What the running program takes from its surroundings. The executable uses
@@ -49,6 +50,11 @@ struct MainOptions {
   net::QueueBounds queueBounds;      // every socket's outgoing bounds
   net::RelayRate relayRate;          // host: relays per member per second
   QString programFolder;             // empty: the executable's folder
+  // Host: ask the router to map the port (unless the settings say UPNP=0)
+  // and note in the activity log how members reach this host. The
+  // executable turns it on; tests leave it off, since router discovery
+  // multicasts on the machine's network.
+  bool reachReport = false;
   // The game's pixels; null: the system's window source.
   std::unique_ptr<platform::WindowSource> windowSource;
 };
@@ -130,6 +136,7 @@ class frmMain : public QWidget, public reader::CaptureControls {
   std::unique_ptr<platform::WindowSource> windowSource_;
   std::unique_ptr<reader::CoordinateCapture> capture_;
   std::unique_ptr<HostSide> host_;   // host only: the connection handling
+  std::unique_ptr<HostAddress> hostAddress_;  // host only: the address box and the router
   net::LineReceiver memberReceiver_;  // member: what Winsock(1) receives
   bool memberEstablished_ = false;                        // member: Winsock(1) reached connected
   bool loaded_ = false;

@@ -62,14 +62,14 @@ bool IsIpv6(std::string_view text) {
          groups <= 7;
 }
 
-std::string_view Trim(std::string_view text) {
+}  // namespace
+
+std::string_view TrimBlanks(std::string_view text) {
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
 }
-
-}  // namespace
 
 bool IsBareIpAddress(std::string_view text) { return IsIpv4(text) || IsIpv6(text); }
 
@@ -77,7 +77,7 @@ std::string ExtractAddress(std::string_view reply) {
   const auto first = reply.find('(');
   const auto second = first == std::string_view::npos ? first : reply.find('(', first + 1);
   if (second == std::string_view::npos) {
-    const std::string_view bare = Trim(reply);
+    const std::string_view bare = TrimBlanks(reply);
     return IsBareIpAddress(bare) ? std::string(bare) : std::string();
   }
   std::string_view piece = reply.substr(second + 1);

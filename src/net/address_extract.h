@@ -15,4 +15,7 @@ std::string ExtractAddress(std::string_view reply);
 // forms, "::" at most once, an IPv4 tail allowed).
 bool IsBareIpAddress(std::string_view text);
 
+// `text` without the blanks (space, tab, CR, LF) around it.
+std::string_view TrimBlanks(std::string_view text);
+
 }  // namespace crewmap::net

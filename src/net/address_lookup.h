@@ -1,8 +1,10 @@
 #pragma once
 // The host's public address, asked of an address-echo web page.
 #include <QString>
+#include <functional>
 #include <string>
 
+class QObject;
 class QUrl;
 
 namespace crewmap::net {
@@ -15,6 +17,12 @@ inline constexpr int kLookupTimeoutMs = 60000;
 // The echo page's address: key "ECHOURL" of section "NET" in the settings
 // file when present and not empty, else kDefaultEchoUrl.
 QString EchoUrl(const std::string& iniPath);
+
+// Starts fetching `url` (http or https only) and returns at once; `done`
+// gets the extracted address (the empty text on any failure or after
+// `timeoutMs`) on the calling thread, unless `context` is gone by then.
+void StartAddressFetch(const QUrl& url, int timeoutMs, QObject* context,
+                       std::function<void(const QString&)> done);
 
 // Fetches `url` (http or https only) and extracts the address from the
 // reply. Waits in a local event loop, so the caller continues only after the

@@ -5,9 +5,7 @@
 namespace crewmap::net {
 
 std::optional<std::string> NormalizeRemoteHost(std::string_view text) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  text = TrimBlanks(text);
   if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
     text = text.substr(1, text.size() - 2);
     if (!IsBareIpAddress(text) || text.find(':') == std::string_view::npos) return std::nullopt;

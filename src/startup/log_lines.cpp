@@ -51,3 +51,11 @@ std::string DepartureRow(std::string_view timestamp, int slot, std::string_view 
 }
 
 }  // namespace crewmap::startup
+
+namespace crewmap::startup {
+
+std::string NoticeRow(std::string_view timestamp, std::string_view text) {
+  return "[" + std::string(timestamp) + "]" + std::string(text);
+}
+
+}  // namespace crewmap::startup

@@ -15,5 +15,7 @@ std::string CurrentTimestamp();
 std::string ConnectionRow(std::string_view timestamp, int slot, std::string_view peerAddress);
 // "[" timestamp "]" two-digit slot ". << " address " Close"
 std::string DepartureRow(std::string_view timestamp, int slot, std::string_view peerAddress);
+// "[" timestamp "]" text: the host's notes on how members reach it.
+std::string NoticeRow(std::string_view timestamp, std::string_view text);
 
 }  // namespace crewmap::startup

@@ -27,7 +27,9 @@ void StartUp() {
   (void)LoadLogSettings();
 
   frmInit dialog([] {
-    auto* window = new main::frmMain();
+    main::MainOptions options;
+    options.reachReport = true;  // the router is asked and the log says how members reach the host
+    auto* window = new main::frmMain(std::move(options));
     window->SetDeleteOnClose(true);
     window->show();
   });

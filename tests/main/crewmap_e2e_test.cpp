@@ -89,7 +89,7 @@ TEST(CrewmapEndToEnd, HostAndTwoMembersShareTheGamePosition) {
   for (const char* picture : {"worldmap_c1.jpg", "worldmap_c2.jpg"})
     fs::copy_file(fs::path(CREWMAP_DATA_DIR) / picture, folder / picture,
                   fs::copy_options::overwrite_existing);
-  std::ofstream(folder / "crewmap.ini") << "[NET]\nECHOURL=http://127.0.0.1:9/\n";
+  std::ofstream(folder / "crewmap.ini") << "[NET]\nECHOURL=http://127.0.0.1:9/\nUPNP=0\n";
 
   crewmap::gamesim::GameSimProcess game;
   ASSERT_TRUE(game.Start({"--still", "--size", "800x600", "--pos", "14175,7410"}));

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,16 +79,27 @@ class MainWindowTest : public ::testing::Test {
 
   // A host whose address-echo page is a loopback server answering `reply`.
   void MakeHost(const QByteArray& reply = "Your address (public) is (203.0.113.5) today",
-                int lookupTimeoutMs = 5000) {
-    echo = std::make_unique<test::HttpEcho>(reply, /*silent=*/false, echoDelayMs);
+                int lookupTimeoutMs = 5000, bool waitForAddress = true) {
+    UseEcho(std::make_unique<test::HttpEcho>(reply, /*silent=*/false, echoDelayMs));
+    Make(lookupTimeoutMs);
+    // The lookup runs with the window up; most tests start from its answer.
+    if (waitForAddress) AwaitAddress(lookupTimeoutMs + 2000);
+  }
+
+  // A host whose settings file names `page` as its address-echo page.
+  void UseEcho(std::unique_ptr<test::HttpEcho> page, const QByteArray& moreSettings = {}) {
+    echo = std::move(page);
     const QString ini = folder.filePath(QStringLiteral("crewmap.ini"));
     QFile file(ini);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[NET]\r\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\r\n");
+    file.write("[NET]\r\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\r\n" + moreSettings);
     file.close();
     startup::IniPath = ini.toStdString();
     startup::StartMode = 0;
-    Make(lookupTimeoutMs);
+  }
+
+  void AwaitAddress(int timeoutMs) {
+    ASSERT_TRUE(WaitUntil([this] { return window->Text1->text() != QStringLiteral("取得中…"); }, timeoutMs));
   }
 
   void MakeMember(int connectTimeoutMs = 10000) {
@@ -103,6 +115,7 @@ class MainWindowTest : public ::testing::Test {
     options.closeWaitMs = 2000;
     options.queueBounds = queueBounds;
     options.programFolder = folder.path();
+    options.reachReport = reachReport;
     auto source = std::make_unique<test::ProbeWindowSource>();
     probe = source.get();
     options.windowSource = std::move(source);
@@ -137,6 +150,7 @@ class MainWindowTest : public ::testing::Test {
   int port = 0;
   int echoDelayMs = 0;      // how late the address-echo page answers
   bool ticksByHand = true;  // stop Timer1 once the window is made
+  bool reachReport = false;  // as the executable: notes on being reached go to the log
   net::QueueBounds queueBounds;
   QStringList messages;
   std::unique_ptr<test::HttpEcho> echo;
@@ -181,27 +195,70 @@ TEST_F(MainWindowTest, HostLayout) {
   EXPECT_FALSE(map::frmMap::Loaded()->isVisible());
 }
 
-TEST_F(MainWindowTest, HostTicksOnlyOnceItsLoadStepIsDone) {
-  // The address arrives after more than two tick intervals; the load step
-  // waits for it with events running.
+TEST_F(MainWindowTest, HostWindowShowsAtOnceWhileTheEchoPageIsSlow) {
+  // Catches a load step that waits for the echo page again (the window
+  // stayed away for the whole lookup), a tick started inside the load step,
+  // and a lookup whose answer never reaches the address box.
   echoDelayMs = 2500;
   ticksByHand = false;
-  MakeHost();
-  EXPECT_EQ(window->Text1->text(), "203.0.113.5");
-  EXPECT_EQ(probe->captures, 0);  // no tick ran inside the wait
-  EXPECT_TRUE(WaitUntil([this] { return probe->captures > 0; }, 3000));  // then ticks begin
+  MakeHost("Your address (public) is (203.0.113.5) today", 5000, /*waitForAddress=*/false);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->Text1->text(), "取得中…");
+  EXPECT_EQ(probe->captures, 0);  // the load step itself ran no tick
+  EXPECT_EQ(ListeningSlot(), 1);  // members may join while the host looks
+  // Ticks run while the echo page has not answered yet.
+  EXPECT_TRUE(WaitUntil([this] { return probe->captures > 0; }, 2000));
+  EXPECT_EQ(window->Text1->text(), "取得中…");
   EXPECT_EQ(window->List2->count(), 1);  // the host's own row
+  EXPECT_TRUE(WaitUntil([this] { return window->Text1->text() == "203.0.113.5"; }, 5000))
+      << window->Text1->text().toStdString();
+  EXPECT_EQ(echo->requests, 1);
+}
+
+TEST_F(MainWindowTest, HostClosesAtOnceWhileTheEchoPageIsSilent) {
+  // Catches a close request that waits for the lookup (a hang to the user)
+  // and an answer arriving into a window already gone.
+  UseEcho(std::make_unique<test::HttpEcho>("", /*silent=*/true));
+  Make(/*lookupTimeoutMs=*/60000);
+  EXPECT_EQ(window->Text1->text(), "取得中…");
+  QElapsedTimer clock;
+  clock.start();
+  window->close();
+  EXPECT_LT(clock.elapsed(), 5000);
+  EXPECT_FALSE(window->isVisible());
+  window.reset();
+  WaitUntil([] { return false; }, 200);  // nothing left to run for the gone window
+}
+
+TEST_F(MainWindowTest, HostSaysInItsLogWhenTheLookupFailed) {
+  // Catches a failed lookup that leaves an empty box with no word of why,
+  // rows that miss the log's time format, and rows added where the router is
+  // turned off and the page answered (what the user sees must stay as it was).
+  reachReport = true;
+  UseEcho(std::make_unique<test::HttpEcho>("", /*silent=*/true), "UPNP=0\r\n");
+  Make(/*lookupTimeoutMs=*/300);
+  AwaitAddress(3000);
+  EXPECT_EQ(window->Text1->text(), "");
+  ASSERT_TRUE(WaitUntil([this] { return window->List1->count() == 1; }));
+  const QRegularExpression failed(QStringLiteral(R"(^\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\]公開アドレスを取得できませんでした$)"));
+  EXPECT_TRUE(failed.match(window->List1->text(0)).hasMatch()) << window->List1->text(0).toStdString();
+  Join(1);  // the host still takes members
+
+  window.reset();
+  map::frmMap::Unload();
+  peers.clear();
+  UseEcho(std::make_unique<test::HttpEcho>("Your address (public) is (203.0.113.5) today"), "UPNP=0\r\n");
+  Make(5000);
+  AwaitAddress(5000);
+  EXPECT_EQ(window->Text1->text(), "203.0.113.5");
+  test::Spin(300);
+  EXPECT_EQ(window->List1->count(), 0) << Items(window->List1).join('|').toStdString();
 }
 
 TEST_F(MainWindowTest, HostWithoutEchoPageStillLoads) {
-  echo = std::make_unique<test::HttpEcho>("", /*silent=*/true);
-  QFile file(folder.filePath("crewmap.ini"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("[NET]\nECHOURL=http://127.0.0.1:" + QByteArray::number(echo->Port()) + "/\n");
-  file.close();
-  startup::IniPath = folder.filePath("crewmap.ini").toStdString();
-  startup::StartMode = 0;
+  UseEcho(std::make_unique<test::HttpEcho>("", /*silent=*/true));
   Make(/*lookupTimeoutMs=*/300);
+  AwaitAddress(3000);
   EXPECT_EQ(window->Text1->text(), "");
   EXPECT_EQ(ListeningSlot(), 1);
   Join(1);
@@ -216,6 +273,9 @@ TEST_F(MainWindowTest, HostWhosePortIsTakenSaysSoAndShowsNoListener) {
   // (the map window also complains: this folder holds no map pictures)
   EXPECT_EQ(messages.filter(QStringLiteral("ポート%1で接続を待ち受けできません。").arg(port)).size(), 1)
       << messages.join('|').toStdString();
+  // The window says it too, not only the message box that the user closed.
+  EXPECT_TRUE(Items(window->List1).filter(QStringLiteral("]ポート%1で接続を待ち受けできません").arg(port)).size() == 1)
+      << Items(window->List1).join('|').toStdString();
   EXPECT_EQ(window->Text1->text(), "203.0.113.5");  // the load still completes
 }
 
@@ -376,6 +436,26 @@ TEST_F(MainWindowTest, FirstMemberGetsSlotOne) {
   ASSERT_TRUE(match.hasMatch()) << window->List1->text(0).toStdString();
   EXPECT_EQ(match.captured(1), "01");
   EXPECT_EQ(window->List1->currentRow(), 0);
+}
+
+TEST_F(MainWindowTest, HostTakesMembersOverIPv4AndIPv6) {
+  // Catches a listener bound to one address family only: members on IPv6
+  // lines could not join, or IPv4 members were lost when IPv6 was added.
+  MakeHost();
+  QTcpSocket v6;
+  v6.connectToHost(QHostAddress::LocalHostIPv6, static_cast<quint16>(port));
+  if (!WaitUntil([&] { return v6.state() == QAbstractSocket::ConnectedState || v6.state() == QAbstractSocket::UnconnectedState; }) ||
+      v6.state() != QAbstractSocket::ConnectedState) {
+    QTcpServer probe6;
+    ASSERT_FALSE(probe6.listen(QHostAddress::LocalHostIPv6, 0)) << "::1 works, but the host refused it";
+    GTEST_SKIP() << "this machine has no IPv6 loopback";
+  }
+  ASSERT_TRUE(WaitUntil([&] { return v6.bytesAvailable() > 0 && v6.peek(64).contains("client#1\r\n"); }));
+  EXPECT_EQ(window->List1->text(0).contains(QStringLiteral("01. >> ::1 Connect")), true)
+      << window->List1->text(0).toStdString();
+  Join(2);  // over 127.0.0.1
+  EXPECT_TRUE(IndicatorIs(1, frmMain::ConnectedColor()));
+  EXPECT_TRUE(IndicatorIs(2, frmMain::ConnectedColor()));
 }
 
 TEST_F(MainWindowTest, DepartureAnnouncedAndListenerMovesOnlyAfterAcceptance) {
@@ -786,10 +866,39 @@ TEST_F(MemberSideTest, ResetByTheHostEndsLikeAClose) {
   EXPECT_EQ(window->Text2->text(), "未接続");
 }
 
+TEST_F(MemberSideTest, TypedPortAndBracketedIPv6Address) {
+  // Catches a typed port that is ignored (the attempt goes to the default
+  // port, where `host` listens) and an IPv6 address handed on with its
+  // brackets or its port glued to it.
+  QTcpServer other4;
+  ASSERT_TRUE(other4.listen(QHostAddress::LocalHost, 0));
+  MakeMember();
+  window->Text1->setText(QStringLiteral(" 127.0.0.1:%1 ").arg(other4.serverPort()));
+  window->Command1->click();
+  EXPECT_EQ(window->Text2->text(), "接続完了");
+  ASSERT_TRUE(WaitUntil([&] { return other4.hasPendingConnections(); }));
+  EXPECT_FALSE(host.hasPendingConnections());
+  QTcpSocket* link = other4.nextPendingConnection();
+  link->close();
+  ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "未接続"; }));
+
+  QTcpServer other6;
+  if (!other6.listen(QHostAddress::LocalHostIPv6, 0)) GTEST_SKIP() << "this machine has no IPv6 loopback";
+  for (const QString& typed : {QStringLiteral("[::1]:%1"), QStringLiteral("[0:0::1]:%1")}) {
+    window->Text1->setText(typed.arg(other6.serverPort()));
+    window->Command1->click();
+    EXPECT_EQ(window->Text2->text(), "接続完了") << typed.toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return other6.hasPendingConnections(); }));
+    other6.nextPendingConnection()->close();
+    ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "未接続"; }));
+  }
+}
+
 TEST_F(MemberSideTest, RefusedAndMalformedAddresses) {
   host.close();  // nothing listens on the port now
   MakeMember();
-  for (const char* address : {"127.0.0.1", "", "   ", "256.1.1.1", "1..2", "a b"}) {
+  for (const char* address : {"127.0.0.1", "", "   ", "256.1.1.1", "1..2", "a b", "127.0.0.1:0",
+                              "127.0.0.1:65536", "127.0.0.1:", "[127.0.0.1]:80", "[::1", "::1:99999"}) {
     statuses.clear();
     WatchStatus();
     window->Text1->setText(address);

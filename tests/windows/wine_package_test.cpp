@@ -193,7 +193,7 @@ class WinePackage : public testing::Test {
     fs::copy_file(CREWMAP_EXE, root_ / "linux" / "crewmap");
     for (const char* picture : {"worldmap_c1.jpg", "worldmap_c2.jpg"})
       fs::copy_file(fs::path(CREWMAP_DATA_DIR) / picture, root_ / "linux" / picture);
-    std::ofstream(root_ / "linux" / "crewmap.ini") << "[NET]\nECHOURL=http://127.0.0.1:9/\n";
+    std::ofstream(root_ / "linux" / "crewmap.ini") << "[NET]\nECHOURL=http://127.0.0.1:9/\nUPNP=0\n";
 
     env_ = WineEnvironment(root_ / "prefix");
     Wine("wineboot -i");
@@ -303,7 +303,7 @@ TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
   EXPECT_TRUE(WaitFor([&] { return Probe("client") == "800x600"; }, kWait)) << Probe("client");
 
   EchoPage page;
-  std::ofstream(program_ / "Crewmap.ini") << "[NET]\r\nECHOURL=http://127.0.0.1:" << page.Port() << "/\r\n";
+  std::ofstream(program_ / "Crewmap.ini") << "[NET]\r\nECHOURL=http://127.0.0.1:" << page.Port() << "/\r\nUPNP=0\r\n";
   std::unique_ptr<Instance> host(StartWindows("host.log"));
   const unsigned long hostWindow = ChooseRole(0, /*host=*/true);
   ASSERT_NE(hostWindow, 0u) << host->Log();

@@ -1,0 +1,39 @@
+#pragma once
+// What the host tells its user about being reached: the text of the address
+// box and the activity-log rows, decided from the echo page's answer and the
+// router's. Plain text rules; the rows say what was found and what to do,
+// never that members can reach the host (only a member's connection shows
+// that).
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/router_report.h"
+
+namespace crewmap::net {
+
+enum class Verdict {
+  Unknown,       // the router was not asked (turned off)
+  Open,          // the router forwards our own port
+  OtherPort,     // the router refused our port and forwards another one
+  NoRouter,      // no router answered: forward the port by hand
+  Refused,       // the router refused every port asked for
+  DoubleRouter,  // the router's outside address is a private one: a router in front
+  SharedIPv4,    // carrier-grade or otherwise shared IPv4: IPv4 hosting impossible
+  NoPublicIPv4,  // the router refused and named no public outside address of its own
+};
+
+struct Diagnosis {
+  Verdict verdict = Verdict::Unknown;
+  std::string addressBox;          // what members must type (UTF-8)
+  std::vector<std::string> rows;   // activity-log rows without their time (UTF-8)
+};
+
+// `echoAddress`: the echo page's answer as the address box shows it today
+// (empty when the lookup failed); `port`: the port the host listens on.
+Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, int port);
+
+// The dotted-quad IPv4 address `text` as a 32-bit number, or nothing.
+std::optional<unsigned long> ParseIPv4(const std::string& text);
+
+}  // namespace crewmap::net

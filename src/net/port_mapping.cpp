@@ -1,0 +1,285 @@
+#include "net/port_mapping.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <string_view>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <pthread.h>
+#include <signal.h>
+#endif
+
+#include <miniupnpc/miniupnpc.h>
+#include <miniupnpc/upnpcommands.h>
+
+namespace crewmap::net {
+namespace {
+
+// UPnP error codes the decisions below look at.
+constexpr int kOnlyPermanentLeases = 725;
+constexpr int kSamePortRequired = 724;
+constexpr int kNotAuthorized = 606;
+// On an IGD v1 router that refuses our port, the ports after it are tried
+// one by one, this many at most (v2 routers choose a free port themselves).
+constexpr int kFurtherPortsV1 = 16;
+// The longest mapping table that is searched for leftovers of ours.
+constexpr int kMaxMappingEntries = 512;
+
+}  // namespace
+
+struct PortMapping::Router {
+  UPNPUrls urls{};
+  IGDdatas data{};
+  char lanAddress[64] = {};
+  bool valid = false;
+#ifdef _WIN32
+  bool winsock = false;
+#endif
+
+  Router() {
+#ifdef _WIN32
+    WSADATA wsa;
+    winsock = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
+#else
+    // A router that drops the connection while we write to it must cost us
+    // an error, not the process (the library may write without MSG_NOSIGNAL).
+    // The signal goes to the writing thread, the one that talks to routers.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+#endif
+  }
+  ~Router() {
+    if (valid) FreeUPNPUrls(&urls);
+#ifdef _WIN32
+    if (winsock) WSACleanup();
+#endif
+  }
+  // SSDP discovery over IPv4 or IPv6; true when an internet gateway answered.
+  bool Discover(int delayMs, bool ipv6) {
+    int error = 0;
+    // One search for the gateway type: every gateway answers it (later
+    // versions answer searches for earlier ones), and each further type
+    // searched for would add another full wait when nothing answers.
+    UPNPDev* devices = upnpDiscoverDevice("urn:schemas-upnp-org:device:InternetGatewayDevice:1", delayMs, nullptr,
+                                          nullptr, UPNP_LOCAL_PORT_ANY, ipv6 ? 1 : 0, 2, &error);
+    if (!devices) return false;
+#if MINIUPNPC_API_VERSION >= 18
+    char wan[64] = {};
+    const int igd = UPNP_GetValidIGD(devices, &urls, &data, lanAddress, sizeof lanAddress, wan, sizeof wan);
+    const bool gateway = igd >= 1 && igd <= 3;
+#else
+    const int igd = UPNP_GetValidIGD(devices, &urls, &data, lanAddress, sizeof lanAddress);
+    const bool gateway = igd == 1 || igd == 2;
+#endif
+    freeUPNPDevlist(devices);
+    valid = igd != 0;
+    return gateway;
+  }
+  const char* Control() const { return urls.controlURL; }
+  const char* Service() const { return data.first.servicetype; }
+  bool Version2() const { return std::string_view(data.first.servicetype).find(":2") != std::string_view::npos; }
+  bool HasIPv6Firewall() const {
+    return urls.controlURL_6FC && urls.controlURL_6FC[0] != '\0' && data.IPv6FC.servicetype[0] != '\0';
+  }
+};
+
+PortMapping::PortMapping() = default;
+
+PortMapping::~PortMapping() { Close(); }
+
+RouterReport PortMapping::Open(const MappingRequest& request) {
+  Close();
+  request_ = request;
+  RouterReport report;
+  report.ipv6Address = request.ipv6Address;
+  router_ = std::make_unique<Router>();
+  Router& r = *router_;
+
+  // The router as seen over IPv6 is looked for at the same time, in case
+  // the pinhole must be asked for from our IPv6 address (below): discovery
+  // waits its full time, and one wait is enough.
+  std::future<std::unique_ptr<Router>> overIPv6;
+  if (!request.ipv6Address.empty())
+    overIPv6 = std::async(std::launch::async, [delay = request.discoveryMs] {
+      auto found = std::make_unique<Router>();
+      if (!found->Discover(delay, true)) found.reset();
+      return found;
+    });
+
+  if (!r.Discover(request.discoveryMs, false)) {
+    report.mapping = MappingOutcome::NoRouter;
+    // A router that answers only over IPv6 may still open the pinhole.
+    if (overIPv6.valid()) {
+      if (std::unique_ptr<Router> v6 = overIPv6.get()) {
+        OpenPinhole(*v6, report);
+        if (report.pinhole == PinholeOutcome::Opened) pinholeRouter_ = std::move(v6);
+      }
+    }
+    return report;
+  }
+
+  char external[64] = {};
+  if (UPNP_GetExternalIPAddress(r.Control(), r.Service(), external) == UPNPCOMMAND_SUCCESS)
+    report.externalAddress = external;
+
+  // Leftovers: our description, our address and port. Removing them first
+  // means a restart after a crash replaces the mapping instead of adding a
+  // second one at another port.
+  const std::string internal = std::to_string(request.internalPort);
+  for (int index = 0, seen = 0; seen < kMaxMappingEntries; ++seen) {
+    char extPort[6] = {}, intClient[16] = {}, intPort[6] = {}, protocol[4] = {}, desc[80] = {},
+         enabled[6] = {}, remote[64] = {}, duration[16] = {};
+    const std::string at = std::to_string(index);
+    if (UPNP_GetGenericPortMappingEntry(r.Control(), r.Service(), at.c_str(), extPort, intClient, intPort,
+                                        protocol, desc, enabled, remote, duration) != UPNPCOMMAND_SUCCESS)
+      break;
+    const bool ours = request.description == desc && std::strcmp(intClient, r.lanAddress) == 0 &&
+                      internal == intPort && std::strcmp(protocol, "TCP") == 0;
+    if (ours && UPNP_DeletePortMapping(r.Control(), r.Service(), extPort, "TCP", nullptr) == UPNPCOMMAND_SUCCESS)
+      continue;  // the next entry moved into this index
+    ++index;
+  }
+
+  // Our own port first; a router that takes only leases without end is
+  // asked again for one.
+  auto add = [&](int externalPort) {
+    const std::string ext = std::to_string(externalPort);
+    const std::string lease = std::to_string(request.leaseSeconds);
+    int code = UPNP_AddPortMapping(r.Control(), r.Service(), ext.c_str(), internal.c_str(), r.lanAddress,
+                                   request.description.c_str(), "TCP", nullptr, lease.c_str());
+    if (code == kOnlyPermanentLeases) {
+      code = UPNP_AddPortMapping(r.Control(), r.Service(), ext.c_str(), internal.c_str(), r.lanAddress,
+                                 request.description.c_str(), "TCP", nullptr, "0");
+      if (code == UPNPCOMMAND_SUCCESS) permanent_ = true;
+    }
+    return code;
+  };
+  int code = add(request.internalPort);
+  if (code == UPNPCOMMAND_SUCCESS) {
+    externalPort_ = request.internalPort;
+  } else if (code != kSamePortRequired && r.Version2()) {
+    char reserved[6] = {};
+    const std::string lease = std::to_string(request.leaseSeconds);
+    code = UPNP_AddAnyPortMapping(r.Control(), r.Service(), internal.c_str(), internal.c_str(), r.lanAddress,
+                                  request.description.c_str(), "TCP", nullptr, lease.c_str(), reserved);
+    if (code == kOnlyPermanentLeases) {
+      code = UPNP_AddAnyPortMapping(r.Control(), r.Service(), internal.c_str(), internal.c_str(), r.lanAddress,
+                                    request.description.c_str(), "TCP", nullptr, "0", reserved);
+      if (code == UPNPCOMMAND_SUCCESS) permanent_ = true;
+    }
+    if (code == UPNPCOMMAND_SUCCESS) externalPort_ = std::atoi(reserved);
+  } else if (code != kSamePortRequired) {
+    for (int k = 1; k <= kFurtherPortsV1 && request.internalPort + k <= 65535; ++k) {
+      code = add(request.internalPort + k);
+      if (code == UPNPCOMMAND_SUCCESS) {
+        externalPort_ = request.internalPort + k;
+        break;
+      }
+    }
+  }
+  if (externalPort_ > 0) {
+    report.mapping = MappingOutcome::Mapped;
+    report.externalPort = externalPort_;
+    report.permanent = permanent_;
+  } else {
+    report.mapping = MappingOutcome::Refused;
+    report.errorCode = code;
+  }
+
+  // IPv6: no address translation, only the router's firewall to open.
+  if (!request.ipv6Address.empty()) {
+    OpenPinhole(r, report);
+    // A router that lets each address open pinholes only for itself wants
+    // the request over IPv6, from that address: find it there and ask again.
+    if (report.pinhole == PinholeOutcome::Refused && report.pinholeError == kNotAuthorized) {
+      if (std::unique_ptr<Router> v6 = overIPv6.get()) {
+        RouterReport again = report;
+        OpenPinhole(*v6, again);
+        if (again.pinhole == PinholeOutcome::Opened) pinholeRouter_ = std::move(v6);
+        if (again.pinhole != PinholeOutcome::NoService) report = again;
+      }
+    }
+  }
+  return report;
+}
+
+void PortMapping::OpenPinhole(Router& r, RouterReport& report) {
+  if (!r.HasIPv6Firewall()) {
+    report.pinhole = PinholeOutcome::NoService;
+    return;
+  }
+  int firewallOn = 1, inboundAllowed = 1;
+  const char* control = r.urls.controlURL_6FC;
+  const char* service = r.data.IPv6FC.servicetype;
+  if (UPNP_GetFirewallStatus(control, service, &firewallOn, &inboundAllowed) != UPNPCOMMAND_SUCCESS)
+    firewallOn = inboundAllowed = 1;  // unknown: ask anyway
+  if (!firewallOn) {
+    report.pinhole = PinholeOutcome::FirewallOff;
+    return;
+  }
+  if (!inboundAllowed) {
+    report.pinhole = PinholeOutcome::NotAllowed;
+    return;
+  }
+  char id[16] = {};
+  const std::string internal = std::to_string(request_.internalPort);
+  const std::string lease = std::to_string(request_.leaseSeconds);
+  // Any remote host and port ("" and 0); protocol 6 is TCP.
+  const int result = UPNP_AddPinhole(control, service, "", "0", request_.ipv6Address.c_str(), internal.c_str(), "6",
+                                     lease.c_str(), id);
+  if (result == UPNPCOMMAND_SUCCESS) {
+    pinholeId_ = id;
+    report.pinhole = PinholeOutcome::Opened;
+    report.pinholeError = 0;
+  } else {
+    report.pinhole = PinholeOutcome::Refused;
+    report.pinholeError = result;
+  }
+}
+
+int PortMapping::RenewAfterSeconds() const {
+  const bool mappingLeased = externalPort_ > 0 && !permanent_;
+  return mappingLeased || !pinholeId_.empty() ? request_.leaseSeconds / 2 : 0;
+}
+
+bool PortMapping::Renew() {
+  if (!router_) return false;
+  Router& r = *router_;
+  bool ok = true;
+  const std::string lease = std::to_string(request_.leaseSeconds);
+  if (externalPort_ > 0 && !permanent_) {
+    const std::string ext = std::to_string(externalPort_);
+    const std::string internal = std::to_string(request_.internalPort);
+    ok = UPNP_AddPortMapping(r.Control(), r.Service(), ext.c_str(), internal.c_str(), r.lanAddress,
+                             request_.description.c_str(), "TCP", nullptr, lease.c_str()) == UPNPCOMMAND_SUCCESS;
+  }
+  const Router& p = pinholeRouter_ ? *pinholeRouter_ : r;
+  if (!pinholeId_.empty() &&
+      UPNP_UpdatePinhole(p.urls.controlURL_6FC, p.data.IPv6FC.servicetype, pinholeId_.c_str(), lease.c_str()) !=
+          UPNPCOMMAND_SUCCESS)
+    ok = false;
+  return ok;
+}
+
+void PortMapping::Close() {
+  if (!router_) return;
+  Router& r = *router_;
+  if (externalPort_ > 0) {
+    const std::string ext = std::to_string(externalPort_);
+    UPNP_DeletePortMapping(r.Control(), r.Service(), ext.c_str(), "TCP", nullptr);
+  }
+  const Router& p = pinholeRouter_ ? *pinholeRouter_ : r;
+  if (!pinholeId_.empty()) UPNP_DeletePinhole(p.urls.controlURL_6FC, p.data.IPv6FC.servicetype, pinholeId_.c_str());
+  externalPort_ = 0;
+  permanent_ = false;
+  pinholeId_.clear();
+  pinholeRouter_.reset();
+  router_.reset();
+}
+
+}  // namespace crewmap::net

@@ -1,0 +1,39 @@
+#pragma once
+// Runs the router's port mapping on a thread of its own, so that the window,
+// the tick and the relays never wait on discovery or on the router: opens
+// the mapping, renews it at half its lease, and removes it when stopped.
+#include <QObject>
+#include <functional>
+#include <memory>
+
+#include "net/port_mapping.h"
+
+namespace crewmap::net {
+
+class RouterWorker : public QObject {
+  Q_OBJECT
+
+ public:
+  // `opened` gets the result on this object's thread; `renewalFailed` each
+  // time the router refuses to renew.
+  RouterWorker(MappingRequest request, std::function<void(const RouterReport&)> opened,
+               std::function<void()> renewalFailed, QObject* parent = nullptr);
+  // Stop(kStopWaitMs).
+  ~RouterWorker() override;
+
+  static constexpr int kStopWaitMs = 5000;
+
+  void Start();
+  // Ends the renewals and removes what was mapped, waiting up to `waitMs`
+  // for the router; past that the removal finishes without us waiting.
+  void Stop(int waitMs);
+
+ private:
+  struct Shared;
+  std::shared_ptr<Shared> shared_;
+  MappingRequest request_;
+  std::function<void(const RouterReport&)> opened_;
+  std::function<void()> renewalFailed_;
+};
+
+}  // namespace crewmap::net
