@@ -1,12 +1,18 @@
 #include "net/router_worker.h"
 
 #include <QMetaObject>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
 namespace crewmap::net {
+namespace {
+
+constexpr int kRetrySeconds = 60;
+
+}  // namespace
 
 // What the thread and the window share. The thread holds it too, so a
 // removal still under way when the window stops waiting finishes safely.
@@ -54,8 +60,10 @@ void RouterWorker::Start() {
     shared->Post([shared, report] {
       if (shared->owner && shared->owner->opened_) shared->owner->opened_(report);
     });
+    bool refused = false;
     for (;;) {
-      const int seconds = mapping.RenewAfterSeconds();
+      // After a refusal the router is asked again soon, before the lease runs out.
+      const int seconds = refused ? std::min(kRetrySeconds, mapping.RenewAfterSeconds()) : mapping.RenewAfterSeconds();
       std::unique_lock lock(shared->mutex);
       if (seconds == 0)
         shared->wake.wait(lock, [&] { return shared->stop; });
@@ -63,7 +71,9 @@ void RouterWorker::Start() {
         shared->wake.wait_for(lock, std::chrono::seconds(seconds), [&] { return shared->stop; });
       if (shared->stop) break;
       lock.unlock();
-      if (!mapping.Renew())
+      const bool wasRefused = refused;
+      refused = !mapping.Renew();
+      if (refused && !wasRefused)  // one row for a run of refusals
         shared->Post([shared] {
           if (shared->owner && shared->owner->renewalFailed_) shared->owner->renewalFailed_();
         });
