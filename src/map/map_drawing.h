@@ -41,6 +41,10 @@ struct ScaledViewScratch {
     std::int32_t x0 = 0, x1 = 0;
     bool right = false;
     std::int32_t step = 0;  // 1 or 2: picture columns advance evenly; 0: any
+    // For step 0: the repeating pattern the columns follow (see
+    // map_drawing.cpp), from destination column `phase` on; 0 for none.
+    std::int32_t pattern = 0;
+    std::int32_t phase = 0;
   };
   std::int32_t viewX = 0, w = -1, dw = -1;  // the columns the tables describe
   std::vector<std::int32_t> pictureX;       // per destination column: the half picture's column
