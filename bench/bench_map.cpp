@@ -4,9 +4,15 @@
 //   at the default 366 x 222, at each of the seven zoom steps, beside one
 //   full-area drawImage of a ready image onto a window of the same size (and
 //   beside a memcpy of as many bytes); target: at most 1.5 times the
-//   drawImage at 1920 x 1080, at most 0.3 ms at the default size;
+//   drawImage at 1920 x 1080, at most 0.3 ms at the default size. Counters:
+//   map_ms, drawImage_ms, memcpy_ms (medians per frame), x_drawImage and
+//   x_memcpy (their ratios), min_* (the fastest frames, less disturbed by
+//   other programs on a shared machine);
+// - the drawing alone (BM_DrawView) beside a memcpy;
 // - resident memory with the map at 1920 x 1080 at every zoom step and after
-//   shrinking the window again (target: at most 120 MB for a host);
+//   shrinking the window again (target: at most 120 MB for a host); run it
+//   alone (--benchmark_filter=ResidentMemory) for figures untouched by the
+//   other benchmarks' allocations;
 // - loading the two pictures.
 // Uses $DISPLAY, or starts a private Xvfb when none is set.
 // With CREWMAP_MAP_SHOTS=DIR set it first saves what the map window shows on
