@@ -255,6 +255,16 @@ TEST_F(MapWindow, EveryZoomShowsTheCompositionStretched) {
   // And the last one reaches the screen.
   const QImage shot = map.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
   EXPECT_EQ(shot.pixel(200, 100), map.MapSurface().pixel(200, 100));
+  // Painted into another image at an offset (as QWidget::render does for
+  // grabs and printing), the area lands there whole and nowhere else:
+  // catches drawing into the device at the window's offset instead.
+  QImage into(500, 300, QImage::Format_RGB32);
+  into.fill(Qt::magenta);
+  map.Picture1->render(&into, QPoint(50, 40));
+  const QImage surface = map.MapSurface();
+  EXPECT_EQ(into.copy(50, 40, 401, 223), surface);
+  EXPECT_EQ(into.pixel(49, 39), QColor(Qt::magenta).rgb());
+  EXPECT_EQ(into.pixel(451, 263), QColor(Qt::magenta).rgb());
 }
 
 // What the X server shows of the map window, at every zoom step, from the
