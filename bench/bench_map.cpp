@@ -1,16 +1,37 @@
-// The map window's costs: one redraw plus the paint of a 1920 x 1080 map
-// area at each zoom factor (target: median at most 4 ms), loading the two
-// pictures (at most 250 ms) and resident memory with the map shown (at most
-// 200 MB). Uses $DISPLAY, or starts a private Xvfb when none is set.
+// The map window's costs, each beside an anchor measured in the same run:
+// - one frame (RedrawView through MovePoint, as the main tick and scrolling
+//   reach it, plus the synchronous paint onto the screen) at 1920 x 1080 and
+//   at the default 366 x 222, at each of the seven zoom steps, beside one
+//   full-area drawImage of a ready image onto a window of the same size (and
+//   beside a memcpy of as many bytes); target: at most 1.5 times the
+//   drawImage at 1920 x 1080, at most 0.3 ms at the default size. Counters:
+//   map_ms, drawImage_ms, memcpy_ms (medians per frame), x_drawImage and
+//   x_memcpy (their ratios), min_* (the fastest frames, less disturbed by
+//   other programs on a shared machine);
+// - the drawing alone (BM_DrawView) beside a memcpy;
+// - resident memory with the map at 1920 x 1080 at every zoom step and after
+//   shrinking the window again (target: at most 120 MB for a host); run it
+//   alone (--benchmark_filter=ResidentMemory) for figures untouched by the
+//   other benchmarks' allocations;
+// - loading the two pictures.
+// Uses $DISPLAY, or starts a private Xvfb when none is set.
+// With CREWMAP_MAP_SHOTS=DIR set it first saves what the map window shows on
+// the screen at every zoom step and size into DIR, so that two builds can be
+// compared pixel for pixel.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QPainter>
+#include <QScreen>
 #include <QSlider>
+#include <QWidget>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -24,6 +45,7 @@
 namespace {
 
 using crewmap::map::frmMap;
+using Clock = std::chrono::steady_clock;
 
 double ResidentMegabytes() {
   std::ifstream status("/proc/self/status");
@@ -34,62 +56,167 @@ double ResidentMegabytes() {
   return -1;
 }
 
-// The fastest repetition next to the median: on a shared machine the median
-// carries other programs' load, the minimum shows what the code itself costs.
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+  return v[v.size() / 2];
+}
+
 double MinOf(const std::vector<double>& v) { return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end()); }
 
-frmMap& ShownMap(int zoomPosition) {
+const QSize kSizes[2] = {{1920, 1080}, {366, 222}};
+
+frmMap& ShownMap(QSize size, int zoomPosition) {
   frmMap& map = frmMap::Load();
-  map.resize(1920, 1080);
+  map.move(0, 0);
+  map.resize(size);
   map.show();
+  map.raise();
   QCoreApplication::processEvents();
   map.Slider1->setValue(zoomPosition);
   QCoreApplication::processEvents();
   return map;
 }
 
-// RedrawView (through MovePoint, as the main tick and scrolling reach it) and
-// the synchronous paint of the map area onto the window.
-void BM_RedrawAndPaint(benchmark::State& state) {
-  frmMap& map = ShownMap(static_cast<int>(state.range(0)));
-  std::int32_t step = 0;
-  for (auto _ : state) {
-    std::int32_t x = 2000 + (step % 7) * 97;  // crosses the halves' seam now and then
-    std::int32_t y = 600 + (step % 5) * 13;
-    map.MovePoint(x, y);
-    map.Picture1->repaint();
-    ++step;
+// The anchor: a window of the map's size that only paints a ready image with
+// one drawImage, the least any window showing a picture of that size does.
+class AnchorWindow : public QWidget {
+ public:
+  explicit AnchorWindow(QSize size) : image_(size, QImage::Format_RGB32) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    image_.fill(0xFF336699);
+    for (int y = 0; y < image_.height(); y += 7) image_.setPixel(y % image_.width(), y, 0xFFFFFFFF);
+    move(0, 0);
+    resize(size);
   }
-  state.counters["hosei"] = static_cast<double>(map.Hosei()) / 10000.0;
-  state.counters["view_w"] = map.VisibleMapSize().w;
-  state.counters["view_h"] = map.VisibleMapSize().h;
-}
-BENCHMARK(BM_RedrawAndPaint)
-    ->DenseRange(0, 6)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->ComputeStatistics("min", MinOf)
-    ->ReportAggregatesOnly(true);
 
-// RedrawView alone (composition and copy or stretch into the area's image),
-// to tell it apart from the paint and the X server's share.
-void BM_RedrawOnly(benchmark::State& state) {
-  frmMap& map = ShownMap(static_cast<int>(state.range(0)));
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.drawImage(0, 0, image_);
+  }
+
+ private:
+  QImage image_;
+};
+
+template <typename Frame>
+double TimeBlock(int frames, std::vector<double>& perFrame, Frame frame) {
+  double total = 0;
+  for (int i = 0; i < frames; ++i) {
+    const auto start = Clock::now();
+    frame(i);
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    perFrame.push_back(ms);
+    total += ms;
+  }
+  return total;
+}
+
+// One iteration: a block of anchor frames, a block of memcpys of the same
+// bytes and a block of map frames, each window raised while it is measured
+// (the X server's copy to its framebuffer is part of both). The counters are
+// the medians per frame over all iterations and their ratios.
+void BM_Frame(benchmark::State& state) {
+  const QSize size = kSizes[state.range(0)];
+  const int zoom = static_cast<int>(state.range(1));
+  frmMap& map = ShownMap(size, zoom);
+  AnchorWindow anchor(size);
+  anchor.show();
+  QCoreApplication::processEvents();
+  std::vector<char> from(static_cast<std::size_t>(size.width()) * size.height() * 4, 1), to(from.size());
+  constexpr int kBlock = 10;
+  std::vector<double> mapTimes, anchorTimes, copyTimes;
   std::int32_t step = 0;
   for (auto _ : state) {
-    std::int32_t x = 2000 + (step % 7) * 97;
-    std::int32_t y = 600 + (step % 5) * 13;
-    map.MovePoint(x, y);
-    ++step;
+    anchor.raise();
+    QCoreApplication::processEvents();
+    TimeBlock(kBlock, anchorTimes, [&](int) { anchor.repaint(); });
+    TimeBlock(kBlock, copyTimes, [&](int i) {
+      from[static_cast<std::size_t>(i)] = static_cast<char>(i);
+      std::memcpy(to.data(), from.data(), from.size());
+      benchmark::DoNotOptimize(to.data());
+    });
+    map.raise();
+    QCoreApplication::processEvents();
+    const double ms = TimeBlock(kBlock, mapTimes, [&](int) {
+      std::int32_t x = 2000 + (step % 7) * 97;  // crosses the halves' seam now and then
+      std::int32_t y = 600 + (step % 5) * 13;
+      map.MovePoint(x, y);
+      map.Picture1->repaint();
+      ++step;
+    });
+    state.SetIterationTime(ms / 1000.0 / kBlock);
   }
-  QCoreApplication::processEvents();
+  const double mapMs = Median(mapTimes), anchorMs = Median(anchorTimes), copyMs = Median(copyTimes);
+  state.counters["hosei"] = static_cast<double>(map.Hosei()) / 10000.0;
+  state.counters["map_ms"] = mapMs;
+  state.counters["drawImage_ms"] = anchorMs;
+  state.counters["memcpy_ms"] = copyMs;
+  state.counters["x_drawImage"] = anchorMs > 0 ? mapMs / anchorMs : 0;
+  state.counters["x_memcpy"] = copyMs > 0 ? mapMs / copyMs : 0;
+  // The fastest frames of each: on a shared machine the medians carry other
+  // programs' load, the minima show what the code itself costs.
+  const double mapMin = MinOf(mapTimes), anchorMin = MinOf(anchorTimes);
+  state.counters["min_map_ms"] = mapMin;
+  state.counters["min_drawImage_ms"] = anchorMin;
+  state.counters["min_x_drawImage"] = anchorMin > 0 ? mapMin / anchorMin : 0;
+  anchor.hide();
 }
-BENCHMARK(BM_RedrawOnly)
-    ->DenseRange(0, 6)
-    ->Unit(benchmark::kMillisecond)
-    ->Repetitions(5)
-    ->ComputeStatistics("min", MinOf)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Frame)
+    ->ArgsProduct({{0, 1}, {0, 1, 2, 3, 4, 5, 6}})
+    ->ArgNames({"size", "zoom"})
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
+
+// The drawing alone, without Qt's paint or the X server: the view at each
+// zoom drawn from the decoded pictures into a 1920 x 1080 image, beside a
+// memcpy of as many bytes (blocks alternating as in BM_Frame). The memcpy's
+// bytes stay in the cache from block to block; the pictures (46 MB) do not.
+void BM_DrawView(benchmark::State& state) {
+  const QSize size = kSizes[state.range(0)];
+  const int zoom = static_cast<int>(state.range(1));
+  frmMap& map = ShownMap(size, zoom);
+  QImage image(size, QImage::Format_RGB32);
+  std::vector<char> from(static_cast<std::size_t>(image.sizeInBytes()), 1), to(from.size());
+  crewmap::map::ScaledViewScratch scratch;
+  const crewmap::map::VisibleSize visible = map.VisibleMapSize();
+  const QImage& left = map.LeftPicture();
+  const QImage& right = map.RightPicture();
+  const crewmap::map::HalfSizeLevel level =
+      map.Hosei() == 5000 ? crewmap::map::MakeHalfSizeLevel(left, right) : crewmap::map::HalfSizeLevel();
+  constexpr int kBlock = 10;
+  std::vector<double> drawTimes, copyTimes;
+  std::int32_t step = 0;
+  for (auto _ : state) {
+    TimeBlock(kBlock, copyTimes, [&](int i) {
+      from[static_cast<std::size_t>(i)] = static_cast<char>(i);
+      std::memcpy(to.data(), from.data(), from.size());
+      benchmark::DoNotOptimize(to.data());
+    });
+    const double ms = TimeBlock(kBlock, drawTimes, [&](int) {
+      const std::int32_t x = 2000 + (step % 7) * 97, y = 600 + (step % 5) * 13;
+      crewmap::map::DrawViewScaled(left, right, x, y, visible.w, visible.h, image, scratch, &level);
+      benchmark::DoNotOptimize(image.constBits());
+      ++step;
+    });
+    state.SetIterationTime(ms / 1000.0 / kBlock);
+  }
+  const double drawMin = MinOf(drawTimes), copyMin = MinOf(copyTimes);
+  state.counters["draw_ms"] = Median(drawTimes);
+  state.counters["memcpy_ms"] = Median(copyTimes);
+  state.counters["x_memcpy"] = Median(drawTimes) / std::max(Median(copyTimes), 1e-9);
+  state.counters["min_draw_ms"] = drawMin;
+  state.counters["min_memcpy_ms"] = copyMin;
+  state.counters["min_x_memcpy"] = drawMin / std::max(copyMin, 1e-9);
+}
+BENCHMARK(BM_DrawView)
+    ->ArgsProduct({{0, 1}, {0, 1, 2, 3, 4, 5, 6}})
+    ->ArgNames({"size", "zoom"})
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
 
 // Reading both files whole and decoding them.
 void BM_LoadBothPictures(benchmark::State& state) {
@@ -121,18 +248,70 @@ void BM_FormLoad(benchmark::State& state) {
 }
 BENCHMARK(BM_FormLoad)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
-// Resident memory with the map shown at 1920 x 1080 at zoom 0.5 (the largest
-// back buffer) after a redraw.
+// Resident memory of a freshly loaded map window shown at 1920 x 1080 at each
+// zoom step in turn (widest last but one, then back to zoom 1), and after the
+// window shrinks to its default size. The anchor is the process before the
+// map window is loaded (Qt, the X connection, the fonts).
 void BM_ResidentMemory(benchmark::State& state) {
-  frmMap& map = ShownMap(0);
+  frmMap::Unload();
+  QCoreApplication::processEvents();
+  const double bare = ResidentMegabytes();
   for (auto _ : state) {
-    std::int32_t x = 3000, y = 0;
+    frmMap& map = ShownMap(kSizes[0], 2);
+    double worst = 0;
+    for (int zoom : {3, 4, 5, 6, 1, 0, 2}) {
+      map.Slider1->setValue(zoom);
+      for (std::int32_t x = 0; x < 4792; x += 599) {
+        std::int32_t y = 700;
+        map.MovePoint(x, y);
+        map.Picture1->repaint();
+      }
+      QCoreApplication::processEvents();
+      const double rss = ResidentMegabytes();
+      worst = std::max(worst, rss);
+      state.counters["rss_MB_zoom" + std::to_string(zoom)] = rss;
+    }
+    state.counters["rss_MB_worst"] = worst;
+    map.resize(kSizes[1]);
+    QCoreApplication::processEvents();
+    std::int32_t x = 100, y = 100;
     map.MovePoint(x, y);
     map.Picture1->repaint();
+    QCoreApplication::processEvents();
+    state.counters["rss_MB_shrunk"] = ResidentMegabytes();
   }
-  state.counters["rss_MB"] = ResidentMegabytes();
+  state.counters["rss_MB_before_load"] = bare;
 }
-BENCHMARK(BM_ResidentMemory)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Saves the screen's image of the map window at every zoom step, at both
+// sizes and at views inside the left half, across the seam, across the
+// eastern edge, and at odd and even origins.
+bool SaveShots(const QString& folder) {
+  if (!QDir().mkpath(folder)) return false;
+  for (int s = 0; s < 2; ++s) {
+    for (int zoom = 0; zoom <= 6; ++zoom) {
+      frmMap& map = ShownMap(kSizes[s], zoom);
+      int v = 0;
+      for (const auto& [vx, vy] :
+           {std::pair{100, 200}, {2300, 40}, {4700, 2300}, {3001, 0}, {3000, 0}, {1233, 777}, {1232, 776}}) {
+        std::int32_t x = vx, y = vy;
+        map.MovePoint(x, y);
+        map.Picture1->repaint();
+        QCoreApplication::processEvents();
+        const QImage shot = map.screen()->grabWindow(map.winId()).toImage();
+        const QString name = QStringLiteral("%1/map_%2x%3_zoom%4_view%5.png")
+                                 .arg(folder)
+                                 .arg(kSizes[s].width())
+                                 .arg(kSizes[s].height())
+                                 .arg(zoom)
+                                 .arg(v++);
+        if (!shot.save(name)) return false;
+      }
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -145,6 +324,12 @@ int main(int argc, char** argv) {
   {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    if (const char* shots = std::getenv("CREWMAP_MAP_SHOTS"); shots && *shots) {
+      if (!SaveShots(QString::fromLocal8Bit(shots))) {
+        std::fprintf(stderr, "could not save the map shots into %s\n", shots);
+        result = 1;
+      }
+    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     frmMap::Unload();

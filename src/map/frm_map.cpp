@@ -203,7 +203,7 @@ void frmMap::AngleShow(std::int32_t& x, std::int32_t& y) {
   navi::frmNavi::Load().PointToAngle(offset.dx, offset.dy);
 }
 
-const QImage& frmMap::MapSurface() const { return Picture1->Surface(); }
+QImage frmMap::MapSurface() const { return Picture1->Grab(); }
 
 void frmMap::ShowMarker(int i, const QString& nick, const MarkerPlacement& placement) {
   if (i < 0 || i > 8) return;
@@ -231,7 +231,7 @@ bool frmMap::MakeHalfDCs() {
 
 void frmMap::DropPictures() {
   halfDCs_ = false;
-  halvedColumns_ = HalvedColumns();
+  halfSize_ = HalfSizeLevel();
   LeftHalfPicture = QImage();
   RightHalfPicture = QImage();
 }
@@ -280,19 +280,7 @@ void frmMap::Form_Resize() {
   Picture1->setGeometry(0, 0, width(), height());
   if (W > 1650) Command2->move(TwipsToPixels(W - 1650), Command2->y());
   if (W > 810) Command1->move(TwipsToPixels(W - 810), Command1->y());
-  RemakeBackBuffer();
   RedrawView();
-}
-
-void frmMap::RemakeBackBuffer() {
-  const VisibleSize size = Visible();
-  // Only zoom 1 shows a map-scale image as is; every other zoom samples the
-  // rows and columns it shows straight from the halves (see RedrawView), so
-  // a map-scale image there would be memory filled for nothing.
-  if (Hosei_ == HoseiOne && size.w > 0 && size.h > 0)
-    BackBitmap = QImage(size.w, size.h, QImage::Format_RGB32);
-  else
-    BackBitmap = QImage();
 }
 
 void frmMap::Slider1_Click() {
@@ -302,7 +290,6 @@ void frmMap::Slider1_Click() {
   Hosei_ = *next;
   ViewX = ZoomShift(ViewX, PixelsToTwips(width()), old, Hosei_);
   ViewY = ZoomShift(ViewY, PixelsToTwips(height()), old, Hosei_);
-  RemakeBackBuffer();
   RedrawView();
 }
 
@@ -341,45 +328,29 @@ void frmMap::Command2_Click() {
 void frmMap::RedrawView() {
   const VisibleSize size = Visible();
   NormaliseView(ViewX, ViewY, size.h);
-  Picture1->FitSurface();
-  QImage& surface = Picture1->Surface();
-  if (!surface.isNull()) {
-    if (!HasPictures()) {
-      // Loaded without pictures (a load given up): no map to show.
-      surface.fill(palette().color(QPalette::Window));
-    } else if (Hosei_ == HoseiOne) {
-      // Normally made by the last size change or zoom step already.
-      if (BackBitmap.width() != size.w || BackBitmap.height() != size.h) RemakeBackBuffer();
-      if (BackBitmap.isNull()) {
-        surface.fill(SeaColour);
-      } else if (BackBitmap.size() == surface.size()) {
-        // The plain copy is the area showing the back buffer itself: let go
-        // of the shared pixels first so composing does not copy them.
-        surface = QImage();
-        ComposeBackBuffer(LeftHalfPicture, RightHalfPicture, ViewX, ViewY, BackBitmap);
-        surface = BackBitmap;
-      } else {
-        ComposeBackBuffer(LeftHalfPicture, RightHalfPicture, ViewX, ViewY, BackBitmap);
-        CopyPlain(BackBitmap, surface);
-      }
-    } else {
-      // The stretch of the w x h view onto the area, made in one pass from
-      // the halves: only the map rows and columns it samples are read.
-      if (!BackBitmap.isNull()) BackBitmap = QImage();  // left from zoom 1
-      if (!surface.isDetached()) surface = QImage(surface.size(), QImage::Format_RGB32);
-      const HalvedColumns* halved = nullptr;
-      if (Hosei_ == 5000) {
-        if (!halvedColumns_.MadeFrom(LeftHalfPicture, RightHalfPicture))
-          halvedColumns_ = HalveColumns(LeftHalfPicture, RightHalfPicture);
-        halved = &halvedColumns_;
-      }
-      DrawViewScaled(LeftHalfPicture, RightHalfPicture, ViewX, ViewY, size.w, size.h, surface, scaledScratch_,
-                     halved);
-    }
+  // The view at map scale stretched onto the area (one to one at zoom 1);
+  // the area draws it when Qt paints it, and only when it changed.
+  MapView view;
+  view.left = &LeftHalfPicture;
+  view.right = &RightHalfPicture;
+  view.leftKey = LeftHalfPicture.cacheKey();
+  view.rightKey = RightHalfPicture.cacheKey();
+  view.pictures = HasPictures();
+  if (Hosei_ == 5000 && view.pictures) {
+    if (!halfSize_.MadeFrom(LeftHalfPicture, RightHalfPicture))
+      halfSize_ = MakeHalfSizeLevel(LeftHalfPicture, RightHalfPicture);
+    view.level = &halfSize_;
+  } else if (!halfSize_.left.isNull()) {
+    halfSize_ = HalfSizeLevel();  // memory back as soon as the zoom leaves 0.5
   }
+  view.viewX = ViewX;
+  view.viewY = ViewY;
+  view.w = size.w;
+  view.h = size.h;
+  view.area = Picture1->size();
   const TwipsPoint cross = TargetCrossCorner(TargetX_, TargetY_, ViewX, ViewY, Hosei_);
   Label1->move(TwipsToPixels(cross.left), TwipsToPixels(cross.top));
-  Picture1->update();
+  Picture1->Show(view);
 }
 
 void frmMap::resizeEvent(QResizeEvent* event) {
@@ -390,7 +361,6 @@ void frmMap::resizeEvent(QResizeEvent* event) {
 void frmMap::Form_Unload() {
   Timer1->stop();
   DropPictures();
-  BackBitmap = QImage();
   navi::frmNavi::Unload();
   if (instance == this) instance = nullptr;
 }

@@ -57,14 +57,14 @@ class frmMap : public QWidget {
 
   // What the window holds, for the main tick and for checks.
   bool HasPictures() const { return !LeftHalfPicture.isNull() && !RightHalfPicture.isNull(); }
+  const QImage& LeftPicture() const { return LeftHalfPicture; }
+  const QImage& RightPicture() const { return RightHalfPicture; }
   std::int32_t TargetX() const { return TargetX_; }
   std::int32_t TargetY() const { return TargetY_; }
-  // The map-scale image of the visible size at zoom 1 (shown as is); empty at
-  // other zooms, where the view is sampled straight from the halves.
-  const QImage& BackBuffer() const { return BackBitmap; }
   // The visible size w x h in map pixels for the current size and zoom.
   VisibleSize VisibleMapSize() const { return Visible(); }
-  const QImage& MapSurface() const;
+  // What the map area shows, drawn into a new image of its size.
+  QImage MapSurface() const;
 
   MapArea* Picture1 = nullptr;
   QSlider* Slider1 = nullptr;
@@ -98,7 +98,6 @@ class frmMap : public QWidget {
   void Command1_Click();
   void Command2_Click();
   void RedrawView();
-  void RemakeBackBuffer();
   bool MakeHalfDCs();
   void DropPictures();
   VisibleSize Visible() const;
@@ -115,13 +114,12 @@ class frmMap : public QWidget {
   QImage LeftHalfPicture;
   QImage RightHalfPicture;
   bool halfDCs_ = false;
-  // Map-scale back buffer of the visible size w x h, kept at zoom 1 only.
-  QImage BackBitmap;
-  // Sampling tables of the stretched view, reused from redraw to redraw.
-  ScaledViewScratch scaledScratch_;
-  // The halves split by column parity for zoom 0.5, made at its first use
-  // after the pictures were (re)loaded.
-  HalvedColumns halvedColumns_;
+  // The halves at half size while the zoom is 0.5, made at its first
+  // redraw there and dropped when the zoom leaves it or the pictures go.
+  HalfSizeLevel halfSize_;
+  // No back buffer is kept: the map area draws the view from the halves
+  // straight into the window's backing store (see MapArea), which is the
+  // one copy a frame needs.
 };
 
 }  // namespace crewmap::map

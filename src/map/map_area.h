@@ -1,11 +1,30 @@
 #pragma once
-// Picture1: the map area. It keeps the image last drawn into it and repaints
-// from it whenever uncovered; mouse presses and releases go to its owner.
+// Picture1: the map area. It shows the view of the last redraw and draws it
+// straight into the window's backing store whenever it is painted (first
+// shown, uncovered or redrawn), so a frame is one pass from the pictures to
+// the screen's buffer; mouse presses and releases go to its owner.
 #include <QImage>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 
+#include "map/map_drawing.h"
+
 namespace crewmap::map {
+
+// What one redraw shows: the view of w x h map pixels at (viewX, viewY) from
+// the two halves, stretched onto an area of `area` pixels.
+struct MapView {
+  const QImage* left = nullptr;
+  const QImage* right = nullptr;
+  qint64 leftKey = 0;  // the pictures' identities: a reload is a change
+  qint64 rightKey = 0;
+  bool pictures = false;  // false: no map, the window's colour
+  const HalfSizeLevel* level = nullptr;  // the pictures at half size, at zoom 0.5
+  std::int32_t viewX = 0, viewY = 0, w = 0, h = 0;
+  QSize area;
+  bool operator==(const MapView&) const = default;
+};
 
 class MapArea : public QWidget {
   Q_OBJECT
@@ -13,11 +32,12 @@ class MapArea : public QWidget {
  public:
   explicit MapArea(QWidget* parent);
 
-  // The image the area shows, one pixel per screen pixel, as large as the area.
-  QImage& Surface() { return surface_; }
-  const QImage& Surface() const { return surface_; }
-  // Makes the surface as large as the area (kept when already so).
-  void FitSurface();
+  // Shows `view` from now on. Repaints only when it differs from the view
+  // shown: a redraw of an unchanged view (the once-a-second centring on a
+  // player who has not moved) costs nothing. True when it repaints.
+  bool Show(const MapView& view);
+  // What the area shows, drawn into a new image of its size.
+  QImage Grab();
 
   // Button and position in twips relative to the area.
   std::function<void(Qt::MouseButton, double, double)> onMouseDown;
@@ -29,7 +49,12 @@ class MapArea : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
-  QImage surface_;
+  // Draws the area's pixels `rect` into 32-bit pixels whose top-left one is
+  // at `dst`, `stride` bytes per row.
+  void Draw(const QRect& rect, uchar* dst, qsizetype stride);
+
+  MapView view_;
+  ScaledViewScratch scratch_;
 };
 
 }  // namespace crewmap::map

@@ -20,24 +20,6 @@ void CopyRow(QRgb* dest, const QRgb* from, std::int64_t count) {
   std::memcpy(dest, from, static_cast<std::size_t>(count) * sizeof(QRgb));
 }
 
-// dest[x] = row[columns[x]] for x < count. The pixels go to memory past the
-// caches: each destination line is written whole, so fetching it first (as a
-// plain store would) only doubles the traffic; block copies stay with memcpy,
-// which measured faster for them.
-void StreamSampled(QRgb* dest, const QRgb* row, const std::int32_t* columns, std::int32_t count) {
-  std::int32_t x = 0;
-#if defined(__SSE2__)
-  for (; x < count && (reinterpret_cast<std::uintptr_t>(dest + x) & 15) != 0; ++x) dest[x] = row[columns[x]];
-  for (; x + 4 <= count; x += 4) {
-    const __m128i four = _mm_set_epi32(static_cast<int>(row[columns[x + 3]]), static_cast<int>(row[columns[x + 2]]),
-                                       static_cast<int>(row[columns[x + 1]]), static_cast<int>(row[columns[x]]));
-    _mm_stream_si128(reinterpret_cast<__m128i*>(dest + x), four);
-  }
-#endif
-  for (; x < count; ++x) dest[x] = row[columns[x]];
-}
-
-
 // Back-buffer row r (w pixels) of the view `plan` describes.
 void ComposeRow(const QImage& left, const QImage& right, const CompositionPlan& plan, std::int32_t r,
                 QRgb* dest, std::int32_t w) {
@@ -115,117 +97,276 @@ void StretchNearest(const QImage& src, QImage& dst) {
 }
 
 namespace {
-QImage HalveOne(const QImage& picture, int parity) {
-  if (picture.width() <= parity || picture.height() <= 0) return QImage(0, 0, QImage::Format_RGB32);
-  // Picture columns parity, parity + 2, ... that exist.
-  const int width = (picture.width() - parity + 1) / 2;
-  QImage halved(width, picture.height(), QImage::Format_RGB32);
-  for (int y = 0; y < picture.height(); ++y) {
-    const QRgb* from = reinterpret_cast<const QRgb*>(picture.constScanLine(y)) + parity;
-    QRgb* to = reinterpret_cast<QRgb*>(halved.scanLine(y));
-    for (int x = 0; x < width; ++x) to[x] = from[2 * x];
+// out[i] = from[2 i] for i < count, reading no further than from[2 count - 2].
+void CopyEveryOther(QRgb* out, const QRgb* from, std::int64_t count) {
+  std::int64_t i = 0;
+#if defined(__SSE2__)
+  // Four at a time from eight; the last group stops one short so the
+  // unused eighth pixel is never read past the row's end.
+  for (; i + 5 <= count; i += 4) {
+    const __m128 a = _mm_loadu_ps(reinterpret_cast<const float*>(from + 2 * i));
+    const __m128 b = _mm_loadu_ps(reinterpret_cast<const float*>(from + 2 * i + 4));
+    _mm_storeu_ps(reinterpret_cast<float*>(out + i), _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
   }
-  return halved;
+#endif
+  for (; i < count; ++i) out[i] = from[2 * i];
 }
 
-constexpr std::int32_t HalvedWorld = MapWidth / 2;   // columns of one parity in the world
-constexpr std::int32_t HalvedHalf = HalfWidth / 2;   // ... in one half
+void Gather(QRgb* out, const QRgb* from, const std::int32_t* columns, std::int64_t count) {
+  for (std::int64_t i = 0; i < count; ++i) out[i] = from[columns[i]];
+}
 
-// Zoom 0.5 (w = 2 dw, h = 2 dh): screen pixel (x, y) shows map column
-// viewX + 2x + 1 and map row viewY + 2y + 1, so every column shown has the
-// parity of viewX + 1 and the row is a block copy from the halved pictures.
-void DrawHalved(const HalvedColumns& halved, std::int32_t viewX, std::int32_t viewY, QImage& dst) {
-  const int dw = dst.width(), dh = dst.height();
-  const std::int64_t first = ((std::int64_t{viewX} + 1) % MapWidth + MapWidth) % MapWidth;
-  const int parity = static_cast<int>(first % 2);
-  const std::int64_t start = first / 2;  // column in the world of that parity
-  for (std::int32_t y = 0; y < dh; ++y) {
-    QRgb* const dest = reinterpret_cast<QRgb*>(dst.scanLine(y));
-    const std::int64_t mapRow = std::int64_t{viewY} + 2 * y + 1;
-    if (mapRow < 0 || mapRow >= MapHeight) {
-      FillRow(dest, dw);  // beyond the poles
+// The column patterns of the usual zoom steps on areas whose width they
+// divide: each group of `out` destination columns takes picture columns
+// first + offsets[i] and the next group starts `in` columns on. Such a group
+// is one load of four pixels, one shuffle and one store.
+struct ColumnPattern {
+  std::int32_t out, in;
+  std::int32_t offsets[4];
+};
+constexpr ColumnPattern kPatterns[] = {
+    {},                          // 0: none
+    {3, 4, {0, 2, 3, 3}},        // 1: zoom 0.75, three of every four columns
+    {3, 2, {0, 1, 1, 1}},        // 2: zoom 1.5, two columns to three
+    {4, 2, {0, 0, 1, 1}},        // 3: zoom 2, each column twice
+};
+
+// Whether the run's columns from `start` on follow pattern `p`.
+bool Follows(const std::int32_t* pictureX, std::int32_t start, std::int32_t end, const ColumnPattern& p) {
+  for (std::int32_t x = start; x < end; ++x) {
+    const std::int32_t group = (x - start) / p.out;
+    if (pictureX[x] != pictureX[start] + group * p.in + p.offsets[(x - start) % p.out]) return false;
+  }
+  return true;
+}
+
+void FindPattern(const std::int32_t* pictureX, ScaledViewScratch::Run& run) {
+  for (int p = 1; p < static_cast<int>(std::size(kPatterns)); ++p) {
+    for (std::int32_t start = run.x0; start < run.x0 + kPatterns[p].out && start < run.x1; ++start) {
+      if (Follows(pictureX, start, run.x1, kPatterns[p])) {
+        run.pattern = p;
+        run.phase = start;
+        return;
+      }
+    }
+  }
+}
+
+template <int Pattern>
+void ExpandGroups(QRgb* out, const QRgb* from, std::int32_t groups) {
+  constexpr ColumnPattern p = kPatterns[Pattern];
+#if defined(__SSE2__)
+  constexpr int shuffle = p.offsets[0] | p.offsets[1] << 2 | p.offsets[2] << 4 | p.offsets[3] << 6;
+  for (std::int32_t g = 0; g < groups; ++g) {
+    // Ahead of the loads (a hint; never faults): the picture rows come from
+    // memory, and the loop alone keeps too few reads in flight.
+    _mm_prefetch(reinterpret_cast<const char*>(from + g * p.in) + 1024, _MM_HINT_T0);
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + g * p.in));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + g * p.out), _mm_shuffle_epi32(four, shuffle));
+  }
+#else
+  for (std::int32_t g = 0; g < groups; ++g)
+    for (int i = 0; i < p.out; ++i) out[g * p.out + i] = from[g * p.in + p.offsets[i]];
+#endif
+}
+
+// Destination columns [a, b) of a patterned run; `from` is the picture row
+// of `width` pixels. Every read stays inside the row and every write inside
+// [a, b): a group reads four pixels and writes four, whatever it keeps.
+void DrawPatterned(const ScaledViewScratch::Run& run, const std::int32_t* pictureX, const QRgb* from,
+                   std::int32_t width, std::int32_t a, std::int32_t b, QRgb* out) {
+  const ColumnPattern& p = kPatterns[run.pattern];
+  std::int32_t x = a;
+  // Up to the first group boundary at or after a.
+  const std::int32_t into = ((x - run.phase) % p.out + p.out) % p.out;
+  const std::int32_t first = into == 0 ? x : x + p.out - into;
+  for (; x < first && x < b; ++x) out[x - a] = from[pictureX[x]];
+  // Whole groups whose four-pixel write and read stay inside.
+  std::int32_t groups = 0;
+  if (x < b) {
+    groups = (b - x - 4) / p.out + 1;
+    if (b - x < 4) groups = 0;
+    const std::int32_t readable = (width - 4 - pictureX[x]) / p.in + 1;
+    if (width - pictureX[x] < 4) groups = 0;
+    groups = std::max(0, std::min(groups, readable));
+  }
+  if (groups > 0) {
+    QRgb* const o = out + (x - a);
+    const QRgb* const f = from + pictureX[x];
+    switch (run.pattern) {
+      case 1: ExpandGroups<1>(o, f, groups); break;
+      case 2: ExpandGroups<2>(o, f, groups); break;
+      default: ExpandGroups<3>(o, f, groups); break;
+    }
+    x += groups * p.out;
+  }
+  for (; x < b; ++x) out[x - a] = from[pictureX[x]];
+}
+
+// Fills the column tables for the view's columns unless they already hold them.
+void PlanColumns(std::int32_t viewX, std::int32_t w, std::int32_t dw, ScaledViewScratch& s) {
+  if (s.viewX == viewX && s.w == w && s.dw == dw) return;
+  s.viewX = viewX;
+  s.w = w;
+  s.dw = dw;
+  s.pictureX.resize(static_cast<std::size_t>(dw));
+  s.runs.clear();
+  const std::int64_t origin = (std::int64_t{viewX} % MapWidth + MapWidth) % MapWidth;
+  for (std::int32_t x = 0; x < dw; ++x) {
+    const std::int64_t column = (origin + NearestSource(x, w, dw)) % MapWidth;
+    const bool right = column >= HalfWidth;
+    const auto px = static_cast<std::int32_t>(right ? column - HalfWidth : column);
+    s.pictureX[static_cast<std::size_t>(x)] = px;
+    // Within one half the columns never go back (the view wraps only
+    // through the other half), so a run ends exactly where the half changes.
+    if (s.runs.empty() || s.runs.back().right != right) {
+      s.runs.push_back({x, x + 1, right, 1});
       continue;
     }
-    std::int64_t d = start;
-    for (std::int32_t x = 0; x < dw;) {
-      const bool leftHalf = d < HalvedHalf;
-      const QImage& src = leftHalf ? halved.left[parity] : halved.right[parity];
-      const std::int64_t srcX = leftHalf ? d : d - HalvedHalf;
-      const std::int64_t run = std::min<std::int64_t>(dw - x, HalvedHalf - srcX);
+    ScaledViewScratch::Run& run = s.runs.back();
+    const std::int32_t advance = px - s.pictureX[static_cast<std::size_t>(x) - 1];
+    if (x - run.x0 == 1)
+      run.step = advance == 1 || advance == 2 ? advance : 0;
+    else if (advance != run.step)
+      run.step = 0;
+    run.x1 = x + 1;
+  }
+  for (ScaledViewScratch::Run& run : s.runs)
+    if (run.step == 0) FindPattern(s.pictureX.data(), run);
+}
+
+// Destination columns [a, b) of one run on picture row `row` of `picture`.
+void DrawRun(const QImage& picture, std::int64_t row, const ScaledViewScratch::Run& run, const std::int32_t* pictureX,
+             std::int32_t a, std::int32_t b, QRgb* out) {
+  if (row >= picture.height()) {
+    FillRow(out, b - a);
+    return;
+  }
+  const QRgb* from = reinterpret_cast<const QRgb*>(picture.constScanLine(static_cast<int>(row)));
+  const std::int32_t first = pictureX[a];
+  if (pictureX[b - 1] < picture.width()) {
+    if (run.step == 1)
+      CopyRow(out, from + first, b - a);
+    else if (run.step == 2)
+      CopyEveryOther(out, from + first, b - a);
+    else if (run.pattern != 0)
+      DrawPatterned(run, pictureX, from, picture.width(), a, b, out);
+    else
+      Gather(out, from, pictureX + a, b - a);
+    return;
+  }
+  // A picture smaller than a half: whatever it lacks is sea, never read.
+  for (std::int32_t x = a; x < b; ++x) out[x - a] = pictureX[x] < picture.width() ? from[pictureX[x]] : SeaColour;
+}
+}  // namespace
+
+namespace {
+QImage HalveOne(const QImage& picture) {
+  // Picture pixels (2i + 1, 2j + 1) that exist.
+  QImage level(picture.width() / 2, picture.height() / 2, QImage::Format_RGB32);
+  for (int j = 0; j < level.height(); ++j) {
+    const QRgb* from = reinterpret_cast<const QRgb*>(picture.constScanLine(2 * j + 1)) + 1;
+    QRgb* to = reinterpret_cast<QRgb*>(level.scanLine(j));
+    CopyEveryOther(to, from, level.width());
+  }
+  return level;
+}
+
+constexpr std::int32_t LevelWorld = MapWidth / 2;  // level columns in the world
+constexpr std::int32_t LevelHalf = HalfWidth / 2;  // ... in one half
+
+// Zoom 0.5 from the level, for an even origin (evenX, evenY): area pixel
+// (x, y) shows map column evenX + 2x + 1 and map row evenY + 2y + 1, both
+// odd, so level column (evenX / 2 + x) of the world and level row evenY / 2 + y.
+void DrawFromLevel(const HalfSizeLevel& level, std::int64_t evenX, std::int64_t evenY, const QRect& area,
+                   uchar* dst, qsizetype stride) {
+  const std::int32_t x0 = area.left(), count = area.width();
+  const std::int64_t first = ((evenX / 2 + x0) % LevelWorld + LevelWorld) % LevelWorld;
+  for (std::int32_t y = area.top(); y <= area.bottom(); ++y) {
+    QRgb* const out = reinterpret_cast<QRgb*>(dst + (y - area.top()) * stride);
+    const std::int64_t mapRow = evenY + 2 * std::int64_t{y} + 1;
+    if (mapRow < 0 || mapRow >= MapHeight) {
+      FillRow(out, count);  // beyond the poles
+      continue;
+    }
+    const std::int64_t row = mapRow / 2;
+    std::int64_t column = first;
+    for (std::int32_t x = 0; x < count;) {
+      const bool leftHalf = column < LevelHalf;
+      const QImage& src = leftHalf ? level.left : level.right;
+      const std::int64_t srcX = leftHalf ? column : column - LevelHalf;
+      const std::int64_t run = std::min<std::int64_t>(count - x, LevelHalf - srcX);
       std::int64_t available = 0;
-      if (mapRow < src.height() && srcX < src.width()) available = std::min<std::int64_t>(run, src.width() - srcX);
+      if (row < src.height() && srcX < src.width()) available = std::min<std::int64_t>(run, src.width() - srcX);
       if (available > 0)
-        CopyRow(dest + x, reinterpret_cast<const QRgb*>(src.constScanLine(static_cast<int>(mapRow))) + srcX,
-                available);
-      if (available < run) FillRow(dest + x + available, run - available);
+        CopyRow(out + x, reinterpret_cast<const QRgb*>(src.constScanLine(static_cast<int>(row))) + srcX, available);
+      if (available < run) FillRow(out + x + available, run - available);  // past a small picture
       x += static_cast<std::int32_t>(run);
-      d = (d + run) % HalvedWorld;
+      column = (column + run) % LevelWorld;
     }
   }
 }
 }  // namespace
 
-HalvedColumns HalveColumns(const QImage& left, const QImage& right) {
-  HalvedColumns halved;
-  for (int parity : {0, 1}) {
-    halved.left[parity] = HalveOne(left, parity);
-    halved.right[parity] = HalveOne(right, parity);
+HalfSizeLevel MakeHalfSizeLevel(const QImage& left, const QImage& right) {
+  HalfSizeLevel level;
+  level.left = HalveOne(left);
+  level.right = HalveOne(right);
+  level.leftKey = left.cacheKey();
+  level.rightKey = right.cacheKey();
+  return level;
+}
+
+void DrawViewRect(const QImage& left, const QImage& right, std::int32_t viewX, std::int32_t viewY, std::int32_t w,
+                  std::int32_t h, std::int32_t dw, std::int32_t dh, const QRect& rect, uchar* dst,
+                  qsizetype stride, ScaledViewScratch& scratch, const HalfSizeLevel* level) {
+  const QRect area = rect & QRect(0, 0, dw, dh);
+  if (area.isEmpty()) return;
+  const std::int32_t x0 = area.left(), x1 = area.right() + 1;
+  // `dst` is the rect's top-left pixel; the part clipped away is skipped.
+  dst += (area.top() - rect.top()) * stride + (area.left() - rect.left()) * qsizetype{4};
+  if (w <= 0 || h <= 0) {
+    for (int y = 0; y < area.height(); ++y) FillRow(reinterpret_cast<QRgb*>(dst + y * stride), x1 - x0);
+    return;
   }
-  halved.leftKey = left.cacheKey();
-  halved.rightKey = right.cacheKey();
-  return halved;
+  if (level && w == 2 * std::int64_t{dw} && h == 2 * std::int64_t{dh} && level->MadeFrom(left, right)) {
+    DrawFromLevel(*level, viewX - (viewX & 1), viewY - (viewY & 1), area, dst, stride);
+    return;
+  }
+  PlanColumns(viewX, w, dw, scratch);
+  const std::int32_t* const pictureX = scratch.pictureX.data();
+  const std::int32_t count = x1 - x0;
+  std::int32_t previous = -1;
+  const QRgb* previousRow = nullptr;
+  for (std::int32_t y = area.top(); y <= area.bottom(); ++y) {
+    QRgb* const out = reinterpret_cast<QRgb*>(dst + (y - area.top()) * stride);
+    const std::int32_t sy = NearestSource(y, h, dh);
+    if (sy == previous) {
+      CopyRow(out, previousRow, count);  // zooming in repeats the row just made
+      continue;
+    }
+    previous = sy;
+    previousRow = out;
+    // Plain stores: the frame (8 MB at 1920 x 1080) stays in the cache for
+    // the rows repeated from it and for the X server's copy that follows.
+    const std::int64_t row = std::int64_t{viewY} + sy;
+    if (row < 0 || row >= MapHeight) {
+      FillRow(out, count);  // beyond the poles
+    } else {
+      for (const ScaledViewScratch::Run& run : scratch.runs) {
+        const std::int32_t a = std::max(run.x0, x0), b = std::min(run.x1, x1);
+        if (a < b) DrawRun(run.right ? right : left, row, run, pictureX, a, b, out + (a - x0));
+      }
+    }
+  }
 }
 
 void DrawViewScaled(const QImage& left, const QImage& right, std::int32_t viewX, std::int32_t viewY,
                     std::int32_t w, std::int32_t h, QImage& dst, ScaledViewScratch& scratch,
-                    const HalvedColumns* halved) {
-  const int dw = dst.width(), dh = dst.height();
-  if (dw <= 0 || dh <= 0) return;
-  if (w <= 0 || h <= 0) {
-    dst.fill(SeaColour);
-    return;
-  }
-  if (halved && w == 2 * std::int64_t{dw} && h == 2 * std::int64_t{dh} && halved->MadeFrom(left, right)) {
-    DrawHalved(*halved, viewX, viewY, dst);
-    return;
-  }
-  const CompositionPlan plan = PlanComposition(viewX, viewY, w, h);
-  scratch.columns.resize(static_cast<std::size_t>(dw));
-  scratch.row.resize(static_cast<std::size_t>(w));
-  std::int32_t* const columns = scratch.columns.data();
-  QRgb* const row = scratch.row.data();
-  for (std::int32_t x = 0; x < dw; ++x) columns[x] = NearestSource(x, w, dw);
-
-  scratch.out.resize(static_cast<std::size_t>(dw));
-  QRgb* const out = scratch.out.data();
-
-  std::int32_t previous = -1;
-  for (std::int32_t y = 0; y < dh; ++y) {
-    const std::int32_t sy = NearestSource(y, h, dh);
-    QRgb* const dest = reinterpret_cast<QRgb*>(dst.scanLine(y));
-    const bool repeated = y + 1 < dh && NearestSource(y + 1, h, dh) == sy;
-    if (sy != previous) {
-      previous = sy;
-      if (sy < plan.destRow || sy >= plan.destRow + plan.rows) {
-        FillRow(out, dw);  // beyond the poles
-      } else {
-        // Composing the row whole first reads the pictures front to back in
-        // block copies; sampling them directly stalls on nearly every read.
-        ComposeRow(left, right, plan, sy, row, w);
-        if (!repeated) {
-          // Shown once (always so when zoomed out): sampled straight out.
-          StreamSampled(dest, row, columns, dw);
-          continue;
-        }
-        for (std::int32_t x = 0; x < dw; ++x) out[x] = row[columns[x]];
-      }
-    }
-    // Zooming in repeats the row just made.
-    CopyRow(dest, out, dw);
-  }
-#if defined(__SSE2__)
-  _mm_sfence();
-#endif
+                    const HalfSizeLevel* level) {
+  if (dst.isNull()) return;
+  DrawViewRect(left, right, viewX, viewY, w, h, dst.width(), dst.height(), dst.rect(), dst.bits(),
+               dst.bytesPerLine(), scratch, level);
 }
 
 }  // namespace crewmap::map

@@ -32,41 +32,59 @@ void StretchNearest(const QImage& src, QImage& dst);
 // its centre, (2i + 1) * from / (2 * to), never past the last.
 std::int32_t NearestSource(std::int64_t i, std::int32_t from, std::int32_t to);
 
-// Buffers kept by the caller between redraws, so that a redraw allocates
-// (almost) nothing once the area's size has settled.
+// Where each destination column of a view comes from, kept by the caller
+// between redraws and remade only when the view's columns change (a new
+// origin, zoom or area width), so that a frame does no per-column arithmetic.
 struct ScaledViewScratch {
-  std::vector<std::int32_t> columns;  // per destination column: the back-buffer column it shows
-  std::vector<QRgb> row;              // one back-buffer row, composed where the stretch samples it
-  std::vector<QRgb> out;              // one destination row, sampled from `row`
+  // One run of destination columns [x0, x1) taken from one half picture.
+  struct Run {
+    std::int32_t x0 = 0, x1 = 0;
+    bool right = false;
+    std::int32_t step = 0;  // 1 or 2: picture columns advance evenly; 0: any
+    // For step 0: the repeating pattern the columns follow (see
+    // map_drawing.cpp), from destination column `phase` on; 0 for none.
+    std::int32_t pattern = 0;
+    std::int32_t phase = 0;
+  };
+  std::int32_t viewX = 0, w = -1, dw = -1;  // the columns the tables describe
+  std::vector<std::int32_t> pictureX;       // per destination column: the half picture's column
+  std::vector<Run> runs;                    // left to right, covering 0..dw-1
 };
 
-// The two halves split by column parity: even[0]/odd[1] hold picture
-// columns 0, 2, 4 ... and 1, 3, 5 ... of each half. Zoomed out by exactly 2
-// the stretch samples every other map column, all of one parity (the world
-// and the halves are of even width), so drawing from these reads half the
-// bytes and copies whole blocks instead of sampling pixel by pixel.
-struct HalvedColumns {
-  QImage left[2];
-  QImage right[2];
-  qint64 leftKey = 0;  // the pictures they were made from
+// The two halves at half size, for zoom 0.5: pixel (i, j) of a level half is
+// pixel (2i + 1, 2j + 1) of its picture. Zoomed out by exactly 2, each screen
+// pixel's centre lies exactly between two map columns and between two map
+// rows, a tie for nearest-neighbour sampling; taking the odd ones of each
+// pair (the level) reads a quarter of the bytes, in block copies. A view at
+// an odd origin then shows what the even origin just before it shows: the
+// other pixel of each tied pair, half a screen pixel away.
+struct HalfSizeLevel {
+  QImage left;
+  QImage right;
+  qint64 leftKey = 0;  // the pictures it was made from
   qint64 rightKey = 0;
   bool MadeFrom(const QImage& l, const QImage& r) const {
-    return !left[0].isNull() && leftKey == l.cacheKey() && rightKey == r.cacheKey();
+    return !left.isNull() && leftKey == l.cacheKey() && rightKey == r.cacheKey();
   }
 };
-HalvedColumns HalveColumns(const QImage& left, const QImage& right);
+HalfSizeLevel MakeHalfSizeLevel(const QImage& left, const QImage& right);
 
-// The view of w x h map pixels at origin (viewX, viewY) drawn straight onto
-// the whole of `dst`: pixel for pixel what ComposeBackBuffer into a w x h
-// image followed by StretchNearest onto `dst` gives, without making the
-// map-scale image. Only the map rows and columns the stretch samples are
-// composed (one back-buffer row at a time, in a buffer that stays in the
-// cache), so a view zoomed out skips the rows it does not show and a view
-// zoomed in composes each shown row once.
-// `halved`, when made from these halves, speeds up views exactly twice the
-// area's size (zoom 0.5) without changing a pixel.
+// Draws the pixels `rect` (area coordinates, inside the dw x dh area) of the
+// view of w x h map pixels at origin (viewX, viewY), stretched onto the
+// area, into the 32-bit pixels whose top-left one (the rect's) is at `dst`,
+// `stride` bytes per row: pixel for pixel what ComposeBackBuffer into a
+// w x h image followed by StretchNearest onto a dw x dh image gives
+// (CopyPlain when w x h is the area's size), without making either image.
+// Each picture pixel is read once per destination pixel and copied in blocks
+// where the columns run on evenly. `level`, when made from these halves,
+// draws views exactly twice the area's size from it (see HalfSizeLevel).
+void DrawViewRect(const QImage& left, const QImage& right, std::int32_t viewX, std::int32_t viewY, std::int32_t w,
+                  std::int32_t h, std::int32_t dw, std::int32_t dh, const QRect& rect, uchar* dst,
+                  qsizetype stride, ScaledViewScratch& scratch, const HalfSizeLevel* level = nullptr);
+
+// The whole view drawn onto the whole of `dst` (Format_RGB32).
 void DrawViewScaled(const QImage& left, const QImage& right, std::int32_t viewX, std::int32_t viewY,
                     std::int32_t w, std::int32_t h, QImage& dst, ScaledViewScratch& scratch,
-                    const HalvedColumns* halved = nullptr);
+                    const HalfSizeLevel* level = nullptr);
 
 }  // namespace crewmap::map

@@ -11,9 +11,12 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "map/map_area.h"
@@ -185,10 +188,13 @@ TEST_F(MapWindow, ZoomStepsShiftTheOriginByTheRatio) {
   map.Slider1->setValue(6);
   EXPECT_EQ(map.Hosei(), 80000);
   EXPECT_EQ(Visible(map), QSize(50, 28));
-  // Back at zoom 1 the map-scale image is made again and shown as is.
+  // Back at zoom 1 the view is shown as is.
   map.Slider1->setValue(2);
-  EXPECT_EQ(map.BackBuffer().size(), QSize(400, 222));
-  EXPECT_EQ(map.MapSurface(), map.BackBuffer());
+  EXPECT_EQ(Visible(map), QSize(400, 222));
+  QImage back(400, 222, QImage::Format_RGB32);
+  ComposeBackBuffer(test::ColumnCodedHalf(false), test::ColumnCodedHalf(true), View(map).first, View(map).second,
+                    back);
+  EXPECT_EQ(map.MapSurface(), back);
 }
 
 TEST_F(MapWindow, AWideViewRepeatsTheColumnRuleAndShowsSeaBeyondThePoles) {
@@ -199,7 +205,6 @@ TEST_F(MapWindow, AWideViewRepeatsTheColumnRuleAndShowsSeaBeyondThePoles) {
   const auto [vx, vy] = View(map);
   EXPECT_EQ(vy, 0);
   EXPECT_EQ(Visible(map), QSize(3840, 2160));
-  EXPECT_TRUE(map.BackBuffer().isNull());  // no map-scale image away from zoom 1
   // Screen pixel x shows map column ViewX + 2x + 1 (under its centre), the
   // column rule repeating past the world's width.
   for (int x = 0; x < 1920; ++x)
@@ -233,8 +238,12 @@ TEST_F(MapWindow, EveryZoomShowsTheCompositionStretched) {
     for (const auto& [x, y] : {std::pair{100, 200}, {2300, 40}, {4700, 2300}, {3001, 0}}) {
       SetView(map, x, y);
       const QSize size = Visible(map);
+      // Zoomed out by 2 each pixel's centre ties two map columns and two map
+      // rows; the window shows the odd ones: the view from the even origin.
+      auto [vx, vy] = View(map);
+      if (position == 0) vx -= vx & 1, vy -= vy & 1;
       QImage back(size, QImage::Format_RGB32);
-      ComposeBackBuffer(left, right, View(map).first, View(map).second, back);
+      ComposeBackBuffer(left, right, vx, vy, back);
       QImage want(401, 223, QImage::Format_RGB32);
       if (position == 2)
         CopyPlain(back, want);
@@ -246,6 +255,71 @@ TEST_F(MapWindow, EveryZoomShowsTheCompositionStretched) {
   // And the last one reaches the screen.
   const QImage shot = map.Picture1->grab().toImage().convertToFormat(QImage::Format_RGB32);
   EXPECT_EQ(shot.pixel(200, 100), map.MapSurface().pixel(200, 100));
+  // Painted into another image at an offset (as QWidget::render does for
+  // grabs and printing), the area lands there whole and nowhere else:
+  // catches drawing into the device at the window's offset instead.
+  QImage into(500, 300, QImage::Format_RGB32);
+  into.fill(Qt::magenta);
+  map.Picture1->render(&into, QPoint(50, 40));
+  const QImage surface = map.MapSurface();
+  EXPECT_EQ(into.copy(50, 40, 401, 223), surface);
+  EXPECT_EQ(into.pixel(49, 39), QColor(Qt::magenta).rgb());
+  EXPECT_EQ(into.pixel(451, 263), QColor(Qt::magenta).rgb());
+}
+
+// What the X server shows of the map window, at every zoom step, from the
+// real map pictures: the map area outside the controls is exactly the
+// picture halves composed and stretched (at zoom 0.5 from the even origin,
+// see HalfSizeLevel). Catches any change on the way to the screen: the area
+// drawn into the window's buffer at a wrong place or in a wrong format, a
+// redraw of a changed view that never reaches the screen, a zoom step drawn
+// from the wrong level, a scaling or seam error.
+TEST_F(MapWindow, TheScreenShowsEveryZoomStepOfTheRealPictures) {
+  frmMap::SetPictureFolder(QString());  // the real pictures beside the tests
+  const QDir dir(frmMap::PictureFolder());
+  QImage left(dir.filePath(QString::fromLatin1(LeftPictureName)));
+  QImage right(dir.filePath(QString::fromLatin1(RightPictureName)));
+  ASSERT_FALSE(left.isNull());
+  ASSERT_FALSE(right.isNull());
+  left.convertTo(QImage::Format_RGB32);
+  right.convertTo(QImage::Format_RGB32);
+  frmMap& map = ShownMap(401, 223);  // odd sizes: stretches that do not divide evenly
+  map.Check1->setChecked(false);
+  const QRect controls[] = {map.Slider1->geometry(), map.Check1->geometry(), map.Command1->geometry(),
+                            map.Command2->geometry()};
+  for (int position : {2, 0, 1, 3, 4, 5, 6}) {
+    map.Slider1->setValue(position);
+    // Inside a half, across the seam, across the eastern edge; odd origins.
+    for (const auto& [x, y] : {std::pair{1233, 777}, {2300, 41}, {4701, 2300}}) {
+      SetView(map, x, y);
+      SetView(map, x, y);  // the same view again changes nothing
+      auto [vx, vy] = View(map);
+      if (position == 0) vx -= vx & 1, vy -= vy & 1;
+      QImage back(Visible(map), QImage::Format_RGB32);
+      ComposeBackBuffer(left, right, vx, vy, back);
+      QImage want(401, 223, QImage::Format_RGB32);
+      StretchNearest(back, want);
+      // The area is painted and sent to the X server when the events run.
+      int differing = -1;
+      WaitUntil(
+          [&] {
+            const QImage shot =
+                map.screen()->grabWindow(map.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+            if (shot.size() != want.size()) return false;
+            differing = 0;
+            for (int py = 0; py < 223; ++py)
+              for (int px = 0; px < 401; ++px) {
+                const QPoint p(px, py);
+                const bool control = std::any_of(std::begin(controls), std::end(controls),
+                                                  [&](const QRect& r) { return r.contains(p); });
+                differing += !control && shot.pixel(p) != want.pixel(p);
+              }
+            return differing == 0;
+          },
+          3000);
+      EXPECT_EQ(differing, 0) << "zoom position " << position << " view " << x << "," << y;
+    }
+  }
 }
 
 TEST_F(MapWindow, RightButtonScrollsWhileHeldUnlessCentring) {

@@ -118,7 +118,7 @@ TEST_F(MapDrawing, ScaledViewEqualsTheFullCompositionStretched) {
   const QSize areas[] = {{366, 222}, {367, 223}, {1920, 1080}};
   const double zooms[] = {0.5, 0.75, 1.5, 2, 4, 8};
   ScaledViewScratch scratch;  // one set of buffers across all calls, as the window keeps it
-  const HalvedColumns halved = HalveColumns(*left_, *right_);
+  const HalfSizeLevel level = MakeHalfSizeLevel(*left_, *right_);
   for (const QSize area : areas) {
     for (double zoom : zooms) {
       // The visible size as the window computes it: round(pixels / zoom).
@@ -134,10 +134,26 @@ TEST_F(MapDrawing, ScaledViewEqualsTheFullCompositionStretched) {
         DrawViewScaled(*left_, *right_, v.viewX, v.viewY, w, h, got, scratch);
         ASSERT_EQ(got, want) << "zoom " << zoom << " area " << area.width() << "x" << area.height() << " view "
                              << v.viewX << "," << v.viewY;
-        // With the halves split by column parity (used at zoom 0.5 only).
+        // One piece alone, as Qt paints an uncovered part of the area into
+        // the window's buffer: that piece of the whole, and nothing around it.
+        const QRect piece(area.width() / 3, area.height() / 4, area.width() / 2, area.height() / 3);
         got.fill(Qt::magenta);
-        DrawViewScaled(*left_, *right_, v.viewX, v.viewY, w, h, got, scratch, &halved);
-        ASSERT_EQ(got, want) << "halved, zoom " << zoom << " area " << area.width() << "x" << area.height()
+        DrawViewRect(*left_, *right_, v.viewX, v.viewY, w, h, area.width(), area.height(), piece,
+                     got.bits() + piece.top() * got.bytesPerLine() + piece.left() * 4, got.bytesPerLine(), scratch);
+        QImage pieceOnly(area, QImage::Format_RGB32);
+        pieceOnly.fill(Qt::magenta);
+        for (int y = piece.top(); y <= piece.bottom(); ++y)
+          for (int x = piece.left(); x <= piece.right(); ++x) pieceOnly.setPixel(x, y, want.pixel(x, y));
+        ASSERT_EQ(got, pieceOnly) << "piece, zoom " << zoom << " view " << v.viewX << "," << v.viewY;
+        // With the half-size level (used at zoom 0.5 only): the view from
+        // the even origin at or before this one, the odd pixel of each tie.
+        if (zoom == 0.5) {
+          ComposeBackBuffer(*left_, *right_, v.viewX - (v.viewX & 1), v.viewY - (v.viewY & 1), back);
+          StretchNearest(back, want);
+        }
+        got.fill(Qt::magenta);
+        DrawViewScaled(*left_, *right_, v.viewX, v.viewY, w, h, got, scratch, &level);
+        ASSERT_EQ(got, want) << "level, zoom " << zoom << " area " << area.width() << "x" << area.height()
                              << " view " << v.viewX << "," << v.viewY;
       }
     }
@@ -190,14 +206,18 @@ TEST_F(MapDrawing, ScaledViewOfMissingOrSmallPicturesShowsSea) {
     got.fill(Qt::magenta);
     DrawViewScaled(*c.left, *c.right, c.viewX, c.viewY, c.w, c.h, got, scratch);
     ASSERT_EQ(got, want) << c.viewX << " " << c.w;
-    const HalvedColumns halved = HalveColumns(*c.left, *c.right);
+    const HalfSizeLevel level = MakeHalfSizeLevel(*c.left, *c.right);
+    if (c.w == 2 * c.area.width() && c.h == 2 * c.area.height()) {
+      ComposeBackBuffer(*c.left, *c.right, c.viewX - (c.viewX & 1), c.viewY - (c.viewY & 1), back);
+      StretchNearest(back, want);
+    }
     got.fill(Qt::magenta);
-    DrawViewScaled(*c.left, *c.right, c.viewX, c.viewY, c.w, c.h, got, scratch, &halved);
-    ASSERT_EQ(got, want) << "halved " << c.viewX << " " << c.w;
+    DrawViewScaled(*c.left, *c.right, c.viewX, c.viewY, c.w, c.h, got, scratch, &level);
+    ASSERT_EQ(got, want) << "level " << c.viewX << " " << c.w;
   }
   {
-    // Halves made from other pictures are not used.
-    const HalvedColumns stale = HalveColumns(small, small);
+    // A level made from other pictures is not used.
+    const HalfSizeLevel stale = MakeHalfSizeLevel(small, small);
     EXPECT_FALSE(stale.MadeFrom(*left_, *right_));
     QImage want(200, 100, QImage::Format_RGB32), got(200, 100, QImage::Format_RGB32);
     QImage back(400, 200, QImage::Format_RGB32);
