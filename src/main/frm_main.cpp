@@ -58,6 +58,13 @@ bool IsHost() { return startup::StartMode == 0; }
 
 constexpr int kMaxNickChars = 2000;
 
+// The activity log keeps its newest rows only. A host writes two rows per
+// member visit and a member one per connection, so even a long evening of
+// nine members coming and going stays far below this; only a peer that
+// churns connections or floods notice lines reaches it, and then memory stays
+// bounded (at most 500 longest lines, about 4 MB).
+constexpr int kLogRows = 500;
+
 // The substitute fonts run wider than the design fonts: a caption that would
 // be clipped by its label's design width is drawn a little smaller instead.
 void FitCaption(QLabel* label, const QFont& designFont) {
@@ -172,6 +179,7 @@ void frmMain::BuildControls() {
   List1->setObjectName(QStringLiteral("List1"));
   List1->setGeometry(ui::TwipsRect(0, 2400, 4335, 960));
   List1->setFont(gothic);
+  List1->setMaxRows(kLogRows);
 
   FitCaption(Label1, pGothic);
   FitCaption(Label2, pGothic);
@@ -257,26 +265,30 @@ void frmMain::Form_Load() {
 void frmMain::Form_Unload() {
   if (unloaded_) return;
   unloaded_ = true;
-  if (!IsHost()) {
-    Winsock[1]->Close();
-    WaitWhileClosing(1);
-  } else {
-    for (int n = 1; n <= net::kHighestSocket; ++n) {
-      Winsock[static_cast<std::size_t>(n)]->Close();
-      WaitWhileClosing(n);
-    }
+  // Every connection is closed at once and given one short shared wait to
+  // send its last bytes; whatever a peer has not taken by then is dropped,
+  // so that no peer can hold the window open.
+  const int last = IsHost() ? net::kHighestSocket : 1;
+  for (int n = 1; n <= last; ++n) Winsock[static_cast<std::size_t>(n)]->Close();
+  WaitWhileClosing(last);
+  for (int n = 1; n <= last; ++n) {
+    net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
+    if (socket->State() != net::SocketState::Closed) socket->Abort();
   }
   map::frmMap::Unload();
   // The window is gone: no more ticks.
   Timer1->stop();
 }
 
-void frmMain::WaitWhileClosing(int n) {
+void frmMain::WaitWhileClosing(int last) {
   QElapsedTimer clock;
   clock.start();
-  net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
-  while (socket->State() == net::SocketState::Closing && clock.elapsed() < options_.closeWaitMs)
-    ProcessEventsFor(10);
+  auto anyClosing = [this, last] {
+    for (int n = 1; n <= last; ++n)
+      if (Winsock[static_cast<std::size_t>(n)]->State() == net::SocketState::Closing) return true;
+    return false;
+  };
+  while (anyClosing() && clock.elapsed() < options_.closeWaitMs) ProcessEventsFor(10);
 }
 
 void frmMain::ProcessEventsFor(int ms) {
@@ -356,7 +368,7 @@ void frmMain::Timer1_Timer() {
     } else if (startup::StartMode == 1) {
       // 4. Member: the position report.
       Winsock[1]->SendData(ToBytes(net::BuildPositionReport(nickBytes, outcome.position)),
-                           net::Traffic::Position);
+                           net::Traffic::Position, MySlot);
     }
   }
 

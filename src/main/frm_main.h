@@ -45,7 +45,7 @@ struct MainOptions {
   int port = 21212;                  // the listening port; members connect to it
   int lookupTimeoutMs = 60000;       // request time-out of the address-echo fetch
   int connectTimeoutMs = 10000;      // the member's connection deadline
-  int closeWaitMs = 30000;           // per-socket wait for a close at unload
+  int closeWaitMs = 1500;            // at unload: how long closing connections may still send, all together
   net::QueueBounds queueBounds;      // every socket's outgoing bounds
   net::RelayRate relayRate;          // host: relays per member per second
   QString programFolder;             // empty: the executable's folder
@@ -120,7 +120,8 @@ class frmMain : public QWidget, public reader::CaptureControls {
   void MakeHostSide();
   void MemberDataArrival();
   void MemberConnectionEnded();
-  void WaitWhileClosing(int n);
+  // Runs events while any of sockets 1..last is still closing, up to closeWaitMs.
+  void WaitWhileClosing(int last);
   // Runs pending events for about `ms` milliseconds (the handler's wait).
   void ProcessEventsFor(int ms);
   QString ProgramFolder() const;

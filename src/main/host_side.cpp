@@ -98,7 +98,7 @@ void HostSide::DataArrival(int n) {
     const QByteArray relay = ToBytes(net::BuildRelay(n, piece));
     for (int j = 1; j <= 8; ++j) {
       net::Winsock* peer = sockets_[static_cast<std::size_t>(j)];
-      if (peer->State() == net::SocketState::Connected) peer->SendData(relay, net::Traffic::Position);
+      if (peer->State() == net::SocketState::Connected) peer->SendData(relay, net::Traffic::Position, n);
     }
   }
   if (!latest) return;
@@ -127,7 +127,7 @@ void HostSide::Departure(int n) {
   const QByteArray notice = ToBytes(net::BuildLeaveNotice(n));
   for (int j = 1; j <= net::kHighestSocket; ++j) {
     net::Winsock* peer = sockets_[static_cast<std::size_t>(j)];
-    if (peer->State() == net::SocketState::Connected) peer->SendData(notice);
+    if (peer->State() == net::SocketState::Connected) peer->SendData(notice, net::Traffic::Leave, n);
   }
   // A host whose every slot was taken listens again once one is free.
   if (view_.unloaded()) return;
@@ -137,7 +137,7 @@ void HostSide::Departure(int n) {
 void HostSide::SendHostPosition(const QByteArray& line) {
   for (int j = 1; j <= 8; ++j) {
     net::Winsock* socket = sockets_[static_cast<std::size_t>(j)];
-    if (socket->State() == net::SocketState::Connected) socket->SendData(line, net::Traffic::Position);
+    if (socket->State() == net::SocketState::Connected) socket->SendData(line, net::Traffic::Position, 0);
   }
 }
 

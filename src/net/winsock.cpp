@@ -76,7 +76,9 @@ void Winsock::SetRemotePort(int port) { remotePort_ = port; }
 QString Winsock::RemoteHostIP() const { return remoteIp_; }
 SocketState Winsock::State() const { return state_; }
 qint64 Winsock::BytesReceived() const { return received_.size(); }
-qint64 Winsock::BytesUnsent() const { return socket_ ? socket_->bytesToWrite() : 0; }
+qint64 Winsock::BytesUnsent() const {
+  return (socket_ ? socket_->bytesToWrite() : 0) + static_cast<qint64>(queue_.Bytes());
+}
 
 void Winsock::SetQueueBounds(const QueueBounds& bounds) { queue_ = OutgoingQueue(bounds); }
 
@@ -160,7 +162,10 @@ void Winsock::Tune(QTcpSocket* socket) {
   socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);  // positions are small and urgent
   socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kKernelSendBytes);
   socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kKernelReceiveBytes);
-  connect(socket, &QTcpSocket::bytesWritten, this, &Winsock::WatchQueue);
+  connect(socket, &QTcpSocket::bytesWritten, this, [this] {
+    progressed_ = true;
+    Pump();
+  });
 }
 
 void Winsock::Adopt(QTcpSocket* socket) {
@@ -203,43 +208,54 @@ void Winsock::Connect() {
   socket->connectToHost(QString::fromStdString(*host), static_cast<quint16>(remotePort_));
 }
 
-bool Winsock::SendData(const QByteArray& bytes, Traffic kind) {
+bool Winsock::SendData(const QByteArray& bytes, Traffic kind, int slot) {
   if (state_ != SocketState::Connected || !socket_) return false;
-  if (!queue_.Admit(kind, static_cast<std::size_t>(socket_->bytesToWrite()))) {
-    ++positionsDropped_;
-    return false;
-  }
-  socket_->write(bytes);
-  WatchQueue();
+  const std::size_t before = queue_.Lines();
+  queue_.Push(kind, slot, bytes.toStdString());
+  if (kind == Traffic::Position && queue_.Lines() == before) ++positionsDropped_;
+  Pump();
   return true;
 }
 
-void Winsock::WatchQueue() {
+void Winsock::Pump() {
   if (!socket_ || state_ != SocketState::Connected) {
     stallTimer_->stop();
     return;
   }
-  const std::int64_t left = queue_.Observe(static_cast<std::size_t>(socket_->bytesToWrite()), NowMs());
+  while (queue_.MayHandOff(static_cast<std::size_t>(socket_->bytesToWrite()))) {
+    const std::string line = queue_.Pop();
+    socket_->write(line.data(), static_cast<qint64>(line.size()));
+  }
+  WatchQueue();
+}
+
+void Winsock::WatchQueue() {
+  const bool waiting = socket_->bytesToWrite() > 0 || !queue_.Empty();
+  const std::int64_t left = queue_.Observe(waiting, progressed_, NowMs());
+  progressed_ = false;
   if (left < 0)
     stallTimer_->stop();
-  else if (!stallTimer_->isActive())
+  else if (!stallTimer_->isActive() || stallTimer_->remainingTime() > left + 100)
     stallTimer_->start(static_cast<int>(left));
 }
 
 void Winsock::OnStallTimer() {
   if (!socket_ || state_ != SocketState::Connected) return;
-  const std::int64_t left = queue_.Observe(static_cast<std::size_t>(socket_->bytesToWrite()), NowMs());
+  const bool waiting = socket_->bytesToWrite() > 0 || !queue_.Empty();
+  const std::int64_t left = queue_.Observe(waiting, progressed_, NowMs());
+  progressed_ = false;
   if (left < 0) return;
   if (left > 0) {
     stallTimer_->start(static_cast<int>(left));
     return;
   }
-  // The peer has not read enough to bring the queue under the hard bound for
-  // the whole grace period: drop the connection without trying to send what
-  // waits, and report it like a broken one.
+  // The peer has taken nothing for the whole grace period: drop the
+  // connection without trying to send what waits, and report it like a
+  // broken one.
   ++generation_;
   socket_->disconnect(this);
   socket_->abort();
+  queue_.Reset();
   state_ = SocketState::Error;
   emit Error(index_, kErrPeerStalled, QStringLiteral("The peer stopped reading"));
 }
@@ -285,6 +301,12 @@ void Winsock::Close() {
   ++generation_;
   StopListening();
   stallTimer_->stop();
+  // What is queued goes out with the close (a few lines at most).
+  if (socket_ && socket_->state() == QAbstractSocket::ConnectedState)
+    while (!queue_.Empty()) {
+      const std::string line = queue_.Pop();
+      socket_->write(line.data(), static_cast<qint64>(line.size()));
+    }
   queue_.Reset();
   received_.clear();
   remoteIp_.clear();

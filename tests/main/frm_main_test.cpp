@@ -532,9 +532,9 @@ TEST_F(MainWindowTest, SlowReaderIsBoundedKeepsItsControlLinesAndHoldsUpNobody) 
   Peer& watcher = Join(3);
 
   // 150 long reports (600 kB of relays for each member) against a member
-  // that takes almost nothing: its queue stays within the soft bound plus
-  // one line, while the readers get every relay.
-  const qint64 bound = static_cast<qint64>(queueBounds.softBytes) + 4096 + 2;
+  // that takes almost nothing: what waits for it stays within the hand-off
+  // bound plus one newest line per sender, while the readers get every relay.
+  const qint64 bound = static_cast<qint64>(queueBounds.handOffBytes) + 4 * (4096 + 2);
   qint64 highest = 0;
   for (int i = 0; i < 150; ++i) {
     talker.Send(LongReport(i));
@@ -544,7 +544,7 @@ TEST_F(MainWindowTest, SlowReaderIsBoundedKeepsItsControlLinesAndHoldsUpNobody) 
   ASSERT_TRUE(watcher.WaitReceived("02:" + LongReport(149), 10000));
   highest = std::max(highest, window->Winsock[1]->BytesUnsent());
   EXPECT_LE(highest, bound);
-  EXPECT_GE(window->Winsock[1]->BytesUnsent(), static_cast<qint64>(queueBounds.softBytes))
+  EXPECT_GE(window->Winsock[1]->BytesUnsent(), static_cast<qint64>(queueBounds.handOffBytes))
       << "the slow member's queue should be full, so its positions are being dropped";
   EXPECT_EQ(watcher.received.count("02:"), 150);
   EXPECT_EQ(window->Slots[2].Point, "149,1");  // the latest report is stored and listed
@@ -747,7 +747,7 @@ TEST_F(MemberSideTest, HostThatStopsReadingIsLeftAfterTheGrace) {
   }
   EXPECT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
   EXPECT_EQ(window->Text2->text(), "未接続");
-  EXPECT_LE(highest, static_cast<qint64>(queueBounds.softBytes) + 4096 + 2);
+  EXPECT_LE(highest, static_cast<qint64>(queueBounds.handOffBytes) + 2 * (4096 + 2));
   ::close(fd);
 }
 

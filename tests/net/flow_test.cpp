@@ -67,24 +67,81 @@ TEST(LineBound, ByteAtATimeCarriageReturnsAndTabOnlyLines) {
   EXPECT_EQ(BuildRelay(9, std::string(LineReceiver::kMaxLine - 3, 'n')).size(), LineReceiver::kMaxLine + 2);
 }
 
-TEST(OutgoingQueue, PositionsStopAtTheSoftBoundAndAStallNeedsTheWholeGrace) {
-  OutgoingQueue q(QueueBounds{1000, 800, 5000});
-  EXPECT_TRUE(q.Admit(Traffic::Position, 999));
-  EXPECT_FALSE(q.Admit(Traffic::Position, 1000));
-  EXPECT_TRUE(q.Admit(Traffic::Control, 1'000'000));  // control lines always go
+// Everything a queue would send, in order.
+Lines Drain(OutgoingQueue& q) {
+  Lines out;
+  while (!q.Empty()) out.push_back(q.Pop());
+  return out;
+}
 
-  EXPECT_EQ(q.Observe(799, 0), -1);
-  EXPECT_EQ(q.Observe(800, 100), 5000);
-  EXPECT_EQ(q.Observe(5000, 3100), 2000);   // still the same spell
-  EXPECT_EQ(q.Observe(700, 4000), -1);      // drained below: the spell ends
-  EXPECT_EQ(q.Observe(900, 4500), 5000);    // a new spell starts over
-  EXPECT_EQ(q.Observe(900, 9500), 0);       // over the bound for the whole grace: stalled
-  EXPECT_EQ(q.Observe(900, 20000), 0);
+// Catches: a newer position queued beside (not instead of) the unsent older
+// one, so a flood grows a slow member's queue without bound; a newer position
+// put in the older one's place, overtaking a leave notice about its own slot
+// (the new member of that slot would be wiped by the old member's notice);
+// a control line ever dropped; repeated leave notices piling up under churn.
+TEST(OutgoingQueue, OneNewestPositionPerSenderControlLinesKeptInOrder) {
+  OutgoingQueue q;
+  q.Push(Traffic::Control, -1, "client#1");
+  for (int i = 0; i < 1000; ++i) {
+    q.Push(Traffic::Position, 2, "02:flood " + std::to_string(i));
+    if (i % 100 == 0) q.Push(Traffic::Position, 0, "00:host " + std::to_string(i));
+  }
+  q.Push(Traffic::Position, 3, "03:honest");
+  EXPECT_EQ(q.Lines(), 4u);
+  EXPECT_EQ(Drain(q), (Lines{"client#1", "00:host 900", "02:flood 999", "03:honest"}));
+  EXPECT_EQ(q.Bytes(), 0u);
+
+  // Slot 4 changes hands while its positions wait: the new member's position
+  // comes after the notice, never before it.
+  q.Push(Traffic::Position, 4, "04:old");
+  q.Push(Traffic::Leave, 4, "disconn04");
+  q.Push(Traffic::Position, 4, "04:new");
+  EXPECT_EQ(Drain(q), (Lines{"disconn04", "04:new"}));
+
+  // Churn on slot 5 against a stalled reader: notices fold, positions are
+  // the newest, other slots' notices stay, and the byte count follows.
+  q.Push(Traffic::Leave, 6, "disconn06");
+  for (int i = 0; i < 500; ++i) {
+    q.Push(Traffic::Position, 5, "05:m" + std::to_string(i));
+    q.Push(Traffic::Leave, 5, "disconn05");
+  }
+  q.Push(Traffic::Leave, 6, "disconn06");  // nothing about slot 6 in between: folded
+  // At most: a notice, the newest position, the notice after it.
+  EXPECT_EQ(q.Bytes(), 3 * std::string("disconn06").size() + std::string("05:m499").size());
+  EXPECT_EQ(Drain(q), (Lines{"disconn06", "disconn05", "05:m499", "disconn05"}));
+  q.Push(Traffic::Leave, 5, "disconn05");
+  q.Push(Traffic::Position, 5, "05:x");
+  q.Push(Traffic::Leave, 5, "disconn05");  // a position in between: both notices stay
+  q.Push(Traffic::Control, -1, "client#9");
+  q.Push(Traffic::Control, -1, "client#9");  // plain control lines are never folded
+  EXPECT_EQ(Drain(q), (Lines{"disconn05", "05:x", "disconn05", "client#9", "client#9"}));
+
+  // Hand-off: lines go while the socket holds less than the bound.
+  OutgoingQueue h(QueueBounds{100, 5000});
+  EXPECT_FALSE(h.MayHandOff(0));  // nothing to hand over
+  h.Push(Traffic::Position, 1, "x");
+  EXPECT_TRUE(h.MayHandOff(99));
+  EXPECT_FALSE(h.MayHandOff(100));
+}
+
+// Catches: a peer that reads slowly but steadily cut off as stalled; a stall
+// clock that is not restarted by progress (a 40 s pause after an hour of
+// slow reading cuts the member off at once); an idle connection (nothing
+// waiting) counted as stalled.
+TEST(OutgoingQueue, AStallIsTheWholeGraceWithoutAByteTaken) {
+  OutgoingQueue q(QueueBounds{4096, 5000});
+  EXPECT_EQ(q.Observe(false, false, 0), -1);
+  EXPECT_EQ(q.Observe(true, false, 100), 5000);
+  EXPECT_EQ(q.Observe(true, false, 3100), 2000);
+  for (std::int64_t t = 3100; t < 60000; t += 1000) ASSERT_EQ(q.Observe(true, true, t), 5000);  // slow, steady
+  EXPECT_EQ(q.Observe(true, false, 62000), 2100);  // last progress at 59,100
+  EXPECT_EQ(q.Observe(false, false, 70000), -1);   // all taken: idle
+  EXPECT_EQ(q.Observe(true, false, 80000), 5000);  // a new spell starts over
+  EXPECT_EQ(q.Observe(true, false, 85000), 0);     // nothing taken for the whole grace: stalled
   q.Reset();
-  EXPECT_EQ(q.Observe(900, 20000), 5000);
-
-  // By default a longest relay may wait behind another one.
-  EXPECT_TRUE(OutgoingQueue().Admit(Traffic::Position, LineReceiver::kMaxLine + 2));
+  EXPECT_EQ(q.Observe(true, false, 90000), 5000);
+  // The default tolerates a 40 s pause with lines waiting.
+  EXPECT_GT(OutgoingQueue().Bounds().graceMs, 40000 * 2);
 }
 
 TEST(RelayBudget, BurstThenTheSteadyRate) {
