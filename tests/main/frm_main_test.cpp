@@ -594,6 +594,58 @@ TEST_F(MainWindowTest, PeerThatStopsReadingIsClosedAsADepartureAfterTheGrace) {
   EXPECT_EQ(ListeningSlot(), 1);
 }
 
+// Catches: unload waiting on each connection in turn until its peer takes
+// what waits (two stalled peers held the host's window open for a minute),
+// and stalled connections left lingering after the window has gone.
+TEST_F(MainWindowTest, HostClosesWithoutWaitingOnPeersThatStoppedReading) {
+  MakeHost();
+  StuckReader first(port);
+  ASSERT_TRUE(WaitUntil([&] { return ListeningSlot() == 2; }));
+  StuckReader second(port);
+  ASSERT_TRUE(first.ok() && second.ok());
+  ASSERT_TRUE(WaitUntil([&] { return ListeningSlot() == 3; }));
+  Peer& talker = Join(3);
+  for (int i = 0; i < 40; ++i) talker.Send(LongReport(i));
+  ASSERT_TRUE(talker.WaitReceived("03:" + LongReport(39), 10000));
+  ASSERT_TRUE(WaitUntil([&] {
+    return window->Winsock[1]->BytesUnsent() > 0 && window->Winsock[2]->BytesUnsent() > 0;
+  }));
+  window->close();
+  for (int n = 1; n <= 9; ++n) EXPECT_EQ(window->Winsock[n]->State(), net::SocketState::Closed) << n;
+  EXPECT_TRUE(talker.WaitClosed());
+  EXPECT_TRUE(WaitUntil([&] { return !first.ReadSome() && !second.ReadSome(); }));
+}
+
+// Catches: the slot keeping the first rather than the latest report of one
+// arrival; a receiver not reset for the next member of a slot, so that a
+// member who left in the middle of an over-long line makes its successor
+// lose its first report.
+TEST_F(MainWindowTest, OneArrivalKeepsItsLatestReportAndASlotStartsCleanForItsNextMember) {
+  MakeHost();
+  Peer& watcher = Join(1);
+  {
+    Peer& talker = Join(2);
+    talker.Send("T\t1,1\r\nT\t2,2\r\nT\t3,3\r\n");
+    ASSERT_TRUE(watcher.WaitReceived("02:T\t3,3\r\n"));
+    EXPECT_EQ(watcher.received.count("02:T\t"), 3);  // each one relayed
+    EXPECT_EQ(window->Slots[2].Point, "3,3");
+    EXPECT_EQ(Items(window->List2), (QStringList{"02:T:3,3"}));
+    // Leaves in the middle of a line too long to take.
+    talker.Send(QByteArray(5000, 'x'));
+    ASSERT_TRUE(WaitUntil([&] { return window->Winsock[2]->BytesReceived() == 0; }));
+    test::Spin(50);
+    talker.Close();
+    ASSERT_TRUE(watcher.WaitReceived("disconn02\r\n"));
+  }
+  EXPECT_EQ(ListeningSlot(), 3);
+  Join(3);
+  EXPECT_EQ(ListeningSlot(), 2);
+  Peer& next = Join(2);
+  next.Send("N\t5,5\r\n");
+  EXPECT_TRUE(watcher.WaitReceived("02:N\t5,5\r\n"));
+  EXPECT_EQ(window->Slots[2].Nick, "N");
+}
+
 TEST_F(MainWindowTest, TheLongestLineAndATabAloneReachEveryMember) {
   MakeHost();
   Peer& one = Join(1);

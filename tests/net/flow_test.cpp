@@ -52,6 +52,37 @@ TEST(LineBound, ALineAtTheBoundIsKeptHoweverItsEndIsSplit) {
   }
 }
 
+// Catches: the CR that ends an arrival inside an over-long line forgotten
+// (or kept) across the arrival, so that the LF of its CR LF is missed and the
+// next line's CR LF is swallowed with it; the discarding state surviving
+// Reset, so that the next connection's first line is lost. Every cut of the
+// stream, and every pair of cuts around the over-long line's end, must give
+// the same lines as one arrival.
+TEST(LineBound, AnOverLongLineEndsAtItsOwnCrLfWhereverTheArrivalsAreCut) {
+  const std::size_t bound = 64;
+  const std::string over(bound + 5, 'o');
+  const std::string stream = "a\r\n" + over + "\r\r\nnext\r\n" + over + "\r\n\r\nlast\r\n";
+  const Lines expected{"a", "next", "last"};
+  for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+    LineReceiver r(bound);
+    ASSERT_EQ(FeedCut(r, stream, {cut}), expected) << "cut at " << cut;
+  }
+  const std::size_t end = 3 + over.size();  // the first over-long line's CR CR LF
+  for (std::size_t c1 = end - 2; c1 <= end + 6; ++c1)
+    for (std::size_t c2 = c1; c2 <= end + 8; ++c2) {
+      LineReceiver r(bound);
+      ASSERT_EQ(FeedCut(r, stream, {c1, c2}), expected) << c1 << "," << c2;
+    }
+  // A connection that ends inside an over-long line, with or without its CR:
+  // the next one starts clean.
+  for (const std::string& cutOff : {over, over + "\r"}) {
+    LineReceiver r(bound);
+    EXPECT_TRUE(r.Feed(cutOff).empty());
+    r.Reset();
+    EXPECT_EQ(r.Feed("\nfirst\r\n"), (Lines{"\nfirst"}));
+  }
+}
+
 TEST(LineBound, ByteAtATimeCarriageReturnsAndTabOnlyLines) {
   // CRs that are not followed by LF are part of the line; a lone LF ends nothing.
   LineReceiver r;
