@@ -53,6 +53,7 @@ const QString kConnecting = QStringLiteral("サーバに接続中．．．");
 const QString kConnected = QStringLiteral("接続完了");
 const QString kTimedOut = QStringLiteral("タイムアウトしました");
 const QString kCannotConnect = QStringLiteral("サーバに接続できません");
+const QString kHostFull = QStringLiteral("サーバが満員です");
 
 bool IsHost() { return startup::StartMode == 0; }
 
@@ -445,6 +446,7 @@ void frmMain::Command1_Click() {
   net::Winsock* socket = Winsock[1];
   Command1->setEnabled(false);
   memberEstablished_ = false;
+  memberRefused_ = false;
   memberReceiver_.Reset();
   socket->SetRemoteHost(Text1->text());
   socket->SetRemotePort(options_.port);
@@ -490,6 +492,7 @@ void frmMain::MemberDataArrival() {
     switch (effect.action) {
       case MemberAction::Log:
         AppendLog(FromUtf8(effect.logLine));
+        if (effect.logLine == net::kHostFullNotice) memberRefused_ = true;
         break;
       case MemberAction::ListFull:
         rows = RowForm::Full;
@@ -507,7 +510,8 @@ void frmMain::MemberDataArrival() {
 void frmMain::MemberConnectionEnded() {
   memberEstablished_ = false;
   Winsock[1]->Close();
-  Text2->setText(kNotConnected);
+  // A host that was full said so before closing: say it here too.
+  Text2->setText(memberRefused_ ? kHostFull : kNotConnected);
   Command1->setEnabled(true);
 }
 

@@ -132,6 +132,7 @@ class frmMain : public QWidget, public reader::CaptureControls {
   std::unique_ptr<HostSide> host_;   // host only: the connection handling
   net::LineReceiver memberReceiver_;  // member: what Winsock(1) receives
   bool memberEstablished_ = false;                        // member: Winsock(1) reached connected
+  bool memberRefused_ = false;                            // member: the host said it is full
   bool loaded_ = false;
   bool unloaded_ = false;
   int waitDepth_ = 0;          // handlers currently waiting with events running

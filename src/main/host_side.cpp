@@ -1,6 +1,7 @@
 #include "main/host_side.h"
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
 #include "main/host_session.h"
@@ -9,6 +10,7 @@
 #include "net/classify.h"
 #include "net/messages.h"
 #include "net/winsock.h"
+#include "net/wire_text.h"
 #include "startup/log_lines.h"
 
 namespace crewmap::main {
@@ -33,6 +35,8 @@ HostSide::HostSide(const SocketArray& sockets, net::SlotTable& table, int port, 
   budgets_.fill(net::RelayBudget(rate));
 }
 
+HostSide::~HostSide() = default;
+
 void HostSide::Start() {
   for (int n = 1; n <= net::kHighestSocket; ++n) sockets_[static_cast<std::size_t>(n)]->Close();
   StartListening(1);
@@ -48,7 +52,8 @@ void HostSide::StartListening(int n) {
     view_.listenFailed(port_);
     return;
   }
-  view_.setIndicator(n, SlotLight::Listening);
+  // Socket 9 listens only to refuse: its slot shows as free.
+  view_.setIndicator(n, n == kRefusingSocket ? SlotLight::Free : SlotLight::Listening);
 }
 
 int HostSide::ListenerChoice(bool afterAcceptance) const {
@@ -59,6 +64,10 @@ int HostSide::ListenerChoice(bool afterAcceptance) const {
 }
 
 void HostSide::ConnectionRequest(int n, qintptr requestID) {
+  if (n == kRefusingSocket) {
+    Refuse(requestID);
+    return;
+  }
   const auto i = static_cast<std::size_t>(n);
   net::Winsock* socket = sockets_[i];
   // 1-2. The listening socket stops listening and takes the connection.
@@ -75,6 +84,18 @@ void HostSide::ConnectionRequest(int n, qintptr requestID) {
   // 6. The next listener: the first closed socket, if any.
   if (view_.unloaded()) return;
   if (const int next = ListenerChoice(true); next != 0) StartListening(next);
+}
+
+void HostSide::Refuse(qintptr requestID) {
+  // Slots 1..8 are all taken. The newcomer is told so in a notice line,
+  // which members of every version show, and the connection is closed; socket
+  // 9 goes on listening. One refusal at a time: while the last one is still
+  // closing, a request is simply dropped.
+  if (!refuser_) refuser_ = std::make_unique<net::Winsock>(net::kHighestSocket + 1);
+  if (refuser_->State() != net::SocketState::Closed) return;
+  refuser_->Accept(requestID);
+  refuser_->SendData(ToBytes(net::EncodeWireText(std::string(net::kHostFullNotice)) + std::string(net::kLineEnd)));
+  refuser_->Close();
 }
 
 void HostSide::DataArrival(int n) {
@@ -96,7 +117,7 @@ void HostSide::DataArrival(int n) {
       continue;
     }
     const QByteArray relay = ToBytes(net::BuildRelay(n, piece));
-    for (int j = 1; j <= 8; ++j) {
+    for (int j = 1; j <= kLastServedSocket; ++j) {
       net::Winsock* peer = sockets_[static_cast<std::size_t>(j)];
       if (peer->State() == net::SocketState::Connected) peer->SendData(relay, net::Traffic::Position, n);
     }
@@ -131,11 +152,15 @@ void HostSide::Departure(int n) {
   }
   // A host whose every slot was taken listens again once one is free.
   if (view_.unloaded()) return;
-  if (const int next = ListenerChoice(false); next != 0) StartListening(next);
+  if (const int next = ListenerChoice(false); next != 0) {
+    net::Winsock* refusing = sockets_[kRefusingSocket];
+    if (refusing->State() == net::SocketState::Listening) refusing->Close();
+    StartListening(next);
+  }
 }
 
 void HostSide::SendHostPosition(const QByteArray& line) {
-  for (int j = 1; j <= 8; ++j) {
+  for (int j = 1; j <= kLastServedSocket; ++j) {
     net::Winsock* socket = sockets_[static_cast<std::size_t>(j)];
     if (socket->State() == net::SocketState::Connected) socket->SendData(line, net::Traffic::Position, 0);
   }

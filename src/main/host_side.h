@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,7 @@ class HostSide {
 
   HostSide(const SocketArray& sockets, net::SlotTable& table, int port, net::RelayRate rate,
            HostView view);
+  ~HostSide();
 
   // Slot 1 listens (at load).
   void Start();
@@ -59,6 +61,7 @@ class HostSide {
 
  private:
   void StartListening(int n);
+  void Refuse(qintptr requestID);
   void Departure(int n);
   int ListenerChoice(bool afterAcceptance) const;
 
@@ -70,6 +73,7 @@ class HostSide {
   std::array<net::RelayBudget, net::kHighestSocket + 1> budgets_;
   std::array<bool, net::kHighestSocket + 1> occupied_{};  // a member holds slot n
   std::uint64_t relaysOverBudget_ = 0;
+  std::unique_ptr<net::Winsock> refuser_;  // tells a connection past slot 8 that the group is full
 };
 
 }  // namespace crewmap::main

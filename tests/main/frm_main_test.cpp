@@ -26,7 +26,9 @@
 #include <unistd.h>
 
 #include "main/frm_main.h"
+#include "main/host_side.h"
 #include "map/frm_map.h"
+#include "net/messages.h"
 #include "net/wire_text.h"
 #include "net/winsock.h"
 #include "probe_window_source.h"
@@ -304,9 +306,9 @@ TEST_F(MainWindowTest, HostTickAfterCaptureFailureKeepsEverything) {
 TEST_F(MainWindowTest, HostTickSendsOnlyOnConnectedSocketsOneToEight) {
   MakeHost();
   std::vector<Peer*> members;
-  for (int n = 1; n <= 9; ++n) members.push_back(&Join(n));
+  for (int n = 1; n <= 8; ++n) members.push_back(&Join(n));
   members[1]->Close();  // slot 2 leaves
-  for (int n : {1, 3, 4, 5, 6, 7, 8, 9}) ASSERT_TRUE(members[n - 1]->WaitReceived("disconn02\r\n")) << n;
+  for (int n : {1, 3, 4, 5, 6, 7, 8}) ASSERT_TRUE(members[n - 1]->WaitReceived("disconn02\r\n")) << n;
   for (Peer* m : members) m->received.clear();
 
   probe->Show("5,5");
@@ -315,7 +317,7 @@ TEST_F(MainWindowTest, HostTickSendsOnlyOnConnectedSocketsOneToEight) {
     EXPECT_TRUE(members[n - 1]->WaitReceived("00:User1\t5,5\r\n")) << n;
   test::Spin(200);
   for (int n : {1, 3, 4, 5, 6, 7, 8}) EXPECT_EQ(members[n - 1]->received, "00:User1\t5,5\r\n") << n;
-  EXPECT_EQ(members[8]->received, "");  // slot 9 gets no host positions
+  EXPECT_EQ(members[1]->received, "");  // the departed slot gets nothing
 }
 
 TEST_F(MainWindowTest, MemberTickWaitsForTheConnection) {
@@ -398,33 +400,50 @@ TEST_F(MainWindowTest, DepartureAnnouncedAndListenerMovesOnlyAfterAcceptance) {
   EXPECT_EQ(kinds, (QStringList{"C01", "C02", "C03", "D02", "C04"}));
 }
 
-TEST_F(MainWindowTest, NineMembersThenOneLeavesThenTheFreeSlotListens) {
+// Catches: a ninth member connection told "接続完了" and then served nothing
+// (no relays, no host positions, no row, no marker: a failure reported as
+// success); a full host that never listens again after a departure.
+TEST_F(MainWindowTest, EightMembersThenTheNextIsToldTheGroupIsFullThenAFreedSlotListens) {
   MakeHost();
   std::vector<Peer*> members;
-  for (int n = 1; n <= 9; ++n) members.push_back(&Join(n));
-  EXPECT_EQ(ListeningSlot(), 0);
-  for (int n = 1; n <= 9; ++n) EXPECT_TRUE(IndicatorIs(n, frmMain::ConnectedColor())) << n;
+  for (int n = 1; n <= 8; ++n) members.push_back(&Join(n));
+  EXPECT_EQ(ListeningSlot(), 9);
+  for (int n = 1; n <= 8; ++n) EXPECT_TRUE(IndicatorIs(n, frmMain::ConnectedColor())) << n;
+  EXPECT_TRUE(IndicatorIs(9, window->FreeColor()));
 
-  // Slot 9's reports reach 1..8 but never slot 9; the list shows 0..8 only.
-  members[8]->Send("Nine\t9,9\r\n");
-  for (int n = 1; n <= 8; ++n) EXPECT_TRUE(members[n - 1]->WaitReceived("09:Nine\t9,9\r\n")) << n;
-  test::Spin(200);
-  EXPECT_EQ(members[8]->received, "client#9\r\n");
-  EXPECT_EQ(window->Slots[9].Nick, "Nine");
-  EXPECT_EQ(window->List2->count(), 0);
+  // Newcomers are told, in a line every member shows, and closed; nobody
+  // takes slot 9 and nothing is logged for them.
+  const int rows = window->List1->count();
+  const QByteArray full = Sjis(std::string(net::kHostFullNotice).c_str()) + "\r\n";
+  for (int i = 0; i < 3; ++i) {
+    Peer late;
+    late.Connect(port, 200);  // may already be over when it is looked at
+    ASSERT_TRUE(late.WaitClosed()) << i;
+    EXPECT_EQ(late.received, full);
+    ASSERT_TRUE(WaitUntil([&] { return ListeningSlot() == 9; }));
+  }
+  EXPECT_EQ(window->List1->count(), rows);
+  EXPECT_FALSE(window->Host()->Occupied(9));
+  EXPECT_EQ(members[0]->received.count("disconn09"), 0);
+
+  // Slot 8's reports reach every member, itself included.
+  members[7]->Send("Eight\t8,8\r\n");
+  for (int n = 1; n <= 8; ++n) EXPECT_TRUE(members[n - 1]->WaitReceived("08:Eight\t8,8\r\n")) << n;
 
   // Slots 6 and then 3 leave: the lowest free slot listens after the first
   // departure, and a later departure leaves the listener where it is.
   members[5]->Close();
   ASSERT_TRUE(WaitUntil([&] { return ListeningSlot() == 6; }));
   EXPECT_TRUE(IndicatorIs(6, frmMain::ListeningColor()));
-  EXPECT_EQ(Items(window->List2), QStringList{"09:Nine"});  // the short form covers 0..9
+  EXPECT_EQ(window->Winsock[9]->State(), net::SocketState::Closed);
   members[2]->Close();
   ASSERT_TRUE(members[0]->WaitReceived("disconn03\r\n"));
   EXPECT_EQ(ListeningSlot(), 6);
   EXPECT_TRUE(IndicatorIs(3, window->FreeColor()));
   Join(6);
   EXPECT_EQ(ListeningSlot(), 3);
+  Join(3);
+  EXPECT_EQ(ListeningSlot(), 9);
 }
 
 TEST_F(MainWindowTest, EmptyPositionsAndJapaneseNicknamesAreRelayedAsTheyCame) {
@@ -747,6 +766,30 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   window->Command1_Click();
   EXPECT_EQ(window->Text2->text(), "接続完了");
   ASSERT_NE(AcceptLink(), nullptr);
+}
+
+// Catches: a member turned away by a full host left with the plain
+// "未接続", as if the host had merely gone.
+TEST_F(MemberSideTest, AFullHostIsSaidToBeFull) {
+  MakeMember();
+  window->Text1->setText("127.0.0.1");
+  window->Command1_Click();
+  QTcpSocket* link = AcceptLink();
+  ASSERT_NE(link, nullptr);
+  link->write(Sjis(std::string(net::kHostFullNotice).c_str()) + "\r\n");
+  link->disconnectFromHost();
+  ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
+  EXPECT_EQ(window->Text2->text(), "サーバが満員です");
+  EXPECT_EQ(Items(window->List1), QStringList{QString::fromUtf8(net::kHostFullNotice.data(),
+                                                                static_cast<qsizetype>(net::kHostFullNotice.size()))});
+  // The next connection that ends without that notice ends as usual.
+  window->Command1_Click();
+  QTcpSocket* again = AcceptLink();
+  ASSERT_NE(again, nullptr);
+  again->write("client#2\r\n");
+  again->disconnectFromHost();
+  ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
+  EXPECT_EQ(window->Text2->text(), "未接続");
 }
 
 TEST_F(MemberSideTest, TakesTheLongestLineAndATabAloneFromTheHost) {
