@@ -371,6 +371,10 @@ void frmMain::Timer1_Timer() {
       Winsock[1]->SendData(ToBytes(net::BuildPositionReport(nickBytes, outcome.position)),
                            net::Traffic::Position, MySlot);
     }
+  } else if (!IsHost()) {
+    // No report while the capture fails, but a blank line, which every
+    // host skips: it shows the host that this member is still there.
+    Winsock[1]->SendData(ToBytes(std::string(net::kLineEnd)), net::Traffic::Position, MySlot);
   }
 
   // 5. The map, also after a capture failure.
@@ -396,7 +400,9 @@ void frmMain::MakeHostSide() {
                     ui::MessageButtons::Ok);
   };
   view.unloaded = [this] { return unloaded_; };
-  host_ = std::make_unique<HostSide>(Winsock, Slots, options_.port, options_.relayRate, std::move(view));
+  host_ = std::make_unique<HostSide>(
+      Winsock, Slots, options_.port, HostRules{options_.relayRate, options_.peerTimes, options_.throttle},
+      std::move(view));
 }
 
 void frmMain::Winsock_ConnectionRequest(int index, qintptr requestID) {

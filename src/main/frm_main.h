@@ -13,6 +13,7 @@
 
 #include "net/line_receiver.h"
 #include "net/outgoing_queue.h"
+#include "net/peer_rules.h"
 #include "net/relay_budget.h"
 #include "net/slots.h"
 #include "reader/capture.h"
@@ -48,6 +49,8 @@ struct MainOptions {
   int closeWaitMs = 1500;            // at unload: how long closing connections may still send, all together
   net::QueueBounds queueBounds;      // every socket's outgoing bounds
   net::RelayRate relayRate;          // host: relays per member per second
+  net::PeerTimes peerTimes;          // host: when a silent peer is closed
+  net::ThrottleRule throttle;        // host: when an address that keeps reconnecting is refused
   QString programFolder;             // empty: the executable's folder
   // The game's pixels; null: the system's window source.
   std::unique_ptr<platform::WindowSource> windowSource;

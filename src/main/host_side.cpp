@@ -1,5 +1,7 @@
 #include "main/host_side.h"
 
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -28,11 +30,14 @@ QByteArray ToBytes(const std::string& bytes) {
 
 }  // namespace
 
-HostSide::HostSide(const SocketArray& sockets, net::SlotTable& table, int port, net::RelayRate rate,
-                   HostView view)
-    : sockets_(sockets), Slots(table), port_(port), view_(std::move(view)) {
+HostSide::HostSide(const SocketArray& sockets, net::SlotTable& table, int port, HostRules rules, HostView view)
+    : sockets_(sockets), Slots(table), port_(port), view_(std::move(view)), throttle_(rules.throttle) {
   receivers_.fill(net::LineReceiver(kMaxReport));
-  budgets_.fill(net::RelayBudget(rate));
+  budgets_.fill(net::RelayBudget(rules.relayRate));
+  watches_.fill(net::PeerWatch(rules.peerTimes));
+  watchTimer_ = std::make_unique<QTimer>();
+  watchTimer_->setInterval(std::clamp<std::int64_t>(rules.peerTimes.firstLineMs / 4, 20, 1000));
+  QObject::connect(watchTimer_.get(), &QTimer::timeout, [this] { CheckPeers(); });
 }
 
 HostSide::~HostSide() = default;
@@ -40,6 +45,7 @@ HostSide::~HostSide() = default;
 void HostSide::Start() {
   for (int n = 1; n <= net::kHighestSocket; ++n) sockets_[static_cast<std::size_t>(n)]->Close();
   StartListening(1);
+  watchTimer_->start();
 }
 
 void HostSide::StartListening(int n) {
@@ -75,7 +81,16 @@ void HostSide::ConnectionRequest(int n, qintptr requestID) {
   receivers_[i].Reset();
   budgets_[i].Reset();
   socket->Accept(requestID);
+  const std::int64_t now = NowMs();
+  if (!throttle_.Admit(socket->RemoteHostIP().toStdString(), now)) {
+    // An address that keeps reconnecting is turned away for a while, without
+    // a log row: the slot listens again as if nothing had happened.
+    socket->Abort();
+    StartListening(n);
+    return;
+  }
   occupied_[i] = true;
+  watches_[i].Start(now);
   // 3-4. Indicator, then the connection row while the peer is known.
   view_.setIndicator(n, SlotLight::Connected);
   view_.appendLog(startup::ConnectionRow(startup::CurrentTimestamp(), n, socket->RemoteHostIP().toStdString()));
@@ -102,8 +117,10 @@ void HostSide::DataArrival(int n) {
   const auto i = static_cast<std::size_t>(n);
   const QByteArray data = sockets_[i]->GetData();
   if (!occupied_[i]) return;
+  const std::uint64_t ends = receivers_[i].LineEnds();
   const std::vector<std::string> pieces =
       receivers_[i].Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+  if (receivers_[i].LineEnds() != ends) watches_[i].Line(NowMs());
   // Every meaningful report is relayed while the member's budget lasts; the
   // slot keeps the latest one, so only the last of this arrival is stored
   // (and the list rebuilt once).
@@ -140,6 +157,7 @@ void HostSide::Departure(int n) {
   // 2-4. Free the slot.
   socket->Close();
   receivers_[i].Reset();
+  watches_[i].Stop();
   Slots[i] = net::Slot{};
   view_.setIndicator(n, SlotLight::Free);
   // 5. The short-form list over the whole table.
@@ -157,6 +175,13 @@ void HostSide::Departure(int n) {
     if (refusing->State() == net::SocketState::Listening) refusing->Close();
     StartListening(next);
   }
+}
+
+void HostSide::CheckPeers() {
+  if (view_.unloaded()) return;
+  const std::int64_t now = NowMs();
+  for (int n = 1; n <= kLastServedSocket; ++n)
+    if (occupied_[static_cast<std::size_t>(n)] && watches_[static_cast<std::size_t>(n)].Due(now)) Departure(n);
 }
 
 void HostSide::SendHostPosition(const QByteArray& line) {

@@ -14,8 +14,11 @@
 
 #include "net/line_receiver.h"
 #include "net/outgoing_queue.h"
+#include "net/peer_rules.h"
 #include "net/relay_budget.h"
 #include "net/slots.h"
+
+class QTimer;
 
 namespace crewmap::net {
 class Winsock;
@@ -34,6 +37,13 @@ struct HostView {
   std::function<bool()> unloaded;               // the window is going: no new listener
 };
 
+// The host's limits on what one peer may do.
+struct HostRules {
+  net::RelayRate relayRate;    // relays per member per second
+  net::PeerTimes peerTimes;    // silent peers
+  net::ThrottleRule throttle;  // repeated connections from one address
+};
+
 using SocketArray = std::array<net::Winsock*, net::kHighestSocket + 1>;  // [1]..[9]
 
 class HostSide {
@@ -42,8 +52,7 @@ class HostSide {
   // ":" in front, must still fit what a member accepts.
   static constexpr std::size_t kMaxReport = net::LineReceiver::kMaxReport;
 
-  HostSide(const SocketArray& sockets, net::SlotTable& table, int port, net::RelayRate rate,
-           HostView view);
+  HostSide(const SocketArray& sockets, net::SlotTable& table, int port, HostRules rules, HostView view);
   ~HostSide();
 
   // Slot 1 listens (at load).
@@ -62,6 +71,8 @@ class HostSide {
  private:
   void StartListening(int n);
   void Refuse(qintptr requestID);
+  // Closes, as departures, the connections that do not take part.
+  void CheckPeers();
   void Departure(int n);
   int ListenerChoice(bool afterAcceptance) const;
 
@@ -73,6 +84,9 @@ class HostSide {
   std::array<net::RelayBudget, net::kHighestSocket + 1> budgets_;
   std::array<bool, net::kHighestSocket + 1> occupied_{};  // a member holds slot n
   std::uint64_t relaysOverBudget_ = 0;
+  std::array<net::PeerWatch, net::kHighestSocket + 1> watches_;
+  net::ConnectionThrottle throttle_;
+  std::unique_ptr<QTimer> watchTimer_;
   std::unique_ptr<net::Winsock> refuser_;  // tells a connection past slot 8 that the group is full
 };
 
