@@ -9,6 +9,7 @@
 #include "net/line_receiver.h"
 #include "net/messages.h"
 #include "net/outgoing_queue.h"
+#include "net/peer_rules.h"
 #include "net/relay_budget.h"
 
 namespace crewmap::net {
@@ -173,6 +174,59 @@ TEST(OutgoingQueue, AStallIsTheWholeGraceWithoutAByteTaken) {
   EXPECT_EQ(q.Observe(true, false, 90000), 5000);
   // The default tolerates a 40 s pause with lines waiting.
   EXPECT_GT(OutgoingQueue().Bounds().graceMs, 40000 * 2);
+}
+
+// Catches: a connection that never sends holding its slot for ever (nine of
+// them lock every member out); the first-line limit applied after lines have
+// come, so a member whose capture fails for a minute is cut off; a blank
+// keep-alive line not counted; a connection that has ended still watched.
+TEST(PeerRules, SilentPeersAreDueAndTalkingOnesAreNot) {
+  PeerWatch w(PeerTimes{1000, 60000});
+  EXPECT_FALSE(w.Due(1'000'000));  // nothing to watch yet
+  w.Start(0);
+  EXPECT_FALSE(w.Due(999));
+  EXPECT_TRUE(w.Due(1000));  // never a line
+  w.Start(5000);
+  w.Line(5500);
+  EXPECT_FALSE(w.Due(50000));   // quiet for a while after taking part: still fine
+  w.Line(50000);
+  EXPECT_FALSE(w.Due(109999));
+  EXPECT_TRUE(w.Due(110000));   // silent for the whole long limit
+  w.Stop();
+  EXPECT_FALSE(w.Due(1'000'000));
+  // The defaults: a squatter is gone well within 20 s; a member's capture
+  // may fail for minutes.
+  EXPECT_LE(PeerTimes{}.firstLineMs, 10000);
+  EXPECT_GE(PeerTimes{}.silenceMs, 5 * 60000);
+
+  // LineReceiver counts every line end, blank and over-long lines included.
+  LineReceiver r(8);
+  r.Feed("\r\n  \r\nabc\r\n" + std::string(20, 'x') + "\r");
+  EXPECT_EQ(r.LineEnds(), 3u);
+  r.Feed("\n");
+  EXPECT_EQ(r.LineEnds(), 4u);
+}
+
+// Catches: a churning address never refused (each cycle costs the host log
+// rows and memory); a household of eight joining at once refused; a block
+// that never ends, or one that other addresses share; the table of addresses
+// growing without bound under connections from ever new addresses.
+TEST(PeerRules, AnAddressThatKeepsReconnectingIsRefusedForAWhile) {
+  ConnectionThrottle t(ThrottleRule{5, 1000, 3000, 100});
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(t.Admit("10.0.0.1", i * 10)) << i;
+  EXPECT_FALSE(t.Admit("10.0.0.1", 60));       // the sixth within the window
+  EXPECT_TRUE(t.Admit("10.0.0.2", 70));        // another address is not affected
+  EXPECT_FALSE(t.Admit("10.0.0.1", 2000));     // still blocked, window or not
+  EXPECT_TRUE(t.Admit("10.0.0.1", 3060));      // the block is over
+  // Spread out, any number is fine.
+  ConnectionThrottle slow(ThrottleRule{5, 1000, 3000, 100});
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(slow.Admit("10.0.0.3", i * 250)) << i;
+  // Memory stays bounded whatever the addresses.
+  for (int i = 0; i < 1000; ++i) t.Admit("198.51.100." + std::to_string(i), 4000);
+  EXPECT_LE(t.Remembered(), 100u);
+  // By default eight members of one household joining together are welcome.
+  ConnectionThrottle household;
+  for (int i = 0; i < 8; ++i) EXPECT_TRUE(household.Admit("192.0.2.1", i * 100));
 }
 
 TEST(RelayBudget, BurstThenTheSteadyRate) {
