@@ -101,6 +101,8 @@ class MainWindowTest : public ::testing::Test {
     options.connectTimeoutMs = connectTimeoutMs;
     options.closeWaitMs = 2000;
     options.queueBounds = queueBounds;
+    options.peerTimes = peerTimes;
+    options.throttle = throttle;
     options.programFolder = folder.path();
     auto source = std::make_unique<test::ProbeWindowSource>();
     probe = source.get();
@@ -137,6 +139,8 @@ class MainWindowTest : public ::testing::Test {
   int echoDelayMs = 0;      // how late the address-echo page answers
   bool ticksByHand = true;  // stop Timer1 once the window is made
   net::QueueBounds queueBounds;
+  net::PeerTimes peerTimes;
+  net::ThrottleRule throttle;
   QStringList messages;
   std::unique_ptr<test::HttpEcho> echo;
   std::unique_ptr<frmMain> window;
@@ -663,6 +667,60 @@ TEST_F(MainWindowTest, OneArrivalKeepsItsLatestReportAndASlotStartsCleanForItsNe
   next.Send("N\t5,5\r\n");
   EXPECT_TRUE(watcher.WaitReceived("02:N\t5,5\r\n"));
   EXPECT_EQ(window->Slots[2].Nick, "N");
+}
+
+// Catches: connections that never send holding slots for ever (real
+// members then get "connection refused"); a member that sends only blank
+// lines while its capture fails counted as silent; silence after taking part
+// never ending a connection.
+TEST_F(MainWindowTest, SilentConnectionsLoseTheirSlotsAndBlankLinesKeepAMember) {
+  peerTimes = net::PeerTimes{600, 2500};
+  MakeHost();
+  Peer& honest = Join(1);
+  QTimer keepAlive;
+  QObject::connect(&keepAlive, &QTimer::timeout, [&] { honest.Send("\r\n"); });
+  keepAlive.start(100);
+  for (int n = 2; n <= 8; ++n) Join(n);  // say nothing
+  for (int n = 2; n <= 8; ++n)
+    ASSERT_TRUE(honest.WaitReceived("disconn0" + QByteArray::number(n) + "\r\n", 5000)) << n;
+  EXPECT_EQ(ListeningSlot(), 2);
+  EXPECT_TRUE(window->Host()->Occupied(1));
+  Peer& newcomer = Join(2);
+  newcomer.Send("New\t1,1\r\n");
+  EXPECT_TRUE(honest.WaitReceived("02:New\t1,1\r\n"));
+  // The honest member goes quiet: gone after the long limit, as a departure.
+  keepAlive.stop();
+  EXPECT_TRUE(honest.WaitClosed(6000));
+  EXPECT_TRUE(newcomer.WaitReceived("disconn01\r\n", 6000));
+  EXPECT_TRUE(Items(window->List1).indexOf(kCloseRow) >= 0);
+  QStringList departed;
+  for (const QString& row : Items(window->List1))
+    if (kCloseRow.match(row).hasMatch()) departed << kCloseRow.match(row).captured(1);
+  EXPECT_TRUE(departed.contains("01")) << departed.join(",").toStdString();
+}
+
+// Catches: an address that connects again and again served every time (each
+// cycle two log rows, a slot and a notice to everyone).
+TEST_F(MainWindowTest, AnAddressThatKeepsReconnectingIsTurnedAway) {
+  throttle = net::ThrottleRule{3, 60000, 60000, 16};
+  MakeHost();
+  Peer& first = Join(1);
+  for (int slot : {2, 3}) {  // the listener moves on after each acceptance
+    Peer& again = Join(slot);
+    again.Close();
+    ASSERT_TRUE(first.WaitReceived("disconn0" + QByteArray::number(slot) + "\r\n"));
+    first.received.clear();
+  }
+  const int rows = window->List1->count();
+  Peer late;
+  late.Connect(port, 200);
+  EXPECT_TRUE(late.WaitClosed());
+  EXPECT_EQ(late.received, "");
+  EXPECT_EQ(window->List1->count(), rows);
+  ASSERT_TRUE(WaitUntil([&] { return ListeningSlot() == 2; }));
+  EXPECT_FALSE(window->Host()->Occupied(2));
+  test::Spin(100);
+  EXPECT_FALSE(first.received.contains("disconn"));
 }
 
 TEST_F(MainWindowTest, TheLongestLineAndATabAloneReachEveryMember) {
