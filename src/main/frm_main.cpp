@@ -199,6 +199,7 @@ void frmMain::ConnectSockets() {
     socket->setObjectName(QStringLiteral("Winsock%1").arg(n));
     socket->SetLocalPort(options_.port);
     socket->SetQueueBounds(options_.queueBounds);
+    socket->SetReadRate(IsHost() ? options_.memberReadRate : options_.hostReadRate);
     Winsock[static_cast<std::size_t>(n)] = socket;
     connect(socket, &net::Winsock::ConnectionRequest, this, &frmMain::Winsock_ConnectionRequest);
     connect(socket, &net::Winsock::Connected, this, &frmMain::Winsock_Connect);

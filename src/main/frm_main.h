@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "net/byte_budget.h"
 #include "net/line_receiver.h"
 #include "net/outgoing_queue.h"
 #include "net/peer_rules.h"
@@ -49,6 +50,8 @@ struct MainOptions {
   int closeWaitMs = 1500;            // at unload: how long closing connections may still send, all together
   net::QueueBounds queueBounds;      // every socket's outgoing bounds
   net::RelayRate relayRate;          // host: relays per member per second
+  net::ByteRate memberReadRate = net::kMemberReadRate;  // host: bytes read per member per second
+  net::ByteRate hostReadRate = net::kHostReadRate;      // member: bytes read from the host per second
   net::PeerTimes peerTimes;          // host: when a silent peer is closed
   net::ThrottleRule throttle;        // host: when an address that keeps reconnecting is refused
   QString programFolder;             // empty: the executable's folder

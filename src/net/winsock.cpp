@@ -58,6 +58,9 @@ Winsock::Winsock(int index, QObject* parent) : QObject(parent), index_(index) {
   stallTimer_ = new QTimer(this);
   stallTimer_->setSingleShot(true);
   connect(stallTimer_, &QTimer::timeout, this, &Winsock::OnStallTimer);
+  readTimer_ = new QTimer(this);
+  readTimer_->setSingleShot(true);
+  connect(readTimer_, &QTimer::timeout, this, [this] { OnReadyRead(); });
 }
 
 Winsock::~Winsock() { Reset(); }
@@ -81,11 +84,14 @@ qint64 Winsock::BytesUnsent() const {
 }
 
 void Winsock::SetQueueBounds(const QueueBounds& bounds) { queue_ = OutgoingQueue(bounds); }
+void Winsock::SetReadRate(const ByteRate& rate) { readBudget_ = ByteBudget(rate); }
 
 void Winsock::Reset() {
   ++generation_;
   StopListening();
   stallTimer_->stop();
+  readTimer_->stop();
+  readBudget_.Reset();
   queue_.Reset();
   if (socket_) {
     socket_->disconnect(this);
@@ -162,6 +168,9 @@ void Winsock::Tune(QTcpSocket* socket) {
   socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);  // positions are small and urgent
   socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kKernelSendBytes);
   socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kKernelReceiveBytes);
+  // With a read budget Qt must not read ahead without bound, or the bytes
+  // we leave unread would pile up in Qt instead of holding the sender back.
+  if (readBudget_.Limited()) socket->setReadBufferSize(kKernelReceiveBytes);
   connect(socket, &QTcpSocket::bytesWritten, this, [this] {
     progressed_ = true;
     Pump();
@@ -175,7 +184,7 @@ void Winsock::Adopt(QTcpSocket* socket) {
   remoteIp_ = PeerText(socket->peerAddress());
   remoteHost_ = remoteIp_;
   remotePort_ = socket->peerPort();
-  connect(socket, &QTcpSocket::readyRead, this, &Winsock::OnReadyRead);
+  connect(socket, &QTcpSocket::readyRead, this, [this] { OnReadyRead(); });
   connect(socket, &QTcpSocket::disconnected, this, &Winsock::OnDisconnected);
   connect(socket, &QTcpSocket::errorOccurred, this,
           [this](QAbstractSocket::SocketError e) { OnSocketError(static_cast<int>(e)); });
@@ -201,7 +210,7 @@ void Winsock::Connect() {
     state_ = SocketState::Connected;
     emit Connected(index_);
   });
-  connect(socket, &QTcpSocket::readyRead, this, &Winsock::OnReadyRead);
+  connect(socket, &QTcpSocket::readyRead, this, [this] { OnReadyRead(); });
   connect(socket, &QTcpSocket::disconnected, this, &Winsock::OnDisconnected);
   connect(socket, &QTcpSocket::errorOccurred, this,
           [this](QAbstractSocket::SocketError e) { OnSocketError(static_cast<int>(e)); });
@@ -266,10 +275,22 @@ QByteArray Winsock::GetData() {
   return data;
 }
 
-void Winsock::OnReadyRead() {
+void Winsock::OnReadyRead(bool all) {
   if (!socket_) return;
-  const QByteArray bytes = socket_->readAll();
+  const qint64 waiting = socket_->bytesAvailable();
+  if (waiting <= 0) return;
+  const std::int64_t now = NowMs();
+  const qint64 allowed = all ? waiting : std::min<qint64>(waiting, readBudget_.Available(now));
+  if (allowed <= 0) {
+    if (!readTimer_->isActive()) readTimer_->start(static_cast<int>(readBudget_.MsUntil(1, now)));
+    return;
+  }
+  const QByteArray bytes = socket_->read(allowed);
   if (bytes.isEmpty()) return;
+  readBudget_.Take(bytes.size());
+  // The rest is read once the budget allows; until then it holds the sender back.
+  if (!all && socket_->bytesAvailable() > 0 && !readTimer_->isActive())
+    readTimer_->start(static_cast<int>(std::max<std::int64_t>(readBudget_.MsUntil(1, NowMs()), 1)));
   received_.append(bytes);
   emit DataArrival(index_, bytes.size());
 }
@@ -279,7 +300,7 @@ void Winsock::OnDisconnected() {
   // What came with the close is delivered before the close itself.
   const quint64 generation = generation_;
   while (socket_ && socket_->bytesAvailable() > 0) {
-    OnReadyRead();
+    OnReadyRead(true);
     if (generation != generation_ || state_ != SocketState::Connected) return;
   }
   if (!socket_) return;
@@ -301,6 +322,8 @@ void Winsock::Close() {
   ++generation_;
   StopListening();
   stallTimer_->stop();
+  readTimer_->stop();
+  readBudget_.Reset();
   // What is queued goes out with the close (a few lines at most).
   if (socket_ && socket_->state() == QAbstractSocket::ConnectedState)
     while (!queue_.Empty()) {

@@ -23,6 +23,7 @@
 #include <QPointer>
 #include <QString>
 
+#include "net/byte_budget.h"
 #include "net/outgoing_queue.h"
 
 class QTcpSocket;
@@ -94,6 +95,10 @@ class Winsock : public QObject {
   quint64 PositionsDropped() const { return positionsDropped_; }
   // The outgoing bounds of this control's connections (kept across Close).
   void SetQueueBounds(const QueueBounds& bounds);
+  // How fast this control reads its connections (kept across Close; a new
+  // connection starts with a full budget). Past the budget nothing is read
+  // until it refills: the bytes wait in the system and TCP slows the sender.
+  void SetReadRate(const ByteRate& rate);
   // Everything received and not yet taken.
   QByteArray GetData();
   qint64 BytesReceived() const;
@@ -112,7 +117,8 @@ class Winsock : public QObject {
 
  private:
   void Adopt(QTcpSocket* socket);
-  void OnReadyRead();
+  // Reads what the budget allows (everything when `all`), then emits DataArrival.
+  void OnReadyRead(bool all = false);
   void OnDisconnected();
   void OnSocketError(int socketError);
   // Enters Error and emits the Error signal from the event loop, unless the
@@ -142,7 +148,9 @@ class Winsock : public QObject {
   OutgoingQueue queue_;
   QTimer* stallTimer_ = nullptr;
   quint64 positionsDropped_ = 0;
-  bool progressed_ = false;  // the system took bytes since the stall timer last looked
+  bool progressed_ = false;
+  ByteBudget readBudget_;
+  QTimer* readTimer_ = nullptr;  // reads again once the budget has refilled  // the system took bytes since the stall timer last looked
 };
 
 }  // namespace crewmap::net

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -102,6 +103,7 @@ class MainWindowTest : public ::testing::Test {
     options.closeWaitMs = 2000;
     options.queueBounds = queueBounds;
     options.peerTimes = peerTimes;
+    options.memberReadRate = memberReadRate;
     options.throttle = throttle;
     options.programFolder = folder.path();
     auto source = std::make_unique<test::ProbeWindowSource>();
@@ -140,6 +142,7 @@ class MainWindowTest : public ::testing::Test {
   bool ticksByHand = true;  // stop Timer1 once the window is made
   net::QueueBounds queueBounds;
   net::PeerTimes peerTimes;
+  net::ByteRate memberReadRate = net::kMemberReadRate;
   net::ThrottleRule throttle;
   QStringList messages;
   std::unique_ptr<test::HttpEcho> echo;
@@ -547,6 +550,7 @@ class StuckReader {
 QByteArray LongReport(int i) { return QByteArray(4000, 'L') + "\t" + QByteArray::number(i) + ",1\r\n"; }
 
 TEST_F(MainWindowTest, SlowReaderIsBoundedKeepsItsControlLinesAndHoldsUpNobody) {
+  memberReadRate = {};  // the talker's long lines are read as fast as they come
   MakeHost();
   StuckReader slow(port);
   ASSERT_TRUE(slow.ok());
@@ -595,6 +599,7 @@ TEST_F(MainWindowTest, SlowReaderIsBoundedKeepsItsControlLinesAndHoldsUpNobody) 
 }
 
 TEST_F(MainWindowTest, PeerThatStopsReadingIsClosedAsADepartureAfterTheGrace) {
+  memberReadRate = {};  // the talker's long lines are read as fast as they come
   queueBounds.graceMs = 400;
   MakeHost();
   StuckReader slow(port);
@@ -621,6 +626,7 @@ TEST_F(MainWindowTest, PeerThatStopsReadingIsClosedAsADepartureAfterTheGrace) {
 // what waits (two stalled peers held the host's window open for a minute),
 // and stalled connections left lingering after the window has gone.
 TEST_F(MainWindowTest, HostClosesWithoutWaitingOnPeersThatStoppedReading) {
+  memberReadRate = {};  // the talker's long lines are read as fast as they come
   MakeHost();
   StuckReader first(port);
   ASSERT_TRUE(WaitUntil([&] { return ListeningSlot() == 2; }));
@@ -721,6 +727,61 @@ TEST_F(MainWindowTest, AnAddressThatKeepsReconnectingIsTurnedAway) {
   EXPECT_FALSE(window->Host()->Occupied(2));
   test::Spin(100);
   EXPECT_FALSE(first.received.contains("disconn"));
+}
+
+// Catches: a flood read as fast as it comes (the host spends a core parsing
+// it and relays megabytes a second to every member); reading that never
+// resumes once the budget ran out; one sender's budget slowing another.
+TEST_F(MainWindowTest, AFloodIsReadOnlyAtItsBudgetAndTheRestWaitsInTheSender) {
+  MakeHost();
+  Peer& watcher = Join(1);
+  const int flooder = ::socket(AF_INET, SOCK_STREAM, 0);
+  const int small = 16384;
+  ::setsockopt(flooder, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(flooder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ::fcntl(flooder, F_SETFL, O_NONBLOCK);
+  ASSERT_TRUE(WaitUntil([&] { return window->Host()->Occupied(2); }));
+  Peer& honest = Join(3);
+
+  std::string line = std::string(1000, 'F') + "\t1,1\r\n";
+  std::string chunk;
+  while (chunk.size() < 65536) chunk += line;
+  std::int64_t accepted = 0;
+  auto pushFlood = [&] {
+    for (;;) {
+      const ssize_t n = ::send(flooder, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+      if (n <= 0) return;
+      accepted += n;
+    }
+  };
+  QElapsedTimer clock;
+  clock.start();
+  int honestRelayed = 0;
+  for (int i = 0; clock.elapsed() < 2000; ++i) {
+    pushFlood();
+    if (i % 20 == 0) {
+      honest.Send("H\t" + QByteArray::number(i) + ",1\r\n");
+      ASSERT_TRUE(watcher.WaitReceived("03:H\t" + QByteArray::number(i) + ",1\r\n", 3000)) << i;
+      ++honestRelayed;
+    }
+    test::Spin(10);
+  }
+  const qint64 elapsedMs = clock.elapsed();
+  EXPECT_GE(honestRelayed, 3);
+  // What the host took is its budget; the rest stayed in the system's
+  // buffers, so the sender could hand over only a little more than that.
+  const std::int64_t budget = net::kMemberReadRate.burst + net::kMemberReadRate.perSecond * (elapsedMs + 500) / 1000;
+  const int flooded = watcher.received.count("02:FFFF");
+  EXPECT_GT(flooded, 0);
+  EXPECT_LE(static_cast<std::int64_t>(flooded) * static_cast<std::int64_t>(line.size()), budget);
+  EXPECT_LT(accepted, 1'000'000) << "the host read the flood without holding it back";
+  // Reading goes on as the budget refills.
+  EXPECT_TRUE(WaitUntil([&] { return watcher.received.count("02:FFFF") >= flooded + 5; }, 3000));
+  ::close(flooder);
 }
 
 TEST_F(MainWindowTest, TheLongestLineAndATabAloneReachEveryMember) {
