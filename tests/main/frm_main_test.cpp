@@ -784,6 +784,33 @@ TEST_F(MainWindowTest, AFloodIsReadOnlyAtItsBudgetAndTheRestWaitsInTheSender) {
   ::close(flooder);
 }
 
+// Catches: a slot's read and relay budgets not renewed for its next member,
+// which then inherits the flooder's spent budget: its first reports wait or
+// are not relayed at all.
+TEST_F(MainWindowTest, ASlotsNextMemberStartsWithFullBudgets) {
+  MakeHost();
+  Peer& watcher = Join(1);
+  {
+    Peer& flooder = Join(2);
+    QByteArray lines;
+    for (int i = 0; i < 400; ++i) lines += "f\t" + QByteArray::number(i) + "\r\n";
+    const QByteArray longLine = QByteArray(4000, 'L') + "\t1,1\r\n";
+    for (int i = 0; i < 12; ++i) lines += longLine;  // the byte budget's burst too
+    flooder.Send(lines);
+    ASSERT_TRUE(WaitUntil([&] { return window->Host()->RelaysOverBudget() > 0; }));
+    flooder.Close();
+    ASSERT_TRUE(watcher.WaitReceived("disconn02\r\n"));
+  }
+  Join(3);  // slot 3 listened; now slot 2 does
+  Peer& next = Join(2);
+  QByteArray burst;
+  for (int i = 0; i < 150; ++i) burst += "n\t" + QByteArray::number(i) + "\r\n";
+  for (int i = 0; i < 5; ++i) burst += QByteArray(4000, 'N') + "\t" + QByteArray::number(i) + ",2\r\n";
+  next.Send(burst);
+  ASSERT_TRUE(watcher.WaitReceived(QByteArray(4000, 'N') + "\t4,2\r\n", 1500));
+  EXPECT_EQ(watcher.received.count("02:n\t"), 150);
+}
+
 TEST_F(MainWindowTest, TheLongestLineAndATabAloneReachEveryMember) {
   MakeHost();
   Peer& one = Join(1);
