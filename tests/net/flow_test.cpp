@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "net/byte_budget.h"
 #include "net/line_receiver.h"
 #include "net/messages.h"
 #include "net/outgoing_queue.h"
@@ -227,6 +228,43 @@ TEST(PeerRules, AnAddressThatKeepsReconnectingIsRefusedForAWhile) {
   // By default eight members of one household joining together are welcome.
   ConnectionThrottle household;
   for (int i = 0; i < 8; ++i) EXPECT_TRUE(household.Admit("192.0.2.1", i * 100));
+}
+
+// Catches: a byte budget that lets a flood through (no limit, or a refill
+// that ignores the cap); one that starves a sender below its rate (lost
+// fractions of a byte each millisecond); a wait that is too short, so the
+// reader spins, or never ends.
+TEST(ByteBudget, BurstThenTheRateAndTheWaitForTheNextByte) {
+  ByteBudget b(ByteRate{1000, 4000});
+  EXPECT_EQ(b.Available(0), 4000);
+  b.Take(4000);
+  EXPECT_EQ(b.Available(0), 0);
+  EXPECT_EQ(b.MsUntil(1, 0), 1);
+  EXPECT_EQ(b.MsUntil(500, 0), 500);
+  std::int64_t taken = 0;
+  for (std::int64_t t = 1; t <= 10000; ++t) {  // one byte a millisecond, read as it comes
+    const std::int64_t n = b.Available(t);
+    b.Take(n);
+    taken += n;
+  }
+  EXPECT_EQ(taken, 10000);
+  EXPECT_EQ(b.Available(1'000'000), 4000);  // a long quiet spell earns only the burst
+  ByteBudget odd(ByteRate{3, 10});
+  odd.Take(10);
+  std::int64_t got = 0;
+  for (std::int64_t t = 0; t <= 10000; ++t) {
+    const std::int64_t n = odd.Available(t);
+    odd.Take(n);
+    got += n;
+  }
+  EXPECT_EQ(got, 30);  // three a second, fractions kept
+  b.Take(4000);
+  b.Reset();
+  EXPECT_EQ(b.Available(2'000'000), 4000);
+  EXPECT_FALSE(ByteBudget().Limited());
+  EXPECT_GT(ByteBudget().Available(0), 1'000'000'000);
+  // The defaults take the longest report at least once a second.
+  EXPECT_GE(kMemberReadRate.perSecond, static_cast<std::int64_t>(LineReceiver::kMaxLine + 2));
 }
 
 TEST(RelayBudget, BurstThenTheSteadyRate) {
