@@ -36,11 +36,20 @@ void BM_CloseWithStalledPeers(benchmark::State& state) {
     InProcessHost host;
     auto& window = host.Window();
     std::vector<LoopbackMember> members(3);
-    for (std::size_t i = 0; i < members.size(); ++i)
-      if (!members[i].Join(host.Port(), stalled && i < 2 ? 2048 : 0)) {
-        state.SkipWithError("a member could not join");
-        return;
-      }
+    std::atomic<bool> joined{false}, tried{false};
+    std::thread joining([&] {
+      bool all = true;
+      for (std::size_t i = 0; i < members.size(); ++i)
+        all = all && members[i].Join(host.Port(), stalled && i < 2 ? 2048 : 0);
+      joined = all;
+      tried = true;
+    });
+    host.RunUntil([&] { return tried.load(); });
+    joining.join();
+    if (!joined) {
+      state.SkipWithError("a member could not join");
+      return;
+    }
     // The third member sends long reports; the first two take none of the
     // relays when stalled, so their queues fill up.
     const std::string report = std::string(4000, 'L') + "\t1,1\r\n";
