@@ -117,19 +117,17 @@ void BM_SlowMemberUnderLongFlood(benchmark::State& state) {
   for (auto _ : state) {
     InProcessHost host;
     LoopbackMember flooder;
-    if (flooding && !flooder.Join(host.Port())) {
-      state.SkipWithError("the flooder could not join");
-      return;
-    }
     std::vector<LoopbackMember> honest(3);
-    std::atomic<bool> done{false}, ok{false};
+    std::atomic<bool> done{false}, ok{false}, joined{false};
     std::atomic<std::uint64_t> slowGot{0}, sent{0};
     std::atomic<std::int64_t> longestGapNs{0};
     std::thread members([&] {
-      if (!honest[0].Join(host.Port(), 8192) || !honest[1].Join(host.Port()) || !honest[2].Join(host.Port())) {
+      if ((flooding && !flooder.Join(host.Port())) || !honest[0].Join(host.Port(), 8192) ||
+          !honest[1].Join(host.Port()) || !honest[2].Join(host.Port())) {
         done = true;
         return;
       }
+      joined = true;
       std::map<std::string, std::int64_t> lastFrom;  // sender slot -> when its last relay came
       const std::int64_t start = NowNs();
       std::int64_t nextReport = start, budgetAt = start;
@@ -178,6 +176,7 @@ void BM_SlowMemberUnderLongFlood(benchmark::State& state) {
     });
     std::thread flood([&] {
       if (!flooding) return;
+      while (!joined && !done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
       const std::string line = std::string(4093 - 6, 'F') + "\t1,1\r\n";
       std::string chunk;
       while (chunk.size() < 65536) chunk += line;
@@ -189,7 +188,7 @@ void BM_SlowMemberUnderLongFlood(benchmark::State& state) {
     host.RunUntil([&] { return done.load(); });
     members.join();
     flood.join();
-    if (flooding) ::close(flooder.fd);
+    if (flooder.fd >= 0) ::close(flooder.fd);
     for (auto& m : honest) ::close(m.fd);
     if (!ok) {
       state.SkipWithError("the members could not join the host");

@@ -27,6 +27,10 @@ constexpr int kErrHostNotFound = 11001;
 // cut off after this long so that the closing phase always ends.
 constexpr int kLingerMs = 30000;
 
+// A connection held at its read budget is read again once this much (or all
+// that waits) may be taken.
+constexpr qint64 kReadPieceBytes = 2048;
+
 std::int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -282,7 +286,10 @@ void Winsock::OnReadyRead(bool all) {
   const std::int64_t now = NowMs();
   const qint64 allowed = all ? waiting : std::min<qint64>(waiting, readBudget_.Available(now));
   if (allowed <= 0) {
-    if (!readTimer_->isActive()) readTimer_->start(static_cast<int>(readBudget_.MsUntil(1, now)));
+    // Wait for a worthwhile piece rather than a byte: a sender held at its
+    // budget then costs a few reads a second, not one every millisecond.
+    if (!readTimer_->isActive())
+      readTimer_->start(static_cast<int>(readBudget_.MsUntil(std::min<qint64>(waiting, kReadPieceBytes), now)));
     return;
   }
   const QByteArray bytes = socket_->read(allowed);
@@ -290,7 +297,8 @@ void Winsock::OnReadyRead(bool all) {
   readBudget_.Take(bytes.size());
   // The rest is read once the budget allows; until then it holds the sender back.
   if (!all && socket_->bytesAvailable() > 0 && !readTimer_->isActive())
-    readTimer_->start(static_cast<int>(std::max<std::int64_t>(readBudget_.MsUntil(1, NowMs()), 1)));
+    readTimer_->start(static_cast<int>(std::max<std::int64_t>(
+        readBudget_.MsUntil(std::min<qint64>(socket_->bytesAvailable(), kReadPieceBytes), NowMs()), 1)));
   received_.append(bytes);
   emit DataArrival(index_, bytes.size());
 }
