@@ -114,14 +114,16 @@ void BM_PauseUnderFlood(benchmark::State& state) {
   for (auto _ : state) {
     InProcessHost host;
     LoopbackMember reader;
-    if (!reader.Join(host.Port(), 4096)) {
-      state.SkipWithError("the member could not join");
-      return;
-    }
-    const int flooder = flood ? ConnectLoopback(host.Port(), 4096) : -1;
-    std::atomic<bool> done{false};
+    int flooder = -1;
+    std::atomic<bool> done{false}, joined{false};
     std::atomic<bool> connected{false};
     std::thread work([&] {
+      if (!reader.Join(host.Port(), 4096)) {
+        done = true;
+        return;
+      }
+      joined = true;
+      if (flood) flooder = ConnectLoopback(host.Port(), 4096);
       std::string chunk;
       while (chunk.size() < 65536) chunk += "a\t\r\n";
       const std::int64_t start = NowNs();
@@ -149,12 +151,16 @@ void BM_PauseUnderFlood(benchmark::State& state) {
     });
     host.RunUntil([&] { return done.load(); });
     work.join();
+    if (!joined) {
+      state.SkipWithError("the member could not join");
+      return;
+    }
     state.counters["flood"] = flood ? 1 : 0;
     state.counters["pause_s"] = static_cast<double>(g_pauseSeconds);
     state.counters["still_connected"] = connected ? 1 : 0;
     state.counters["member_slot_held"] = host.Window().Host()->Occupied(1) ? 1 : 0;
     if (flooder >= 0) ::close(flooder);
-    ::close(reader.fd);
+    if (reader.fd >= 0) ::close(reader.fd);
   }
 }
 BENCHMARK(BM_PauseUnderFlood)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
