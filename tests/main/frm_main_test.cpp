@@ -510,6 +510,15 @@ TEST_F(MainWindowTest, HostUnloadClosesEverySocket) {
 
 // ------------------------------------------------------------ hostile and slow peers
 
+// 127.0.0.1:port for the plain sockets below.
+sockaddr_in LoopbackAddress(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
 // A member that connects with a tiny receive buffer and reads nothing until
 // told to: a plain socket, so that nothing reads on its behalf.
 class StuckReader {
@@ -518,10 +527,7 @@ class StuckReader {
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     const int tiny = 1024;
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = LoopbackAddress(port);
     ok_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::fcntl(fd_, F_SETFL, O_NONBLOCK);
   }
@@ -738,10 +744,7 @@ TEST_F(MainWindowTest, AFloodIsReadOnlyAtItsBudgetAndTheRestWaitsInTheSender) {
   const int flooder = ::socket(AF_INET, SOCK_STREAM, 0);
   const int small = 16384;
   ::setsockopt(flooder, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address = LoopbackAddress(port);
   ASSERT_EQ(::connect(flooder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ::fcntl(flooder, F_SETFL, O_NONBLOCK);
   ASSERT_TRUE(WaitUntil([&] { return window->Host()->Occupied(2); }));
@@ -967,10 +970,7 @@ TEST_F(MemberSideTest, HostThatStopsReadingIsLeftAfterTheGrace) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   const int tiny = 1024;
   ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &tiny, sizeof tiny);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address = LoopbackAddress(port);
   ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(::listen(fd, 4), 0);
   queueBounds.graceMs = 300;
@@ -1025,10 +1025,7 @@ class StuckListener {
  public:
   explicit StuckListener(int port) {
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = LoopbackAddress(port);
     ok_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(fd_, 0) == 0;
     for (int i = 0; i < 4 && ok_; ++i) {
       fillers_.push_back(std::make_unique<QTcpSocket>());
