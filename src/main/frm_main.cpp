@@ -374,8 +374,10 @@ void frmMain::Timer1_Timer() {
     }
   } else if (!IsHost()) {
     // No report while the capture fails, but a blank line, which every
-    // host skips: it shows the host that this member is still there.
-    Winsock[1]->SendData(ToBytes(std::string(net::kLineEnd)), net::Traffic::Position, MySlot);
+    // host skips: it shows the host that this member is still there. It
+    // supersedes only an unsent blank line, never an unsent report.
+    constexpr int kKeepAliveSender = -2;
+    Winsock[1]->SendData(ToBytes(std::string(net::kLineEnd)), net::Traffic::Position, kKeepAliveSender);
   }
 
   // 5. The map, also after a capture failure.

@@ -29,6 +29,7 @@
 #include "main/frm_main.h"
 #include "main/host_side.h"
 #include "map/frm_map.h"
+#include "net/line_receiver.h"
 #include "net/messages.h"
 #include "net/wire_text.h"
 #include "net/winsock.h"
@@ -939,6 +940,32 @@ TEST_F(MemberSideTest, AFullHostIsSaidToBeFull) {
   again->disconnectFromHost();
   ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
   EXPECT_EQ(window->Text2->text(), "未接続");
+}
+
+// Catches: a member whose capture fails ("Lock" on a game window that has
+// closed) sending nothing for minutes, so that the host takes it for a
+// connection that never takes part; or sending a report that would wipe its
+// position on every other member.
+TEST_F(MemberSideTest, ACaptureFailureSendsABlankLineThatEveryHostSkips) {
+  MakeMember();
+  window->Text1->setText("127.0.0.1");
+  window->Command1_Click();
+  QTcpSocket* link = AcceptLink();
+  ASSERT_NE(link, nullptr);
+  probe->Show("3,4");
+  window->Timer1_Timer();
+  probe->failContext = true;
+  window->Timer1_Timer();
+  window->Timer1_Timer();
+  QByteArray got;
+  ASSERT_TRUE(WaitUntil([&] {
+    got += link->readAll();
+    return got.size() >= static_cast<qsizetype>(std::string("User1\t3,4\r\n\r\n\r\n").size());
+  }));
+  EXPECT_EQ(got, "User1\t3,4\r\n\r\n\r\n");
+  // What a host makes of it: the report, then nothing.
+  net::LineReceiver host(net::LineReceiver::kMaxReport);
+  EXPECT_EQ(host.Feed(got.toStdString()), std::vector<std::string>{"User1\t3,4"});
 }
 
 TEST_F(MemberSideTest, TakesTheLongestLineAndATabAloneFromTheHost) {
