@@ -54,11 +54,13 @@ void HostSide::StartListening(int n) {
   socket->Listen();
   if (socket->State() != net::SocketState::Listening) {
     // Members cannot join this run until the port is free.
+    cannotListen_ = true;
     view_.setIndicator(n, SlotLight::Free);
     view_.listenFailed(port_);
     return;
   }
   // Socket 9 listens only to refuse: its slot shows as free.
+  cannotListen_ = false;
   view_.setIndicator(n, n == kRefusingSocket ? SlotLight::Free : SlotLight::Listening);
 }
 
@@ -169,6 +171,10 @@ void HostSide::Departure(int n) {
     if (peer->State() == net::SocketState::Connected) peer->SendData(notice, net::Traffic::Leave, n);
   }
   // A host whose every slot was taken listens again once one is free.
+  ListenAgainIfFree();
+}
+
+void HostSide::ListenAgainIfFree() {
   if (view_.unloaded()) return;
   if (const int next = ListenerChoice(false); next != 0) {
     net::Winsock* refusing = sockets_[kRefusingSocket];
@@ -182,6 +188,10 @@ void HostSide::CheckPeers() {
   const std::int64_t now = NowMs();
   for (int n = 1; n <= kLastServedSocket; ++n)
     if (occupied_[static_cast<std::size_t>(n)] && watches_[static_cast<std::size_t>(n)].Due(now)) Departure(n);
+  // A departed member's socket that was still sending its last bytes when
+  // the listener was chosen is free by now. (Not when the port itself cannot
+  // be listened on: that was said once.)
+  if (!cannotListen_) ListenAgainIfFree();
 }
 
 void HostSide::SendHostPosition(const QByteArray& line) {

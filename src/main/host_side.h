@@ -73,6 +73,8 @@ class HostSide {
   void Refuse(qintptr requestID);
   // Closes, as departures, the connections that do not take part.
   void CheckPeers();
+  // Makes the first free slot of 1..8 listen when none of them does.
+  void ListenAgainIfFree();
   void Departure(int n);
   int ListenerChoice(bool afterAcceptance) const;
 
@@ -84,6 +86,7 @@ class HostSide {
   std::array<net::RelayBudget, net::kHighestSocket + 1> budgets_;
   std::array<bool, net::kHighestSocket + 1> occupied_{};  // a member holds slot n
   std::uint64_t relaysOverBudget_ = 0;
+  bool cannotListen_ = false;  // the last attempt to listen failed
   std::array<net::PeerWatch, net::kHighestSocket + 1> watches_;
   net::ConnectionThrottle throttle_;
   std::unique_ptr<QTimer> watchTimer_;
