@@ -1,5 +1,6 @@
 #include "host_fixture.h"
 
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -48,7 +49,6 @@ InProcessHost::InProcessHost() {
   main::MainOptions options;
   options.port = port_;
   options.lookupTimeoutMs = 2000;
-  options.closeWaitMs = 1000;
   window_ = std::make_unique<main::frmMain>(std::move(options));
   window_->show();
 }
@@ -69,9 +69,15 @@ void InProcessHost::RunUntil(const std::function<bool()>& done, int ms, const st
   loop.exec();
 }
 
-int ConnectLoopback(int port, int receiveBuffer) {
+int ConnectLoopback(int port, int receiveBuffer, const char* from) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   if (receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  if (from) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from, &local.sin_addr);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
@@ -104,16 +110,17 @@ bool LoopbackMember::Drain(const std::function<void(std::string_view)>& line) {
   return open;
 }
 
-bool LoopbackMember::Join(int port, int receiveBuffer) {
-  fd = ConnectLoopback(port, receiveBuffer);
+bool LoopbackMember::Join(int port, int receiveBuffer, const char* from) {
+  fd = ConnectLoopback(port, receiveBuffer, from);
   if (fd < 0) return false;
   const auto until = Clock::now() + std::chrono::seconds(5);
   while (slot == 0 && Clock::now() < until) {
     pollfd p{fd, POLLIN, 0};
     ::poll(&p, 1, 50);
-    Drain([&](std::string_view line) {
+    const bool open = Drain([&](std::string_view line) {
       if (line.substr(0, 7) == "client#") slot = std::atoi(std::string(line.substr(7)).c_str());
     });
+    if (!open) break;  // refused: the host closed the connection
   }
   return slot != 0;
 }
@@ -164,7 +171,7 @@ void RunReportingMembers(std::vector<LoopbackMember>& members, double reportsPer
   results.sentPerMember = seq;
   std::uint64_t receivers = 0;
   for (const auto& m : members)
-    if (m.slot <= 8) ++receivers;  // slot 9 receives no relays
+    if (m.slot <= 8) ++receivers;  // every member the host serves receives relays
   results.expected = seq * members.size() * receivers;
   // The last relays: until all are in, or 10 s have passed.
   auto total = [&] {

@@ -38,8 +38,9 @@ class InProcessHost {
 };
 
 // A plain blocking TCP socket to 127.0.0.1:port (TCP_NODELAY); -1 on failure.
-// receiveBuffer > 0 sets SO_RCVBUF before connecting.
-int ConnectLoopback(int port, int receiveBuffer = 0);
+// receiveBuffer > 0 sets SO_RCVBUF before connecting; `from` is a loopback
+// source address (127.0.0.2, ...) for a peer the host should tell apart.
+int ConnectLoopback(int port, int receiveBuffer = 0, const char* from = nullptr);
 
 // A member socket that collects lines.
 struct LoopbackMember {
@@ -49,8 +50,8 @@ struct LoopbackMember {
   // Reads what is there without waiting; hands each complete line to `line`.
   // False once the peer has closed.
   bool Drain(const std::function<void(std::string_view)>& line);
-  // Connects and waits (up to 5 s) for the slot assignment.
-  bool Join(int port, int receiveBuffer = 0);
+  // Connects and waits (up to 5 s) for the slot assignment; false if refused.
+  bool Join(int port, int receiveBuffer = 0, const char* from = nullptr);
 };
 
 // Joins every member in turn; false as soon as one is refused.

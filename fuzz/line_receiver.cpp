@@ -50,6 +50,15 @@ std::vector<std::string> Receive(const std::vector<std::string_view>& arrivals, 
     }
     FUZZ_CHECK(receiver.PendingBytes() <= maxLine + 1);
   }
+  // Every CR LF counts as a line end, whether its line was kept or not.
+  std::size_t ends = 0;
+  std::string joined;
+  for (const std::string_view arrival : arrivals) joined += arrival;
+  for (std::size_t at = joined.find("\r\n"); at != std::string::npos; at = joined.find("\r\n", at + 2)) ++ends;
+  FUZZ_CHECK(receiver.LineEnds() == ends);
+  // A new connection starts clean, whatever the last one left behind.
+  receiver.Reset();
+  FUZZ_CHECK(receiver.Feed("z\r\n") == std::vector<std::string>{"z"});
   return lines;
 }
 

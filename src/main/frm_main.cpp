@@ -58,10 +58,18 @@ const QString kConnecting = QStringLiteral("サーバに接続中．．．");
 const QString kConnected = QStringLiteral("接続完了");
 const QString kTimedOut = QStringLiteral("タイムアウトしました");
 const QString kCannotConnect = QStringLiteral("サーバに接続できません");
+const QString kHostFull = QStringLiteral("サーバが満員です");
 
 bool IsHost() { return startup::StartMode == 0; }
 
 constexpr int kMaxNickChars = 2000;
+
+// The activity log keeps its newest rows only. A host writes two rows per
+// member visit and a member one per connection, so even a long evening of
+// nine members coming and going stays far below this; only a peer that
+// churns connections or floods notice lines reaches it, and then memory stays
+// bounded (at most 500 longest lines, about 4 MB).
+constexpr int kLogRows = 500;
 
 // The substitute fonts run wider than the design fonts: a caption that would
 // be clipped by its label's design width is drawn a little smaller instead.
@@ -177,6 +185,7 @@ void frmMain::BuildControls() {
   List1->setObjectName(QStringLiteral("List1"));
   List1->setGeometry(ui::TwipsRect(0, 2400, 4335, 960));
   List1->setFont(gothic);
+  List1->setMaxRows(kLogRows);
 
   FitCaption(Label1, pGothic);
   FitCaption(Label2, pGothic);
@@ -195,6 +204,7 @@ void frmMain::ConnectSockets() {
     socket->setObjectName(QStringLiteral("Winsock%1").arg(n));
     socket->SetLocalPort(options_.port);
     socket->SetQueueBounds(options_.queueBounds);
+    socket->SetReadRate(IsHost() ? options_.memberReadRate : options_.hostReadRate);
     Winsock[static_cast<std::size_t>(n)] = socket;
     connect(socket, &net::Winsock::ConnectionRequest, this, &frmMain::Winsock_ConnectionRequest);
     connect(socket, &net::Winsock::Connected, this, &frmMain::Winsock_Connect);
@@ -279,14 +289,15 @@ void frmMain::Form_Load() {
 void frmMain::Form_Unload() {
   if (unloaded_) return;
   unloaded_ = true;
-  if (!IsHost()) {
-    Winsock[1]->Close();
-    WaitWhileClosing(1);
-  } else {
-    for (int n = 1; n <= net::kHighestSocket; ++n) {
-      Winsock[static_cast<std::size_t>(n)]->Close();
-      WaitWhileClosing(n);
-    }
+  // Every connection is closed at once and given one short shared wait to
+  // send its last bytes; whatever a peer has not taken by then is dropped,
+  // so that no peer can hold the window open.
+  const int last = IsHost() ? net::kHighestSocket : 1;
+  for (int n = 1; n <= last; ++n) Winsock[static_cast<std::size_t>(n)]->Close();
+  WaitWhileClosing(last);
+  for (int n = 1; n <= last; ++n) {
+    net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
+    if (socket->State() != net::SocketState::Closed) socket->Abort();
   }
   map::frmMap::Unload();
   // The window is gone: no more ticks.
@@ -298,12 +309,15 @@ void frmMain::Form_Unload() {
   }
 }
 
-void frmMain::WaitWhileClosing(int n) {
+void frmMain::WaitWhileClosing(int last) {
   QElapsedTimer clock;
   clock.start();
-  net::Winsock* socket = Winsock[static_cast<std::size_t>(n)];
-  while (socket->State() == net::SocketState::Closing && clock.elapsed() < options_.closeWaitMs)
-    ProcessEventsFor(10);
+  auto anyClosing = [this, last] {
+    for (int n = 1; n <= last; ++n)
+      if (Winsock[static_cast<std::size_t>(n)]->State() == net::SocketState::Closing) return true;
+    return false;
+  };
+  while (anyClosing() && clock.elapsed() < options_.closeWaitMs) ProcessEventsFor(10);
 }
 
 void frmMain::ProcessEventsFor(int ms) {
@@ -391,8 +405,14 @@ void frmMain::Timer1_Timer() {
     } else if (startup::StartMode == 1) {
       // 4. Member: the position report.
       Winsock[1]->SendData(ToBytes(net::BuildPositionReport(nickBytes, outcome.position)),
-                           net::Traffic::Position);
+                           net::Traffic::Position, MySlot);
     }
+  } else if (!IsHost()) {
+    // No report while the capture fails, but a blank line, which every
+    // host skips: it shows the host that this member is still there. It
+    // supersedes only an unsent blank line, never an unsent report.
+    constexpr int kKeepAliveSender = -2;
+    Winsock[1]->SendData(ToBytes(std::string(net::kLineEnd)), net::Traffic::Position, kKeepAliveSender);
   }
 
   // 5. The map, also after a capture failure.
@@ -421,7 +441,9 @@ void frmMain::MakeHostSide() {
                     ui::MessageButtons::Ok);
   };
   view.unloaded = [this] { return unloaded_; };
-  host_ = std::make_unique<HostSide>(Winsock, Slots, options_.port, options_.relayRate, std::move(view));
+  host_ = std::make_unique<HostSide>(
+      Winsock, Slots, options_.port, HostRules{options_.relayRate, options_.peerTimes, options_.throttle},
+      std::move(view));
 }
 
 void frmMain::Winsock_ConnectionRequest(int index, qintptr requestID) {
@@ -471,6 +493,7 @@ void frmMain::Command1_Click() {
   net::Winsock* socket = Winsock[1];
   Command1->setEnabled(false);
   memberEstablished_ = false;
+  memberRefused_ = false;
   memberReceiver_.Reset();
   // "address", "address:port", "[IPv6]" or "[IPv6]:port"; a malformed entry
   // leaves no host, and the attempt fails like an unknown one.
@@ -519,6 +542,7 @@ void frmMain::MemberDataArrival() {
     switch (effect.action) {
       case MemberAction::Log:
         AppendLog(FromUtf8(effect.logLine));
+        if (effect.logLine == net::kHostFullNotice) memberRefused_ = true;
         break;
       case MemberAction::ListFull:
         rows = RowForm::Full;
@@ -536,7 +560,8 @@ void frmMain::MemberDataArrival() {
 void frmMain::MemberConnectionEnded() {
   memberEstablished_ = false;
   Winsock[1]->Close();
-  Text2->setText(kNotConnected);
+  // A host that was full said so before closing: say it here too.
+  Text2->setText(memberRefused_ ? kHostFull : kNotConnected);
   Command1->setEnabled(true);
 }
 

@@ -11,8 +11,10 @@
 #include <memory>
 #include <string>
 
+#include "net/byte_budget.h"
 #include "net/line_receiver.h"
 #include "net/outgoing_queue.h"
+#include "net/peer_rules.h"
 #include "net/relay_budget.h"
 #include "net/slots.h"
 #include "reader/capture.h"
@@ -46,9 +48,13 @@ struct MainOptions {
   int port = 21212;                  // the listening port; members connect to it
   int lookupTimeoutMs = 60000;       // request time-out of the address-echo fetch
   int connectTimeoutMs = 10000;      // the member's connection deadline
-  int closeWaitMs = 30000;           // per-socket wait for a close at unload
+  int closeWaitMs = 1500;            // at unload: how long closing connections may still send, all together
   net::QueueBounds queueBounds;      // every socket's outgoing bounds
   net::RelayRate relayRate;          // host: relays per member per second
+  net::ByteRate memberReadRate = net::kMemberReadRate;  // host: bytes read per member per second
+  net::ByteRate hostReadRate = net::kHostReadRate;      // member: bytes read from the host per second
+  net::PeerTimes peerTimes;          // host: when a silent peer is closed
+  net::ThrottleRule throttle;        // host: when an address that keeps reconnecting is refused
   QString programFolder;             // empty: the executable's folder
   // Host: ask the router to map the port (unless the settings say UPNP=0)
   // and note in the activity log how members reach this host. The
@@ -127,7 +133,8 @@ class frmMain : public QWidget, public reader::CaptureControls {
   void MakeHostSide();
   void MemberDataArrival();
   void MemberConnectionEnded();
-  void WaitWhileClosing(int n);
+  // Runs events while any of sockets 1..last is still closing, up to closeWaitMs.
+  void WaitWhileClosing(int last);
   // Runs pending events for about `ms` milliseconds (the handler's wait).
   void ProcessEventsFor(int ms);
   QString ProgramFolder() const;
@@ -139,6 +146,7 @@ class frmMain : public QWidget, public reader::CaptureControls {
   std::unique_ptr<HostAddress> hostAddress_;  // host only: the address box and the router
   net::LineReceiver memberReceiver_;  // member: what Winsock(1) receives
   bool memberEstablished_ = false;                        // member: Winsock(1) reached connected
+  bool memberRefused_ = false;                            // member: the host said it is full
   bool loaded_ = false;
   bool unloaded_ = false;
   int waitDepth_ = 0;          // handlers currently waiting with events running

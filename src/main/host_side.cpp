@@ -1,6 +1,9 @@
 #include "main/host_side.h"
 
+#include <QTimer>
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <optional>
 
 #include "main/host_session.h"
@@ -9,6 +12,7 @@
 #include "net/classify.h"
 #include "net/messages.h"
 #include "net/winsock.h"
+#include "net/wire_text.h"
 #include "startup/log_lines.h"
 
 namespace crewmap::main {
@@ -26,16 +30,22 @@ QByteArray ToBytes(const std::string& bytes) {
 
 }  // namespace
 
-HostSide::HostSide(const SocketArray& sockets, net::SlotTable& table, int port, net::RelayRate rate,
-                   HostView view)
-    : sockets_(sockets), Slots(table), port_(port), view_(std::move(view)) {
+HostSide::HostSide(const SocketArray& sockets, net::SlotTable& table, int port, HostRules rules, HostView view)
+    : sockets_(sockets), Slots(table), port_(port), view_(std::move(view)), throttle_(rules.throttle) {
   receivers_.fill(net::LineReceiver(kMaxReport));
-  budgets_.fill(net::RelayBudget(rate));
+  budgets_.fill(net::RelayBudget(rules.relayRate));
+  watches_.fill(net::PeerWatch(rules.peerTimes));
+  watchTimer_ = std::make_unique<QTimer>();
+  watchTimer_->setInterval(std::clamp<std::int64_t>(rules.peerTimes.firstLineMs / 4, 20, 1000));
+  QObject::connect(watchTimer_.get(), &QTimer::timeout, [this] { CheckPeers(); });
 }
+
+HostSide::~HostSide() = default;
 
 void HostSide::Start() {
   for (int n = 1; n <= net::kHighestSocket; ++n) sockets_[static_cast<std::size_t>(n)]->Close();
   StartListening(1);
+  watchTimer_->start();
 }
 
 void HostSide::StartListening(int n) {
@@ -44,11 +54,14 @@ void HostSide::StartListening(int n) {
   socket->Listen();
   if (socket->State() != net::SocketState::Listening) {
     // Members cannot join this run until the port is free.
+    cannotListen_ = true;
     view_.setIndicator(n, SlotLight::Free);
     view_.listenFailed(port_);
     return;
   }
-  view_.setIndicator(n, SlotLight::Listening);
+  // Socket 9 listens only to refuse: its slot shows as free.
+  cannotListen_ = false;
+  view_.setIndicator(n, n == kRefusingSocket ? SlotLight::Free : SlotLight::Listening);
 }
 
 int HostSide::ListenerChoice(bool afterAcceptance) const {
@@ -59,6 +72,10 @@ int HostSide::ListenerChoice(bool afterAcceptance) const {
 }
 
 void HostSide::ConnectionRequest(int n, qintptr requestID) {
+  if (n == kRefusingSocket) {
+    Refuse(requestID);
+    return;
+  }
   const auto i = static_cast<std::size_t>(n);
   net::Winsock* socket = sockets_[i];
   // 1-2. The listening socket stops listening and takes the connection.
@@ -66,7 +83,16 @@ void HostSide::ConnectionRequest(int n, qintptr requestID) {
   receivers_[i].Reset();
   budgets_[i].Reset();
   socket->Accept(requestID);
+  const std::int64_t now = NowMs();
+  if (!throttle_.Admit(socket->RemoteHostIP().toStdString(), now)) {
+    // An address that keeps reconnecting is turned away for a while, without
+    // a log row: the slot listens again as if nothing had happened.
+    socket->Abort();
+    StartListening(n);
+    return;
+  }
   occupied_[i] = true;
+  watches_[i].Start(now);
   // 3-4. Indicator, then the connection row while the peer is known.
   view_.setIndicator(n, SlotLight::Connected);
   view_.appendLog(startup::ConnectionRow(startup::CurrentTimestamp(), n, socket->RemoteHostIP().toStdString()));
@@ -77,12 +103,26 @@ void HostSide::ConnectionRequest(int n, qintptr requestID) {
   if (const int next = ListenerChoice(true); next != 0) StartListening(next);
 }
 
+void HostSide::Refuse(qintptr requestID) {
+  // Slots 1..8 are all taken. The newcomer is told so in a notice line,
+  // which members of every version show, and the connection is closed; socket
+  // 9 goes on listening. One refusal at a time: while the last one is still
+  // closing, a request is simply dropped.
+  if (!refuser_) refuser_ = std::make_unique<net::Winsock>(net::kHighestSocket + 1);
+  if (refuser_->State() != net::SocketState::Closed) return;
+  refuser_->Accept(requestID);
+  refuser_->SendData(ToBytes(net::EncodeWireText(std::string(net::kHostFullNotice)) + std::string(net::kLineEnd)));
+  refuser_->Close();
+}
+
 void HostSide::DataArrival(int n) {
   const auto i = static_cast<std::size_t>(n);
   const QByteArray data = sockets_[i]->GetData();
   if (!occupied_[i]) return;
+  const std::uint64_t ends = receivers_[i].LineEnds();
   const std::vector<std::string> pieces =
       receivers_[i].Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+  if (receivers_[i].LineEnds() != ends) watches_[i].Line(NowMs());
   // Every meaningful report is relayed while the member's budget lasts; the
   // slot keeps the latest one, so only the last of this arrival is stored
   // (and the list rebuilt once).
@@ -96,9 +136,9 @@ void HostSide::DataArrival(int n) {
       continue;
     }
     const QByteArray relay = ToBytes(net::BuildRelay(n, piece));
-    for (int j = 1; j <= 8; ++j) {
+    for (int j = 1; j <= kLastServedSocket; ++j) {
       net::Winsock* peer = sockets_[static_cast<std::size_t>(j)];
-      if (peer->State() == net::SocketState::Connected) peer->SendData(relay, net::Traffic::Position);
+      if (peer->State() == net::SocketState::Connected) peer->SendData(relay, net::Traffic::Position, n);
     }
   }
   if (!latest) return;
@@ -119,6 +159,7 @@ void HostSide::Departure(int n) {
   // 2-4. Free the slot.
   socket->Close();
   receivers_[i].Reset();
+  watches_[i].Stop();
   Slots[i] = net::Slot{};
   view_.setIndicator(n, SlotLight::Free);
   // 5. The short-form list over the whole table.
@@ -127,17 +168,36 @@ void HostSide::Departure(int n) {
   const QByteArray notice = ToBytes(net::BuildLeaveNotice(n));
   for (int j = 1; j <= net::kHighestSocket; ++j) {
     net::Winsock* peer = sockets_[static_cast<std::size_t>(j)];
-    if (peer->State() == net::SocketState::Connected) peer->SendData(notice);
+    if (peer->State() == net::SocketState::Connected) peer->SendData(notice, net::Traffic::Leave, n);
   }
   // A host whose every slot was taken listens again once one is free.
+  ListenAgainIfFree();
+}
+
+void HostSide::ListenAgainIfFree() {
   if (view_.unloaded()) return;
-  if (const int next = ListenerChoice(false); next != 0) StartListening(next);
+  if (const int next = ListenerChoice(false); next != 0) {
+    net::Winsock* refusing = sockets_[kRefusingSocket];
+    if (refusing->State() == net::SocketState::Listening) refusing->Close();
+    StartListening(next);
+  }
+}
+
+void HostSide::CheckPeers() {
+  if (view_.unloaded()) return;
+  const std::int64_t now = NowMs();
+  for (int n = 1; n <= kLastServedSocket; ++n)
+    if (occupied_[static_cast<std::size_t>(n)] && watches_[static_cast<std::size_t>(n)].Due(now)) Departure(n);
+  // A departed member's socket that was still sending its last bytes when
+  // the listener was chosen is free by now. (Not when the port itself cannot
+  // be listened on: that was said once.)
+  if (!cannotListen_) ListenAgainIfFree();
 }
 
 void HostSide::SendHostPosition(const QByteArray& line) {
-  for (int j = 1; j <= 8; ++j) {
+  for (int j = 1; j <= kLastServedSocket; ++j) {
     net::Winsock* socket = sockets_[static_cast<std::size_t>(j)];
-    if (socket->State() == net::SocketState::Connected) socket->SendData(line, net::Traffic::Position);
+    if (socket->State() == net::SocketState::Connected) socket->SendData(line, net::Traffic::Position, 0);
   }
 }
 

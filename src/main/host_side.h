@@ -8,13 +8,17 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "net/line_receiver.h"
 #include "net/outgoing_queue.h"
+#include "net/peer_rules.h"
 #include "net/relay_budget.h"
 #include "net/slots.h"
+
+class QTimer;
 
 namespace crewmap::net {
 class Winsock;
@@ -33,6 +37,13 @@ struct HostView {
   std::function<bool()> unloaded;               // the window is going: no new listener
 };
 
+// The host's limits on what one peer may do.
+struct HostRules {
+  net::RelayRate relayRate;    // relays per member per second
+  net::PeerTimes peerTimes;    // silent peers
+  net::ThrottleRule throttle;  // repeated connections from one address
+};
+
 using SocketArray = std::array<net::Winsock*, net::kHighestSocket + 1>;  // [1]..[9]
 
 class HostSide {
@@ -41,8 +52,8 @@ class HostSide {
   // ":" in front, must still fit what a member accepts.
   static constexpr std::size_t kMaxReport = net::LineReceiver::kMaxReport;
 
-  HostSide(const SocketArray& sockets, net::SlotTable& table, int port, net::RelayRate rate,
-           HostView view);
+  HostSide(const SocketArray& sockets, net::SlotTable& table, int port, HostRules rules, HostView view);
+  ~HostSide();
 
   // Slot 1 listens (at load).
   void Start();
@@ -59,6 +70,11 @@ class HostSide {
 
  private:
   void StartListening(int n);
+  void Refuse(qintptr requestID);
+  // Closes, as departures, the connections that do not take part.
+  void CheckPeers();
+  // Makes the first free slot of 1..8 listen when none of them does.
+  void ListenAgainIfFree();
   void Departure(int n);
   int ListenerChoice(bool afterAcceptance) const;
 
@@ -70,6 +86,11 @@ class HostSide {
   std::array<net::RelayBudget, net::kHighestSocket + 1> budgets_;
   std::array<bool, net::kHighestSocket + 1> occupied_{};  // a member holds slot n
   std::uint64_t relaysOverBudget_ = 0;
+  bool cannotListen_ = false;  // the last attempt to listen failed
+  std::array<net::PeerWatch, net::kHighestSocket + 1> watches_;
+  net::ConnectionThrottle throttle_;
+  std::unique_ptr<QTimer> watchTimer_;
+  std::unique_ptr<net::Winsock> refuser_;  // tells a connection past slot 8 that the group is full
 };
 
 }  // namespace crewmap::main

@@ -15,6 +15,7 @@ std::vector<std::string> LineReceiver::Feed(std::string_view bytes) {
       for (; i < bytes.size(); ++i) {
         const char c = bytes[i];
         if (afterCr_ && c == '\n') {
+          ++lineEnds_;
           discarding_ = false;
           afterCr_ = false;
           ++i;
@@ -36,6 +37,7 @@ std::vector<std::string> LineReceiver::Feed(std::string_view bytes) {
     pending_.append(bytes.data() + i, take);
     i += take;
     if (lf != std::string_view::npos) {
+      ++lineEnds_;
       const std::size_t length = pending_.size() - 2;  // without CR LF
       if (length <= maxLine_ && !IsBlankPiece(std::string_view(pending_).substr(0, length)))
         lines.emplace_back(pending_, 0, length);

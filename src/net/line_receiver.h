@@ -1,6 +1,7 @@
 #pragma once
 // Splits what arrives on one connection into message lines at CR LF.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,12 +33,16 @@ class LineReceiver {
   void Reset();
   std::size_t PendingBytes() const { return pending_.size(); }
   std::size_t MaxLine() const { return maxLine_; }
+  // CR LFs seen since construction: every line end, of blank, kept and
+  // over-long lines alike (a peer that sends lines is taking part).
+  std::uint64_t LineEnds() const { return lineEnds_; }
 
  private:
   std::size_t maxLine_;
   std::string pending_;      // the unterminated rest (possibly ending in the CR of a CR LF)
   bool discarding_ = false;  // inside an over-long line, up to its CR LF
   bool afterCr_ = false;     // while discarding: the last byte seen was CR
+  std::uint64_t lineEnds_ = 0;
 };
 
 // True for the empty text and for text of spaces only.

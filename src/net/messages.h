@@ -12,6 +12,10 @@ inline constexpr std::string_view kSlotAssignmentTag = "client#";
 inline constexpr std::string_view kLeaveNoticeTag = "disconn";
 inline constexpr std::string_view kNoticeTag = "*******";
 
+// The notice a full host sends before it closes the connection (UTF-8; code
+// page 932 on the wire). Members of every version show notice lines.
+inline constexpr std::string_view kHostFullNotice = "*******満員です。空きができてから接続してください";
+
 // "00".."09" (and "10".."99"; the protocol only uses 0..9).
 std::string TwoDigitSlot(int slot);
 

@@ -1,56 +1,79 @@
 #pragma once
-// How much one connection may hold unsent, and what happens past that. Plain
-// rules over numbers the socket reports, so they are tested without sockets.
+// What waits to go out on one connection, and when a peer counts as stalled.
+// Plain rules over lines and numbers the socket reports, so they are tested
+// without sockets.
+//
+// Positions are state, not a stream: of each sender's position lines only the
+// newest unsent one is worth sending, so a newer one replaces it. Control
+// lines ("client#", "disconn") happen once and must arrive, in their order
+// relative to each sender's positions. What one connection holds is thus
+// bounded by construction (one position per sender plus a few control lines),
+// however fast anyone sends.
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <string>
 
 namespace crewmap::net {
 
-// Position lines (relays, host positions, reports) come every second and the
-// next one supersedes the last; control lines ("client#", "disconn") happen
-// once and must arrive.
-enum class Traffic { Position, Control };
-
-struct QueueBounds {
-  // Unsent bytes at or above which position lines are dropped for this
-  // connection. Ten members at one ~30-byte line a second give each
-  // connection about 330 bytes a second, so 8 KiB is some 25 s of traffic:
-  // anything queued behind that much is stale. It still takes two lines of
-  // the longest length.
-  std::size_t softBytes = 8192;
-  // Unsent bytes that, held without a break for graceMs, mark a peer that
-  // has stopped reading. Positions stop at the soft bound, so a stalled peer
-  // sits just above it: the hard bound is the same figure, and the grace
-  // period tells a stalled peer from a slow one.
-  std::size_t hardBytes = 8192;
-  // 30 s: several times longer than a link's usual hiccup (TCP's first
-  // retransmissions), short enough that a dead member's slot comes back.
-  std::int64_t graceMs = 30000;
+enum class Traffic {
+  Position,  // the sender's newest position supersedes its older ones
+  Control,   // sent once, never dropped
+  Leave,     // a leave notice: control, but a repeat with nothing about its slot in between is folded
 };
 
-// One per connection.
+struct QueueBounds {
+  // Lines are handed to the socket while it holds fewer unsent bytes than
+  // this; the rest waits in the queue, where newer positions replace older
+  // ones. One longest line fits, so a long line never waits for an empty
+  // socket.
+  std::size_t handOffBytes = 4096;
+  // A peer that takes no byte at all for this long while something waits for
+  // it is cut off. 90 s: more than twice a 40 s pause (a frozen window, a
+  // modal dialog) under a flood, and far beyond TCP's first retransmissions;
+  // short enough that a dead member's slot comes back.
+  std::int64_t graceMs = 90000;
+};
+
 class OutgoingQueue {
  public:
   explicit OutgoingQueue(QueueBounds bounds = {}) : bounds_(bounds) {}
 
   const QueueBounds& Bounds() const { return bounds_; }
 
-  // Whether a line of this kind goes out when `unsent` bytes wait already.
-  bool Admit(Traffic kind, std::size_t unsent) const {
-    return kind == Traffic::Control || unsent < bounds_.softBytes;
-  }
+  // Adds a line. `slot` is the sender of a position, or the slot a control
+  // line is about (-1: none).
+  void Push(Traffic kind, int slot, std::string line);
+  bool Empty() const { return lines_.empty(); }
+  std::size_t Lines() const { return lines_.size(); }
+  std::size_t Bytes() const { return bytes_; }
+  // The oldest line, taken out.
+  std::string Pop();
+  // Whether another line may go to a socket holding `unsent` bytes.
+  bool MayHandOff(std::size_t unsent) const { return !lines_.empty() && unsent < bounds_.handOffBytes; }
 
-  // Records the unsent count at time `nowMs`. Returns the milliseconds left
-  // before the peer counts as stalled (0: stalled now), or -1 while the
-  // queue is below the hard bound.
-  std::int64_t Observe(std::size_t unsent, std::int64_t nowMs);
+  // Records, at `nowMs`, whether anything waits for the peer and whether it
+  // took bytes since the last call. Returns the milliseconds left before the
+  // peer counts as stalled (0: stalled now), or -1 while nothing waits.
+  std::int64_t Observe(bool waiting, bool progressed, std::int64_t nowMs);
 
-  // Forgets the history (a new connection).
-  void Reset() { overSinceMs_ = -1; }
+  // Forgets lines and history (a new connection).
+  void Reset();
 
  private:
+  struct Entry {
+    Traffic kind;
+    int slot;
+    std::string line;
+  };
+  // Index of the last entry about `slot`, or -1.
+  std::ptrdiff_t LastAbout(int slot) const;
+  void Erase(std::size_t at);
+
   QueueBounds bounds_;
-  std::int64_t overSinceMs_ = -1;  // when the queue last rose to the hard bound
+  std::deque<Entry> lines_;
+  std::size_t bytes_ = 0;
+  std::int64_t waitingSinceMs_ = -1;  // when the peer last took bytes while something waited
 };
 
 }  // namespace crewmap::net

@@ -27,6 +27,10 @@ constexpr int kErrHostNotFound = 11001;
 // cut off after this long so that the closing phase always ends.
 constexpr int kLingerMs = 30000;
 
+// A connection held at its read budget is read again once this much (or all
+// that waits) may be taken.
+constexpr qint64 kReadPieceBytes = 2048;
+
 std::int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
@@ -58,6 +62,9 @@ Winsock::Winsock(int index, QObject* parent) : QObject(parent), index_(index) {
   stallTimer_ = new QTimer(this);
   stallTimer_->setSingleShot(true);
   connect(stallTimer_, &QTimer::timeout, this, &Winsock::OnStallTimer);
+  readTimer_ = new QTimer(this);
+  readTimer_->setSingleShot(true);
+  connect(readTimer_, &QTimer::timeout, this, [this] { OnReadyRead(); });
 }
 
 Winsock::~Winsock() { Reset(); }
@@ -76,14 +83,19 @@ void Winsock::SetRemotePort(int port) { remotePort_ = port; }
 QString Winsock::RemoteHostIP() const { return remoteIp_; }
 SocketState Winsock::State() const { return state_; }
 qint64 Winsock::BytesReceived() const { return received_.size(); }
-qint64 Winsock::BytesUnsent() const { return socket_ ? socket_->bytesToWrite() : 0; }
+qint64 Winsock::BytesUnsent() const {
+  return (socket_ ? socket_->bytesToWrite() : 0) + static_cast<qint64>(queue_.Bytes());
+}
 
 void Winsock::SetQueueBounds(const QueueBounds& bounds) { queue_ = OutgoingQueue(bounds); }
+void Winsock::SetReadRate(const ByteRate& rate) { readBudget_ = ByteBudget(rate); }
 
 void Winsock::Reset() {
   ++generation_;
   StopListening();
   stallTimer_->stop();
+  readTimer_->stop();
+  readBudget_.Reset();
   queue_.Reset();
   if (socket_) {
     socket_->disconnect(this);
@@ -160,7 +172,13 @@ void Winsock::Tune(QTcpSocket* socket) {
   socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);  // positions are small and urgent
   socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kKernelSendBytes);
   socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kKernelReceiveBytes);
-  connect(socket, &QTcpSocket::bytesWritten, this, &Winsock::WatchQueue);
+  // With a read budget Qt must not read ahead without bound, or the bytes
+  // we leave unread would pile up in Qt instead of holding the sender back.
+  if (readBudget_.Limited()) socket->setReadBufferSize(kKernelReceiveBytes);
+  connect(socket, &QTcpSocket::bytesWritten, this, [this] {
+    progressed_ = true;
+    Pump();
+  });
 }
 
 void Winsock::Adopt(QTcpSocket* socket) {
@@ -170,7 +188,7 @@ void Winsock::Adopt(QTcpSocket* socket) {
   remoteIp_ = PeerText(socket->peerAddress());
   remoteHost_ = remoteIp_;
   remotePort_ = socket->peerPort();
-  connect(socket, &QTcpSocket::readyRead, this, &Winsock::OnReadyRead);
+  connect(socket, &QTcpSocket::readyRead, this, [this] { OnReadyRead(); });
   connect(socket, &QTcpSocket::disconnected, this, &Winsock::OnDisconnected);
   connect(socket, &QTcpSocket::errorOccurred, this,
           [this](QAbstractSocket::SocketError e) { OnSocketError(static_cast<int>(e)); });
@@ -196,50 +214,61 @@ void Winsock::Connect() {
     state_ = SocketState::Connected;
     emit Connected(index_);
   });
-  connect(socket, &QTcpSocket::readyRead, this, &Winsock::OnReadyRead);
+  connect(socket, &QTcpSocket::readyRead, this, [this] { OnReadyRead(); });
   connect(socket, &QTcpSocket::disconnected, this, &Winsock::OnDisconnected);
   connect(socket, &QTcpSocket::errorOccurred, this,
           [this](QAbstractSocket::SocketError e) { OnSocketError(static_cast<int>(e)); });
   socket->connectToHost(QString::fromStdString(*host), static_cast<quint16>(remotePort_));
 }
 
-bool Winsock::SendData(const QByteArray& bytes, Traffic kind) {
+bool Winsock::SendData(const QByteArray& bytes, Traffic kind, int slot) {
   if (state_ != SocketState::Connected || !socket_) return false;
-  if (!queue_.Admit(kind, static_cast<std::size_t>(socket_->bytesToWrite()))) {
-    ++positionsDropped_;
-    return false;
-  }
-  socket_->write(bytes);
-  WatchQueue();
+  const std::size_t before = queue_.Lines();
+  queue_.Push(kind, slot, bytes.toStdString());
+  if (kind == Traffic::Position && queue_.Lines() == before) ++positionsDropped_;
+  Pump();
   return true;
 }
 
-void Winsock::WatchQueue() {
+void Winsock::Pump() {
   if (!socket_ || state_ != SocketState::Connected) {
     stallTimer_->stop();
     return;
   }
-  const std::int64_t left = queue_.Observe(static_cast<std::size_t>(socket_->bytesToWrite()), NowMs());
+  while (queue_.MayHandOff(static_cast<std::size_t>(socket_->bytesToWrite()))) {
+    const std::string line = queue_.Pop();
+    socket_->write(line.data(), static_cast<qint64>(line.size()));
+  }
+  WatchQueue();
+}
+
+void Winsock::WatchQueue() {
+  const bool waiting = socket_->bytesToWrite() > 0 || !queue_.Empty();
+  const std::int64_t left = queue_.Observe(waiting, progressed_, NowMs());
+  progressed_ = false;
   if (left < 0)
     stallTimer_->stop();
-  else if (!stallTimer_->isActive())
+  else if (!stallTimer_->isActive() || stallTimer_->remainingTime() > left + 100)
     stallTimer_->start(static_cast<int>(left));
 }
 
 void Winsock::OnStallTimer() {
   if (!socket_ || state_ != SocketState::Connected) return;
-  const std::int64_t left = queue_.Observe(static_cast<std::size_t>(socket_->bytesToWrite()), NowMs());
+  const bool waiting = socket_->bytesToWrite() > 0 || !queue_.Empty();
+  const std::int64_t left = queue_.Observe(waiting, progressed_, NowMs());
+  progressed_ = false;
   if (left < 0) return;
   if (left > 0) {
     stallTimer_->start(static_cast<int>(left));
     return;
   }
-  // The peer has not read enough to bring the queue under the hard bound for
-  // the whole grace period: drop the connection without trying to send what
-  // waits, and report it like a broken one.
+  // The peer has taken nothing for the whole grace period: drop the
+  // connection without trying to send what waits, and report it like a
+  // broken one.
   ++generation_;
   socket_->disconnect(this);
   socket_->abort();
+  queue_.Reset();
   state_ = SocketState::Error;
   emit Error(index_, kErrPeerStalled, QStringLiteral("The peer stopped reading"));
 }
@@ -250,10 +279,26 @@ QByteArray Winsock::GetData() {
   return data;
 }
 
-void Winsock::OnReadyRead() {
+void Winsock::OnReadyRead(bool all) {
   if (!socket_) return;
-  const QByteArray bytes = socket_->readAll();
+  const qint64 waiting = socket_->bytesAvailable();
+  if (waiting <= 0) return;
+  const std::int64_t now = NowMs();
+  const qint64 allowed = all ? waiting : std::min<qint64>(waiting, readBudget_.Available(now));
+  if (allowed <= 0) {
+    // Wait for a worthwhile piece rather than a byte: a sender held at its
+    // budget then costs a few reads a second, not one every millisecond.
+    if (!readTimer_->isActive())
+      readTimer_->start(static_cast<int>(readBudget_.MsUntil(std::min<qint64>(waiting, kReadPieceBytes), now)));
+    return;
+  }
+  const QByteArray bytes = socket_->read(allowed);
   if (bytes.isEmpty()) return;
+  readBudget_.Take(bytes.size());
+  // The rest is read once the budget allows; until then it holds the sender back.
+  if (!all && socket_->bytesAvailable() > 0 && !readTimer_->isActive())
+    readTimer_->start(static_cast<int>(std::max<std::int64_t>(
+        readBudget_.MsUntil(std::min<qint64>(socket_->bytesAvailable(), kReadPieceBytes), NowMs()), 1)));
   received_.append(bytes);
   emit DataArrival(index_, bytes.size());
 }
@@ -263,7 +308,7 @@ void Winsock::OnDisconnected() {
   // What came with the close is delivered before the close itself.
   const quint64 generation = generation_;
   while (socket_ && socket_->bytesAvailable() > 0) {
-    OnReadyRead();
+    OnReadyRead(true);
     if (generation != generation_ || state_ != SocketState::Connected) return;
   }
   if (!socket_) return;
@@ -285,6 +330,14 @@ void Winsock::Close() {
   ++generation_;
   StopListening();
   stallTimer_->stop();
+  readTimer_->stop();
+  readBudget_.Reset();
+  // What is queued goes out with the close (a few lines at most).
+  if (socket_ && socket_->state() == QAbstractSocket::ConnectedState)
+    while (!queue_.Empty()) {
+      const std::string line = queue_.Pop();
+      socket_->write(line.data(), static_cast<qint64>(line.size()));
+    }
   queue_.Reset();
   received_.clear();
   remoteIp_.clear();

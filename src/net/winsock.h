@@ -13,15 +13,17 @@
 // Bounded both ways: the system's receive buffer is fixed at
 // kKernelReceiveBytes and each DataArrival hands over what Qt has read from
 // it, so one arrival is at most about that much (a faster peer is held back
-// by TCP's flow control); and what waits to be sent follows the connection's
-// OutgoingQueue: position lines are dropped past the soft bound, and a peer
-// that stays past the hard bound for the grace period is cut off with the
-// Error signal (kErrPeerStalled), to be handled like a close.
+// by TCP's flow control); and what waits to be sent sits in the connection's
+// OutgoingQueue, which keeps one newest position per sender, and goes to the
+// system as the peer takes it. A peer that takes no byte for the grace
+// period while something waits is cut off with the Error signal
+// (kErrPeerStalled), to be handled like a close.
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
+#include "net/byte_budget.h"
 #include "net/outgoing_queue.h"
 
 class QTcpSocket;
@@ -83,22 +85,28 @@ class Winsock : public QObject {
   // Error) follows. An empty or malformed address gives state Error at once
   // and the Error signal from the event loop.
   void Connect();
-  // Sends on an established connection; ignored in any other state. A
-  // position line is dropped while the connection's queue is at its soft
-  // bound; control lines always go. True if the bytes were queued.
-  bool SendData(const QByteArray& bytes, Traffic kind = Traffic::Control);
+  // Sends one line on an established connection; ignored in any other
+  // state. A position line from sender `slot` replaces that sender's unsent
+  // older one; control lines always go, in order. True if the line was queued.
+  bool SendData(const QByteArray& bytes, Traffic kind = Traffic::Control, int slot = -1);
   // Bytes handed to SendData and not yet taken by the system.
   qint64 BytesUnsent() const;
-  // Position lines SendData has dropped, over the control's whole life.
+  // Position lines replaced by newer ones before they went, over the control's whole life.
   quint64 PositionsDropped() const { return positionsDropped_; }
   // The outgoing bounds of this control's connections (kept across Close).
   void SetQueueBounds(const QueueBounds& bounds);
+  // How fast this control reads its connections (kept across Close; a new
+  // connection starts with a full budget). Past the budget nothing is read
+  // until it refills: the bytes wait in the system and TCP slows the sender.
+  void SetReadRate(const ByteRate& rate);
   // Everything received and not yet taken.
   QByteArray GetData();
   qint64 BytesReceived() const;
   // Closes whatever the control holds (listener or connection). The state
   // passes through Closing while buffered data is still being written.
   void Close();
+  // Drops whatever the control holds at once, unsent data included; state Closed.
+  void Abort() { Reset(); }
 
  signals:
   void ConnectionRequest(int index, qintptr requestID);
@@ -109,7 +117,8 @@ class Winsock : public QObject {
 
  private:
   void Adopt(QTcpSocket* socket);
-  void OnReadyRead();
+  // Reads what the budget allows (everything when `all`), then emits DataArrival.
+  void OnReadyRead(bool all = false);
   void OnDisconnected();
   void OnSocketError(int socketError);
   // Enters Error and emits the Error signal from the event loop, unless the
@@ -118,7 +127,8 @@ class Winsock : public QObject {
   // Drops whatever the control holds at once, without a closing phase.
   void Reset();
   void StopListening();
-  // Re-reads the unsent count; arms or disarms the stall timer.
+  // Hands queued lines to the socket while it holds little; then re-arms the stall timer.
+  void Pump();
   void WatchQueue();
   void OnStallTimer();
   void Tune(QTcpSocket* socket);
@@ -138,6 +148,9 @@ class Winsock : public QObject {
   OutgoingQueue queue_;
   QTimer* stallTimer_ = nullptr;
   quint64 positionsDropped_ = 0;
+  bool progressed_ = false;
+  ByteBudget readBudget_;
+  QTimer* readTimer_ = nullptr;  // reads again once the budget has refilled  // the system took bytes since the stall timer last looked
 };
 
 }  // namespace crewmap::net

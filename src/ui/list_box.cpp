@@ -36,9 +36,29 @@ QString ListBox::text(int row) const {
 void ListBox::addItem(const QString& text) {
   rows_.push_back(text);
   noteWidth(text);
+  dropOldest();
   updateScrollBars();
   // Only a row that lands inside the view needs painting now.
   if (count() - 1 < topRow() + fullRows() + 1) viewport()->update();
+}
+
+void ListBox::setMaxRows(int rows) {
+  maxRows_ = std::max(rows, 0);
+  dropOldest();
+  updateScrollBars();
+  viewport()->update();
+}
+
+void ListBox::dropOldest() {
+  if (maxRows_ <= 0 || count() <= maxRows_) return;
+  const int dropped = count() - maxRows_;
+  const int top = topRow();
+  rows_.erase(rows_.begin(), rows_.begin() + dropped);
+  const int was = current_;
+  current_ = current_ >= dropped ? current_ - dropped : -1;
+  // The rows in view move up with the rows that left.
+  verticalScrollBar()->setValue(std::max(top - dropped, 0));
+  if (current_ != was) emit currentRowChanged(current_);
 }
 
 void ListBox::addAndSelect(const QString& text) {

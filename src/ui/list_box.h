@@ -19,10 +19,15 @@ class ListBox : public QAbstractScrollArea {
   int count() const { return static_cast<int>(rows_.size()); }
   QString text(int row) const;  // empty outside 0..count()-1
 
+  // Adds a row at the end; past maxRows() the oldest row leaves first.
   void addItem(const QString& text);
   // Adds a row at the end, selects it and scrolls it into view.
   void addAndSelect(const QString& text);
   void clear();
+
+  // The most rows the list keeps (0: no limit, the default).
+  int maxRows() const { return maxRows_; }
+  void setMaxRows(int rows);
 
   // The selected row, -1 for none.
   int currentRow() const { return current_; }
@@ -50,9 +55,12 @@ class ListBox : public QAbstractScrollArea {
   void updateScrollBars();
   void scrollToRow(int row);
   void noteWidth(const QString& text);
+  // Drops the oldest rows past maxRows_, keeping the selection and the view on their rows.
+  void dropOldest();
 
   std::deque<QString> rows_;
   int current_ = -1;
+  int maxRows_ = 0;
   int rowHeight_ = 1;
   int shownRows_ = 1;  // whole rows in view when the scroll bars were last set
   int widest_ = 0;  // the widest row's text width in pixels, for the horizontal bar

@@ -52,10 +52,11 @@ TEST(ListenerChoice, Table) {
       {"first member accepted on 1", {0, K, C, C, C, C, C, C, C, C}, 2, 2},
       {"2 left while 4 listens", {0, K, C, K, L, C, C, C, C, C}, 2, 0},
       {"after 4 accepted, 2 is free", {0, K, C, K, K, C, C, C, C, C}, 2, 2},
-      {"all nine taken", {0, K, K, K, K, K, K, K, K, K}, 0, 0},
-      {"nine taken, 5 left", {0, K, K, K, K, C, K, K, K, K}, 5, 5},
-      {"an erroring socket is not free", {0, E, C, K, K, K, K, K, K, K}, 2, 2},
-      {"only 9 free", {0, K, K, K, K, K, K, K, K, C}, 9, 9},
+      {"eight taken: 9 refuses", {0, K, K, K, K, K, K, K, K, C}, 9, 0},
+      {"eight taken, 9 refusing, 5 left", {0, K, K, K, K, C, K, K, K, L}, 5, 5},
+      {"9 still closing its refusal", {0, K, K, K, K, K, K, K, K, kStateClosing}, 0, 0},
+      {"an erroring socket is not free", {0, E, C, K, K, K, K, K, K, C}, 2, 2},
+      {"only 9 free after an old full run", {0, K, K, K, K, K, K, K, K, K}, 0, 0},
   };
   for (const ListenerCase& c : cases) {
     EXPECT_EQ(ListenerAfterAcceptance(c.states), c.afterAcceptance) << c.name;

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "net/byte_budget.h"
 #include "net/line_receiver.h"
 #include "net/messages.h"
 #include "net/outgoing_queue.h"
+#include "net/peer_rules.h"
 #include "net/relay_budget.h"
 
 namespace crewmap::net {
@@ -52,6 +54,37 @@ TEST(LineBound, ALineAtTheBoundIsKeptHoweverItsEndIsSplit) {
   }
 }
 
+// Catches: the CR that ends an arrival inside an over-long line forgotten
+// (or kept) across the arrival, so that the LF of its CR LF is missed and the
+// next line's CR LF is swallowed with it; the discarding state surviving
+// Reset, so that the next connection's first line is lost. Every cut of the
+// stream, and every pair of cuts around the over-long line's end, must give
+// the same lines as one arrival.
+TEST(LineBound, AnOverLongLineEndsAtItsOwnCrLfWhereverTheArrivalsAreCut) {
+  const std::size_t bound = 64;
+  const std::string over(bound + 5, 'o');
+  const std::string stream = "a\r\n" + over + "\r\r\nnext\r\n" + over + "\r\n\r\nlast\r\n";
+  const Lines expected{"a", "next", "last"};
+  for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+    LineReceiver r(bound);
+    ASSERT_EQ(FeedCut(r, stream, {cut}), expected) << "cut at " << cut;
+  }
+  const std::size_t end = 3 + over.size();  // the first over-long line's CR CR LF
+  for (std::size_t c1 = end - 2; c1 <= end + 6; ++c1)
+    for (std::size_t c2 = c1; c2 <= end + 8; ++c2) {
+      LineReceiver r(bound);
+      ASSERT_EQ(FeedCut(r, stream, {c1, c2}), expected) << c1 << "," << c2;
+    }
+  // A connection that ends inside an over-long line, with or without its CR:
+  // the next one starts clean.
+  for (const std::string& cutOff : {over, over + "\r"}) {
+    LineReceiver r(bound);
+    EXPECT_TRUE(r.Feed(cutOff).empty());
+    r.Reset();
+    EXPECT_EQ(r.Feed("\nfirst\r\n"), (Lines{"\nfirst"}));
+  }
+}
+
 TEST(LineBound, ByteAtATimeCarriageReturnsAndTabOnlyLines) {
   // CRs that are not followed by LF are part of the line; a lone LF ends nothing.
   LineReceiver r;
@@ -67,24 +100,171 @@ TEST(LineBound, ByteAtATimeCarriageReturnsAndTabOnlyLines) {
   EXPECT_EQ(BuildRelay(9, std::string(LineReceiver::kMaxLine - 3, 'n')).size(), LineReceiver::kMaxLine + 2);
 }
 
-TEST(OutgoingQueue, PositionsStopAtTheSoftBoundAndAStallNeedsTheWholeGrace) {
-  OutgoingQueue q(QueueBounds{1000, 800, 5000});
-  EXPECT_TRUE(q.Admit(Traffic::Position, 999));
-  EXPECT_FALSE(q.Admit(Traffic::Position, 1000));
-  EXPECT_TRUE(q.Admit(Traffic::Control, 1'000'000));  // control lines always go
+// Everything a queue would send, in order.
+Lines Drain(OutgoingQueue& q) {
+  Lines out;
+  while (!q.Empty()) out.push_back(q.Pop());
+  return out;
+}
 
-  EXPECT_EQ(q.Observe(799, 0), -1);
-  EXPECT_EQ(q.Observe(800, 100), 5000);
-  EXPECT_EQ(q.Observe(5000, 3100), 2000);   // still the same spell
-  EXPECT_EQ(q.Observe(700, 4000), -1);      // drained below: the spell ends
-  EXPECT_EQ(q.Observe(900, 4500), 5000);    // a new spell starts over
-  EXPECT_EQ(q.Observe(900, 9500), 0);       // over the bound for the whole grace: stalled
-  EXPECT_EQ(q.Observe(900, 20000), 0);
+// Catches: a newer position queued beside (not instead of) the unsent older
+// one, so a flood grows a slow member's queue without bound; a newer position
+// put in the older one's place, overtaking a leave notice about its own slot
+// (the new member of that slot would be wiped by the old member's notice);
+// a control line ever dropped; repeated leave notices piling up under churn.
+TEST(OutgoingQueue, OneNewestPositionPerSenderControlLinesKeptInOrder) {
+  OutgoingQueue q;
+  q.Push(Traffic::Control, -1, "client#1");
+  for (int i = 0; i < 1000; ++i) {
+    q.Push(Traffic::Position, 2, "02:flood " + std::to_string(i));
+    if (i % 100 == 0) q.Push(Traffic::Position, 0, "00:host " + std::to_string(i));
+  }
+  q.Push(Traffic::Position, 3, "03:honest");
+  EXPECT_EQ(q.Lines(), 4u);
+  EXPECT_EQ(Drain(q), (Lines{"client#1", "00:host 900", "02:flood 999", "03:honest"}));
+  EXPECT_EQ(q.Bytes(), 0u);
+
+  // Slot 4 changes hands while its positions wait: the new member's position
+  // comes after the notice, never before it.
+  q.Push(Traffic::Position, 4, "04:old");
+  q.Push(Traffic::Leave, 4, "disconn04");
+  q.Push(Traffic::Position, 4, "04:new");
+  EXPECT_EQ(Drain(q), (Lines{"disconn04", "04:new"}));
+
+  // Churn on slot 5 against a stalled reader: notices fold, positions are
+  // the newest, other slots' notices stay, and the byte count follows.
+  q.Push(Traffic::Leave, 6, "disconn06");
+  for (int i = 0; i < 500; ++i) {
+    q.Push(Traffic::Position, 5, "05:m" + std::to_string(i));
+    q.Push(Traffic::Leave, 5, "disconn05");
+  }
+  q.Push(Traffic::Leave, 6, "disconn06");  // nothing about slot 6 in between: folded
+  // At most: a notice, the newest position, the notice after it.
+  EXPECT_EQ(q.Bytes(), 3 * std::string("disconn06").size() + std::string("05:m499").size());
+  EXPECT_EQ(Drain(q), (Lines{"disconn06", "disconn05", "05:m499", "disconn05"}));
+  q.Push(Traffic::Leave, 5, "disconn05");
+  q.Push(Traffic::Position, 5, "05:x");
+  q.Push(Traffic::Leave, 5, "disconn05");  // a position in between: both notices stay
+  q.Push(Traffic::Control, -1, "client#9");
+  q.Push(Traffic::Control, -1, "client#9");  // plain control lines are never folded
+  EXPECT_EQ(Drain(q), (Lines{"disconn05", "05:x", "disconn05", "client#9", "client#9"}));
+
+  // Hand-off: lines go while the socket holds less than the bound.
+  OutgoingQueue h(QueueBounds{100, 5000});
+  EXPECT_FALSE(h.MayHandOff(0));  // nothing to hand over
+  h.Push(Traffic::Position, 1, "x");
+  EXPECT_TRUE(h.MayHandOff(99));
+  EXPECT_FALSE(h.MayHandOff(100));
+}
+
+// Catches: a peer that reads slowly but steadily cut off as stalled; a stall
+// clock that is not restarted by progress (a 40 s pause after an hour of
+// slow reading cuts the member off at once); an idle connection (nothing
+// waiting) counted as stalled.
+TEST(OutgoingQueue, AStallIsTheWholeGraceWithoutAByteTaken) {
+  OutgoingQueue q(QueueBounds{4096, 5000});
+  EXPECT_EQ(q.Observe(false, false, 0), -1);
+  EXPECT_EQ(q.Observe(true, false, 100), 5000);
+  EXPECT_EQ(q.Observe(true, false, 3100), 2000);
+  for (std::int64_t t = 3100; t < 60000; t += 1000) ASSERT_EQ(q.Observe(true, true, t), 5000);  // slow, steady
+  EXPECT_EQ(q.Observe(true, false, 62000), 2100);  // last progress at 59,100
+  EXPECT_EQ(q.Observe(false, false, 70000), -1);   // all taken: idle
+  EXPECT_EQ(q.Observe(true, false, 80000), 5000);  // a new spell starts over
+  EXPECT_EQ(q.Observe(true, false, 85000), 0);     // nothing taken for the whole grace: stalled
   q.Reset();
-  EXPECT_EQ(q.Observe(900, 20000), 5000);
+  EXPECT_EQ(q.Observe(true, false, 90000), 5000);
+  // The default tolerates a 40 s pause with lines waiting.
+  EXPECT_GT(OutgoingQueue().Bounds().graceMs, 40000 * 2);
+}
 
-  // By default a longest relay may wait behind another one.
-  EXPECT_TRUE(OutgoingQueue().Admit(Traffic::Position, LineReceiver::kMaxLine + 2));
+// Catches: a connection that never sends holding its slot for ever (nine of
+// them lock every member out); the first-line limit applied after lines have
+// come, so a member whose capture fails for a minute is cut off; a blank
+// keep-alive line not counted; a connection that has ended still watched.
+TEST(PeerRules, SilentPeersAreDueAndTalkingOnesAreNot) {
+  PeerWatch w(PeerTimes{1000, 60000});
+  EXPECT_FALSE(w.Due(1'000'000));  // nothing to watch yet
+  w.Start(0);
+  EXPECT_FALSE(w.Due(999));
+  EXPECT_TRUE(w.Due(1000));  // never a line
+  w.Start(5000);
+  w.Line(5500);
+  EXPECT_FALSE(w.Due(50000));   // quiet for a while after taking part: still fine
+  w.Line(50000);
+  EXPECT_FALSE(w.Due(109999));
+  EXPECT_TRUE(w.Due(110000));   // silent for the whole long limit
+  w.Stop();
+  EXPECT_FALSE(w.Due(1'000'000));
+  // The defaults: a squatter is gone well within 20 s; a member's capture
+  // may fail for minutes.
+  EXPECT_LE(PeerTimes{}.firstLineMs, 10000);
+  EXPECT_GE(PeerTimes{}.silenceMs, 5 * 60000);
+
+  // LineReceiver counts every line end, blank and over-long lines included.
+  LineReceiver r(8);
+  r.Feed("\r\n  \r\nabc\r\n" + std::string(20, 'x') + "\r");
+  EXPECT_EQ(r.LineEnds(), 3u);
+  r.Feed("\n");
+  EXPECT_EQ(r.LineEnds(), 4u);
+}
+
+// Catches: a churning address never refused (each cycle costs the host log
+// rows and memory); a household of eight joining at once refused; a block
+// that never ends, or one that other addresses share; the table of addresses
+// growing without bound under connections from ever new addresses.
+TEST(PeerRules, AnAddressThatKeepsReconnectingIsRefusedForAWhile) {
+  ConnectionThrottle t(ThrottleRule{5, 1000, 3000, 100});
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(t.Admit("10.0.0.1", i * 10)) << i;
+  EXPECT_FALSE(t.Admit("10.0.0.1", 60));       // the sixth within the window
+  EXPECT_TRUE(t.Admit("10.0.0.2", 70));        // another address is not affected
+  EXPECT_FALSE(t.Admit("10.0.0.1", 2000));     // still blocked, window or not
+  EXPECT_TRUE(t.Admit("10.0.0.1", 3060));      // the block is over
+  // Spread out, any number is fine.
+  ConnectionThrottle slow(ThrottleRule{5, 1000, 3000, 100});
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(slow.Admit("10.0.0.3", i * 250)) << i;
+  // Memory stays bounded whatever the addresses.
+  for (int i = 0; i < 1000; ++i) t.Admit("198.51.100." + std::to_string(i), 4000);
+  EXPECT_LE(t.Remembered(), 100u);
+  // By default eight members of one household joining together are welcome.
+  ConnectionThrottle household;
+  for (int i = 0; i < 8; ++i) EXPECT_TRUE(household.Admit("192.0.2.1", i * 100));
+}
+
+// Catches: a byte budget that lets a flood through (no limit, or a refill
+// that ignores the cap); one that starves a sender below its rate (lost
+// fractions of a byte each millisecond); a wait that is too short, so the
+// reader spins, or never ends.
+TEST(ByteBudget, BurstThenTheRateAndTheWaitForTheNextByte) {
+  ByteBudget b(ByteRate{1000, 4000});
+  EXPECT_EQ(b.Available(0), 4000);
+  b.Take(4000);
+  EXPECT_EQ(b.Available(0), 0);
+  EXPECT_EQ(b.MsUntil(1, 0), 1);
+  EXPECT_EQ(b.MsUntil(500, 0), 500);
+  std::int64_t taken = 0;
+  for (std::int64_t t = 1; t <= 10000; ++t) {  // one byte a millisecond, read as it comes
+    const std::int64_t n = b.Available(t);
+    b.Take(n);
+    taken += n;
+  }
+  EXPECT_EQ(taken, 10000);
+  EXPECT_EQ(b.Available(1'000'000), 4000);  // a long quiet spell earns only the burst
+  ByteBudget odd(ByteRate{3, 10});
+  odd.Take(10);
+  std::int64_t got = 0;
+  for (std::int64_t t = 0; t <= 10000; ++t) {
+    const std::int64_t n = odd.Available(t);
+    odd.Take(n);
+    got += n;
+  }
+  EXPECT_EQ(got, 30);  // three a second, fractions kept
+  b.Take(4000);
+  b.Reset();
+  EXPECT_EQ(b.Available(2'000'000), 4000);
+  EXPECT_FALSE(ByteBudget().Limited());
+  EXPECT_GT(ByteBudget().Available(0), 1'000'000'000);
+  // The defaults take the longest report at least once a second.
+  EXPECT_GE(kMemberReadRate.perSecond, static_cast<std::int64_t>(LineReceiver::kMaxLine + 2));
 }
 
 TEST(RelayBudget, BurstThenTheSteadyRate) {

@@ -76,5 +76,44 @@ TEST(ListBox, NewestRowSelectedAndInViewAfterEveryAppend) {
   EXPECT_EQ(list.topRow(), 0);
 }
 
+
+// Catches: a capped list that still grows (a churning peer grows the host by
+// a gigabyte an hour); the oldest rows kept instead of the newest; the
+// selection left on its old index after rows leave, so the highlight jumps
+// to a different row; the view not following the rows that moved up.
+TEST(ListBox, ACappedLogDropsItsOldestRowsAndKeepsTheSelectionOnItsRow) {
+  ListBox list;
+  list.setGeometry(0, 0, 200, 80);
+  list.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+  list.setMaxRows(50);
+  for (int i = 0; i < 120; ++i) {
+    list.addAndSelect(QStringLiteral("row %1").arg(i));
+    ASSERT_LE(list.count(), 50);
+    ASSERT_EQ(list.text(list.currentRow()), QStringLiteral("row %1").arg(i));
+    ASSERT_TRUE(list.isRowVisible(list.currentRow()));
+  }
+  EXPECT_EQ(list.text(0), "row 70");
+  EXPECT_EQ(list.text(49), "row 119");
+
+  // The user looks at an older row; plain additions (the member list's)
+  // move it up without changing which row is highlighted or shown.
+  list.setCurrentRow(20);  // "row 90"
+  const int topBefore = list.topRow();
+  const QString shownBefore = list.text(topBefore);
+  for (int i = 0; i < 5; ++i) list.addItem(QStringLiteral("more %1").arg(i));
+  EXPECT_EQ(list.text(list.currentRow()), "row 90");
+  EXPECT_EQ(list.text(list.topRow()), shownBefore);
+  // Once its row has left, nothing is selected.
+  for (int i = 0; i < 40; ++i) list.addItem(QStringLiteral("later %1").arg(i));
+  EXPECT_EQ(list.currentRow(), -1);
+  EXPECT_EQ(list.count(), 50);
+
+  // Lowering the cap drops the oldest at once.
+  list.setMaxRows(10);
+  EXPECT_EQ(list.count(), 10);
+  EXPECT_EQ(list.text(9), "later 39");
+}
+
 }  // namespace
 }  // namespace crewmap::ui
