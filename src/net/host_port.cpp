@@ -50,8 +50,15 @@ std::optional<HostPort> ParseHostPort(std::string_view text, int defaultPort) {
 std::string FormatHostPort(std::string_view host, int port, int defaultPort) {
   const bool v6 = host.find(':') != std::string_view::npos;
   if (!v6 && port == defaultPort) return std::string(host);
-  std::string text = v6 ? "[" + std::string(host) + "]" : std::string(host);
-  return text + ":" + std::to_string(port);
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about
+  // "[" + std::string(...).
+  std::string text;
+  if (v6) text += '[';
+  text += host;
+  if (v6) text += ']';
+  text += ':';
+  text += std::to_string(port);
+  return text;
 }
 
 }  // namespace crewmap::net
