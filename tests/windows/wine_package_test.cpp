@@ -25,6 +25,7 @@
 #include "gamesim/gamesim_process.h"
 #include "support/private_network.h"
 #include "support/program_driver.h"
+#include "windows/wine_support.h"
 
 namespace {
 
@@ -33,14 +34,19 @@ using namespace std::chrono_literals;
 using crewmap::test::Click;
 using crewmap::test::ProgramProcess;
 using crewmap::test::ReadFile;
-using crewmap::test::RunCommand;
 using crewmap::test::Shell;
 using crewmap::test::Type;
 using crewmap::test::WaitFor;
-using Environment = std::vector<std::pair<std::string, std::string>>;
+using crewmap::test::ChooseRole;
+using crewmap::test::EnvOr;
+using crewmap::test::Environment;
+using crewmap::test::FindWindow;
+using crewmap::test::Geometry;
+using crewmap::test::WindowGeometry;
+using crewmap::test::WineEnvironment;
+using crewmap::test::WineLoader;
 
-// Wine starts programs slowly on a busy machine.
-constexpr auto kWait = 30s;
+constexpr auto kWait = crewmap::test::kWineWait;
 
 // The text after the last "<tag>" line of a log, up to its line end.
 std::string LastLine(const fs::path& log, const std::string& tag) {
@@ -53,22 +59,6 @@ std::string LastLine(const fs::path& log, const std::string& tag) {
   return line;
 }
 
-std::string Env(const char* name, const char* fallback) {
-  const char* value = std::getenv(name);
-  return value && *value ? value : fallback;
-}
-
-std::string WineLoader() {
-  return fs::exists("/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "wine64";
-}
-
-// Wine as a Japanese system, in a prefix of its own; crewmap reports its lists.
-Environment WineEnvironment(const fs::path& prefix) {
-  return {{"WINEPREFIX", prefix.string()}, {"WINEDEBUG", "-all"}, {"WINEARCH", "win64"},
-          {"WINEDLLOVERRIDES", "mscoree,mshtml="}, {"LANG", "ja_JP.UTF-8"}, {"LC_ALL", "ja_JP.UTF-8"},
-          {"CREWMAP_DEBUG_LISTS", "1"}};
-}
-
 // One crewmap (Linux or under Wine) that reports its lists on standard error.
 class Instance : public ProgramProcess {
  public:
@@ -79,45 +69,6 @@ class Instance : public ProgramProcess {
  private:
   fs::path log_;
 };
-
-// A visible window titled exactly `title`: of process `pid` if given, and
-// not `other` (Wine's windows are told apart from Linux ones that way).
-unsigned long FindWindow(const std::string& title, pid_t pid = 0, unsigned long other = 0) {
-  unsigned long id = 0;
-  WaitFor([&] {
-    std::istringstream out(Shell("xdotool search --all --onlyvisible " +
-                                 (pid ? "--pid " + std::to_string(pid) + " " : std::string()) + "--name '^" +
-                                 title + "$' 2>/dev/null"));
-    for (std::string line; std::getline(out, line);)
-      if (!line.empty() && std::stoul(line) != other) return (id = std::stoul(line)) != 0;
-    return false;
-  }, kWait);
-  return id;
-}
-
-using crewmap::test::Geometry;
-using crewmap::test::WindowGeometry;
-
-// The start dialog: host ("サーバとして起動") or the preselected member
-// choice, then "おｋ"; returns the main window.
-unsigned long ChooseRole(pid_t pid, bool host, unsigned long otherMain = 0) {
-  const unsigned long dialog = FindWindow("起動方法", pid);
-  EXPECT_NE(dialog, 0u) << "no start dialog";
-  if (!dialog) return 0;
-  // Wine may still move a window it has just shown (Qt centres the dialog):
-  // clicks wait until it stays put.
-  Geometry before = WindowGeometry(dialog);
-  WaitFor([&] {
-    std::this_thread::sleep_for(500ms);
-    const Geometry now = WindowGeometry(dialog);
-    const bool still = now.x == before.x && now.y == before.y;
-    before = now;
-    return still;
-  }, 10s);
-  if (host) Click(dialog, 30, 10);  // Option1(0) at 120, 0 twips
-  Click(dialog, 190, 25);  // Command1 at 2280, 120 twips
-  return FindWindow("Crewmap", pid, otherMain);
-}
 
 // A plain-HTTP echo page on loopback: answers every GET with the caller's
 // address, as the public echo pages do.
@@ -177,27 +128,23 @@ const std::string kLinuxPosition = "3838,1308";  // the Linux game window's
 class WinePackage : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    zip_ = Env("CREWMAP_WINDOWS_ZIP", CREWMAP_DEFAULT_ZIP);
-    const fs::path build = Env("CREWMAP_WINDOWS_BUILD_DIR", CREWMAP_DEFAULT_WINDOWS_BUILD);
+    zip_ = EnvOr("CREWMAP_WINDOWS_ZIP", CREWMAP_DEFAULT_ZIP);
+    const fs::path build = EnvOr("CREWMAP_WINDOWS_BUILD_DIR", CREWMAP_DEFAULT_WINDOWS_BUILD);
     gamesim_ = build / "tools" / "gamesim_win32" / "gamesim_win32.exe";
     probe_ = build / "tests" / "windows" / "system_probe.exe";
     if (!fs::exists(zip_) || !fs::exists(gamesim_) || !fs::exists(probe_)) return;
     root_ = fs::temp_directory_path() / ("crewmap-wine-" + std::to_string(::getpid()));
     fs::remove_all(root_);
     // Unpacked where a Japanese user might keep it.
-    const fs::path parent = root_ / "クルー 航海図";
-    fs::create_directories(parent);
-    Shell("unzip -q '" + zip_.string() + "' -d '" + parent.string() + "'");
-    for (const auto& entry : fs::directory_iterator(parent)) program_ = entry.path();
+    program_ = crewmap::test::UnpackPackage(zip_, root_ / "クルー 航海図");
     fs::create_directories(root_ / "linux");
     fs::copy_file(CREWMAP_EXE, root_ / "linux" / "crewmap");
     for (const char* picture : {"worldmap_c1.jpg", "worldmap_c2.jpg"})
       fs::copy_file(fs::path(CREWMAP_DATA_DIR) / picture, root_ / "linux" / picture);
     std::ofstream(root_ / "linux" / "crewmap.ini") << "[NET]\nECHOURL=http://127.0.0.1:9/\nUPNP=0\n";
 
-    env_ = WineEnvironment(root_ / "prefix");
-    Wine("wineboot -i");
-    Wine("wineserver -w", /*loader=*/false);
+    env_ = WineEnvironment((root_ / "prefix").string());
+    crewmap::test::PreparePrefix(env_);
     StartSuiteGame();
     // The Linux instances read the Linux stand-in: mapped later, it is the
     // topmost window of that title, the one X finds first.
@@ -244,12 +191,7 @@ class WinePackage : public testing::Test {
   // Runs a Wine command line in the suite's prefix; its standard output, or
   // "exit N" when it failed.
   static std::string Wine(const std::string& command, bool loader = true) {
-    std::string line;
-    for (const auto& [name, value] : env_) line += name + "='" + value + "' ";
-    const auto result = RunCommand(line + (loader ? WineLoader() + " " : "") + command + " 2>/dev/null");
-    std::string out = result.output;
-    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-    return result.exitCode == 0 ? out : "exit " + std::to_string(result.exitCode);
+    return crewmap::test::RunWine(env_, command, loader);
   }
   static std::string Probe(const std::string& what) { return Wine("'" + probe_.string() + "' " + what); }
 
