@@ -35,7 +35,6 @@ using crewmap::test::Click;
 using crewmap::test::ProgramProcess;
 using crewmap::test::ReadFile;
 using crewmap::test::Shell;
-using crewmap::test::Type;
 using crewmap::test::WaitFor;
 using crewmap::test::ChooseRole;
 using crewmap::test::EnvOr;
@@ -199,18 +198,22 @@ class WinePackage : public testing::Test {
   // be lost, and makes sure the box holds it before the test goes on: the
   // box's content is selected and replaced, then copied and read back
   // through the clipboard (Wine shares it with X). Under Wine the text goes
-  // in as Unicode key input inside Wine; xdotool would have to remap X keys
-  // for characters outside the keyboard's layout, and a program reading the
-  // key a moment late lost them. Linux windows get xdotool (the check
-  // catches a loss there, and the text is entered again).
+  // in as Unicode key input inside Wine; a Linux window gets it pasted from
+  // the clipboard. xdotool would have to remap X keys for characters outside
+  // the keyboard's layout, and a program reading the key a moment late got
+  // another character ("太郎" arrived as "太" under load, three times over).
   static bool EnterText(unsigned long window, int x, int y, const std::string& text, bool underWine) {
     for (int attempt = 0; attempt < 3; ++attempt) {
       Click(window, x, y);
       Shell("xdotool key ctrl+a");
-      if (underWine)
+      if (underWine) {
         Probe("type '" + text + "'");
-      else
-        Type(text);
+      } else {
+        const fs::path file = root_ / "entry.txt";
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+        Shell("xclip -selection clipboard -i '" + file.string() + "' >/dev/null 2>&1");
+        Shell("xdotool key ctrl+v");
+      }
       std::this_thread::sleep_for(300ms);
       Shell("xdotool key ctrl+a ctrl+c");
       std::this_thread::sleep_for(300ms);
