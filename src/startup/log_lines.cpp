@@ -50,12 +50,16 @@ std::string DepartureRow(std::string_view timestamp, int slot, std::string_view 
   return Row(timestamp, slot, "<<", peerAddress, "Close");
 }
 
-}  // namespace crewmap::startup
-
-namespace crewmap::startup {
-
 std::string NoticeRow(std::string_view timestamp, std::string_view text) {
-  return "[" + std::string(timestamp) + "]" + std::string(text);
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about
+  // "[" + std::string(...) in the mingw build.
+  std::string row;
+  row.reserve(timestamp.size() + text.size() + 2);
+  row += '[';
+  row += timestamp;
+  row += ']';
+  row += text;
+  return row;
 }
 
 }  // namespace crewmap::startup
