@@ -17,6 +17,7 @@
 #include "map/map_area.h"
 #include "map/map_drawing.h"
 #include "navi/frm_navi.h"
+#include "ui/cached_look.h"
 #include "ui/fonts.h"
 #include "ui/twips_rect.h"
 #include "ui/message_box.h"
@@ -135,7 +136,7 @@ frmMap::frmMap() : QWidget(nullptr) {
   Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
   Label1->hide();  // shown by the first left click
 
-  Slider1 = new QSlider(Qt::Vertical, this);
+  Slider1 = new ui::CachedLook<QSlider, QStyleOptionSlider>(Qt::Vertical, this);
   Slider1->setObjectName(QStringLiteral("Slider1"));
   Slider1->setRange(0, 6);
   Slider1->setPageStep(1);
@@ -147,7 +148,7 @@ frmMap::frmMap() : QWidget(nullptr) {
   Slider1->setGeometry(ui::TwipsRect(120, 120, 495, 1575));
   connect(Slider1, &QSlider::valueChanged, this, [this] { Slider1_Click(); });
 
-  Check1 = new QCheckBox(QStringLiteral("自分を中心"), this);
+  Check1 = new ui::CachedLook<QCheckBox, QStyleOptionButton>(QStringLiteral("自分を中心"), this);
   Check1->setObjectName(QStringLiteral("Check1"));
   Check1->setFont(ui::DesignFont(ui::kPGothic, 9, true));
   {
@@ -165,12 +166,12 @@ frmMap::frmMap() : QWidget(nullptr) {
   Check1->setGeometry(ui::TwipsRect(720, 120, 1575, 255));
   Check1->setChecked(true);
 
-  Command2 = new QPushButton(QStringLiteral("ナビ"), this);
+  Command2 = new ui::CachedLook<QPushButton, QStyleOptionButton>(QStringLiteral("ナビ"), this);
   Command2->setObjectName(QStringLiteral("Command2"));
   Command2->setGeometry(ui::TwipsRect(5490 - 1650, 120, 735, 375));
   connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
 
-  Command1 = new QPushButton(QStringLiteral("閉じる"), this);
+  Command1 = new ui::CachedLook<QPushButton, QStyleOptionButton>(QStringLiteral("閉じる"), this);
   Command1->setObjectName(QStringLiteral("Command1"));
   Command1->setGeometry(ui::TwipsRect(5490 - 810, 120, 735, 375));
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });

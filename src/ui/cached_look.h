@@ -1,0 +1,81 @@
+#pragma once
+// A control that lies over a picture redrawn many times a second (the map):
+// Qt repaints every sibling above a region that changes beneath it, and a
+// style draws a slider or a button slowly (gradients, ticks, text, style
+// sheets). CachedLook keeps the control's look drawn once over transparency
+// and paints that copy until the control itself changes: any event it
+// receives other than a paint (hover, press, focus, a style animation's
+// step, a font or palette change, a move or resize), or a new style option
+// (a value, a check state or a text set from code, which reach the control
+// without an event).
+#include <QByteArray>
+#include <QEvent>
+#include <QImage>
+#include <QMetaObject>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStyleOption>
+#include <QWidget>
+
+namespace crewmap::ui {
+
+// What a control's own paint draws from, as bytes to compare.
+QByteArray LookKey(const QWidget& control, const QStyleOptionSlider& option);
+QByteArray LookKey(const QWidget& control, const QStyleOptionButton& option);
+
+template <typename Control, typename Option>
+class CachedLook : public Control {
+ public:
+  using Control::Control;
+
+ protected:
+  bool event(QEvent* event) override {
+    if (event->type() != QEvent::Paint && !drawing_) stale_ = true;
+    return Control::event(event);
+  }
+
+  void paintEvent(QPaintEvent* event) override {
+    if (!drawing_ && !stale_ && !look_.isNull() && Key() == key_) {
+      QPainter painter(this);
+      painter.drawImage(QPoint(0, 0), look_);
+      return;
+    }
+    // Drawing the copy, or the look has changed: the style draws it here,
+    // and a new copy is drawn once the events in hand have run (a widget
+    // cannot be drawn into an image from inside its own paint).
+    Control::paintEvent(event);
+    if (!drawing_ && !pending_) {
+      pending_ = true;
+      QMetaObject::invokeMethod(this, [this] { DrawCopy(); }, Qt::QueuedConnection);
+    }
+  }
+
+ private:
+  QByteArray Key() const {
+    Option option;
+    this->initStyleOption(&option);
+    return LookKey(*this, option);
+  }
+
+  void DrawCopy() {
+    pending_ = false;
+    const qreal ratio = this->devicePixelRatio();
+    QImage look(this->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    look.setDevicePixelRatio(ratio);
+    look.fill(Qt::transparent);
+    drawing_ = true;
+    this->render(&look, QPoint(), QRegion(), QWidget::DrawChildren);
+    drawing_ = false;
+    look_ = std::move(look);
+    key_ = Key();
+    stale_ = false;
+  }
+
+  QImage look_;
+  QByteArray key_;
+  bool stale_ = true;
+  bool drawing_ = false;
+  bool pending_ = false;
+};
+
+}  // namespace crewmap::ui
