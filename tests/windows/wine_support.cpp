@@ -53,7 +53,7 @@ void PreparePrefix(const Environment& environment) {
   RunWine(environment, "wineserver -w", /*loader=*/false);
 }
 
-unsigned long FindWindow(const std::string& title, pid_t pid, unsigned long other) {
+unsigned long FindWindow(const std::string& title, pid_t pid, unsigned long other, std::chrono::seconds wait) {
   unsigned long id = 0;
   WaitFor(
       [&] {
@@ -64,13 +64,22 @@ unsigned long FindWindow(const std::string& title, pid_t pid, unsigned long othe
           if (!line.empty() && std::stoul(line) != other) return (id = std::stoul(line)) != 0;
         return false;
       },
-      kWineWait);
+      wait);
   return id;
 }
 
+std::string WindowReport() {
+  return "visible X windows (id, name):\n" +
+         Shell("for w in $(xdotool search --all --onlyvisible --name '' 2>/dev/null); do "
+               "echo \"$w $(xdotool getwindowname $w 2>/dev/null)\"; done") +
+         "Wine processes:\n" + Shell("ps -eo pid,stat,etime,args | grep -i '[.]exe' || true");
+}
+
 unsigned long ChooseRole(pid_t pid, bool host, unsigned long otherMain) {
-  const unsigned long dialog = FindWindow("起動方法", pid);
-  EXPECT_NE(dialog, 0u) << "no start dialog";
+  // The first window of a program that Wine has just started: on a cold,
+  // busy machine Wine can take longer than for the windows that follow.
+  const unsigned long dialog = FindWindow("起動方法", pid, 0, 2 * kWineWait);
+  EXPECT_NE(dialog, 0u) << "no start dialog; " << WindowReport();
   if (!dialog) return 0;
   // Wine may still move a window it has just shown (Qt centres the dialog):
   // clicks wait until it stays put.

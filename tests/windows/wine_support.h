@@ -40,7 +40,10 @@ void PreparePrefix(const Environment& environment);
 
 // A visible window titled exactly `title`: of process `pid` if given, and
 // not `other` (Wine's windows are told apart from Linux ones that way).
-unsigned long FindWindow(const std::string& title, pid_t pid = 0, unsigned long other = 0);
+unsigned long FindWindow(const std::string& title, pid_t pid = 0, unsigned long other = 0,
+                         std::chrono::seconds wait = kWineWait);
+// What X shows and which Windows programs run, for a failure message.
+std::string WindowReport();
 // The start dialog: host ("サーバとして起動") or the preselected member
 // choice, then "おｋ"; returns the main window (0 when there is none).
 unsigned long ChooseRole(pid_t pid, bool host, unsigned long otherMain = 0);
