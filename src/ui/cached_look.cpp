@@ -1,35 +1,46 @@
 #include "ui/cached_look.h"
 
-#include <QDataStream>
-#include <QIODevice>
+#include <algorithm>
+#include <iterator>
 
 namespace crewmap::ui {
 namespace {
 
-QDataStream& Common(QDataStream& out, const QWidget& control, const QStyleOption& option) {
-  out << static_cast<quint32>(option.state) << static_cast<qint32>(option.direction) << option.rect
-      << option.palette.cacheKey() << control.font().key() << control.devicePixelRatio() << control.isVisible();
-  return out;
+LookKey Common(const QStyleOption& option) {
+  LookKey key;
+  key.state = static_cast<quint32>(option.state);
+  key.direction = static_cast<int>(option.direction);
+  key.rect = option.rect;
+  key.palette = option.palette.cacheKey();
+  return key;
 }
 
 }  // namespace
 
-QByteArray LookKey(const QWidget& control, const QStyleOptionSlider& option) {
-  QByteArray key;
-  QDataStream out(&key, QIODevice::WriteOnly);
-  Common(out, control, option) << option.minimum << option.maximum << option.sliderPosition << option.sliderValue
-                               << static_cast<qint32>(option.tickPosition) << option.tickInterval
-                               << option.upsideDown << static_cast<qint32>(option.orientation) << option.singleStep
-                               << option.pageStep << static_cast<quint32>(option.subControls)
-                               << static_cast<quint32>(option.activeSubControls);
+LookKey KeyOf(const QStyleOptionSlider& option) {
+  LookKey key = Common(option);
+  const int values[] = {option.minimum,
+                        option.maximum,
+                        option.sliderPosition,
+                        option.sliderValue,
+                        static_cast<int>(option.tickPosition),
+                        option.tickInterval,
+                        option.upsideDown,
+                        static_cast<int>(option.orientation),
+                        option.singleStep,
+                        option.pageStep,
+                        static_cast<int>(option.subControls),
+                        static_cast<int>(option.activeSubControls)};
+  std::copy(std::begin(values), std::end(values), key.values);
   return key;
 }
 
-QByteArray LookKey(const QWidget& control, const QStyleOptionButton& option) {
-  QByteArray key;
-  QDataStream out(&key, QIODevice::WriteOnly);
-  Common(out, control, option) << static_cast<quint32>(option.features) << option.text << option.icon.cacheKey()
-                               << option.iconSize;
+LookKey KeyOf(const QStyleOptionButton& option) {
+  LookKey key = Common(option);
+  key.text = option.text;
+  key.icon = option.icon.cacheKey();
+  key.iconSize = option.iconSize;
+  key.values[0] = static_cast<int>(option.features);
   return key;
 }
 

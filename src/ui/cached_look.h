@@ -8,20 +8,32 @@
 // step, a font or palette change, a move or resize), or a new style option
 // (a value, a check state or a text set from code, which reach the control
 // without an event).
-#include <QByteArray>
 #include <QEvent>
 #include <QImage>
 #include <QMetaObject>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QString>
 #include <QStyleOption>
 #include <QWidget>
 
 namespace crewmap::ui {
 
-// What a control's own paint draws from, as bytes to compare.
-QByteArray LookKey(const QWidget& control, const QStyleOptionSlider& option);
-QByteArray LookKey(const QWidget& control, const QStyleOptionButton& option);
+// What a control's own paint draws from, besides what reaches it as events
+// (font, screen, style): its style option's fields, to compare.
+struct LookKey {
+  quint32 state = 0;
+  int direction = 0;
+  QRect rect;
+  qint64 palette = 0;
+  QString text;
+  qint64 icon = 0;
+  QSize iconSize;
+  int values[12] = {};
+  bool operator==(const LookKey&) const = default;
+};
+LookKey KeyOf(const QStyleOptionSlider& option);
+LookKey KeyOf(const QStyleOptionButton& option);
 
 template <typename Control, typename Option>
 class CachedLook : public Control {
@@ -51,10 +63,10 @@ class CachedLook : public Control {
   }
 
  private:
-  QByteArray Key() const {
+  LookKey Key() const {
     Option option;
     this->initStyleOption(&option);
-    return LookKey(*this, option);
+    return KeyOf(option);
   }
 
   void DrawCopy() {
@@ -72,7 +84,7 @@ class CachedLook : public Control {
   }
 
   QImage look_;
-  QByteArray key_;
+  LookKey key_;
   bool stale_ = true;
   bool drawing_ = false;
   bool pending_ = false;
