@@ -157,7 +157,23 @@ void ExpandGroups(QRgb* out, const QRgb* from, std::int32_t groups) {
   constexpr ColumnPattern p = kPatterns[Pattern];
 #if defined(__SSE2__)
   constexpr int shuffle = p.offsets[0] | p.offsets[1] << 2 | p.offsets[2] << 4 | p.offsets[3] << 6;
-  for (std::int32_t g = 0; g < groups; ++g) {
+  std::int32_t g = 0;
+  if constexpr (Pattern == 1) {
+    // Zoom 0.75 keeps 12 of every 16 columns (all but 1, 5, 9 and 13): four
+    // loads, five shuffles and three stores for four groups.
+    for (; g + 4 <= groups; g += 4) {
+      const float* f = reinterpret_cast<const float*>(from + g * 4);
+      _mm_prefetch(reinterpret_cast<const char*>(f) + 1024, _MM_HINT_T0);
+      const __m128 a = _mm_loadu_ps(f), b = _mm_loadu_ps(f + 4), c = _mm_loadu_ps(f + 8), d = _mm_loadu_ps(f + 12);
+      const __m128 a3b0 = _mm_shuffle_ps(a, b, _MM_SHUFFLE(0, 0, 3, 3));  // a3 a3 b0 b0
+      const __m128 c3d0 = _mm_shuffle_ps(c, d, _MM_SHUFFLE(0, 0, 3, 3));  // c3 c3 d0 d0
+      float* o = reinterpret_cast<float*>(out + g * 3);
+      _mm_storeu_ps(o, _mm_shuffle_ps(a, a3b0, _MM_SHUFFLE(2, 0, 2, 0)));      // a0 a2 a3 b0
+      _mm_storeu_ps(o + 4, _mm_shuffle_ps(b, c, _MM_SHUFFLE(2, 0, 3, 2)));     // b2 b3 c0 c2
+      _mm_storeu_ps(o + 8, _mm_shuffle_ps(c3d0, d, _MM_SHUFFLE(3, 2, 2, 0)));  // c3 d0 d2 d3
+    }
+  }
+  for (; g < groups; ++g) {
     // Ahead of the loads (a hint; never faults): the picture rows come from
     // memory, and the loop alone keeps too few reads in flight.
     _mm_prefetch(reinterpret_cast<const char*>(from + g * p.in) + 1024, _MM_HINT_T0);
