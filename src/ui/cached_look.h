@@ -8,6 +8,10 @@
 // step, a font or palette change, a move or resize), or a new style option
 // (a value, a check state or a text set from code, which reach the control
 // without an event).
+// The copy blended over the picture matches the style drawing onto it up to
+// a rounding of one at partly transparent edges; text must lie on the
+// control's own opaque face or background (a button, a filled check box),
+// since text smoothed over transparency comes out differently.
 #include <QEvent>
 #include <QImage>
 #include <QMetaObject>
