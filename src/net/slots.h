@@ -11,6 +11,9 @@ namespace crewmap::net {
 struct Slot {
   std::string Nick;
   std::string Point;
+  // When the last non-empty Point was stored (steady clock, ms); 0: never.
+  // The map draws a position that has not been renewed for a while as old.
+  std::int64_t PointAtMs = 0;
 };
 
 inline constexpr int kLowestSocket = 1;
