@@ -12,7 +12,7 @@ OutlinedText::OutlinedText(float leftTwips, float topTwips, float widthTwips, fl
   setAttribute(Qt::WA_TransparentForMouseEvents);
   setGeometry(TwipsToPixels(leftTwips), TwipsToPixels(topTwips), TwipsToPixels(widthTwips),
               TwipsToPixels(heightTwips));
-  QFont font = ui::DesignFont(ui::kPGothic, 9, true);
+  QFont font = ui::DesignFont(ui::kPGothic, 10.5, true);
   font.setStyleStrategy(QFont::NoAntialias);
   setFont(font);
 }
