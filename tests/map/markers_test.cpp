@@ -5,14 +5,17 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <string>
+#include <vector>
 
 #include "map/circle_shape.h"
 #include "map/frm_map.h"
 #include "map/map_area.h"
+#include "map/meeting_flag.h"
 #include "map_test_support.h"
 #include "navi/bearing.h"
 #include "navi/frm_navi.h"
@@ -213,6 +216,22 @@ TEST_F(Markers, FollowsAMemberAcrossTheSeam) {
   EXPECT_EQ(map.lblFollow->text(), QStringLiteral("Kaito が離れました"));
   EXPECT_EQ(map.Label1->geometry().center(), QPoint(180, 70));
   EXPECT_FALSE(map.Shape1[3]->Faded());
+
+  // The host shares a target past the seam (in world units), then clears it;
+  // a meeting point across the seam is flagged where the view shows it, and
+  // a click on the flag makes it the target.
+  std::vector<std::optional<GamePoint>> shared;
+  map.SetMeetingShare([&](std::optional<GamePoint> p) { shared.push_back(p); });
+  QTest::mouseClick(map.Picture1, Qt::LeftButton, {}, QPoint(200, 100));  // map (4900, 1200)
+  QTest::mouseClick(map.Command3, Qt::LeftButton);
+  QTest::mouseClick(map.Command4, Qt::LeftButton);
+  ASSERT_EQ(shared.size(), 2u);
+  EXPECT_EQ(shared[0], (GamePoint{369, 4103}));
+  EXPECT_EQ(shared[1], std::nullopt);
+  map.SetMeetingPoint(GamePoint{100, 4000});
+  EXPECT_EQ(map.Flag1->pos(), QPoint(119, 51));
+  QTest::mouseClick(map.Picture1, Qt::LeftButton, {}, map.Flag1->geometry().center());
+  EXPECT_EQ(map.Label1->geometry().center(), QPoint(121, 70));
 }
 
 TEST_F(Markers, NothingHappensWhileTheMapIsHiddenOrTheOwnSlotIsUnknown) {
