@@ -268,7 +268,7 @@ void frmMap::ShowNaviText(const std::string& text) {
   naviText_ = text;
   lblDistance->setText(QString::fromStdString(text));
   lblDistance->adjustSize();
-  PlaceTargetMarks();
+  PlaceDistance();
   if (DebugLists()) std::fprintf(stderr, "Navi= %s\n", text.c_str());
 }
 
