@@ -142,6 +142,14 @@ void frmMain::BuildControls() {
   List2->setGeometry(ui::TwipsRect(0, 480, 2655, 1860));
   List2->setFont(gothic);
   for (int i = 0; i < 10; ++i) List2->addItem(QStringLiteral("List2"));
+  // A double-click on a member's row ("NN:nick..." ) follows it on the map.
+  connect(List2, &ui::ListBox::rowDoubleClicked, this, [this](int row) {
+    const QString text = List2->text(row);
+    bool number = false;
+    const int slot = text.left(2).toInt(&number);
+    if (number && text.mid(2, 1) == QStringLiteral(":"))
+      if (map::frmMap* map = map::frmMap::Loaded()) map->FollowSlot(slot);
+  });
 
   Label1 = new QLabel(QStringLiteral("SRV IP"), this);
   Label1->setObjectName(QStringLiteral("Label1"));

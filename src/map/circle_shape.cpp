@@ -11,8 +11,15 @@ CircleShape::CircleShape(QWidget* parent, QColor fill, QColor border)
   setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
+void CircleShape::SetFaded(bool faded) {
+  if (faded == faded_) return;
+  faded_ = faded;
+  update();
+}
+
 void CircleShape::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  painter.setOpacity(faded_ ? 0.5 : 1.0);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(Qt::NoPen);
   painter.setBrush(border_);

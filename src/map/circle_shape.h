@@ -13,6 +13,9 @@ class CircleShape : public QWidget {
   CircleShape(QWidget* parent, QColor fill, QColor border);
   QColor Fill() const { return fill_; }
   QColor Border() const { return border_; }
+  // Drawn at half strength over the map (an old position).
+  void SetFaded(bool faded);
+  bool Faded() const { return faded_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -20,6 +23,7 @@ class CircleShape : public QWidget {
  private:
   QColor fill_;
   QColor border_;
+  bool faded_ = false;
 };
 
 }  // namespace crewmap::map

@@ -10,12 +10,17 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 #include "common/twips.h"
 #include "map/circle_shape.h"
 #include "map/jpeg.h"
 #include "map/map_area.h"
 #include "map/map_drawing.h"
+#include "map/meeting_flag.h"
+#include "map/sailing_text.h"
 #include "navi/frm_navi.h"
 #include "ui/cached_look.h"
 #include "ui/fonts.h"
@@ -66,6 +71,29 @@ QLabel* MakeNameLabel(QWidget* parent, const QString& name, int index, const QCo
   label->setContentsMargins(0, 0, 0, 0);
   label->hide();
   return label;
+}
+
+// A caption over the map: white bold text on black, readable on any part of it.
+QLabel* MakeCaption(QWidget* parent, const char* name) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setFont(ui::DesignFont(ui::kPGothic, 9, true));
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::Window, Qt::black);
+  palette.setColor(QPalette::WindowText, Qt::white);
+  label->setPalette(palette);
+  label->setAutoFillBackground(true);
+  label->setContentsMargins(2, 0, 2, 0);
+  label->setAttribute(Qt::WA_TransparentForMouseEvents);
+  label->hide();
+  return label;
+}
+
+// With CREWMAP_DEBUG_LISTS set, every change of the distance text is also
+// written to standard error, as the main window writes its lists.
+bool DebugLists() {
+  static const bool on = qEnvironmentVariableIsSet("CREWMAP_DEBUG_LISTS");
+  return on;
 }
 
 }  // namespace
@@ -123,6 +151,9 @@ frmMap::frmMap() : QWidget(nullptr) {
     Shape1[i]->setObjectName(QStringLiteral("Shape1_%1").arg(i));
     Shape1[i]->hide();
   }
+  Flag1 = new MeetingFlag(Picture1);
+  Flag1->setObjectName(QStringLiteral("Flag1"));
+  Flag1->hide();
   Label1 = new QLabel(QStringLiteral("＋"), Picture1);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setFont(ui::DesignFont(ui::kPGothic, 15.75));
@@ -135,6 +166,8 @@ frmMap::frmMap() : QWidget(nullptr) {
   Label1->setGeometry(ui::TwipsRect(0, 0, 315, 315));
   Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
   Label1->hide();  // shown by the first left click
+  lblDistance = MakeCaption(Picture1, "lblDistance");
+  lblFollow = MakeCaption(Picture1, "lblFollow");
 
   Slider1 = new ui::CachedLook<QSlider, QStyleOptionSlider>(Qt::Vertical, this);
   Slider1->setObjectName(QStringLiteral("Slider1"));
@@ -176,6 +209,22 @@ frmMap::frmMap() : QWidget(nullptr) {
   Command1->setGeometry(ui::TwipsRect(5490 - 810, 120, 735, 375));
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
+  // The host's meeting-point buttons, below "ナビ" and "閉じる"; shown by
+  // SetMeetingShare.
+  Command3 = new ui::CachedLook<QPushButton, QStyleOptionButton>(QStringLiteral("集合地点を共有"), this);
+  Command3->setObjectName(QStringLiteral("Command3"));
+  Command3->setToolTip(QStringLiteral("いまの目標を集合地点としてメンバー全員に知らせます"));
+  Command3->setGeometry(ui::TwipsRect(5490 - 1650, 555, 1575, 375));
+  Command3->setEnabled(false);  // until a target is chosen
+  Command3->hide();
+  connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+  Command4 = new ui::CachedLook<QPushButton, QStyleOptionButton>(QStringLiteral("集合地点を解除"), this);
+  Command4->setObjectName(QStringLiteral("Command4"));
+  Command4->setToolTip(QStringLiteral("集合地点を取り消し、メンバー全員の地図から消します"));
+  Command4->setGeometry(ui::TwipsRect(5490 - 1650, 990, 1575, 375));
+  Command4->hide();
+  connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
+
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(10);
@@ -200,18 +249,157 @@ void frmMap::GetPoint(std::int32_t& x, std::int32_t& y) {
 }
 
 void frmMap::AngleShow(std::int32_t& x, std::int32_t& y) {
-  HeadingOffset offset = AngleShowOffset(TargetX_, TargetY_, x, y);
-  navi::frmNavi::Load().PointToAngle(offset.dx, offset.dy);
+  HeadingOffset offset = targetKind_ == TargetKind::Point ? OffsetTo(targetGameX_, targetGameY_, x, y)
+                                                          : AngleShowOffset(TargetX_, TargetY_, x, y);
+  std::string text;
+  if (targetKind_ != TargetKind::None) {
+    const double distance = std::hypot(static_cast<double>(offset.dx), static_cast<double>(offset.dy));
+    text = map::NaviText(distance, ArrivalSeconds(distance, track_.Speed(nowMs_)));
+  }
+  ShowNaviText(text);
+  navi::frmNavi& navi = navi::frmNavi::Load();
+  navi.SetDistanceText(QString::fromStdString(text));
+  // Last: a fault message opens a modal loop in which this window may go.
+  navi.PointToAngle(offset.dx, offset.dy);
+}
+
+void frmMap::ShowNaviText(const std::string& text) {
+  if (text == naviText_) return;
+  naviText_ = text;
+  lblDistance->setText(QString::fromStdString(text));
+  lblDistance->adjustSize();
+  PlaceDistance();
+  if (DebugLists()) std::fprintf(stderr, "Navi= %s\n", text.c_str());
+}
+
+void frmMap::NoteSlots(const net::SlotTable& Slots, std::int16_t MySlot, std::int64_t nowMs) {
+  seen_ = Slots;
+  mySlot_ = MySlot;
+  nowMs_ = nowMs;
+  if (MySlot >= 0 && static_cast<std::size_t>(MySlot) < Slots.size()) {
+    const net::Slot& own = Slots[static_cast<std::size_t>(MySlot)];
+    // A position stamped on arrival counts at its arrival: one seen again
+    // on a later tick is the same reading.
+    if (const auto position = ParsePosition(own.Point))
+      track_.Add(own.PointAtMs != 0 ? own.PointAtMs : nowMs, position->x, position->y);
+  }
+  if (follow_.Active()) {
+    if (const auto position = StepFollow(follow_, Slots[static_cast<std::size_t>(follow_.slot)]))
+      SetPointTarget(position->x, position->y);
+    if (follow_.left) ShowFollowCaption();
+  }
+}
+
+bool frmMap::FollowSlot(int slot) {
+  if (slot < 0 || slot > 8 || slot == mySlot_) return false;
+  const net::Slot& entry = seen_[static_cast<std::size_t>(slot)];
+  if (entry.Nick.empty()) return false;
+  follow_ = Follow{slot, entry.Nick, false};
+  // Without a position yet the target stays until the first one arrives.
+  if (const auto position = ParsePosition(entry.Point)) SetPointTarget(position->x, position->y);
+  ShowFollowCaption();
+  return true;
+}
+
+void frmMap::ShowFollowCaption() {
+  if (follow_.slot < 0) {
+    lblFollow->hide();
+    return;
+  }
+  lblFollow->setText(QString::fromStdString(FollowCaption(follow_.nick, follow_.left)));
+  lblFollow->adjustSize();
+  lblFollow->move(8, Picture1->height() - 8 - lblFollow->height());
+  lblFollow->show();
+}
+
+void frmMap::SetPointTarget(double x, double y) {
+  targetKind_ = TargetKind::Point;
+  targetGameX_ = x;
+  targetGameY_ = y;
+  TargetX_ = RoundClampInt32(GameToMapX(x));
+  TargetY_ = RoundClampInt32(GameToMapY(y));
+  Label1->show();
+  Command3->setEnabled(true);
+  PlaceTargetMarks();
+}
+
+void frmMap::SetMeetingShare(std::function<void(std::optional<GamePoint>)> share) {
+  share_ = std::move(share);
+  Command3->setVisible(static_cast<bool>(share_));
+  Command4->setVisible(static_cast<bool>(share_));
+}
+
+void frmMap::SetMeetingPoint(std::optional<GamePoint> point) {
+  meeting_ = point;
+  PlaceTargetMarks();
+}
+
+void frmMap::Command3_Click() {
+  if (!share_ || targetKind_ == TargetKind::None) return;
+  const double x = targetKind_ == TargetKind::Point ? targetGameX_ : MapToGameX(TargetX_);
+  const double y = targetKind_ == TargetKind::Point ? targetGameY_ : MapToGameY(TargetY_);
+  // A spot in the world: east-west into 0..16383, north-south inside it
+  // (a target can lie past the seam or above the top of a tall view).
+  const std::int32_t wx = RoundClampInt32(x - WorldWidth * std::floor(x / WorldWidth)) % WorldWidth;
+  const std::int32_t wy = std::clamp(RoundClampInt32(y), 0, WorldHeight - 1);
+  share_(GamePoint{wx, wy});
+}
+
+void frmMap::Command4_Click() {
+  if (share_) share_(std::nullopt);
+}
+
+void frmMap::PlaceTargetMarks() {
+  const VisibleSize size = Visible();
+  TwipsPoint cross;
+  if (targetKind_ == TargetKind::Point) {
+    cross = GameToArea(targetGameX_, targetGameY_, ViewX, ViewY, size.w, Hosei_);
+    cross.left -= 150;
+    cross.top -= 150;
+  } else {
+    cross = TargetCrossCorner(TargetX_, TargetY_, ViewX, ViewY, Hosei_);
+  }
+  Label1->move(TwipsToPixels(cross.left), TwipsToPixels(cross.top));
+  PlaceDistance();
+  if (meeting_) {
+    const TwipsPoint at = GameToArea(meeting_->x, meeting_->y, ViewX, ViewY, size.w, Hosei_);
+    Flag1->move(TwipsToPixels(at.left) - MeetingFlag::kFootX, TwipsToPixels(at.top) - MeetingFlag::kFootY);
+  }
+  Flag1->setVisible(meeting_.has_value());
+}
+
+void frmMap::PlaceDistance() {
+  lblDistance->move(Label1->x() + Label1->width(), Label1->y() + (Label1->height() - lblDistance->height()) / 2);
+  lblDistance->setVisible(!Label1->isHidden() && !naviText_.empty());
+}
+
+int frmMap::MarkerAt(QPoint pixel) const {
+  // Top-most first: circles lie above the names, higher slots above lower.
+  // A circle is small: a few pixels around it count.
+  for (int i = 8; i >= 0; --i)
+    if (!Shape1[i]->isHidden() && Shape1[i]->geometry().adjusted(-3, -3, 3, 3).contains(pixel)) return i;
+  for (int i = 8; i >= 0; --i)
+    if (!lblPoint[i]->isHidden() && lblPoint[i]->geometry().contains(pixel)) return i;
+  return -1;
 }
 
 QImage frmMap::MapSurface() const { return Picture1->Grab(); }
 
-void frmMap::ShowMarker(int i, const QString& nick, const MarkerPlacement& placement) {
+void frmMap::ShowMarker(int i, const QString& text, const MarkerPlacement& placement, bool faded) {
   if (i < 0 || i > 8) return;
   Shape1[i]->move(TwipsToPixels(placement.shapeLeft), TwipsToPixels(placement.shapeTop));
+  Shape1[i]->SetFaded(faded);
   QLabel* labels[5] = {lblPoint[i], lblPoint2[i], lblPoint3[i], lblPoint4[i], lblPoint5[i]};
   for (int k = 0; k < 5; ++k) {
-    labels[k]->setText(nick);
+    // Faded: the name at half strength, blended with the map under it.
+    QColor colour = k == 0 ? QPalette().color(QPalette::Base) : QColor(Qt::black);
+    colour.setAlpha(faded ? 128 : 255);
+    if (labels[k]->palette().color(QPalette::WindowText) != colour) {
+      QPalette palette = labels[k]->palette();
+      palette.setColor(QPalette::WindowText, colour);
+      labels[k]->setPalette(palette);
+    }
+    labels[k]->setText(text);
     labels[k]->adjustSize();
     labels[k]->move(TwipsToPixels(placement.labelLeft[k]), TwipsToPixels(placement.labelTop[k]));
   }
@@ -281,6 +469,11 @@ void frmMap::Form_Resize() {
   Picture1->setGeometry(0, 0, width(), height());
   if (W > 1650) Command2->move(TwipsToPixels(W - 1650), Command2->y());
   if (W > 810) Command1->move(TwipsToPixels(W - 810), Command1->y());
+  if (W > 1650) {
+    Command3->move(TwipsToPixels(W - 1650), Command3->y());
+    Command4->move(TwipsToPixels(W - 1650), Command4->y());
+  }
+  ShowFollowCaption();
   RedrawView();
 }
 
@@ -302,10 +495,26 @@ void frmMap::Picture1_MouseDown(Qt::MouseButton button, double x, double y) {
     PressY = cursor.y();
     Timer1->start();
   } else if (button == Qt::LeftButton) {
+    // On the meeting flag: the meeting point becomes the target; on a
+    // member's marker (not one's own): that member is followed.
+    const QPoint pixel(TwipsToPixels(x), TwipsToPixels(y));
+    if (meeting_ && !Flag1->isHidden() && Flag1->geometry().contains(pixel)) {
+      follow_ = Follow();
+      ShowFollowCaption();
+      SetPointTarget(meeting_->x, meeting_->y);
+      return;
+    }
+    if (FollowSlot(MarkerAt(pixel))) return;
+    // Open map: a fixed target, and following ends.
+    follow_ = Follow();
+    ShowFollowCaption();
+    targetKind_ = TargetKind::Fixed;
     TargetX_ = ClickToMapX(x, ViewX, Hosei_);
     TargetY_ = ClickToMapY(y, ViewY, Hosei_);
     Label1->move(TwipsToPixels(x - 150), TwipsToPixels(y - 150));
     Label1->show();
+    PlaceDistance();
+    Command3->setEnabled(true);
   }
 }
 
@@ -349,8 +558,7 @@ void frmMap::RedrawView() {
   view.w = size.w;
   view.h = size.h;
   view.area = Picture1->size();
-  const TwipsPoint cross = TargetCrossCorner(TargetX_, TargetY_, ViewX, ViewY, Hosei_);
-  Label1->move(TwipsToPixels(cross.left), TwipsToPixels(cross.top));
+  PlaceTargetMarks();
   Picture1->Show(view);
 }
 

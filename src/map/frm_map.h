@@ -6,9 +6,15 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 
+#include "common/game_point.h"
+#include "map/follow.h"
 #include "map/map_drawing.h"
+#include "map/own_track.h"
 #include "map/transform.h"
+#include "net/slots.h"
 
 class QCheckBox;
 class QLabel;
@@ -20,6 +26,7 @@ namespace crewmap::map {
 
 class CircleShape;
 class MapArea;
+class MeetingFlag;
 
 class frmMap : public QWidget {
   Q_OBJECT
@@ -51,9 +58,33 @@ class frmMap : public QWidget {
   static void SetHalfDcHook(std::function<bool()> hook);
 
   // Marker set i (0..8): the circle and its five name labels, placed in
-  // twips relative to the map area (converted to pixels here).
-  void ShowMarker(int i, const QString& nick, const MarkerPlacement& placement);
+  // twips relative to the map area (converted to pixels here); a faded one
+  // is drawn at half strength against the map.
+  void ShowMarker(int i, const QString& text, const MarkerPlacement& placement, bool faded = false);
   void HideMarker(int i);
+
+  // Run by the main tick with the slot table, hidden or not: keeps the
+  // table for following, the own reading for the speed, and moves the
+  // target with the member it follows.
+  void NoteSlots(const net::SlotTable& Slots, std::int16_t MySlot, std::int64_t nowMs);
+
+  // Makes the member in `slot` (0..8) the target, moving with it every tick.
+  // Not the own slot, nor a slot without a nickname: false then, and
+  // nothing changes.
+  bool FollowSlot(int slot);
+  // The slot followed, -1 for none (also once its member has left).
+  int FollowedSlot() const { return follow_.Active() ? follow_.slot : -1; }
+
+  // On the host: shows the buttons that share the current target (in whole
+  // game units) as the group's meeting point, or clear it, through `share`.
+  // An empty function hides them.
+  void SetMeetingShare(std::function<void(std::optional<crewmap::GamePoint>)> share);
+  // Draws the group's meeting point as a flag, or removes it.
+  void SetMeetingPoint(std::optional<crewmap::GamePoint> point);
+
+  // What the map and the overlay show as distance and time ("" before a
+  // target is chosen).
+  const std::string& NaviText() const { return naviText_; }
 
   // What the window holds, for the main tick and for checks.
   bool HasPictures() const { return !LeftHalfPicture.isNull() && !RightHalfPicture.isNull(); }
@@ -72,6 +103,11 @@ class frmMap : public QWidget {
   QPushButton* Command1 = nullptr;  // "閉じる"
   QPushButton* Command2 = nullptr;  // "ナビ"
   QLabel* Label1 = nullptr;         // the target cross
+  QLabel* lblDistance = nullptr;    // distance and time beside the cross
+  QLabel* lblFollow = nullptr;      // whom the map follows
+  QPushButton* Command3 = nullptr;  // share the target as the meeting point
+  QPushButton* Command4 = nullptr;  // clear the meeting point
+  MeetingFlag* Flag1 = nullptr;     // the meeting point
   QTimer* Timer1 = nullptr;         // right-button scrolling
   std::array<CircleShape*, 9> Shape1{};
   std::array<QLabel*, 9> lblPoint{};   // light nickname
@@ -98,6 +134,18 @@ class frmMap : public QWidget {
   void Command1_Click();
   void Command2_Click();
   void RedrawView();
+  void Command3_Click();
+  void Command4_Click();
+  // Places the cross, its distance text and the meeting flag for the view.
+  void PlaceTargetMarks();
+  // The distance text beside the cross, wherever the cross is.
+  void PlaceDistance();
+  // A target in game units (a member, a meeting point), shown by the cross.
+  void SetPointTarget(double x, double y);
+  // The slot whose marker (circle or name) lies under the pixel, or -1.
+  int MarkerAt(QPoint pixel) const;
+  void ShowNaviText(const std::string& text);
+  void ShowFollowCaption();
   bool MakeHalfDCs();
   void DropPictures();
   VisibleSize Visible() const;
@@ -107,6 +155,20 @@ class frmMap : public QWidget {
   std::int32_t ViewY = 0;
   std::int32_t TargetX_ = 0;
   std::int32_t TargetY_ = 0;
+  // The target: none chosen yet (map pixel 0, 0), a map pixel picked on open
+  // map (TargetX_, TargetY_), or a point in game units.
+  enum class TargetKind { None, Fixed, Point };
+  TargetKind targetKind_ = TargetKind::None;
+  double targetGameX_ = 0;
+  double targetGameY_ = 0;
+  Follow follow_;
+  std::optional<GamePoint> meeting_;
+  std::function<void(std::optional<GamePoint>)> share_;
+  net::SlotTable seen_{};  // the slot table of the last tick
+  std::int16_t mySlot_ = -1;
+  std::int64_t nowMs_ = 0;
+  OwnTrack track_;
+  std::string naviText_;
   std::int32_t PressX = 0;
   std::int32_t PressY = 0;
   // The decoded halves in the drawing format; they stand in for the

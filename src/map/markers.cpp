@@ -2,19 +2,29 @@
 
 #include <QCheckBox>
 #include <QString>
+#include <chrono>
+#include <string>
 
 #include "common/rounding.h"
 #include "common/twips.h"
 #include "map/frm_map.h"
 #include "map/map_area.h"
 #include "map/position_text.h"
+#include "map/sailing_text.h"
 #include "map/transform.h"
 
 namespace crewmap::map {
 
-void UpdateMapMarkers(const net::SlotTable& Slots, std::int16_t MySlot) {
+std::int64_t SteadyNowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void UpdateMapMarkers(const net::SlotTable& Slots, std::int16_t MySlot, std::int64_t nowMs) {
   frmMap* map = frmMap::Loaded();
-  if (!map || !map->isVisible()) return;
+  if (!map) return;
+  map->NoteSlots(Slots, MySlot, nowMs);
+  if (!map->isVisible()) return;
   const HoseiValue z = map->Hosei();
 
   // An own slot outside the table counts as having no position.
@@ -39,8 +49,11 @@ void UpdateMapMarkers(const net::SlotTable& Slots, std::int16_t MySlot) {
     }
     std::int32_t vx = 0, vy = 0;
     map->GetPoint(vx, vy);
-    map->ShowMarker(i, QString::fromStdString(slot.Nick),
-                    PlaceMarker(position->x, position->y, vx, vy, HoseiToDouble(z)));
+    // A member just across the seam is drawn where the view shows it.
+    const double x = NearestCopyX(position->x, vx, map->VisibleMapSize().w);
+    const PositionAge age = AgeOf(slot.PointAtMs, nowMs);
+    const std::string text = age.old ? slot.Nick + " " + age.text : slot.Nick;
+    map->ShowMarker(i, QString::fromStdString(text), PlaceMarker(x, position->y, vx, vy, HoseiToDouble(z)), age.old);
   }
 
   if (map->isVisible() && own) {

@@ -1,5 +1,7 @@
 #include "map/transform.h"
 
+#include <cmath>
+
 #include "common/rounding.h"
 
 namespace crewmap::map {
@@ -78,6 +80,12 @@ TwipsPoint TargetCrossCorner(std::int32_t targetX, std::int32_t targetY, std::in
   return {static_cast<double>(dx) * kTwips * z - 150, static_cast<double>(dy) * kTwips * z - 150};
 }
 
+TwipsPoint GameToArea(double x, double y, std::int32_t viewX, std::int32_t viewY, std::int32_t w,
+                      HoseiValue hosei) {
+  return {MapToTwipsX(GameToMapX(NearestCopyX(x, viewX, w)), viewX, hosei),
+          MapToTwipsY(GameToMapY(y), viewY, hosei)};
+}
+
 MarkerPlacement PlaceMarker(double x, double y, std::int32_t viewX, std::int32_t viewY, double zoom) {
   MarkerPlacement m;
   m.shapeLeft = static_cast<float>(zoom * (x * 4792.0 / 16384.0 - viewX) * kTwips - 60);
@@ -93,9 +101,22 @@ MarkerPlacement PlaceMarker(double x, double y, std::int32_t viewX, std::int32_t
   return m;
 }
 
+double ShorterDx(double dx) {
+  return dx - WorldWidth * std::floor((dx + WorldWidth / 2) / WorldWidth);
+}
+
+double NearestCopyX(double x, std::int32_t viewX, std::int32_t w) {
+  const double fromMiddle = GameToMapX(x) - (viewX + w / 2.0);
+  return x - WorldWidth * std::floor((fromMiddle + MapWidth / 2) / MapWidth);
+}
+
 HeadingOffset AngleShowOffset(std::int32_t targetX, std::int32_t targetY, std::int32_t x, std::int32_t y) {
-  const double dy = targetY / (2396.0 / 8192.0) - y;
-  const double dx = targetX / (4792.0 / 16384.0) - x;
+  return OffsetTo(targetX / (4792.0 / 16384.0), targetY / (2396.0 / 8192.0), x, y);
+}
+
+HeadingOffset OffsetTo(double targetX, double targetY, std::int32_t x, std::int32_t y) {
+  const double dy = targetY - y;
+  const double dx = ShorterDx(targetX - x);
   return {static_cast<float>(dx), static_cast<float>(dy)};
 }
 

@@ -71,6 +71,10 @@ struct TwipsPoint {
 TwipsPoint TargetCrossCorner(std::int32_t targetX, std::int32_t targetY, std::int32_t viewX,
                              std::int32_t viewY, HoseiValue hosei);
 
+// Where game position (x, y) lies in a map area showing w map pixels from
+// origin (viewX, viewY), in twips, using the copy nearest the view's middle.
+TwipsPoint GameToArea(double x, double y, std::int32_t viewX, std::int32_t viewY, std::int32_t w, HoseiValue hosei);
+
 // The circle and its five name labels for a member at game position (x, y),
 // in twips as stored (single precision). Labels: 0 = lblPoint, 1 = above,
 // 2 = below, 3 = left, 4 = right.
@@ -82,12 +86,23 @@ struct MarkerPlacement {
 };
 MarkerPlacement PlaceMarker(double x, double y, std::int32_t viewX, std::int32_t viewY, double zoom);
 
-// The offset in game units from the player at (x, y) to the target map
-// pixel, as handed to the navigation window.
+// An east-west offset in game units taken the shorter way round the world:
+// wrapped into [-8192, 8192).
+double ShorterDx(double dx);
+
+// The copy of game x (shifted by whole world widths) that lies nearest the
+// middle of a view w map pixels wide at origin viewX: drawn there, a point
+// just across the seam shows where the view shows that part of the world.
+double NearestCopyX(double x, std::int32_t viewX, std::int32_t w);
+
+// The offset in game units from the player at (x, y) to the target, the
+// shorter way east-west, as handed to the navigation window: to a target map
+// pixel, or to a target in game units.
 struct HeadingOffset {
   float dx = 0;
   float dy = 0;
 };
 HeadingOffset AngleShowOffset(std::int32_t targetX, std::int32_t targetY, std::int32_t x, std::int32_t y);
+HeadingOffset OffsetTo(double targetX, double targetY, std::int32_t x, std::int32_t y);
 
 }  // namespace crewmap::map

@@ -15,6 +15,7 @@
 #include "common/twips.h"
 #include "navi/bearing.h"
 #include "navi/drag_rules.h"
+#include "navi/outlined_text.h"
 #include "navi/shape.h"
 #include "ui/first_placement.h"
 #include "ui/fonts.h"
@@ -123,6 +124,10 @@ frmNavi::frmNavi() : QWidget(nullptr) {
     Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
   }
 
+  // Centred in the ring, clear of the dot wherever it runs on the ring.
+  lblDistance = new OutlinedText(165, 795, 1500, 300, this);
+  lblDistance->setObjectName(QStringLiteral("lblDistance"));
+
   Shape3 = new Shape(Shape::Kind::Circle, 360, 60, 60, 60, this);
   Shape3->setObjectName(QStringLiteral("Shape3"));
   Shape3->setFill(QColor(255, 0, 0));
@@ -205,6 +210,10 @@ void frmNavi::PointToAngle(float& x, float& y) {
       return;
     }
   }
+}
+
+void frmNavi::SetDistanceText(const QString& text) {
+  if (lblDistance->setText(text)) updateMask();
 }
 
 bool frmNavi::eventFilter(QObject* watched, QEvent* event) {

@@ -9,6 +9,7 @@ class QTimer;
 
 namespace crewmap::navi {
 
+class OutlinedText;
 class Shape;
 
 class frmNavi : public QWidget {
@@ -25,6 +26,8 @@ class frmNavi : public QWidget {
   // Places the dot for the offset (x, y) from the player to the target, in
   // game units. Never shows the window.
   void PointToAngle(float& x, float& y);
+  // Shows the distance and arrival time inside the ring ("" shows nothing).
+  void SetDistanceText(const QString& text);
 
   // Design size of the client area, in twips.
   static constexpr int kWidthTwips = 1860;
@@ -39,6 +42,7 @@ class frmNavi : public QWidget {
   Shape* Shape3 = nullptr;   // the direction dot
   QLabel* Label1 = nullptr;  // the up mark
   QLabel* lblNavi = nullptr; // drag handle and close control
+  OutlinedText* lblDistance = nullptr;  // distance and time, inside the ring
   QTimer* Timer1 = nullptr;  // drives dragging
 
   // Cursor distance from the window's top and left edges when a drag

@@ -159,6 +159,12 @@ void ListBox::mousePressEvent(QMouseEvent* event) {
   event->accept();
 }
 
+void ListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  mousePressEvent(event);  // selects the row, as the second press always did
+  const int row = topRow() + static_cast<int>(event->position().y()) / rowHeight_;
+  if (event->button() == Qt::LeftButton && row < count()) emit rowDoubleClicked(row);
+}
+
 void ListBox::keyPressEvent(QKeyEvent* event) {
   if (count() == 0) {
     QAbstractScrollArea::keyPressEvent(event);

@@ -42,11 +42,14 @@ class ListBox : public QAbstractScrollArea {
 
  signals:
   void currentRowChanged(int row);
+  // A row was double-clicked with the left button (it is selected then).
+  void rowDoubleClicked(int row);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void changeEvent(QEvent* event) override;
 

@@ -136,15 +136,21 @@ TEST_F(MapDrawing, ScaledViewEqualsTheFullCompositionStretched) {
                              << v.viewX << "," << v.viewY;
         // One piece alone, as Qt paints an uncovered part of the area into
         // the window's buffer: that piece of the whole, and nothing around it.
-        const QRect piece(area.width() / 3, area.height() / 4, area.width() / 2, area.height() / 3);
-        got.fill(Qt::magenta);
-        DrawViewRect(*left_, *right_, v.viewX, v.viewY, w, h, area.width(), area.height(), piece,
-                     got.bits() + piece.top() * got.bytesPerLine() + piece.left() * 4, got.bytesPerLine(), scratch);
-        QImage pieceOnly(area, QImage::Format_RGB32);
-        pieceOnly.fill(Qt::magenta);
-        for (int y = piece.top(); y <= piece.bottom(); ++y)
-          for (int x = piece.left(); x <= piece.right(); ++x) pieceOnly.setPixel(x, y, want.pixel(x, y));
-        ASSERT_EQ(got, pieceOnly) << "piece, zoom " << zoom << " view " << v.viewX << "," << v.viewY;
+        // Fault caught (also from the level): a piece drawn from the area's
+        // left edge instead of its own.
+        const auto drawsPieceOnly = [&](const HalfSizeLevel* from) {
+          const QRect piece(area.width() / 3, area.height() / 4, area.width() / 2, area.height() / 3);
+          got.fill(Qt::magenta);
+          DrawViewRect(*left_, *right_, v.viewX, v.viewY, w, h, area.width(), area.height(), piece,
+                       got.bits() + piece.top() * got.bytesPerLine() + piece.left() * 4, got.bytesPerLine(), scratch,
+                       from);
+          QImage pieceOnly(area, QImage::Format_RGB32);
+          pieceOnly.fill(Qt::magenta);
+          for (int y = piece.top(); y <= piece.bottom(); ++y)
+            for (int x = piece.left(); x <= piece.right(); ++x) pieceOnly.setPixel(x, y, want.pixel(x, y));
+          return got == pieceOnly;
+        };
+        ASSERT_TRUE(drawsPieceOnly(nullptr)) << "piece, zoom " << zoom << " view " << v.viewX << "," << v.viewY;
         // With the half-size level (used at zoom 0.5 only): the view from
         // the even origin at or before this one, the odd pixel of each tie.
         if (zoom == 0.5) {
@@ -155,6 +161,7 @@ TEST_F(MapDrawing, ScaledViewEqualsTheFullCompositionStretched) {
         DrawViewScaled(*left_, *right_, v.viewX, v.viewY, w, h, got, scratch, &level);
         ASSERT_EQ(got, want) << "level, zoom " << zoom << " area " << area.width() << "x" << area.height()
                              << " view " << v.viewX << "," << v.viewY;
+        ASSERT_TRUE(drawsPieceOnly(&level)) << "level piece, zoom " << zoom << " view " << v.viewX << "," << v.viewY;
       }
     }
   }

@@ -5,16 +5,21 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <string>
+#include <vector>
 
 #include "map/circle_shape.h"
 #include "map/frm_map.h"
 #include "map/map_area.h"
+#include "map/meeting_flag.h"
 #include "map_test_support.h"
 #include "navi/bearing.h"
 #include "navi/frm_navi.h"
+#include "navi/outlined_text.h"
 #include "navi/shape.h"
 
 namespace crewmap::map {
@@ -149,11 +154,11 @@ TEST_F(Markers, HeadingGoesToTheNavigationWindow) {
   frmMap& map = ShownMap();
   map.Check1->setChecked(false);
   slots_[2] = {"me", "14175,7410"};
-  // No target yet: the offset is (-x, -y).
+  // No target yet: towards (0, 0), the shorter way east over the seam.
   UpdateMapMarkers(slots_, 2);
   ASSERT_NE(navi::frmNavi::Loaded(), nullptr);
   EXPECT_FALSE(navi::frmNavi::Loaded()->isVisible());
-  EXPECT_EQ(Dot(), DotFor(-14175, -7410));
+  EXPECT_EQ(Dot(), DotFor(16384 - 14175, -7410));
 
   map.Slider1->setValue(4);  // zoom 2
   std::int32_t x = 100, y = 50;
@@ -161,8 +166,72 @@ TEST_F(Markers, HeadingGoesToTheNavigationWindow) {
   QTest::mouseClick(map.Picture1, Qt::LeftButton, {}, QPoint(100, 50));  // target (150, 75)
   ASSERT_EQ(map.TargetX(), 150);
   UpdateMapMarkers(slots_, 2);
-  EXPECT_EQ(Dot(), DotFor(-13662.145f, -7153.573f));
-  EXPECT_NE(Dot(), DotFor(-14175, -7410));
+  EXPECT_EQ(Dot(), DotFor(2721.855f, -7153.573f));
+  EXPECT_NE(Dot(), DotFor(16384 - 14175, -7410));
+}
+
+// Following a member just east of the seam from a player just west of it,
+// with the view across the seam. Faults caught: the marker or the cross
+// drawn a world width off to the side, the dot and distance taken the long
+// way round, the target not moving with the member, the overlay's text not
+// shown or not readable, the member's leaving or old position not shown.
+TEST_F(Markers, FollowsAMemberAcrossTheSeam) {
+  frmMap& map = ShownMap();
+  map.Check1->setChecked(false);
+  std::int32_t x = 4700, y = 1100;  // shows map x 4700..4791, then 0..273
+  map.MovePoint(x, y);
+  const std::int64_t t = 1000000;
+  slots_[0] = {"me", "16240,4000", t};   // map x 4749.9
+  slots_[3] = {"Kaito", "200,4000", t};  // map x 58.5: 150.5 px into the view
+  UpdateMapMarkers(slots_, 0, t);
+  EXPECT_EQ(map.Shape1[3]->pos(), QPoint(146, 66));
+  // A click on the own marker is a click on open map; on Kaito's, following.
+  QTest::mouseClick(map.Picture1, Qt::LeftButton, {}, map.Shape1[0]->geometry().center());
+  EXPECT_EQ(map.FollowedSlot(), -1);
+  QTest::mouseClick(map.Picture1, Qt::LeftButton, {}, map.Shape1[3]->geometry().center());
+  EXPECT_EQ(map.FollowedSlot(), 3);
+  EXPECT_EQ(map.lblFollow->text(), QStringLiteral("Kaito を追跡中"));
+
+  // Kaito sails on east; the player follows at 10 units a second.
+  for (int s = 1; s <= 3; ++s) {
+    slots_[0] = {"me", std::to_string(16240 + 10 * s) + ",4000", t + 1000 * s};
+    slots_[3] = {"Kaito", "300,4000", t + 1000 * s};
+    UpdateMapMarkers(slots_, 0, t + 1000 * s);
+  }
+  EXPECT_EQ(map.Label1->geometry().center(), QPoint(180, 70));  // on Kaito at map x 87.7
+  EXPECT_EQ(Dot(), DotFor(414, 0));
+  EXPECT_EQ(map.NaviText(), "414 0:42");
+  const navi::frmNavi* navi = navi::frmNavi::Loaded();
+  EXPECT_EQ(navi->lblDistance->text(), QStringLiteral("414 0:42"));
+  EXPECT_EQ(map.lblDistance->text(), QStringLiteral("414 0:42"));
+
+  // Kaito's position stops arriving: faded with its age; then Kaito leaves.
+  UpdateMapMarkers(slots_, 0, t + 48000);
+  EXPECT_TRUE(map.Shape1[3]->Faded());
+  EXPECT_EQ(map.lblPoint[3]->text(), QStringLiteral("Kaito 45秒前"));
+  EXPECT_EQ(map.lblPoint[3]->palette().color(QPalette::WindowText).alpha(), 128);
+  slots_[3] = {"Rin", "5000,100", t + 49000};
+  UpdateMapMarkers(slots_, 0, t + 49000);
+  EXPECT_EQ(map.FollowedSlot(), -1);
+  EXPECT_EQ(map.lblFollow->text(), QStringLiteral("Kaito が離れました"));
+  EXPECT_EQ(map.Label1->geometry().center(), QPoint(180, 70));
+  EXPECT_FALSE(map.Shape1[3]->Faded());
+
+  // The host shares a target past the seam (in world units), then clears it;
+  // a meeting point across the seam is flagged where the view shows it, and
+  // a click on the flag makes it the target.
+  std::vector<std::optional<GamePoint>> shared;
+  map.SetMeetingShare([&](std::optional<GamePoint> p) { shared.push_back(p); });
+  QTest::mouseClick(map.Picture1, Qt::LeftButton, {}, QPoint(200, 100));  // map (4900, 1200)
+  QTest::mouseClick(map.Command3, Qt::LeftButton);
+  QTest::mouseClick(map.Command4, Qt::LeftButton);
+  ASSERT_EQ(shared.size(), 2u);
+  EXPECT_EQ(shared[0], (GamePoint{369, 4103}));
+  EXPECT_EQ(shared[1], std::nullopt);
+  map.SetMeetingPoint(GamePoint{100, 4000});
+  EXPECT_EQ(map.Flag1->pos(), QPoint(119, 51));
+  QTest::mouseClick(map.Picture1, Qt::LeftButton, {}, map.Flag1->geometry().center());
+  EXPECT_EQ(map.Label1->geometry().center(), QPoint(121, 70));
 }
 
 TEST_F(Markers, NothingHappensWhileTheMapIsHiddenOrTheOwnSlotIsUnknown) {

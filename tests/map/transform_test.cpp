@@ -149,14 +149,30 @@ TEST(MapTransform, MarkerAndLabelPositions) {
   EXPECT_EQ(m.shapeLeft, -70560.0f);
 }
 
-TEST(MapTransform, AngleShowOffsetIsThePlainDifference) {
+// Faults caught: the plain difference (a target across the seam shown the
+// long way round), a wrap at the wrong bound, and a marker just across the
+// seam drawn a world width off to the side.
+TEST(MapTransform, OffsetsAndMarkersTakeTheShorterWayRound) {
+  const struct {
+    double dx, want;
+  } wraps[] = {{0, 0}, {8191, 8191}, {8192, -8192}, {-8192, -8192}, {-8193, 8191}, {16389, 5}, {40000, 7232}};
+  for (const auto& w : wraps) EXPECT_EQ(ShorterDx(w.dx), w.want) << w.dx;
+  // The player at (14175, 7410), target map pixel (150, 75): east over the seam.
   HeadingOffset o = AngleShowOffset(150, 75, 14175, 7410);
-  EXPECT_NEAR(o.dx, -13662.145, 0.001);
+  EXPECT_NEAR(o.dx, 2721.855, 0.001);
   EXPECT_NEAR(o.dy, -7153.573, 0.001);
-  EXPECT_EQ(o.dx, static_cast<float>(150 / (4792.0 / 16384.0) - 14175));
-  o = AngleShowOffset(0, 0, 14175, 7410);
-  EXPECT_EQ(o.dx, -14175.0f);
-  EXPECT_EQ(o.dy, -7410.0f);
+  o = OffsetTo(200, 4000, 16240, 4100);
+  EXPECT_EQ(o.dx, 344.0f);
+  EXPECT_EQ(o.dy, -100.0f);
+
+  // A view at 4700, 366 wide, shows map x 4700..4791 and then 0..273.
+  const struct {
+    double x;
+    std::int32_t viewX, w;
+    double want;
+  } copies[] = {{200, 4700, 366, 200 + 16384}, {16240, 4700, 366, 16240}, {4000, 1000, 366, 4000},
+                {16300, 0, 366, 16300 - 16384}, {8192, 4700, 366, 8192 + 16384}};
+  for (const auto& c : copies) EXPECT_EQ(NearestCopyX(c.x, c.viewX, c.w), c.want) << c.x << " in " << c.viewX;
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "navi/outlined_text.h"
 #include "navi/shape.h"
 #include "ui/message_box.h"
 #include "x11_props.h"
@@ -180,6 +181,23 @@ TEST_F(FrmNaviTest, ControlsShowTheirColoursAndTheMaskKeepsOnlyThem) {
   // The mask is exactly the non-white pixels.
   ASSERT_FALSE(navi.mask().isEmpty());
   EXPECT_TRUE(MaskIsNonWhiteOf(navi, image));
+
+  navi.SetDistanceText(QStringLiteral("12345 99:59"));
+  const QImage withText = Drawn(navi);
+  // The distance text is letters and their outline only. Fault caught:
+  // anti-aliased letters, whose near-white edge pixels would stay in the
+  // cut-out as a pale fringe that takes clicks.
+  const QRect box = navi.lblDistance->geometry();
+  int letters = 0;
+  for (int y = box.top(); y <= box.bottom(); ++y)
+    for (int x = box.left(); x <= box.right(); ++x) {
+      const QRgb p = withText.pixel(x, y);
+      ASSERT_TRUE(p == qRgb(255, 255, 255) || p == OutlinedText::kOutline || p == OutlinedText::kLetter)
+          << x << "," << y << " " << std::hex << p;
+      letters += p == OutlinedText::kLetter;
+    }
+  EXPECT_GT(letters, 40);
+  EXPECT_TRUE(MaskIsNonWhiteOf(navi, withText));
 }
 
 // Fault caught: showing the window keeps the cut-out made at load, so what
