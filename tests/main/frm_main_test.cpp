@@ -26,6 +26,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -356,6 +357,7 @@ TEST_F(MainWindowTest, HostTickStoresListsAndSends) {
   EXPECT_EQ(window->Slots[0].Point, "14175,7410");
   EXPECT_EQ(Items(window->List2), QStringList{"00:User1:14175,7410"});
   EXPECT_TRUE(member.WaitReceived("00:User1\t14175,7410\r\n"));
+  EXPECT_GT(window->Slots[0].PointAtMs, 0);  // the host's own position is stamped like every other
 
   // An empty nickname: not listed, yet stored and sent.
   window->txtNick->setText("");
@@ -364,12 +366,15 @@ TEST_F(MainWindowTest, HostTickStoresListsAndSends) {
   EXPECT_EQ(window->Slots[0].Point, "3,8");
   EXPECT_EQ(window->List2->count(), 0);
   EXPECT_TRUE(member.WaitReceived("00:\t3,8\r\n"));
+  const std::int64_t stamp = window->Slots[0].PointAtMs;
+  test::Spin(5);
 
   // A reading that fails validation: the point becomes empty and goes out empty.
   window->txtNick->setText("船長");
   probe->Show("14602");
   window->Timer1_Timer();
   EXPECT_EQ(window->Slots[0].Point, "");
+  EXPECT_EQ(window->Slots[0].PointAtMs, stamp);  // an empty reading leaves the stamp alone
   EXPECT_EQ(Items(window->List2), QStringList{"00:船長:"});
   EXPECT_TRUE(member.WaitReceived("00:" + Sjis("船長") + "\t\r\n"));
 }
@@ -388,7 +393,8 @@ TEST_F(MainWindowTest, HostTickAfterCaptureFailureKeepsEverything) {
   test::Spin(200);
   EXPECT_EQ(window->Slots[0].Point, "1,2");
   EXPECT_EQ(Items(window->List2), (QStringList{"00:User1:1,2", "untouched"}));
-  EXPECT_EQ(member.received, "");
+  // Only a blank line, which every member skips: the host is still there.
+  EXPECT_EQ(member.received, "\r\n");
   EXPECT_EQ(window->Label1->text(), "失敗しました。");
 }
 
@@ -553,6 +559,56 @@ TEST_F(MainWindowTest, EightMembersThenTheNextIsToldTheGroupIsFullThenAFreedSlot
   EXPECT_EQ(ListeningSlot(), 3);
   Join(3);
   EXPECT_EQ(ListeningSlot(), 9);
+}
+
+// Catches: a meeting point that reaches only the members already there, or
+// reaches a later one elsewhere than right after its slot assignment; a
+// clearing that is not sent, or a cleared point still told to newcomers.
+TEST_F(MainWindowTest, TheMeetingPointReachesEveryMemberAndLaterJoinersRightAfterTheirSlot) {
+  MakeHost();
+  Peer& one = Join(1);
+  window->ShareMeetingPoint(GamePoint{8192, 4096});
+  const QByteArray point = Sjis("*******集合地点 8192,4096") + "\r\n";
+  EXPECT_TRUE(one.WaitReceived(point));
+  Peer& two = Join(2);
+  EXPECT_TRUE(two.WaitReceived(point));
+  EXPECT_TRUE(two.received.startsWith("client#2\r\n" + point)) << two.received.constData();
+  window->ShareMeetingPoint(std::nullopt);
+  const QByteArray cleared = Sjis("*******集合地点を解除しました") + "\r\n";
+  for (Peer* p : {&one, &two}) EXPECT_TRUE(p->WaitReceived(cleared));
+  Peer& three = Join(3);
+  test::Spin(200);
+  EXPECT_EQ(three.received, "client#3\r\n");
+}
+
+// Catches connections without the liveness options, on either side: a
+// host or member that vanished looked connected for a quarter of an hour.
+TEST_F(MainWindowTest, HostAndMemberConnectionsCarryTheLivenessOptions) {
+  const auto expectLive = [](qintptr fd) {
+    const auto get = [fd](int level, int name) {
+      int value = -1;
+      socklen_t size = sizeof value;
+      EXPECT_EQ(::getsockopt(static_cast<int>(fd), level, name, &value, &size), 0);
+      return value;
+    };
+    EXPECT_EQ(get(SOL_SOCKET, SO_KEEPALIVE), 1);
+    EXPECT_EQ(get(IPPROTO_TCP, TCP_KEEPIDLE), 10);
+    EXPECT_EQ(get(IPPROTO_TCP, TCP_KEEPINTVL), 5);
+    EXPECT_EQ(get(IPPROTO_TCP, TCP_KEEPCNT), 3);
+    EXPECT_EQ(get(IPPROTO_TCP, TCP_USER_TIMEOUT), 20000);
+  };
+  MakeHost();
+  Join(1);
+  expectLive(window->Winsock[1]->SocketDescriptor());
+  window.reset();
+  map::frmMap::Unload();
+  QTcpServer other;
+  ASSERT_TRUE(other.listen(QHostAddress::LocalHost, 0));
+  MakeMember();
+  window->Text1->setText(QStringLiteral("127.0.0.1:%1").arg(other.serverPort()));
+  window->Command1_Click();
+  ASSERT_EQ(window->Text2->text(), "接続完了");
+  expectLive(window->Winsock[1]->SocketDescriptor());
 }
 
 TEST_F(MainWindowTest, EmptyPositionsAndJapaneseNicknamesAreRelayedAsTheyCame) {
@@ -967,6 +1023,13 @@ class MemberSideTest : public MainWindowTest {
     if (!WaitUntil([&] { return host.hasPendingConnections(); })) return nullptr;
     return host.nextPendingConnection();
   }
+  // A member window connected to `host`: the host's end of the link.
+  QTcpSocket* ConnectedLink() {
+    MakeMember();
+    window->Text1->setText("127.0.0.1");
+    window->Command1_Click();
+    return AcceptLink();
+  }
   QTcpServer host;
   QStringList statuses;
 };
@@ -994,6 +1057,14 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   EXPECT_EQ(Items(window->List1), (QStringList{"client#3", "*******ようこそ"}));
   EXPECT_EQ(window->List1->currentRow(), 1);
 
+  // A meeting notice is logged as it came, and read: the point, then its clearing.
+  link->write(Sjis("*******集合地点 8192,4096") + "\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return window->MeetingPoint().has_value(); }));
+  EXPECT_EQ(*window->MeetingPoint(), (GamePoint{8192, 4096}));
+  EXPECT_EQ(window->List1->text(2), "*******集合地点 8192,4096");
+  link->write(Sjis("*******集合地点を解除しました") + "\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return !window->MeetingPoint().has_value(); }));
+
   // Garbage, over-long lines and overflowing numbers change nothing.
   link->write("zz:Bad\t1,1\r\n" + QByteArray(9000, 'y') + "\r\nclient#99999999999999999999\r\n"
               "disconn99\r\n45:Far\t1,1\r\n");
@@ -1002,16 +1073,24 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   ASSERT_TRUE(WaitUntil([&] { return window->Slots[0].Nick.empty(); }));
   EXPECT_EQ(Items(window->List2), (QStringList{"03:Me", "05:Five"}));
   EXPECT_EQ(window->MySlot, 3);
-  EXPECT_EQ(window->List1->count(), 2);
+  EXPECT_EQ(window->List1->count(), 4);
 
-  // The host goes away: idle again, lists kept.
+  // The host goes away: the member tries again by itself, lists kept,
+  // until the user stops it.
   statuses.clear();
   link->close();
   ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
-  EXPECT_EQ(statuses, QStringList{"未接続"});
-  EXPECT_EQ(window->Winsock[1]->State(), net::SocketState::Closed);
+  EXPECT_EQ(statuses, QStringList{"再接続中…（1回目）"});
+  EXPECT_EQ(window->Command1->text(), "中止");
+  EXPECT_TRUE(window->List1->text(4).endsWith("]サーバとの接続が切れました。自動で再接続します"));
   EXPECT_EQ(Items(window->List2), (QStringList{"03:Me", "05:Five"}));
   EXPECT_EQ(window->MySlot, 3);
+  window->Command1->click();
+  EXPECT_EQ(window->Text2->text(), "未接続");
+  EXPECT_EQ(window->Command1->text(), "接続");
+  EXPECT_TRUE(window->List1->text(5).endsWith("]再接続を中止しました"));
+  test::Spin(1200);  // past the first retry's time: none comes
+  EXPECT_FALSE(host.hasPendingConnections());
 
   // And it can connect again.
   window->Command1_Click();
@@ -1020,27 +1099,41 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
 }
 
 // Catches: a member turned away by a full host left with the plain
-// "未接続", as if the host had merely gone.
-TEST_F(MemberSideTest, AFullHostIsSaidToBeFull) {
-  MakeMember();
-  window->Text1->setText("127.0.0.1");
-  window->Command1_Click();
-  QTcpSocket* link = AcceptLink();
+// "未接続", as if the host had merely gone, or left to try again by hand.
+TEST_F(MemberSideTest, AFullHostIsSaidToBeFullAndTriedAgain) {
+  QTcpSocket* link = ConnectedLink();
   ASSERT_NE(link, nullptr);
   link->write(Sjis(std::string(net::kHostFullNotice).c_str()) + "\r\n");
   link->disconnectFromHost();
   ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
-  EXPECT_EQ(window->Text2->text(), "サーバが満員です");
-  EXPECT_EQ(Items(window->List1), QStringList{QString::fromUtf8(net::kHostFullNotice.data(),
-                                                                static_cast<qsizetype>(net::kHostFullNotice.size()))});
-  // The next connection that ends without that notice ends as usual.
-  window->Command1_Click();
+  EXPECT_EQ(window->Text2->text(), "サーバが満員です　再接続中…（1回目）");
+  EXPECT_EQ(window->List1->text(0), QString::fromUtf8(net::kHostFullNotice.data(),
+                                                      static_cast<qsizetype>(net::kHostFullNotice.size())));
+  // The retry gets in; a connection that then ends without that notice is retried as a plain loss.
   QTcpSocket* again = AcceptLink();
   ASSERT_NE(again, nullptr);
   again->write("client#2\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return window->List1->text(window->List1->count() - 1).endsWith("]再接続しました"); }));
+  EXPECT_EQ(window->Text2->text(), "接続完了");
   again->disconnectFromHost();
   ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
-  EXPECT_EQ(window->Text2->text(), "未接続");
+  EXPECT_EQ(window->Text2->text(), "再接続中…（1回目）");
+}
+
+// Catches: the member list rebuilt on every arrival although it reads the
+// same (a flood of notice lines cost a core; a row the user picked lost its
+// selection every second).
+TEST_F(MemberSideTest, TheListIsRebuiltOnlyWhenItChanges) {
+  QTcpSocket* link = ConnectedLink();
+  ASSERT_NE(link, nullptr);
+  link->write("client#1\r\n00:Host\t1,2\r\n01:Me\t3,4\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return window->List2->count() == 2; }));
+  window->List2->setCurrentRow(1);
+  for (int i = 0; i < 20; ++i) link->write("*******n\r\n00:Host\t1,2\r\n01:Me\t3,4\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return window->List1->count() == 21; }));
+  EXPECT_EQ(window->List2->currentRow(), 1);
+  link->write("00:Host\t1,5\r\n");
+  EXPECT_TRUE(WaitUntil([&] { return window->List2->text(0) == "00:Host:1,5"; }));
 }
 
 // Catches: a member whose capture fails ("Lock" on a game window that has
@@ -1048,10 +1141,7 @@ TEST_F(MemberSideTest, AFullHostIsSaidToBeFull) {
 // connection that never takes part; or sending a report that would wipe its
 // position on every other member.
 TEST_F(MemberSideTest, ACaptureFailureSendsABlankLineThatEveryHostSkips) {
-  MakeMember();
-  window->Text1->setText("127.0.0.1");
-  window->Command1_Click();
-  QTcpSocket* link = AcceptLink();
+  QTcpSocket* link = ConnectedLink();
   ASSERT_NE(link, nullptr);
   probe->Show("3,4");
   window->Timer1_Timer();
@@ -1070,10 +1160,7 @@ TEST_F(MemberSideTest, ACaptureFailureSendsABlankLineThatEveryHostSkips) {
 }
 
 TEST_F(MemberSideTest, TakesTheLongestLineAndATabAloneFromTheHost) {
-  MakeMember();
-  window->Text1->setText("127.0.0.1");
-  window->Command1_Click();
-  QTcpSocket* link = AcceptLink();
+  QTcpSocket* link = ConnectedLink();
   ASSERT_NE(link, nullptr);
   const QByteArray longest = "05:" + QByteArray(4096 - 7, 'M') + "\t1,2";
   ASSERT_EQ(longest.size(), 4096);
@@ -1115,22 +1202,19 @@ TEST_F(MemberSideTest, HostThatStopsReadingIsLeftAfterTheGrace) {
     test::Spin(2);
   }
   EXPECT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
-  EXPECT_EQ(window->Text2->text(), "未接続");
+  EXPECT_EQ(window->Text2->text(), "再接続中…（1回目）");
   EXPECT_LE(highest, static_cast<qint64>(queueBounds.handOffBytes) + 2 * (4096 + 2));
   ::close(fd);
 }
 
 TEST_F(MemberSideTest, ResetByTheHostEndsLikeAClose) {
-  MakeMember();
-  window->Text1->setText("127.0.0.1");
-  window->Command1_Click();
-  QTcpSocket* link = AcceptLink();
+  QTcpSocket* link = ConnectedLink();
   ASSERT_NE(link, nullptr);
   linger hard{1, 0};
   ::setsockopt(static_cast<int>(link->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
   link->abort();
   ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
-  EXPECT_EQ(window->Text2->text(), "未接続");
+  EXPECT_EQ(window->Text2->text(), "再接続中…（1回目）");
 }
 
 TEST_F(MemberSideTest, TypedPortAndBracketedIPv6Address) {
@@ -1147,7 +1231,11 @@ TEST_F(MemberSideTest, TypedPortAndBracketedIPv6Address) {
   EXPECT_FALSE(host.hasPendingConnections());
   QTcpSocket* link = other4.nextPendingConnection();
   link->close();
-  ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "未接続"; }));
+  ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "再接続中…（1回目）"; }));
+  // Typing another address ends the retries to the old one.
+  window->Text1->setText("[::1]");
+  EXPECT_EQ(window->Text2->text(), "未接続");
+  EXPECT_TRUE(window->List1->text(window->List1->count() - 1).endsWith("]アドレスが変わったため、再接続を中止しました"));
 
   QTcpServer other6;
   if (!other6.listen(QHostAddress::LocalHostIPv6, 0)) GTEST_SKIP() << "this machine has no IPv6 loopback";
@@ -1157,7 +1245,7 @@ TEST_F(MemberSideTest, TypedPortAndBracketedIPv6Address) {
     EXPECT_EQ(window->Text2->text(), "接続完了") << typed.toStdString();
     ASSERT_TRUE(WaitUntil([&] { return other6.hasPendingConnections(); }));
     other6.nextPendingConnection()->close();
-    ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "未接続"; }));
+    ASSERT_TRUE(WaitUntil([&] { return window->Text2->text().startsWith("再接続中…"); }));
   }
 }
 
