@@ -125,8 +125,6 @@ class frmMain : public QWidget, public reader::CaptureControls {
   const MainOptions& Options() const { return options_; }
   // The host's connection handling (null on a member).
   const HostSide* Host() const { return host_.get(); }
-  // The member's connection handling (null on the host).
-  const MemberSide* Member() const { return member_.get(); }
 
   // The group's meeting point. On the host, every sharing and clearing goes
   // through ShareMeetingPoint to the members; on a member, what the host

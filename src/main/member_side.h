@@ -76,8 +76,6 @@ class MemberSide {
   void SendReport(const QByteArray& line);
   void SendBlankLine();
 
-  bool Retrying() const { return retrying_; }
-
  private:
   // Points the socket at `address` and starts connecting.
   void Connect(const QString& address);

@@ -19,7 +19,7 @@ using Rows = std::vector<std::string>;
 
 net::SlotTable TableWith(std::initializer_list<std::tuple<int, std::string, std::string>> entries) {
   net::SlotTable table;
-  for (const auto& [i, nick, point] : entries) table[static_cast<std::size_t>(i)] = {nick, point, 0};
+  for (const auto& [i, nick, point] : entries) table[static_cast<std::size_t>(i)] = {nick, point};
   return table;
 }
 
@@ -96,27 +96,21 @@ TEST(HostSession, LinesWithoutMeaningChangeNothing) {
 }
 
 // Also catches: rows of an earlier connection (this member's old slot
-// among them) lingering after a new join; stamps missing on relays, or an
-// empty position wiping the stamp; a meeting notice not read as one.
+// among them) lingering after a new join; relays without their stamp, or an
+// empty position that wipes it.
 TEST(MemberSession, EachKindOfLine) {
   net::SlotTable table = TableWith({{2, "Two", "2,2"}, {3, "Three", "3,3"}});
   std::int16_t mySlot = 0;
 
   MemberEffect e = ApplyMemberPiece(table, mySlot, "client#4", 1);
   EXPECT_EQ(e.logLine, "client#4");
-  EXPECT_TRUE(e.assigned);
-  EXPECT_EQ(e.rows, RowForm::Full);
+  EXPECT_TRUE(e.assigned && e.rows == RowForm::Full);
   EXPECT_EQ(mySlot, 4);
   EXPECT_EQ(table[3].Nick, "");  // a join starts from an empty table
 
   e = ApplyMemberPiece(table, mySlot, "*******" + net::EncodeWireText(" お知らせ "), 1);
   EXPECT_EQ(e.logLine, "******* お知らせ ");
   EXPECT_FALSE(e.rows || e.assigned);
-  EXPECT_EQ(e.meeting.kind, net::MeetingNoticeKind::None);
-  e = ApplyMemberPiece(table, mySlot, "*******" + net::EncodeWireText("集合地点 8192,4096"), 1);
-  EXPECT_EQ(e.logLine, "*******集合地点 8192,4096");
-  EXPECT_EQ(e.meeting.kind, net::MeetingNoticeKind::Point);
-  EXPECT_EQ(e.meeting.point, (GamePoint{8192, 4096}));
 
   e = ApplyMemberPiece(table, mySlot, "00:" + net::EncodeWireText("ホスト") + "\t14175,7410", 700);
   EXPECT_EQ(e.rows, RowForm::Full);
@@ -157,15 +151,9 @@ TEST(MemberSession, MalformedLinesAreSkippedWithoutChange) {
 // trying past 30 minutes, or stops early.
 TEST(RetrySchedule, Table) {
   const RetryTimes times;  // the program's own
-  const struct {
-    int attempt;
-    std::int64_t sinceLossMs;
-    std::optional<std::int64_t> delayMs;
-  } cases[] = {
-      {1, 0, 1000},   {2, 1000, 2000},  {3, 3000, 4000},        {4, 7000, 8000},
-      {5, 15000, 16000}, {6, 31000, 30000}, {60, 1'000'000, 30000}, {1000, 1'770'000, 30000},
-      {61, 1'770'001, std::nullopt},    {2, 1'799'000, std::nullopt},
-  };
+  const struct { int attempt; std::int64_t sinceLossMs; std::optional<std::int64_t> delayMs; } cases[] = {
+      {1, 0, 1000},      {2, 1000, 2000},   {3, 3000, 4000},          {4, 7000, 8000},       {5, 15000, 16000},
+      {6, 31000, 30000}, {7, 61000, 30000}, {1000, 1'770'000, 30000}, {61, 1'770'001, {}}, {2, 1'799'000, {}}};
   for (const auto& c : cases) EXPECT_EQ(RetryDelayMs(times, c.attempt, c.sinceLossMs), c.delayMs) << c.attempt;
 }
 
