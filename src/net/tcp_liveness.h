@@ -10,8 +10,9 @@ namespace crewmap::net {
 
 struct Liveness {
   // With nothing in flight: the first probe after 10 s of quiet, then every
-  // 5 s; the connection ends once 20 s have passed without an answer (after
-  // three probes where the user time-out below is not available).
+  // 5 s. The connection ends 20 s after the peer was last heard where the
+  // user time-out below also rules the probes (Linux), or once three probes
+  // go unanswered (Windows: after 25 s).
   int idleSeconds = 10;
   int intervalSeconds = 5;
   int probes = 3;
