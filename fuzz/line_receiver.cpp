@@ -13,6 +13,7 @@
 #include "fuzz_support.h"
 #include "net/classify.h"
 #include "net/line_receiver.h"
+#include "net/meeting_point.h"
 #include "net/messages.h"
 
 namespace {
@@ -86,9 +87,17 @@ void CheckMemberReading(std::string_view line) {
       FUZZ_CHECK(message->Slot >= 0 && message->Slot <= 9);
       FUZZ_CHECK(line.substr(0, 9) == "disconn" + crewmap::net::TwoDigitSlot(message->Slot));
       break;
-    case MemberMessageKind::Notice:
+    case MemberMessageKind::Notice: {
       FUZZ_CHECK(line.substr(0, 7) == "*******" && message->Text == line);
+      // A meeting point read from a notice lies in the world and reads back
+      // the same from the notice built for it.
+      const auto meeting = crewmap::net::ParseMeetingNotice(line);
+      if (meeting.kind != crewmap::net::MeetingNoticeKind::Point) break;
+      FUZZ_CHECK(meeting.point.x >= 0 && meeting.point.x < 16384 && meeting.point.y >= 0 && meeting.point.y < 8192);
+      const std::string built = crewmap::net::BuildMeetingNotice(meeting.point);
+      FUZZ_CHECK(crewmap::net::ParseMeetingNotice(std::string_view(built).substr(0, built.size() - 2)).point == meeting.point);
       break;
+    }
     case MemberMessageKind::PositionRelay:
       FUZZ_CHECK(message->Slot >= 0 && message->Slot <= 9);
       FUZZ_CHECK(line.substr(0, 3) == crewmap::net::TwoDigitSlot(message->Slot) + ":");

@@ -18,15 +18,15 @@
 #include <cstdio>
 #include <optional>
 
+#include "common/steady_ms.h"
 #include "common/twips.h"
 #include "main/host_address.h"
 #include "main/host_side.h"
-#include "main/member_session.h"
+#include "main/member_side.h"
 #include "main/slot_rows.h"
 #include "map/frm_map.h"
 #include "map/markers.h"
 #include "net/address_lookup.h"
-#include "net/host_port.h"
 #include "net/messages.h"
 #include "net/router_worker.h"
 #include "net/wire_text.h"
@@ -51,14 +51,6 @@ std::string ToUtf8(const QString& text) { return text.toStdString(); }
 QByteArray ToBytes(const std::string& bytes) {
   return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
-
-// Status texts of the member's status box.
-const QString kNotConnected = QStringLiteral("未接続");
-const QString kConnecting = QStringLiteral("サーバに接続中．．．");
-const QString kConnected = QStringLiteral("接続完了");
-const QString kTimedOut = QStringLiteral("タイムアウトしました");
-const QString kCannotConnect = QStringLiteral("サーバに接続できません");
-const QString kHostFull = QStringLiteral("サーバが満員です");
 
 bool IsHost() { return startup::StartMode == 0; }
 
@@ -213,6 +205,7 @@ void frmMain::ConnectSockets() {
     socket->SetLocalPort(options_.port);
     socket->SetQueueBounds(options_.queueBounds);
     socket->SetReadRate(IsHost() ? options_.memberReadRate : options_.hostReadRate);
+    socket->SetLiveness(options_.liveness);
     Winsock[static_cast<std::size_t>(n)] = socket;
     connect(socket, &net::Winsock::ConnectionRequest, this, &frmMain::Winsock_ConnectionRequest);
     connect(socket, &net::Winsock::Connected, this, &frmMain::Winsock_Connect);
@@ -254,8 +247,8 @@ void frmMain::Form_Load() {
   Slots = net::SlotTable{};
 
   if (!IsHost()) {
-    // The outgoing connection takes any free local port.
-    Winsock[1]->SetLocalPort(0);
+    MakeMemberSide();
+    member_->Start();
     for (int n = 1; n <= net::kHighestSocket; ++n) lbl[static_cast<std::size_t>(n)]->hide();
     Text1->setReadOnly(false);
     Text1->clear();
@@ -264,7 +257,6 @@ void frmMain::Form_Load() {
     // tab order, would).
     Text1->setFocus(Qt::OtherFocusReason);
     Text2->show();
-    Text2->setText(kNotConnected);
     Command1->show();
   } else {
     MakeHostSide();
@@ -301,6 +293,7 @@ void frmMain::Form_Unload() {
   // send its last bytes; whatever a peer has not taken by then is dropped,
   // so that no peer can hold the window open.
   const int last = IsHost() ? net::kHighestSocket : 1;
+  if (member_) member_->Stop();
   for (int n = 1; n <= last; ++n) Winsock[static_cast<std::size_t>(n)]->Close();
   WaitWhileClosing(last);
   for (int n = 1; n <= last; ++n) {
@@ -384,6 +377,10 @@ void frmMain::AppendLog(const QString& line) {
 }
 
 void frmMain::ShowRows(const std::vector<std::string>& rows) {
+  // A list that would read the same is left alone: a stream of unchanged
+  // relays (or notices between them) costs no redrawing.
+  if (rows == shownRows_ && List2->count() == static_cast<int>(rows.size())) return;
+  shownRows_ = rows;
   List2->clear();
   for (const std::string& row : rows) List2->addItem(FromUtf8(row));
   if (DebugLists()) {
@@ -408,19 +405,20 @@ void frmMain::Timer1_Timer() {
       // 3. Host: own slot, list, and the host position to every connected member.
       Slots[0].Nick = ToUtf8(txtNick->text());
       Slots[0].Point = outcome.position;
+      if (!outcome.position.empty()) Slots[0].PointAtMs = SteadyNowMs();
       ShowRows(BuildMemberRows(Slots, 8, RowForm::Full));
       host_->SendHostPosition(ToBytes(net::BuildHostPosition(nickBytes, outcome.position)));
     } else if (startup::StartMode == 1) {
       // 4. Member: the position report.
-      Winsock[1]->SendData(ToBytes(net::BuildPositionReport(nickBytes, outcome.position)),
-                           net::Traffic::Position, MySlot);
+      member_->SendReport(ToBytes(net::BuildPositionReport(nickBytes, outcome.position)));
     }
-  } else if (!IsHost()) {
-    // No report while the capture fails, but a blank line, which every
-    // host skips: it shows the host that this member is still there. It
-    // supersedes only an unsent blank line, never an unsent report.
-    constexpr int kKeepAliveSender = -2;
-    Winsock[1]->SendData(ToBytes(std::string(net::kLineEnd)), net::Traffic::Position, kKeepAliveSender);
+  } else if (IsHost()) {
+    // No position while the capture fails, but a blank line, which every
+    // peer skips: it shows the members that the host is still there.
+    host_->SendBlankLine();
+  } else {
+    // Likewise towards the host: this member is still there.
+    member_->SendBlankLine();
   }
 
   // 5. The map, also after a capture failure.
@@ -461,16 +459,15 @@ void frmMain::Winsock_ConnectionRequest(int index, qintptr requestID) {
 
 void frmMain::Winsock_Connect(int index) {
   if (IsHost() || index != 1) return;
-  memberEstablished_ = true;
-  Text2->setText(kConnected);
+  member_->Connected();
 }
 
 void frmMain::Winsock_DataArrival(int index, qint64 /*bytesTotal*/) {
   if (index < 1 || index > net::kHighestSocket) return;
   if (IsHost())
     host_->DataArrival(index);
-  else
-    MemberDataArrival();
+  else if (index == 1)
+    member_->DataArrival();
 }
 
 void frmMain::Winsock_Close(int index) {
@@ -478,99 +475,60 @@ void frmMain::Winsock_Close(int index) {
   if (IsHost()) {
     host_->ConnectionEnded(index);
   } else if (index == 1) {
-    MemberConnectionEnded();
+    member_->Closed();
   }
 }
 
 void frmMain::Winsock_Error(int index, int /*number*/, const QString& /*description*/) {
   if (index < 1 || index > net::kHighestSocket) return;
-  // A connection that ends in an error (a peer that stopped reading
-  // included) ends like a close. Errors of a connection attempt are handled
-  // by the attempt itself (Command1_Click).
+  // A connection that ends in an error (a peer that stopped reading or a
+  // peer gone included) ends like a close.
   if (IsHost()) {
     host_->ConnectionEnded(index);
-  } else if (index == 1 && memberEstablished_) {
-    MemberConnectionEnded();
+  } else if (index == 1) {
+    member_->Failed();
   }
 }
 
 // ---------------------------------------------------------------- member side
 
+void frmMain::MakeMemberSide() {
+  MemberView view;
+  view.setStatus = [this](const QString& text) { Text2->setText(text); };
+  view.setButton = [this](bool enabled, const QString& caption) {
+    Command1->setText(caption);
+    Command1->setEnabled(enabled);
+  };
+  view.appendLog = [this](const std::string& line) { AppendLog(FromUtf8(line)); };
+  view.showRows = [this](const std::vector<std::string>& rows) { ShowRows(rows); };
+  view.wait = [this](int ms) { ProcessEventsFor(ms); };
+  view.unloaded = [this] { return unloaded_; };
+  view.meetingPoint = [this](std::optional<GamePoint> point) { MeetingPointReceived(point); };
+  member_ = std::make_unique<MemberSide>(
+      Winsock[1], Slots, MySlot, MemberTimes{options_.port, options_.connectTimeoutMs, options_.retry},
+      std::move(view));
+  connect(Text1, &QLineEdit::textChanged, this, [this](const QString& text) { member_->AddressChanged(text); });
+}
+
 void frmMain::Command1_Click() {
   if (IsHost() || unloaded_) return;
-  net::Winsock* socket = Winsock[1];
-  Command1->setEnabled(false);
-  memberEstablished_ = false;
-  memberRefused_ = false;
-  memberReceiver_.Reset();
-  // "address", "address:port", "[IPv6]" or "[IPv6]:port"; a malformed entry
-  // leaves no host, and the attempt fails like an unknown one.
-  const auto target = net::ParseHostPort(ToUtf8(Text1->text()), options_.port);
-  socket->SetRemoteHost(target ? FromUtf8(target->host) : QString());
-  socket->SetRemotePort(target ? target->port : options_.port);
-  socket->Connect();
-
-  QElapsedTimer clock;
-  clock.start();
-  Text2->setText(kConnecting);
-  ProcessEventsFor(0);
-
-  while (!unloaded_ && socket->State() == net::SocketState::Connecting) {
-    ProcessEventsFor(10);
-    if (unloaded_) break;
-    if (clock.elapsed() > options_.connectTimeoutMs) {
-      socket->Close();
-      Text2->setText(kTimedOut);
-      Command1->setEnabled(true);
-      break;
-    }
-  }
-  if (unloaded_) {
-    if (deleteWhenIdle_ && waitDepth_ == 0) deleteLater();
-    return;
-  }
-  if (socket->State() == net::SocketState::Error) {
-    socket->Close();
-    Text2->setText(kCannotConnect);
-    Command1->setEnabled(true);
-  }
+  member_->ButtonPressed(Text1->text());
+  if (unloaded_ && deleteWhenIdle_ && waitDepth_ == 0) deleteLater();
 }
 
-void frmMain::MemberDataArrival() {
-  net::Winsock* socket = Winsock[1];
-  const QByteArray data = socket->GetData();
-  const std::vector<std::string> pieces =
-      memberReceiver_.Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
-  // The member list is rebuilt once per arrival, in the form the last line
-  // that changed it asks for: a burst of relays costs one rebuild, not one
-  // per line, and the list ends up the same.
-  std::optional<RowForm> rows;
-  for (const std::string& piece : pieces) {
-    const MemberEffect effect = ApplyMemberPiece(Slots, MySlot, piece);
-    switch (effect.action) {
-      case MemberAction::Log:
-        AppendLog(FromUtf8(effect.logLine));
-        if (effect.logLine == net::kHostFullNotice) memberRefused_ = true;
-        break;
-      case MemberAction::ListFull:
-        rows = RowForm::Full;
-        break;
-      case MemberAction::ListShort:
-        rows = RowForm::Short;
-        break;
-      case MemberAction::None:
-        break;
-    }
-  }
-  if (rows) ShowRows(BuildMemberRows(Slots, 8, *rows));
+// ---------------------------------------------------------------- the meeting point
+
+void frmMain::ShareMeetingPoint(std::optional<GamePoint> point) {
+  if (!host_) return;
+  meetingPoint_ = point;
+  host_->ShareMeetingPoint(point);
 }
 
-void frmMain::MemberConnectionEnded() {
-  memberEstablished_ = false;
-  Winsock[1]->Close();
-  // A host that was full said so before closing: say it here too.
-  Text2->setText(memberRefused_ ? kHostFull : kNotConnected);
-  Command1->setEnabled(true);
+void frmMain::MeetingPointReceived(std::optional<GamePoint> point) {
+  meetingPoint_ = point;
+  if (DebugLists())
+    std::fprintf(stderr, "Meeting= %s\n",
+                 point ? (std::to_string(point->x) + "," + std::to_string(point->y)).c_str() : "");
 }
 
 }  // namespace crewmap::main

@@ -9,14 +9,18 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "common/game_point.h"
+#include "main/retry_schedule.h"
 #include "net/byte_budget.h"
-#include "net/line_receiver.h"
 #include "net/outgoing_queue.h"
 #include "net/peer_rules.h"
 #include "net/relay_budget.h"
 #include "net/slots.h"
+#include "net/tcp_liveness.h"
 #include "reader/capture.h"
 
 class QCheckBox;
@@ -41,6 +45,7 @@ namespace crewmap::main {
 
 class HostAddress;
 class HostSide;
+class MemberSide;
 
 // What the running program takes from its surroundings. The executable uses
 // the defaults; tests point them at loopback servers and temporary folders.
@@ -48,6 +53,8 @@ struct MainOptions {
   int port = 21212;                  // the listening port; members connect to it
   int lookupTimeoutMs = 60000;       // request time-out of the address-echo fetch
   int connectTimeoutMs = 10000;      // the member's connection deadline
+  RetryTimes retry;                  // member: when it tries its host again after a loss
+  net::Liveness liveness;            // every connection: how a peer that has gone is noticed
   int closeWaitMs = 1500;            // at unload: how long closing connections may still send, all together
   net::QueueBounds queueBounds;      // every socket's outgoing bounds
   net::RelayRate relayRate;          // host: relays per member per second
@@ -118,6 +125,14 @@ class frmMain : public QWidget, public reader::CaptureControls {
   const MainOptions& Options() const { return options_; }
   // The host's connection handling (null on a member).
   const HostSide* Host() const { return host_.get(); }
+
+  // The group's meeting point. On the host, every sharing and clearing goes
+  // through ShareMeetingPoint to the members; on a member, what the host
+  // shares or clears arrives in MeetingPointReceived. MeetingPoint() is the
+  // latest either way (nothing: none, or cleared).
+  void ShareMeetingPoint(std::optional<GamePoint> point);
+  void MeetingPointReceived(std::optional<GamePoint> point);
+  const std::optional<GamePoint>& MeetingPoint() const { return meetingPoint_; }
   reader::CoordinateCapture& Capture() { return *capture_; }
 
  protected:
@@ -131,8 +146,7 @@ class frmMain : public QWidget, public reader::CaptureControls {
   void AppendLog(const QString& line);
   void ShowRows(const std::vector<std::string>& rows);
   void MakeHostSide();
-  void MemberDataArrival();
-  void MemberConnectionEnded();
+  void MakeMemberSide();
   // Runs events while any of sockets 1..last is still closing, up to closeWaitMs.
   void WaitWhileClosing(int last);
   // Runs pending events for about `ms` milliseconds (the handler's wait).
@@ -144,9 +158,9 @@ class frmMain : public QWidget, public reader::CaptureControls {
   std::unique_ptr<reader::CoordinateCapture> capture_;
   std::unique_ptr<HostSide> host_;   // host only: the connection handling
   std::unique_ptr<HostAddress> hostAddress_;  // host only: the address box and the router
-  net::LineReceiver memberReceiver_;  // member: what Winsock(1) receives
-  bool memberEstablished_ = false;                        // member: Winsock(1) reached connected
-  bool memberRefused_ = false;                            // member: the host said it is full
+  std::unique_ptr<MemberSide> member_;         // member only: the connection to the host
+  std::vector<std::string> shownRows_;         // what List2 shows, as last listed
+  std::optional<GamePoint> meetingPoint_;
   bool loaded_ = false;
   bool unloaded_ = false;
   int waitDepth_ = 0;          // handlers currently waiting with events running

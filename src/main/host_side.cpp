@@ -2,14 +2,15 @@
 
 #include <QTimer>
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <optional>
 
+#include "common/steady_ms.h"
 #include "main/host_session.h"
 #include "main/listener_choice.h"
 #include "main/slot_rows.h"
 #include "net/classify.h"
+#include "net/meeting_point.h"
 #include "net/messages.h"
 #include "net/winsock.h"
 #include "net/wire_text.h"
@@ -17,12 +18,6 @@
 
 namespace crewmap::main {
 namespace {
-
-std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 QByteArray ToBytes(const std::string& bytes) {
   return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -83,7 +78,7 @@ void HostSide::ConnectionRequest(int n, qintptr requestID) {
   receivers_[i].Reset();
   budgets_[i].Reset();
   socket->Accept(requestID);
-  const std::int64_t now = NowMs();
+  const std::int64_t now = SteadyNowMs();
   if (!throttle_.Admit(socket->RemoteHostIP().toStdString(), now)) {
     // An address that keeps reconnecting is turned away for a while, without
     // a log row: the slot listens again as if nothing had happened.
@@ -96,8 +91,9 @@ void HostSide::ConnectionRequest(int n, qintptr requestID) {
   // 3-4. Indicator, then the connection row while the peer is known.
   view_.setIndicator(n, SlotLight::Connected);
   view_.appendLog(startup::ConnectionRow(startup::CurrentTimestamp(), n, socket->RemoteHostIP().toStdString()));
-  // 5. The member learns its slot.
+  // 5. The member learns its slot, then the meeting point if one is shared.
   socket->SendData(ToBytes(net::BuildSlotAssignment(n)));
+  if (meetingPoint_) socket->SendData(ToBytes(net::BuildMeetingNotice(meetingPoint_)));
   // 6. The next listener: the first closed socket, if any.
   if (view_.unloaded()) return;
   if (const int next = ListenerChoice(true); next != 0) StartListening(next);
@@ -122,12 +118,12 @@ void HostSide::DataArrival(int n) {
   const std::uint64_t ends = receivers_[i].LineEnds();
   const std::vector<std::string> pieces =
       receivers_[i].Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
-  if (receivers_[i].LineEnds() != ends) watches_[i].Line(NowMs());
+  if (receivers_[i].LineEnds() != ends) watches_[i].Line(SteadyNowMs());
   // Every meaningful report is relayed while the member's budget lasts; the
   // slot keeps the latest one, so only the last of this arrival is stored
   // (and the list rebuilt once).
   const std::string* latest = nullptr;
-  const std::int64_t now = NowMs();
+  const std::int64_t now = SteadyNowMs();
   for (const std::string& piece : pieces) {
     if (!net::ClassifyHostPiece(piece)) continue;  // a line without meaning: skipped
     latest = &piece;
@@ -135,14 +131,10 @@ void HostSide::DataArrival(int n) {
       ++relaysOverBudget_;
       continue;
     }
-    const QByteArray relay = ToBytes(net::BuildRelay(n, piece));
-    for (int j = 1; j <= kLastServedSocket; ++j) {
-      net::Winsock* peer = sockets_[static_cast<std::size_t>(j)];
-      if (peer->State() == net::SocketState::Connected) peer->SendData(relay, net::Traffic::Position, n);
-    }
+    SendToMembers(ToBytes(net::BuildRelay(n, piece)), net::Traffic::Position, n);
   }
   if (!latest) return;
-  StoreHostReport(Slots, n, *latest);
+  StoreHostReport(Slots, n, *latest, now);
   view_.showRows(BuildMemberRows(Slots, 8, RowForm::Full));
 }
 
@@ -185,7 +177,7 @@ void HostSide::ListenAgainIfFree() {
 
 void HostSide::CheckPeers() {
   if (view_.unloaded()) return;
-  const std::int64_t now = NowMs();
+  const std::int64_t now = SteadyNowMs();
   for (int n = 1; n <= kLastServedSocket; ++n)
     if (occupied_[static_cast<std::size_t>(n)] && watches_[static_cast<std::size_t>(n)].Due(now)) Departure(n);
   // A departed member's socket that was still sending its last bytes when
@@ -194,10 +186,22 @@ void HostSide::CheckPeers() {
   if (!cannotListen_) ListenAgainIfFree();
 }
 
-void HostSide::SendHostPosition(const QByteArray& line) {
+void HostSide::SendHostPosition(const QByteArray& line) { SendToMembers(line, net::Traffic::Position, 0); }
+
+void HostSide::SendBlankLine() {
+  // Supersedes only an unsent blank line, never the host's unsent position.
+  SendToMembers(ToBytes(std::string(net::kLineEnd)), net::Traffic::Position, net::kBlankLineSender);
+}
+
+void HostSide::ShareMeetingPoint(std::optional<GamePoint> point) {
+  meetingPoint_ = point;
+  SendToMembers(ToBytes(net::BuildMeetingNotice(point)), net::Traffic::Control, -1);
+}
+
+void HostSide::SendToMembers(const QByteArray& line, net::Traffic kind, int sender) {
   for (int j = 1; j <= kLastServedSocket; ++j) {
     net::Winsock* socket = sockets_[static_cast<std::size_t>(j)];
-    if (socket->State() == net::SocketState::Connected) socket->SendData(line, net::Traffic::Position, 0);
+    if (socket->State() == net::SocketState::Connected) socket->SendData(line, kind, sender);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "net/outgoing_queue.h"
 #include "net/peer_rules.h"
 #include "net/relay_budget.h"
+#include "common/game_point.h"
 #include "net/slots.h"
 
 class QTimer;
@@ -63,6 +65,13 @@ class HostSide {
   void ConnectionEnded(int n);
   // The host position line to every connected member of slots 1..8.
   void SendHostPosition(const QByteArray& line);
+  // A blank line to the same members on a tick whose capture failed: it
+  // shows them the host is still there, and every member skips it.
+  void SendBlankLine();
+  // Shares the group's meeting point with every connected member at once,
+  // and with each member that joins later, right after its slot assignment;
+  // nothing clears it (a clearing notice goes out and the point is forgotten).
+  void ShareMeetingPoint(std::optional<GamePoint> point);
 
   bool Occupied(int n) const { return occupied_[static_cast<std::size_t>(n)]; }
   // Reports stored but not relayed because their sender was over its budget.
@@ -77,6 +86,8 @@ class HostSide {
   void ListenAgainIfFree();
   void Departure(int n);
   int ListenerChoice(bool afterAcceptance) const;
+  // `line` to every connected member of slots 1..8.
+  void SendToMembers(const QByteArray& line, net::Traffic kind, int sender);
 
   SocketArray sockets_;
   net::SlotTable& Slots;
@@ -91,6 +102,7 @@ class HostSide {
   net::ConnectionThrottle throttle_;
   std::unique_ptr<QTimer> watchTimer_;
   std::unique_ptr<net::Winsock> refuser_;  // tells a connection past slot 8 that the group is full
+  std::optional<GamePoint> meetingPoint_;  // shared, and told to each member that joins
 };
 
 }  // namespace crewmap::main

@@ -3,26 +3,30 @@
 // how the slot table and the own slot number change, and what the window
 // shows next.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "main/slot_rows.h"
+#include "net/meeting_point.h"
 #include "net/slots.h"
 
 namespace crewmap::main {
 
-enum class MemberAction {
-  None,       // a line without meaning: skipped
-  Log,        // append logLine to the activity log (slot assignment, notice)
-  ListFull,   // a relay was stored: list slots 0..8 with their positions
-  ListShort,  // a member left: list slots 0..8 without positions
-};
-
 struct MemberEffect {
-  MemberAction action = MemberAction::None;
-  std::string logLine;  // UTF-8, the line as received
+  std::string logLine;          // UTF-8, the line as received; empty: nothing to log
+  std::optional<RowForm> rows;  // list the table again, in this form
+  bool assigned = false;        // the host gave this member its slot: a join
+  net::MeetingNotice meeting;   // a notice that shares or clears the meeting point
 };
 
-// Applies one received line (code page 932 bytes, without CR LF).
-MemberEffect ApplyMemberPiece(net::SlotTable& Slots, std::int16_t& MySlot, std::string_view piece);
+// Applies one received line (code page 932 bytes, without CR LF) that
+// arrived at `nowMs` (steady clock): a slot assignment starts the table
+// afresh (rows of an earlier connection, this member's old slot among them,
+// would otherwise linger) and is logged; a leave notice empties its slot; a
+// notice line is logged; a relay fills its slot, stamping a non-empty
+// position with `nowMs`. A line without meaning changes nothing.
+MemberEffect ApplyMemberPiece(net::SlotTable& Slots, std::int16_t& MySlot, std::string_view piece,
+                              std::int64_t nowMs);
 
 }  // namespace crewmap::main

@@ -16,6 +16,11 @@ inline constexpr std::string_view kNoticeTag = "*******";
 // page 932 on the wire). Members of every version show notice lines.
 inline constexpr std::string_view kHostFullNotice = "*******満員です。空きができてから接続してください";
 
+// The sender under which a blank line (CR LF alone: "still here" while the
+// capture fails) is queued: a newer one replaces an unsent one, and it never
+// replaces a position.
+inline constexpr int kBlankLineSender = -2;
+
 // "00".."09" (and "10".."99"; the protocol only uses 0..9).
 std::string TwoDigitSlot(int slot);
 

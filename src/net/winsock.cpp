@@ -3,8 +3,8 @@
 #include <QHostAddress>
 #include <QTcpSocket>
 #include <QTimer>
-#include <chrono>
 
+#include "common/steady_ms.h"
 #include "net/pending_connections.h"
 #include "net/port_listener.h"
 #include "net/remote_host.h"
@@ -30,12 +30,6 @@ constexpr int kLingerMs = 30000;
 // A connection held at its read budget is read again once this much (or all
 // that waits) may be taken.
 constexpr qint64 kReadPieceBytes = 2048;
-
-std::int64_t NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 int ErrorNumber(QAbstractSocket::SocketError error) {
   switch (error) {
@@ -86,6 +80,8 @@ qint64 Winsock::BytesReceived() const { return received_.size(); }
 qint64 Winsock::BytesUnsent() const {
   return (socket_ ? socket_->bytesToWrite() : 0) + static_cast<qint64>(queue_.Bytes());
 }
+
+qintptr Winsock::SocketDescriptor() const { return socket_ ? socket_->socketDescriptor() : -1; }
 
 void Winsock::SetQueueBounds(const QueueBounds& bounds) { queue_ = OutgoingQueue(bounds); }
 void Winsock::SetReadRate(const ByteRate& rate) { readBudget_ = ByteBudget(rate); }
@@ -175,6 +171,7 @@ void Winsock::Tune(QTcpSocket* socket) {
   // With a read budget Qt must not read ahead without bound, or the bytes
   // we leave unread would pile up in Qt instead of holding the sender back.
   if (readBudget_.Limited()) socket->setReadBufferSize(kKernelReceiveBytes);
+  ApplyLiveness(socket->socketDescriptor(), liveness_);
   connect(socket, &QTcpSocket::bytesWritten, this, [this] {
     progressed_ = true;
     Pump();
@@ -244,7 +241,7 @@ void Winsock::Pump() {
 
 void Winsock::WatchQueue() {
   const bool waiting = socket_->bytesToWrite() > 0 || !queue_.Empty();
-  const std::int64_t left = queue_.Observe(waiting, progressed_, NowMs());
+  const std::int64_t left = queue_.Observe(waiting, progressed_, SteadyNowMs());
   progressed_ = false;
   if (left < 0)
     stallTimer_->stop();
@@ -255,7 +252,7 @@ void Winsock::WatchQueue() {
 void Winsock::OnStallTimer() {
   if (!socket_ || state_ != SocketState::Connected) return;
   const bool waiting = socket_->bytesToWrite() > 0 || !queue_.Empty();
-  const std::int64_t left = queue_.Observe(waiting, progressed_, NowMs());
+  const std::int64_t left = queue_.Observe(waiting, progressed_, SteadyNowMs());
   progressed_ = false;
   if (left < 0) return;
   if (left > 0) {
@@ -283,7 +280,7 @@ void Winsock::OnReadyRead(bool all) {
   if (!socket_) return;
   const qint64 waiting = socket_->bytesAvailable();
   if (waiting <= 0) return;
-  const std::int64_t now = NowMs();
+  const std::int64_t now = SteadyNowMs();
   const qint64 allowed = all ? waiting : std::min<qint64>(waiting, readBudget_.Available(now));
   if (allowed <= 0) {
     // Wait for a worthwhile piece rather than a byte: a sender held at its
@@ -298,7 +295,7 @@ void Winsock::OnReadyRead(bool all) {
   // The rest is read once the budget allows; until then it holds the sender back.
   if (!all && socket_->bytesAvailable() > 0 && !readTimer_->isActive())
     readTimer_->start(static_cast<int>(std::max<std::int64_t>(
-        readBudget_.MsUntil(std::min<qint64>(socket_->bytesAvailable(), kReadPieceBytes), NowMs()), 1)));
+        readBudget_.MsUntil(std::min<qint64>(socket_->bytesAvailable(), kReadPieceBytes), SteadyNowMs()), 1)));
   received_.append(bytes);
   emit DataArrival(index_, bytes.size());
 }

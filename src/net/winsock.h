@@ -18,6 +18,10 @@
 // system as the peer takes it. A peer that takes no byte for the grace
 // period while something waits is cut off with the Error signal
 // (kErrPeerStalled), to be handled like a close.
+//
+// Every connection, accepted or made, carries the liveness options of
+// tcp_liveness.h, so that a peer that has gone without a word ends in the
+// Error signal within half a minute, whether or not anything is being sent.
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -25,6 +29,7 @@
 
 #include "net/byte_budget.h"
 #include "net/outgoing_queue.h"
+#include "net/tcp_liveness.h"
 
 class QTcpSocket;
 class QTimer;
@@ -99,6 +104,11 @@ class Winsock : public QObject {
   // connection starts with a full budget). Past the budget nothing is read
   // until it refills: the bytes wait in the system and TCP slows the sender.
   void SetReadRate(const ByteRate& rate);
+  // How connections of this control notice a peer that has gone (kept
+  // across Close; applies to the next connection).
+  void SetLiveness(const Liveness& liveness) { liveness_ = liveness; }
+  // The native handle of the current connection, or -1.
+  qintptr SocketDescriptor() const;
   // Everything received and not yet taken.
   QByteArray GetData();
   qint64 BytesReceived() const;
@@ -148,9 +158,10 @@ class Winsock : public QObject {
   OutgoingQueue queue_;
   QTimer* stallTimer_ = nullptr;
   quint64 positionsDropped_ = 0;
-  bool progressed_ = false;
+  bool progressed_ = false;  // the system took bytes since the stall timer last looked
   ByteBudget readBudget_;
-  QTimer* readTimer_ = nullptr;  // reads again once the budget has refilled  // the system took bytes since the stall timer last looked
+  QTimer* readTimer_ = nullptr;  // reads again once the budget has refilled
+  Liveness liveness_;
 };
 
 }  // namespace crewmap::net

@@ -26,6 +26,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -37,6 +38,7 @@
 #include "net/wire_text.h"
 #include "net/winsock.h"
 #include "probe_window_source.h"
+#include "support/private_network.h"
 #include "startup/common.h"
 #include "test_peers.h"
 #include "ui/list_box.h"
@@ -58,6 +60,18 @@ QStringList Items(const ui::ListBox* list) {
 
 const QRegularExpression kConnectRow(
     QStringLiteral(R"(^\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\](\d\d)\. >> 127\.0\.0\.1 Connect$)"));
+// The program's own liveness options on a connected socket (caught: a
+// connection without them looked alive for a quarter of an hour).
+void ExpectProductionLiveness(qintptr fd) {
+  for (const auto& [level, name, value] : {std::tuple{SOL_SOCKET, SO_KEEPALIVE, 1}, {IPPROTO_TCP, TCP_KEEPIDLE, 10},
+                                           {IPPROTO_TCP, TCP_KEEPINTVL, 5}, {IPPROTO_TCP, TCP_KEEPCNT, 3},
+                                           {IPPROTO_TCP, TCP_USER_TIMEOUT, 20000}}) {
+    int got = -1;
+    socklen_t size = sizeof got;
+    EXPECT_TRUE(::getsockopt(static_cast<int>(fd), level, name, &got, &size) == 0 && got == value) << name;
+  }
+}
+
 const QRegularExpression kCloseRow(
     QStringLiteral(R"(^\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\](\d\d)\. << 127\.0\.0\.1 Close$)"));
 
@@ -120,6 +134,8 @@ class MainWindowTest : public ::testing::Test {
     options.peerTimes = peerTimes;
     options.memberReadRate = memberReadRate;
     options.throttle = throttle;
+    options.retry = retry;
+    options.liveness = liveness;
     options.programFolder = folder.path();
     options.reachReport = reachReport;
     auto source = std::make_unique<test::ProbeWindowSource>();
@@ -161,6 +177,8 @@ class MainWindowTest : public ::testing::Test {
   net::PeerTimes peerTimes;
   net::ByteRate memberReadRate = net::kMemberReadRate;
   net::ThrottleRule throttle;
+  RetryTimes retry;
+  net::Liveness liveness;
   QStringList messages;
   std::unique_ptr<test::HttpEcho> echo;
   std::unique_ptr<frmMain> window;
@@ -356,6 +374,7 @@ TEST_F(MainWindowTest, HostTickStoresListsAndSends) {
   EXPECT_EQ(window->Slots[0].Point, "14175,7410");
   EXPECT_EQ(Items(window->List2), QStringList{"00:User1:14175,7410"});
   EXPECT_TRUE(member.WaitReceived("00:User1\t14175,7410\r\n"));
+  EXPECT_GT(window->Slots[0].PointAtMs, 0);  // the host's own position is stamped like every other
 
   // An empty nickname: not listed, yet stored and sent.
   window->txtNick->setText("");
@@ -364,12 +383,15 @@ TEST_F(MainWindowTest, HostTickStoresListsAndSends) {
   EXPECT_EQ(window->Slots[0].Point, "3,8");
   EXPECT_EQ(window->List2->count(), 0);
   EXPECT_TRUE(member.WaitReceived("00:\t3,8\r\n"));
+  const std::int64_t stamp = window->Slots[0].PointAtMs;
+  test::Spin(5);
 
   // A reading that fails validation: the point becomes empty and goes out empty.
   window->txtNick->setText("船長");
   probe->Show("14602");
   window->Timer1_Timer();
   EXPECT_EQ(window->Slots[0].Point, "");
+  EXPECT_EQ(window->Slots[0].PointAtMs, stamp);  // an empty reading leaves the stamp alone
   EXPECT_EQ(Items(window->List2), QStringList{"00:船長:"});
   EXPECT_TRUE(member.WaitReceived("00:" + Sjis("船長") + "\t\r\n"));
 }
@@ -388,7 +410,8 @@ TEST_F(MainWindowTest, HostTickAfterCaptureFailureKeepsEverything) {
   test::Spin(200);
   EXPECT_EQ(window->Slots[0].Point, "1,2");
   EXPECT_EQ(Items(window->List2), (QStringList{"00:User1:1,2", "untouched"}));
-  EXPECT_EQ(member.received, "");
+  // Only a blank line, which every member skips: the host is still there.
+  EXPECT_EQ(member.received, "\r\n");
   EXPECT_EQ(window->Label1->text(), "失敗しました。");
 }
 
@@ -445,6 +468,7 @@ TEST_F(MainWindowTest, FirstMemberGetsSlotOne) {
   ASSERT_TRUE(match.hasMatch()) << window->List1->text(0).toStdString();
   EXPECT_EQ(match.captured(1), "01");
   EXPECT_EQ(window->List1->currentRow(), 0);
+  ExpectProductionLiveness(window->Winsock[1]->SocketDescriptor());
 }
 
 TEST_F(MainWindowTest, HostTakesMembersOverIPv4AndIPv6) {
@@ -553,6 +577,25 @@ TEST_F(MainWindowTest, EightMembersThenTheNextIsToldTheGroupIsFullThenAFreedSlot
   EXPECT_EQ(ListeningSlot(), 3);
   Join(3);
   EXPECT_EQ(ListeningSlot(), 9);
+}
+
+// Catches: a meeting point that reaches only the members already there, or
+// reaches a later one elsewhere than right after its slot assignment; a
+// clearing that is not sent, or a cleared point still told to newcomers.
+TEST_F(MainWindowTest, TheMeetingPointReachesEveryMemberAndLaterJoinersRightAfterTheirSlot) {
+  MakeHost();
+  Peer& one = Join(1);
+  window->ShareMeetingPoint(GamePoint{8192, 4096});
+  const QByteArray point = Sjis("*******集合地点 8192,4096") + "\r\n";
+  EXPECT_TRUE(one.WaitReceived(point));
+  Peer& two = Join(2);
+  EXPECT_TRUE(two.WaitReceived(point) && two.received.startsWith("client#2\r\n" + point)) << two.received.constData();
+  window->ShareMeetingPoint(std::nullopt);
+  const QByteArray cleared = Sjis("*******集合地点を解除しました") + "\r\n";
+  for (Peer* p : {&one, &two}) EXPECT_TRUE(p->WaitReceived(cleared));
+  Peer& three = Join(3);
+  test::Spin(200);
+  EXPECT_EQ(three.received, "client#3\r\n");
 }
 
 TEST_F(MainWindowTest, EmptyPositionsAndJapaneseNicknamesAreRelayedAsTheyCame) {
@@ -967,11 +1010,19 @@ class MemberSideTest : public MainWindowTest {
     if (!WaitUntil([&] { return host.hasPendingConnections(); })) return nullptr;
     return host.nextPendingConnection();
   }
+  // A member window connected to `host`: the host's end of the link.
+  QTcpSocket* ConnectedLink() {
+    MakeMember();
+    window->Text1->setText("127.0.0.1");
+    window->Command1_Click();
+    return AcceptLink();
+  }
   QTcpServer host;
   QStringList statuses;
 };
 
 TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
+  retry.firstMs = 100;
   MakeMember();
   WatchStatus();
   window->Text1->setText("127.0.0.1");
@@ -980,6 +1031,7 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   EXPECT_FALSE(window->Command1->isEnabled());
   QTcpSocket* link = AcceptLink();
   ASSERT_NE(link, nullptr);
+  ExpectProductionLiveness(window->Winsock[1]->SocketDescriptor());
 
   link->write("client#3\r\n00:" + Sjis("ホスト") + "\t14175,7410\r\n03:Me\t");
   link->flush();
@@ -994,6 +1046,19 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   EXPECT_EQ(Items(window->List1), (QStringList{"client#3", "*******ようこそ"}));
   EXPECT_EQ(window->List1->currentRow(), 1);
 
+  // A meeting notice is logged as it came, and read: the point, then its
+  // clearing. Relays that change nothing leave the list alone (caught: a
+  // rebuild per arrival, which cost a core under a notice flood and lost the
+  // row the user picked every second).
+  window->List2->setCurrentRow(1);
+  link->write(Sjis("*******集合地点 8192,4096") + "\r\n05:Five\t5,5\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return window->MeetingPoint().has_value(); }));
+  EXPECT_EQ(*window->MeetingPoint(), (GamePoint{8192, 4096}));
+  EXPECT_EQ(window->List1->text(2), "*******集合地点 8192,4096");
+  link->write(Sjis("*******集合地点を解除しました") + "\r\n05:Five\t5,5\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return !window->MeetingPoint().has_value(); }));
+  EXPECT_EQ(window->List2->currentRow(), 1);
+
   // Garbage, over-long lines and overflowing numbers change nothing.
   link->write("zz:Bad\t1,1\r\n" + QByteArray(9000, 'y') + "\r\nclient#99999999999999999999\r\n"
               "disconn99\r\n45:Far\t1,1\r\n");
@@ -1002,16 +1067,23 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   ASSERT_TRUE(WaitUntil([&] { return window->Slots[0].Nick.empty(); }));
   EXPECT_EQ(Items(window->List2), (QStringList{"03:Me", "05:Five"}));
   EXPECT_EQ(window->MySlot, 3);
-  EXPECT_EQ(window->List1->count(), 2);
+  EXPECT_EQ(window->List1->count(), 4);
 
-  // The host goes away: idle again, lists kept.
+  // The host goes away: the member tries again by itself, lists kept,
+  // until the user stops it.
   statuses.clear();
   link->close();
   ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
-  EXPECT_EQ(statuses, QStringList{"未接続"});
-  EXPECT_EQ(window->Winsock[1]->State(), net::SocketState::Closed);
+  EXPECT_EQ(statuses, QStringList{"再接続中…（1回目）"});
+  EXPECT_EQ(window->Command1->text(), "中止");
+  EXPECT_TRUE(window->List1->text(4).endsWith("]サーバとの接続が切れました。自動で再接続します"));
   EXPECT_EQ(Items(window->List2), (QStringList{"03:Me", "05:Five"}));
   EXPECT_EQ(window->MySlot, 3);
+  window->Command1->click();
+  EXPECT_TRUE(window->Text2->text() == "未接続" && window->Command1->text() == "接続");
+  EXPECT_TRUE(window->List1->text(5).endsWith("]再接続を中止しました"));
+  test::Spin(300);  // past the first retry's time: none comes
+  EXPECT_FALSE(host.hasPendingConnections());
 
   // And it can connect again.
   window->Command1_Click();
@@ -1022,25 +1094,20 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
 // Catches: a member turned away by a full host left with the plain
 // "未接続", as if the host had merely gone.
 TEST_F(MemberSideTest, AFullHostIsSaidToBeFull) {
-  MakeMember();
-  window->Text1->setText("127.0.0.1");
-  window->Command1_Click();
-  QTcpSocket* link = AcceptLink();
+  QTcpSocket* link = ConnectedLink();
   ASSERT_NE(link, nullptr);
   link->write(Sjis(std::string(net::kHostFullNotice).c_str()) + "\r\n");
   link->disconnectFromHost();
   ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
-  EXPECT_EQ(window->Text2->text(), "サーバが満員です");
-  EXPECT_EQ(Items(window->List1), QStringList{QString::fromUtf8(net::kHostFullNotice.data(),
-                                                                static_cast<qsizetype>(net::kHostFullNotice.size()))});
-  // The next connection that ends without that notice ends as usual.
-  window->Command1_Click();
+  EXPECT_EQ(window->Text2->text(), "サーバが満員です　再接続中…（1回目）");
+  EXPECT_EQ(window->List1->text(0), QString::fromUtf8(net::kHostFullNotice.data(),
+                                                      static_cast<qsizetype>(net::kHostFullNotice.size())));
+  // The next connection (the retry) that ends without that notice ends as usual.
   QTcpSocket* again = AcceptLink();
   ASSERT_NE(again, nullptr);
   again->write("client#2\r\n");
   again->disconnectFromHost();
-  ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
-  EXPECT_EQ(window->Text2->text(), "未接続");
+  ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "再接続中…（1回目）"; })) << window->Text2->text().toStdString();
 }
 
 // Catches: a member whose capture fails ("Lock" on a game window that has
@@ -1048,10 +1115,7 @@ TEST_F(MemberSideTest, AFullHostIsSaidToBeFull) {
 // connection that never takes part; or sending a report that would wipe its
 // position on every other member.
 TEST_F(MemberSideTest, ACaptureFailureSendsABlankLineThatEveryHostSkips) {
-  MakeMember();
-  window->Text1->setText("127.0.0.1");
-  window->Command1_Click();
-  QTcpSocket* link = AcceptLink();
+  QTcpSocket* link = ConnectedLink();
   ASSERT_NE(link, nullptr);
   probe->Show("3,4");
   window->Timer1_Timer();
@@ -1070,10 +1134,7 @@ TEST_F(MemberSideTest, ACaptureFailureSendsABlankLineThatEveryHostSkips) {
 }
 
 TEST_F(MemberSideTest, TakesTheLongestLineAndATabAloneFromTheHost) {
-  MakeMember();
-  window->Text1->setText("127.0.0.1");
-  window->Command1_Click();
-  QTcpSocket* link = AcceptLink();
+  QTcpSocket* link = ConnectedLink();
   ASSERT_NE(link, nullptr);
   const QByteArray longest = "05:" + QByteArray(4096 - 7, 'M') + "\t1,2";
   ASSERT_EQ(longest.size(), 4096);
@@ -1115,22 +1176,19 @@ TEST_F(MemberSideTest, HostThatStopsReadingIsLeftAfterTheGrace) {
     test::Spin(2);
   }
   EXPECT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
-  EXPECT_EQ(window->Text2->text(), "未接続");
+  EXPECT_EQ(window->Text2->text(), "再接続中…（1回目）");
   EXPECT_LE(highest, static_cast<qint64>(queueBounds.handOffBytes) + 2 * (4096 + 2));
   ::close(fd);
 }
 
 TEST_F(MemberSideTest, ResetByTheHostEndsLikeAClose) {
-  MakeMember();
-  window->Text1->setText("127.0.0.1");
-  window->Command1_Click();
-  QTcpSocket* link = AcceptLink();
+  QTcpSocket* link = ConnectedLink();
   ASSERT_NE(link, nullptr);
   linger hard{1, 0};
   ::setsockopt(static_cast<int>(link->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
   link->abort();
   ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
-  EXPECT_EQ(window->Text2->text(), "未接続");
+  EXPECT_EQ(window->Text2->text(), "再接続中…（1回目）");
 }
 
 TEST_F(MemberSideTest, TypedPortAndBracketedIPv6Address) {
@@ -1147,7 +1205,11 @@ TEST_F(MemberSideTest, TypedPortAndBracketedIPv6Address) {
   EXPECT_FALSE(host.hasPendingConnections());
   QTcpSocket* link = other4.nextPendingConnection();
   link->close();
-  ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "未接続"; }));
+  ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "再接続中…（1回目）"; }));
+  // Typing another address ends the retries to the old one.
+  window->Text1->setText("[::1]");
+  EXPECT_EQ(window->Text2->text(), "未接続");
+  EXPECT_TRUE(window->List1->text(window->List1->count() - 1).endsWith("]アドレスが変わったため、再接続を中止しました"));
 
   QTcpServer other6;
   if (!other6.listen(QHostAddress::LocalHostIPv6, 0)) GTEST_SKIP() << "this machine has no IPv6 loopback";
@@ -1157,7 +1219,7 @@ TEST_F(MemberSideTest, TypedPortAndBracketedIPv6Address) {
     EXPECT_EQ(window->Text2->text(), "接続完了") << typed.toStdString();
     ASSERT_TRUE(WaitUntil([&] { return other6.hasPendingConnections(); }));
     other6.nextPendingConnection()->close();
-    ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "未接続"; }));
+    ASSERT_TRUE(WaitUntil([&] { return window->Text2->text().startsWith("再接続中…"); }));
   }
 }
 
@@ -1227,6 +1289,79 @@ TEST_F(MemberSideTest, ClosingTheWindowDuringTheAttempt) {
   window->Command1_Click();  // returns once the window has unloaded
   EXPECT_EQ(window->Winsock[1]->State(), net::SocketState::Closed);
   EXPECT_EQ(map::frmMap::Loaded(), nullptr);
+}
+
+// The host as its window runs it, beside a member window in this process:
+// HostSide over nine real sockets.
+class SideHost {
+ public:
+  SideHost(int port, const net::Liveness& liveness) {
+    for (int n = 1; n <= net::kHighestSocket; ++n) {
+      auto* socket = new net::Winsock(n, &owner_);
+      socket->SetLocalPort(port);
+      socket->SetLiveness(liveness);
+      sockets_[static_cast<std::size_t>(n)] = socket;
+      QObject::connect(socket, &net::Winsock::ConnectionRequest, [this](int i, qintptr id) { side_->ConnectionRequest(i, id); });
+      QObject::connect(socket, &net::Winsock::DataArrival, [this](int i, qint64) { side_->DataArrival(i); });
+      QObject::connect(socket, &net::Winsock::Closed, [this](int i) { side_->ConnectionEnded(i); });
+      QObject::connect(socket, &net::Winsock::Error, [this](int i, int, const QString&) { side_->ConnectionEnded(i); });
+    }
+    HostView view{[](int, SlotLight) {}, [this](const std::string& row) { log += row + "\n"; },
+                  [](const std::vector<std::string>&) {}, [](int) {}, [] { return false; }};
+    // The member sends nothing here (ticks by hand): no first-line deadline within the case.
+    side_ = std::make_unique<HostSide>(sockets_, table_, port, HostRules{{}, {60000, 600000}, {}}, std::move(view));
+    side_->Start();
+  }
+  std::string log;
+
+ private:
+  QObject owner_;
+  SocketArray sockets_{};
+  net::SlotTable table_;
+  std::unique_ptr<HostSide> side_;
+};
+
+bool Nft(const std::string& command) { return std::system(("nft " + command).c_str()) == 0; }
+
+// Catches: a gone host that still looks connected; no retry after a refusal
+// as full, a vanished host or a close; retries that never reach a host that
+// is back; a successful retry that does not look like a join.
+TEST_F(MainWindowTest, AMemberFindsItsHostAgainWhenFullSilentOrClosed) {
+  if (!test::InPrivateNetwork()) GTEST_SKIP() << "drops packets with nftables: needs a network namespace of its own";
+  retry = RetryTimes{100, 300, 60000};
+  liveness = net::Liveness{1, 1, 1, 1500};  // a gone peer shows in about 2 s
+  auto host = std::make_unique<SideHost>(port, liveness);
+  const auto status = [&] { return window->Text2->text().toStdString(); };
+  const auto rowEnds = [&](const char* text) { return window->List1->text(window->List1->count() - 1).endsWith(text); };
+
+  // Full, then a place frees: the member's own first attempt is turned away and retried.
+  for (int n = 1; n <= 8; ++n) ASSERT_TRUE(peers.emplace_back(std::make_unique<Peer>())->Connect(port));
+  MakeMember(500);
+  window->Text1->setText("127.0.0.1");
+  window->Command1_Click();
+  ASSERT_TRUE(WaitUntil([&] { return status().starts_with("サーバが満員です　再接続中…（"); })) << status();
+  EXPECT_TRUE(window->Command1->isEnabled() && window->Command1->text() == "中止");
+  EXPECT_TRUE(window->List1->text(1).endsWith("]サーバが満員です。空きができるまで自動で再接続します"));
+  peers[4]->Close();
+  ASSERT_TRUE(WaitUntil([&] { return window->MySlot == 5 && rowEnds("]再接続しました"); }));
+  EXPECT_EQ(status(), "接続完了");
+  peers.clear();
+
+  // Silent: nothing from the host arrives any more, not even its answers to the probes.
+  ASSERT_TRUE(Nft("'add table inet crewmap_silent; add chain inet crewmap_silent in { type filter hook input priority 0; };"
+                  " add rule inet crewmap_silent in tcp sport " + std::to_string(port) + " drop'"));
+  ASSERT_TRUE(WaitUntil([&] { return status() == "再接続中…（3回目）"; }, 8000)) << status();
+  EXPECT_TRUE(rowEnds("]サーバとの接続が切れました。自動で再接続します"));
+  EXPECT_TRUE(WaitUntil([&] { return host->log.find("05. << 127.0.0.1 Close") != std::string::npos; }));
+  ASSERT_TRUE(Nft("delete table inet crewmap_silent"));
+  ASSERT_TRUE(WaitUntil([&] { return status() == "接続完了" && rowEnds("]再接続しました"); })) << status();
+
+  // Closed and back.
+  host.reset();
+  ASSERT_TRUE(WaitUntil([&] { return status() == "再接続中…（3回目）"; })) << status();
+  host = std::make_unique<SideHost>(port, liveness);
+  ASSERT_TRUE(WaitUntil([&] { return status() == "接続完了" && rowEnds("]再接続しました"); })) << status();
+  EXPECT_EQ(window->MySlot, 1);
 }
 
 }  // namespace

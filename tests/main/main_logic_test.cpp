@@ -8,6 +8,7 @@
 #include "main/host_session.h"
 #include "main/listener_choice.h"
 #include "main/member_session.h"
+#include "main/retry_schedule.h"
 #include "main/slot_rows.h"
 #include "net/wire_text.h"
 
@@ -68,54 +69,66 @@ TEST(HostSession, StoresReportAndRelaysBytesUntouched) {
   net::SlotTable table;
   const std::string nick = net::EncodeWireText("船長ﾃｽﾄ");
   const std::string piece = nick + "\t14175,7410\textra field";
-  const auto relay = StoreHostReport(table, 3, piece);
+  const auto relay = StoreHostReport(table, 3, piece, 500);
   ASSERT_TRUE(relay.has_value());
   EXPECT_EQ(*relay, "03:" + piece + "\r\n");
   EXPECT_EQ(table[3].Nick, "船長ﾃｽﾄ");
   EXPECT_EQ(table[3].Point, "14175,7410");
+  EXPECT_EQ(table[3].PointAtMs, 500);
 
-  // An empty position is stored and relayed as it came.
-  ASSERT_EQ(StoreHostReport(table, 9, "Nine\t"), std::optional<std::string>("09:Nine\t\r\n"));
-  EXPECT_EQ(table[9].Nick, "Nine");
-  EXPECT_EQ(table[9].Point, "");
+  // An empty position is stored and relayed as it came; it leaves the stamp
+  // of the last real one (its age keeps growing).
+  ASSERT_EQ(StoreHostReport(table, 3, "Three\t", 900), std::optional<std::string>("03:Three\t\r\n"));
+  EXPECT_EQ(table[3].Nick, "Three");
+  EXPECT_EQ(table[3].Point, "");
+  EXPECT_EQ(table[3].PointAtMs, 500);
 }
 
 TEST(HostSession, LinesWithoutMeaningChangeNothing) {
   net::SlotTable table = TableWith({{2, "Keep", "1,1"}});
   for (const std::string& bad : std::vector<std::string>{"no tab at all", std::string("\xff\xfe\x00\x81", 4), ":::"}) {
-    EXPECT_FALSE(StoreHostReport(table, 2, bad).has_value()) << bad;
+    EXPECT_FALSE(StoreHostReport(table, 2, bad, 1).has_value()) << bad;
     EXPECT_EQ(table[2].Nick, "Keep");
     EXPECT_EQ(table[2].Point, "1,1");
   }
-  EXPECT_FALSE(StoreHostReport(table, 0, "a\tb").has_value());   // slot 0 is never a socket
-  EXPECT_FALSE(StoreHostReport(table, 10, "a\tb").has_value());
+  EXPECT_FALSE(StoreHostReport(table, 0, "a\tb", 1).has_value());   // slot 0 is never a socket
+  EXPECT_FALSE(StoreHostReport(table, 10, "a\tb", 1).has_value());
 }
 
+// Also catches: rows of an earlier connection (this member's old slot
+// among them) lingering after a new join; relays without their stamp, or an
+// empty position that wipes it.
 TEST(MemberSession, EachKindOfLine) {
   net::SlotTable table = TableWith({{2, "Two", "2,2"}, {3, "Three", "3,3"}});
   std::int16_t mySlot = 0;
 
-  MemberEffect e = ApplyMemberPiece(table, mySlot, "client#4");
-  EXPECT_EQ(e.action, MemberAction::Log);
+  MemberEffect e = ApplyMemberPiece(table, mySlot, "client#4", 1);
   EXPECT_EQ(e.logLine, "client#4");
+  EXPECT_TRUE(e.assigned && e.rows == RowForm::Full);
   EXPECT_EQ(mySlot, 4);
+  EXPECT_EQ(table[3].Nick, "");  // a join starts from an empty table
 
-  e = ApplyMemberPiece(table, mySlot, "*******" + net::EncodeWireText(" お知らせ "));
-  EXPECT_EQ(e.action, MemberAction::Log);
+  e = ApplyMemberPiece(table, mySlot, "*******" + net::EncodeWireText(" お知らせ "), 1);
   EXPECT_EQ(e.logLine, "******* お知らせ ");
+  EXPECT_FALSE(e.rows || e.assigned);
 
-  e = ApplyMemberPiece(table, mySlot, "disconn02");
-  EXPECT_EQ(e.action, MemberAction::ListShort);
+  e = ApplyMemberPiece(table, mySlot, "00:" + net::EncodeWireText("ホスト") + "\t14175,7410", 700);
+  EXPECT_EQ(e.rows, RowForm::Full);
+  EXPECT_EQ(table[0].Nick, "ホスト");
+  EXPECT_EQ(table[0].Point, "14175,7410");
+  EXPECT_EQ(table[0].PointAtMs, 700);
+  e = ApplyMemberPiece(table, mySlot, "00:Host\t", 800);
+  EXPECT_EQ(table[0].Point, "");
+  EXPECT_EQ(table[0].PointAtMs, 700);
+
+  ApplyMemberPiece(table, mySlot, "02:Two\t2,2", 1);
+  e = ApplyMemberPiece(table, mySlot, "disconn02", 1);
+  EXPECT_EQ(e.rows, RowForm::Short);
   EXPECT_EQ(table[2].Nick, "");
   EXPECT_EQ(table[2].Point, "");
 
-  e = ApplyMemberPiece(table, mySlot, "00:" + net::EncodeWireText("ホスト") + "\t14175,7410");
-  EXPECT_EQ(e.action, MemberAction::ListFull);
-  EXPECT_EQ(table[0].Nick, "ホスト");
-  EXPECT_EQ(table[0].Point, "14175,7410");
-
-  e = ApplyMemberPiece(table, mySlot, "09:Nine\t");
-  EXPECT_EQ(e.action, MemberAction::ListFull);
+  e = ApplyMemberPiece(table, mySlot, "09:Nine\t", 1);
+  EXPECT_EQ(e.rows, RowForm::Full);
   EXPECT_EQ(table[9].Nick, "Nine");
   EXPECT_EQ(table[9].Point, "");
   EXPECT_EQ(mySlot, 4);
@@ -127,11 +140,21 @@ TEST(MemberSession, MalformedLinesAreSkippedWithoutChange) {
                                 "disconn", "1x:Nick\tpos", "03Nick\tpos", "03:NoTab", "garbage"}) {
     net::SlotTable table = before;
     std::int16_t mySlot = 7;
-    const MemberEffect e = ApplyMemberPiece(table, mySlot, bad);
-    EXPECT_EQ(e.action, MemberAction::None) << bad;
+    const MemberEffect e = ApplyMemberPiece(table, mySlot, bad, 1);
+    EXPECT_TRUE(e.logLine.empty() && !e.rows && !e.assigned) << bad;
     EXPECT_EQ(mySlot, 7) << bad;
     EXPECT_EQ(table[1].Nick, "One") << bad;
   }
+}
+
+// Catches a schedule that does not double, overshoots its 30 s step, keeps
+// trying past 30 minutes, or stops early.
+TEST(RetrySchedule, Table) {
+  const RetryTimes times;  // the program's own
+  const struct { int attempt; std::int64_t sinceLossMs; std::optional<std::int64_t> delayMs; } cases[] = {
+      {1, 0, 1000},      {2, 1000, 2000},   {3, 3000, 4000},          {4, 7000, 8000},       {5, 15000, 16000},
+      {6, 31000, 30000}, {7, 61000, 30000}, {1000, 1'770'000, 30000}, {61, 1'770'001, {}}, {2, 1'799'000, {}}};
+  for (const auto& c : cases) EXPECT_EQ(RetryDelayMs(times, c.attempt, c.sinceLossMs), c.delayMs) << c.attempt;
 }
 
 }  // namespace

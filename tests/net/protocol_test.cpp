@@ -7,6 +7,7 @@
 #include "net/address_extract.h"
 #include "net/classify.h"
 #include "net/line_receiver.h"
+#include "net/meeting_point.h"
 #include "net/messages.h"
 #include "net/remote_host.h"
 #include "net/wire_text.h"
@@ -32,6 +33,27 @@ TEST(Messages, EveryMessageByteForByte) {
 TEST(Messages, LineBreaksAndTabsInsideAFieldCannotForgeMessages) {
   EXPECT_EQ(BuildPositionReport("a\r\nclient#5", "1,2"), "a  client#5\t1,2\r\n");
   EXPECT_EQ(BuildHostPosition("a\tb", "1\n2"), "00:a b\t1 2\r\n");
+}
+
+// Catches a notice an older member cannot read (not code page 932, no seven
+// asterisks), a point written outside the world, and a parse that takes
+// what only looks like a meeting notice.
+TEST(MeetingPoint, NoticeTextBothWays) {
+  const auto wire = [](const char* utf8) { return EncodeWireText(utf8); };
+  const struct { std::optional<GamePoint> point; const char* text; } built[] = {
+      {GamePoint{8192, 4096}, "*******集合地点 8192,4096"}, {GamePoint{0, 8191}, "*******集合地点 0,8191"},
+      {GamePoint{16384 + 5, -3}, "*******集合地点 5,0"},  // wrapped east-west, held on the map
+      {GamePoint{-1, 9000}, "*******集合地点 16383,8191"}, {std::nullopt, "*******集合地点を解除しました"}};
+  for (const auto& c : built) {
+    EXPECT_EQ(BuildMeetingNotice(c.point), wire(c.text) + "\r\n") << c.text;
+    const MeetingNotice back = ParseMeetingNotice(wire(c.text));
+    EXPECT_EQ(back.kind, c.point ? MeetingNoticeKind::Point : MeetingNoticeKind::Cleared) << c.text;
+    if (c.point) { EXPECT_EQ(BuildMeetingNotice(back.point), wire(c.text) + "\r\n") << c.text; }
+  }
+  for (const char* other : {"*******集合地点 16384,1", "*******集合地点 1,8192", "*******集合地点 -1,2", "*******集合地点 1,2,3",
+                            "*******集合地点 1 ,2", "*******集合地点 ,2", "*******集合地点 00001,2x", "*******集合地点 999999999999,1",
+                            "*******集合地点", "******集合地点 1,2", "*******集合地点を解除しました ", "00:Host\t1,2"})
+    EXPECT_EQ(ParseMeetingNotice(wire(other)).kind, MeetingNoticeKind::None) << other;
 }
 
 TEST(LineReceiver, SplitsSkipsBlanksAndKeepsOrder) {

@@ -83,6 +83,8 @@ void EnterPrivateNetworkIfAsked() {
   if (!g_private) g_shared = why + " (run as root, or allow user namespaces)";
 }
 
+bool InPrivateNetwork() { return g_private; }
+
 bool FixedPortUsable(int port, std::string& why) {
   if (g_private) return true;
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -19,6 +19,10 @@ bool EnterPrivateNetwork(std::string& why);
 // error what happened.
 void EnterPrivateNetworkIfAsked();
 
+// Whether this process runs in a network namespace of its own, where a test
+// may change the network (firewall rules, say) without touching the machine's.
+bool InPrivateNetwork();
+
 // Whether the test can listen on `port`: always in a private namespace; in
 // the machine's own only while no other program holds it. `why` explains a
 // refusal, for the test's skip message.

@@ -1,0 +1,233 @@
+#include "main/member_side.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include "common/steady_ms.h"
+#include "main/member_session.h"
+#include "main/slot_rows.h"
+#include "net/host_port.h"
+#include "net/messages.h"
+#include "net/winsock.h"
+#include "startup/log_lines.h"
+
+namespace crewmap::main {
+namespace {
+
+QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// The status box.
+const QString kNotConnected = QStringLiteral("未接続");
+const QString kConnecting = QStringLiteral("サーバに接続中．．．");
+const QString kConnected = QStringLiteral("接続完了");
+const QString kTimedOut = QStringLiteral("タイムアウトしました");
+const QString kCannotConnect = QStringLiteral("サーバに接続できません");
+
+// While trying again: which retry is under way or comes next, and whether
+// the host turned the member away as full.
+QString RetryStatus(int retry, bool hostFull) {
+  return (hostFull ? QStringLiteral("サーバが満員です　") : QString()) +
+         QStringLiteral("再接続中…（%1回目）").arg(retry);
+}
+
+// The activity log's rows when trying starts and ends.
+constexpr const char* kLostRow = "サーバとの接続が切れました。自動で再接続します";
+constexpr const char* kFullRow = "サーバが満員です。空きができるまで自動で再接続します";
+constexpr const char* kBackRow = "再接続しました";
+constexpr const char* kStoppedRow = "再接続を中止しました";
+constexpr const char* kAddressRow = "アドレスが変わったため、再接続を中止しました";
+constexpr const char* kGaveUpRow = "再接続できませんでした。もう一度「接続」を押してください";
+
+}  // namespace
+
+MemberSide::MemberSide(net::Winsock* socket, net::SlotTable& table, std::int16_t& mySlot, MemberTimes times,
+                       MemberView view)
+    : socket_(socket), Slots(table), MySlot(mySlot), times_(times), view_(std::move(view)) {
+  retryTimer_ = std::make_unique<QTimer>();
+  retryTimer_->setSingleShot(true);
+  QObject::connect(retryTimer_.get(), &QTimer::timeout, [this] { Retry(); });
+  attemptTimer_ = std::make_unique<QTimer>();
+  attemptTimer_->setSingleShot(true);
+  QObject::connect(attemptTimer_.get(), &QTimer::timeout, [this] { AttemptTimedOut(); });
+}
+
+MemberSide::~MemberSide() = default;
+
+void MemberSide::Start() {
+  // The outgoing connection takes any free local port.
+  socket_->SetLocalPort(0);
+  view_.setStatus(kNotConnected);
+}
+
+void MemberSide::ShowIdle(const QString& status) {
+  view_.setStatus(status);
+  view_.setButton(true, ConnectCaption());
+}
+
+// ---------------------------------------------------------------- the user's attempt
+
+void MemberSide::ButtonPressed(const QString& address) {
+  if (retrying_) {
+    // "中止": the user ends the retries.
+    socket_->Close();
+    established_ = false;
+    EndRetrying(kStoppedRow);
+    ShowIdle(kNotConnected);
+    return;
+  }
+  view_.setButton(false, ConnectCaption());
+  Connect(address);
+
+  QElapsedTimer clock;
+  clock.start();
+  view_.setStatus(kConnecting);
+  waiting_ = true;
+  view_.wait(0);
+  while (!view_.unloaded() && socket_->State() == net::SocketState::Connecting) {
+    view_.wait(10);
+    if (view_.unloaded()) break;
+    if (clock.elapsed() > times_.connectTimeoutMs) {
+      socket_->Close();
+      ShowIdle(kTimedOut);
+      break;
+    }
+  }
+  waiting_ = false;
+  if (view_.unloaded()) return;
+  if (socket_->State() == net::SocketState::Error) {
+    socket_->Close();
+    ShowIdle(kCannotConnect);
+  }
+}
+
+void MemberSide::Connect(const QString& address) {
+  address_ = address;
+  established_ = false;
+  refused_ = false;
+  receiver_.Reset();
+  // "address", "address:port", "[IPv6]" or "[IPv6]:port"; a malformed entry
+  // leaves no host, and the attempt fails like an unknown one.
+  const auto target = net::ParseHostPort(address.toStdString(), times_.port);
+  socket_->SetRemoteHost(target ? FromUtf8(target->host) : QString());
+  socket_->SetRemotePort(target ? target->port : times_.port);
+  socket_->Connect();
+}
+
+void MemberSide::Connected() {
+  established_ = true;
+  attemptTimer_->stop();
+  view_.setStatus(kConnected);
+  view_.setButton(false, ConnectCaption());
+}
+
+// ---------------------------------------------------------------- what the host sends
+
+void MemberSide::DataArrival() {
+  const QByteArray data = socket_->GetData();
+  const std::vector<std::string> pieces =
+      receiver_.Feed(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+  // The member list is rebuilt once per arrival, in the form the last line
+  // that changed it asks for: a burst of relays costs one rebuild, not one
+  // per line, and the list ends up the same.
+  std::optional<RowForm> rows;
+  const std::int64_t now = SteadyNowMs();
+  for (const std::string& piece : pieces) {
+    const MemberEffect effect = ApplyMemberPiece(Slots, MySlot, piece, now);
+    if (!effect.logLine.empty()) {
+      view_.appendLog(effect.logLine);
+      if (effect.logLine == net::kHostFullNotice) refused_ = true;
+    }
+    if (effect.rows) rows = effect.rows;
+    if (effect.assigned && retrying_) EndRetrying(kBackRow);
+    if (effect.meeting.kind == net::MeetingNoticeKind::Point) view_.meetingPoint(effect.meeting.point);
+    if (effect.meeting.kind == net::MeetingNoticeKind::Cleared) view_.meetingPoint(std::nullopt);
+  }
+  if (rows) view_.showRows(BuildMemberRows(Slots, 8, *rows));
+}
+
+void MemberSide::SendReport(const QByteArray& line) { socket_->SendData(line, net::Traffic::Position, MySlot); }
+
+void MemberSide::SendBlankLine() {
+  socket_->SendData(QByteArray(net::kLineEnd.data(), static_cast<qsizetype>(net::kLineEnd.size())),
+                    net::Traffic::Position, net::kBlankLineSender);
+}
+
+// ---------------------------------------------------------------- losing the host and finding it again
+
+void MemberSide::Closed() {
+  if (established_) Lost();
+}
+
+void MemberSide::Failed() {
+  if (established_) {
+    Lost();  // a broken connection (the host gone, a reset) ends like a close
+  } else if (retrying_ && !waiting_) {
+    attemptTimer_->stop();  // a retry failed: the next one follows the schedule
+    socket_->Close();
+    lastRefused_ = false;
+    ScheduleRetry();
+  }
+  // A failure of the user's own attempt is handled by the attempt.
+}
+
+void MemberSide::Lost() {
+  established_ = false;
+  socket_->Close();
+  if (view_.unloaded()) return;
+  lastRefused_ = refused_;
+  if (!retrying_) {
+    retrying_ = true;
+    retries_ = 0;
+    sinceLoss_.start();
+    view_.appendLog(startup::NoticeRow(startup::CurrentTimestamp(), refused_ ? kFullRow : kLostRow));
+  }
+  ScheduleRetry();
+}
+
+void MemberSide::ScheduleRetry() {
+  const std::optional<std::int64_t> delay = RetryDelayMs(times_.retry, retries_ + 1, sinceLoss_.elapsed());
+  if (!delay) {
+    EndRetrying(kGaveUpRow);
+    ShowIdle(kNotConnected);
+    return;
+  }
+  view_.setStatus(RetryStatus(retries_ + 1, lastRefused_));
+  view_.setButton(true, StopCaption());
+  retryTimer_->start(static_cast<int>(*delay));
+}
+
+void MemberSide::Retry() {
+  if (!retrying_ || view_.unloaded()) return;
+  ++retries_;
+  Connect(address_);
+  attemptTimer_->start(times_.connectTimeoutMs);
+}
+
+void MemberSide::AttemptTimedOut() {
+  if (!retrying_ || socket_->State() != net::SocketState::Connecting) return;
+  socket_->Close();
+  lastRefused_ = false;
+  ScheduleRetry();
+}
+
+void MemberSide::AddressChanged(const QString& address) {
+  if (!retrying_ || established_ || address == address_) return;
+  socket_->Close();
+  EndRetrying(kAddressRow);
+  ShowIdle(kNotConnected);
+}
+
+void MemberSide::EndRetrying(const char* row) {
+  retrying_ = false;
+  retryTimer_->stop();
+  attemptTimer_->stop();
+  view_.appendLog(startup::NoticeRow(startup::CurrentTimestamp(), row));
+}
+
+void MemberSide::Stop() {
+  retrying_ = false;
+  retryTimer_->stop();
+  attemptTimer_->stop();
+}
+
+}  // namespace crewmap::main

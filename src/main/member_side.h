@@ -1,0 +1,110 @@
+#pragma once
+// The member's connection to its host (Winsock(1)): the connect button's
+// attempt and the status box's texts, what arrives from the host, the
+// member's own lines to it, and trying the host again by itself after a loss
+// the user did not ask for. The window keeps the widgets; it hands this unit
+// its socket, slot table and own slot number and shows what it is told
+// through MemberView.
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/game_point.h"
+#include "main/retry_schedule.h"
+#include "net/line_receiver.h"
+#include "net/slots.h"
+
+class QTimer;
+
+namespace crewmap::net {
+class Winsock;
+}
+
+namespace crewmap::main {
+
+// What the window does for the member side.
+struct MemberView {
+  std::function<void(const QString& text)> setStatus;                 // the status box
+  std::function<void(bool enabled, const QString& caption)> setButton;  // the connect button
+  std::function<void(const std::string& utf8)> appendLog;
+  std::function<void(const std::vector<std::string>& rows)> showRows;
+  std::function<void(int ms)> wait;  // runs pending events for about ms (the attempt's wait)
+  std::function<bool()> unloaded;    // the window is going
+  // The host shared a meeting point (or cleared it: nothing).
+  std::function<void(std::optional<GamePoint> point)> meetingPoint;
+};
+
+struct MemberTimes {
+  int port = 21212;              // where an address without a port is tried
+  int connectTimeoutMs = 10000;  // how long one attempt may take
+  RetryTimes retry;
+};
+
+class MemberSide {
+ public:
+  // The connect button's captions.
+  static QString ConnectCaption() { return QStringLiteral("接続"); }
+  static QString StopCaption() { return QStringLiteral("中止"); }
+
+  MemberSide(net::Winsock* socket, net::SlotTable& table, std::int16_t& mySlot, MemberTimes times,
+             MemberView view);
+  ~MemberSide();
+
+  // At load: not connected, any free local port.
+  void Start();
+  // The connect button: while trying again by itself, stop trying;
+  // otherwise an attempt to `address` that waits (events running) until it
+  // has connected, failed or timed out. A failed attempt is not retried.
+  void ButtonPressed(const QString& address);
+  // The address box changed: a new address ends the retries to the old one.
+  void AddressChanged(const QString& address);
+  // Socket events of Winsock(1).
+  void Connected();
+  void DataArrival();
+  void Closed();
+  void Failed();
+  // The window is going: no more retries.
+  void Stop();
+
+  // The tick's lines to the host (only while connected).
+  void SendReport(const QByteArray& line);
+  void SendBlankLine();
+
+ private:
+  // Points the socket at `address` and starts connecting.
+  void Connect(const QString& address);
+  // An established connection ended without the user asking.
+  void Lost();
+  // Waits for the next retry, or gives up once the schedule says so.
+  void ScheduleRetry();
+  void Retry();
+  void AttemptTimedOut();
+  // Ends the retries with a log row; the status and button are the caller's.
+  void EndRetrying(const char* row);
+  void ShowIdle(const QString& status);
+
+  net::Winsock* socket_;
+  net::SlotTable& Slots;
+  std::int16_t& MySlot;
+  MemberTimes times_;
+  MemberView view_;
+  net::LineReceiver receiver_;
+  QString address_;            // the address of the last attempt, used for the retries
+  bool established_ = false;   // the socket reached connected
+  bool refused_ = false;       // the host said it is full on this connection
+  bool waiting_ = false;       // the user's attempt is waiting
+  bool retrying_ = false;      // trying again after a loss
+  bool lastRefused_ = false;   // the connection the retries follow was refused as full
+  int retries_ = 0;            // retries started since the loss
+  QElapsedTimer sinceLoss_;
+  std::unique_ptr<QTimer> retryTimer_;    // the wait before the next retry
+  std::unique_ptr<QTimer> attemptTimer_;  // a retry's time-out
+};
+
+}  // namespace crewmap::main
