@@ -282,8 +282,15 @@ void frmMain::Form_Load() {
     Command1->hide();
   }
 
-  map::frmMap::Load();
+  LoadMap();
   loaded_ = true;
+}
+
+map::frmMap& frmMain::LoadMap() {
+  map::frmMap& map = map::frmMap::Load();
+  if (IsHost()) map.SetMeetingShare([this](std::optional<GamePoint> point) { ShareMeetingPoint(point); });
+  map.SetMeetingPoint(meetingPoint_);
+  return map;
 }
 
 void frmMain::Form_Unload() {
@@ -364,7 +371,7 @@ void frmMain::Command2_Click() {
                     ui::MessageButtons::Ok);
     return;
   }
-  map::frmMap& map = map::frmMap::Load();
+  map::frmMap& map = LoadMap();
   if (!map.isVisible()) ui::PlaceOnFirstShow(map, windowSource_.get());
   map.show();
 }
@@ -505,7 +512,7 @@ void frmMain::MakeMemberSide() {
   view.unloaded = [this] { return unloaded_; };
   view.meetingPoint = [this](std::optional<GamePoint> point) { MeetingPointReceived(point); };
   member_ = std::make_unique<MemberSide>(
-      Winsock[1], Slots, MySlot, MemberTimes{options_.port, options_.connectTimeoutMs, options_.retry},
+      Winsock[1], Slots, MySlot, MemberTimes{options_.port, options_.connectTimeoutMs, options_.retry, options_.rejoinGraceMs},
       std::move(view));
   connect(Text1, &QLineEdit::textChanged, this, [this](const QString& text) { member_->AddressChanged(text); });
 }
@@ -522,10 +529,12 @@ void frmMain::ShareMeetingPoint(std::optional<GamePoint> point) {
   if (!host_) return;
   meetingPoint_ = point;
   host_->ShareMeetingPoint(point);
+  if (map::frmMap* map = map::frmMap::Loaded()) map->SetMeetingPoint(point);
 }
 
 void frmMain::MeetingPointReceived(std::optional<GamePoint> point) {
   meetingPoint_ = point;
+  if (map::frmMap* map = map::frmMap::Loaded()) map->SetMeetingPoint(point);
   if (DebugLists())
     std::fprintf(stderr, "Meeting= %s\n",
                  point ? (std::to_string(point->x) + "," + std::to_string(point->y)).c_str() : "");

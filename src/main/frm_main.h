@@ -41,6 +41,10 @@ namespace crewmap::ui {
 class ListBox;
 }
 
+namespace crewmap::map {
+class frmMap;
+}
+
 namespace crewmap::main {
 
 class HostAddress;
@@ -54,6 +58,7 @@ struct MainOptions {
   int lookupTimeoutMs = 60000;       // request time-out of the address-echo fetch
   int connectTimeoutMs = 10000;      // the member's connection deadline
   RetryTimes retry;                  // member: when it tries its host again after a loss
+  int rejoinGraceMs = 5000;          // member: rows the host does not relay within this after a join go
   net::Liveness liveness;            // every connection: how a peer that has gone is noticed
   int closeWaitMs = 1500;            // at unload: how long closing connections may still send, all together
   net::QueueBounds queueBounds;      // every socket's outgoing bounds
@@ -147,6 +152,10 @@ class frmMain : public QWidget, public reader::CaptureControls {
   void ShowRows(const std::vector<std::string>& rows);
   void MakeHostSide();
   void MakeMemberSide();
+  // The map window, loaded hidden if it is not (it is again after being
+  // closed from its frame), with the group's meeting point and, on the host,
+  // the buttons that share it.
+  map::frmMap& LoadMap();
   // Runs events while any of sockets 1..last is still closing, up to closeWaitMs.
   void WaitWhileClosing(int last);
   // Runs pending events for about `ms` milliseconds (the handler's wait).

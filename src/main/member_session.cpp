@@ -15,7 +15,6 @@ MemberEffect ApplyMemberPiece(net::SlotTable& Slots, std::int16_t& MySlot, std::
     case net::MemberMessageKind::SlotAssignment:
       if (!slotInTable) return {};
       MySlot = static_cast<std::int16_t>(message->Slot);
-      Slots = net::SlotTable{};
       effect.logLine = net::DecodeWireText(message->Text);
       effect.rows = RowForm::Full;
       effect.assigned = true;
@@ -36,6 +35,7 @@ MemberEffect ApplyMemberPiece(net::SlotTable& Slots, std::int16_t& MySlot, std::
       slot.Point = net::DecodeWireText(message->Point);
       if (!slot.Point.empty()) slot.PointAtMs = nowMs;
       effect.rows = RowForm::Full;
+      effect.relaySlot = message->Slot;
       break;
     }
   }

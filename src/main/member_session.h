@@ -17,13 +17,14 @@ struct MemberEffect {
   std::string logLine;          // UTF-8, the line as received; empty: nothing to log
   std::optional<RowForm> rows;  // list the table again, in this form
   bool assigned = false;        // the host gave this member its slot: a join
+  int relaySlot = -1;           // the slot a position relay filled
   net::MeetingNotice meeting;   // a notice that shares or clears the meeting point
 };
 
 // Applies one received line (code page 932 bytes, without CR LF) that
-// arrived at `nowMs` (steady clock): a slot assignment starts the table
-// afresh (rows of an earlier connection, this member's old slot among them,
-// would otherwise linger) and is logged; a leave notice empties its slot; a
+// arrived at `nowMs` (steady clock): a slot assignment sets the own slot and
+// is logged (the table is kept: see MemberSide for the rows of an earlier
+// connection); a leave notice empties its slot; a
 // notice line is logged; a relay fills its slot, stamping a non-empty
 // position with `nowMs`. A line without meaning changes nothing.
 MemberEffect ApplyMemberPiece(net::SlotTable& Slots, std::int16_t& MySlot, std::string_view piece,

@@ -49,6 +49,9 @@ MemberSide::MemberSide(net::Winsock* socket, net::SlotTable& table, std::int16_t
   attemptTimer_ = std::make_unique<QTimer>();
   attemptTimer_->setSingleShot(true);
   QObject::connect(attemptTimer_.get(), &QTimer::timeout, [this] { AttemptTimedOut(); });
+  confirmTimer_ = std::make_unique<QTimer>();
+  confirmTimer_->setSingleShot(true);
+  QObject::connect(confirmTimer_.get(), &QTimer::timeout, [this] { DropUnconfirmed(); });
 }
 
 MemberSide::~MemberSide() = default;
@@ -134,15 +137,36 @@ void MemberSide::DataArrival() {
   for (const std::string& piece : pieces) {
     const MemberEffect effect = ApplyMemberPiece(Slots, MySlot, piece, now);
     if (!effect.logLine.empty()) {
-      view_.appendLog(effect.logLine);
-      if (effect.logLine == net::kHostFullNotice) refused_ = true;
+      const bool full = effect.logLine == net::kHostFullNotice;
+      if (full) refused_ = true;
+      // While a full host is tried again its notice tells nothing new (the
+      // status box counts the tries), and 60 copies would push every other
+      // row out of the log.
+      if (!(full && retrying_)) view_.appendLog(effect.logLine);
     }
     if (effect.rows) rows = effect.rows;
+    if (effect.assigned) {
+      for (std::size_t i = 0; i < Slots.size(); ++i) unconfirmed_[i] = !Slots[i].Nick.empty();
+      confirmTimer_->start(times_.rejoinGraceMs);
+    }
+    if (effect.relaySlot >= 0) unconfirmed_[static_cast<std::size_t>(effect.relaySlot)] = false;
     if (effect.assigned && retrying_) EndRetrying(kBackRow);
     if (effect.meeting.kind == net::MeetingNoticeKind::Point) view_.meetingPoint(effect.meeting.point);
     if (effect.meeting.kind == net::MeetingNoticeKind::Cleared) view_.meetingPoint(std::nullopt);
   }
   if (rows) view_.showRows(BuildMemberRows(Slots, 8, *rows));
+}
+
+void MemberSide::DropUnconfirmed() {
+  bool dropped = false;
+  for (std::size_t i = 0; i < Slots.size(); ++i) {
+    if (unconfirmed_[i] && !Slots[i].Nick.empty()) {
+      Slots[i] = net::Slot{};
+      dropped = true;
+    }
+    unconfirmed_[i] = false;
+  }
+  if (dropped) view_.showRows(BuildMemberRows(Slots, 8, RowForm::Full));
 }
 
 void MemberSide::SendReport(const QByteArray& line) { socket_->SendData(line, net::Traffic::Position, MySlot); }

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -44,6 +45,9 @@ struct MemberTimes {
   int port = 21212;              // where an address without a port is tried
   int connectTimeoutMs = 10000;  // how long one attempt may take
   RetryTimes retry;
+  // After a join, how long a row of the slot table may go without a relay
+  // before it is dropped as a member who left while this one was away.
+  int rejoinGraceMs = 5000;
 };
 
 class MemberSide {
@@ -88,6 +92,8 @@ class MemberSide {
   // Ends the retries with a log row; the status and button are the caller's.
   void EndRetrying(const char* row);
   void ShowIdle(const QString& status);
+  // Drops the rows the host has not relayed since the join.
+  void DropUnconfirmed();
 
   net::Winsock* socket_;
   net::SlotTable& Slots;
@@ -105,6 +111,13 @@ class MemberSide {
   QElapsedTimer sinceLoss_;
   std::unique_ptr<QTimer> retryTimer_;    // the wait before the next retry
   std::unique_ptr<QTimer> attemptTimer_;  // a retry's time-out
+  // Since the last join: rows kept from before it that no relay has renewed.
+  // The host relays every member still there within a second or two; the
+  // rest left during the outage (or are this member's own old slot). Until
+  // then the rows stay, so a rejoin makes no marker blink and does not end
+  // following a member on the map.
+  std::array<bool, net::kHighestSocket + 1> unconfirmed_{};
+  std::unique_ptr<QTimer> confirmTimer_;
 };
 
 }  // namespace crewmap::main

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QString>
-#include <chrono>
 #include <string>
 
 #include "common/rounding.h"
@@ -14,11 +13,6 @@
 #include "map/transform.h"
 
 namespace crewmap::map {
-
-std::int64_t SteadyNowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 void UpdateMapMarkers(const net::SlotTable& Slots, std::int16_t MySlot, std::int64_t nowMs) {
   frmMap* map = frmMap::Loaded();

@@ -1,12 +1,10 @@
 #pragma once
 #include <cstdint>
 
+#include "common/steady_ms.h"
 #include "net/slots.h"
 
 namespace crewmap::map {
-
-// Milliseconds of the steady clock, as the slot table stamps positions.
-std::int64_t SteadyNowMs();
 
 // Run by the main tick: when the map window is visible, centres the view on
 // the player if asked, places the markers of slots 0..8 (faded with their

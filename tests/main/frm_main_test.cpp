@@ -846,7 +846,11 @@ TEST_F(MainWindowTest, SilentConnectionsLoseTheirSlotsAndBlankLinesKeepAMember) 
   newcomer.Send("New\t1,1\r\n");
   EXPECT_TRUE(honest.WaitReceived("02:New\t1,1\r\n"));
   // The honest member goes quiet: gone after the long limit, as a departure.
+  // The newcomer keeps talking, so that it is still there to hear of it.
   keepAlive.stop();
+  QTimer newcomerAlive;
+  QObject::connect(&newcomerAlive, &QTimer::timeout, [&] { newcomer.Send("\r\n"); });
+  newcomerAlive.start(100);
   EXPECT_TRUE(honest.WaitClosed(6000));
   EXPECT_TRUE(newcomer.WaitReceived("disconn01\r\n", 6000));
   EXPECT_TRUE(Items(window->List1).indexOf(kCloseRow) >= 0);
@@ -1346,6 +1350,13 @@ TEST_F(MainWindowTest, AMemberFindsItsHostAgainWhenFullSilentOrClosed) {
   ASSERT_TRUE(WaitUntil([&] { return window->MySlot == 5 && rowEnds("]再接続しました"); }));
   EXPECT_EQ(status(), "接続完了");
   peers.clear();
+  const auto hasRow = [&](const char* prefix) {
+    for (int i = 0; i < window->List2->count(); ++i)
+      if (window->List2->text(i).startsWith(prefix)) return true;
+    return false;
+  };
+  window->Timer1_Timer();  // its own report, relayed back into its slot 5
+  ASSERT_TRUE(WaitUntil([&] { return hasRow("05:"); }));
 
   // Silent: nothing from the host arrives any more, not even its answers to the probes.
   ASSERT_TRUE(Nft("'add table inet crewmap_silent; add chain inet crewmap_silent in { type filter hook input priority 0; };"
@@ -1353,8 +1364,13 @@ TEST_F(MainWindowTest, AMemberFindsItsHostAgainWhenFullSilentOrClosed) {
   ASSERT_TRUE(WaitUntil([&] { return status() == "再接続中…（3回目）"; }, 8000)) << status();
   EXPECT_TRUE(rowEnds("]サーバとの接続が切れました。自動で再接続します"));
   EXPECT_TRUE(WaitUntil([&] { return host->log.find("05. << 127.0.0.1 Close") != std::string::npos; }));
+  EXPECT_TRUE(hasRow("05:"));  // what was known stays while the host is away
   ASSERT_TRUE(Nft("delete table inet crewmap_silent"));
   ASSERT_TRUE(WaitUntil([&] { return status() == "接続完了" && rowEnds("]再接続しました"); })) << status();
+  // Back in slot 1: the old slot 5, which nobody relays any more, goes (catches
+  // a member shown twice after a rejoin).
+  EXPECT_EQ(window->MySlot, 1);
+  EXPECT_TRUE(WaitUntil([&] { return !hasRow("05:"); }, 8000));
 
   // Closed and back.
   host.reset();
