@@ -25,7 +25,8 @@ HostAddress::~HostAddress() = default;  // the worker removes the mapping as it 
 void HostAddress::Start() {
   view_.setAddressBox(QString::fromUtf8(kLookingUp));
   if (report_ && view_.setGlance)
-    view_.setGlance(QString::fromUtf8(net::kGlancePending), QString::fromUtf8(net::kGlancePending));
+    view_.setGlance(QString::fromUtf8(net::kGlancePending), net::GlanceTone::Unsure,
+                    QString::fromUtf8(net::kGlancePending));
   net::LookupLimits limits;
   limits.timeoutMs = lookupTimeoutMs_;
   net::StartAddressFetch(QUrl(echoUrl_), limits, this,
@@ -73,8 +74,10 @@ void HostAddress::ReportWhenComplete() {
     view_.appendLog(startup::NoticeRow(now, row));
     whole += (whole.empty() ? "" : "\n") + row;
   }
-  const std::string glance = net::GlanceText(diagnosis);
-  if (view_.setGlance) view_.setGlance(QString::fromStdString(glance), QString::fromStdString(whole.empty() ? glance : whole));
+  const net::Glance glance = net::GlanceOf(diagnosis);
+  if (view_.setGlance)
+    view_.setGlance(QString::fromStdString(glance.text), glance.tone,
+                    QString::fromStdString(whole.empty() ? glance.text : whole));
 }
 
 }  // namespace crewmap::main

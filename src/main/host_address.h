@@ -11,6 +11,7 @@
 #include <string>
 
 #include "net/address_lookup.h"
+#include "net/diagnosis.h"
 #include "net/router_report.h"
 
 namespace crewmap::net {
@@ -23,7 +24,7 @@ struct HostAddressView {
   std::function<void(const QString& text)> setAddressBox;
   std::function<void(const std::string& utf8Row)> appendLog;
   // The diagnosis in a few words, and whole for its tool tip (may be unset).
-  std::function<void(const QString& glance, const QString& whole)> setGlance;
+  std::function<void(const QString& glance, net::GlanceTone tone, const QString& whole)> setGlance;
 };
 
 // What the address box shows while the echo page has not answered.

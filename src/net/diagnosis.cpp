@@ -185,20 +185,20 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
   return d;
 }
 
-std::string GlanceText(const Diagnosis& d) {
+Glance GlanceOf(const Diagnosis& d) {
   switch (d.verdict) {
     case Verdict::Unknown:
-      return "ポート開放は未確認";
+      return {"ポート開放は未確認", GlanceTone::Unsure};
     case Verdict::Open:
-      return "ポート開放済み";
+      return {"ポート開放済み", GlanceTone::Opened};
     case Verdict::OtherPort:
-      return "別のポートで開放済み";
+      return {"別のポートで開放済み", GlanceTone::Opened};
     case Verdict::NoRouter:
-      return "ルータ応答なし・要転送";
+      return {"ルータ応答なし・要転送", GlanceTone::Act};
     case Verdict::Refused:
-      return "ルータが拒否・要転送";
+      return {"ルータが拒否・要転送", GlanceTone::Act};
     case Verdict::DoubleRouter:
-      return "二重ルータ・前段で転送";
+      return {"二重ルータ・前段で転送", GlanceTone::Act};
     case Verdict::SharedIPv4:
     case Verdict::NoPublicIPv4:
       break;
@@ -206,13 +206,13 @@ std::string GlanceText(const Diagnosis& d) {
   // No IPv4 to offer: IPv6 decides.
   switch (d.ipv6) {
     case Ipv6Offer::Opened:
-      return "IPv6のみ開放済み";
+      return {"IPv6のみ開放済み", GlanceTone::Opened};
     case Ipv6Offer::Unconfirmed:
-      return "IPv6のみ・未確認";
+      return {"IPv6のみ・未確認", GlanceTone::Unsure};
     case Ipv6Offer::None:
       break;
   }
-  return d.verdict == Verdict::SharedIPv4 ? "共有回線・ホスト不可" : "公開IPv4なし・要確認";
+  return {d.verdict == Verdict::SharedIPv4 ? "共有回線・ホスト不可" : "公開IPv4なし・要確認", GlanceTone::Act};
 }
 
 }  // namespace crewmap::net

@@ -47,9 +47,21 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
 // What the label beside the address box says before the diagnosis is in.
 inline constexpr char kGlancePending[] = "確認中…";
 
-// The diagnosis in a few words for the label beside the address box (UTF-8):
-// what was found, never that members can reach the host.
-std::string GlanceText(const Diagnosis& diagnosis);
+// How the few words read at a glance.
+enum class GlanceTone {
+  Unsure,  // not known yet, not asked, or said by nobody
+  Opened,  // the router opened a way in for members
+  Act,     // the user has something to do, or cannot host on this line
+};
+
+struct Glance {
+  std::string text;  // UTF-8
+  GlanceTone tone = GlanceTone::Unsure;
+};
+
+// The diagnosis in a few words for the label beside the address box: what
+// was found, never that members can reach the host.
+Glance GlanceOf(const Diagnosis& diagnosis);
 
 // The dotted-quad IPv4 address `text` as a 32-bit number, or nothing.
 std::optional<unsigned long> ParseIPv4(const std::string& text);

@@ -217,7 +217,13 @@ TEST(Diagnosis, VerdictBoxGlanceAndRowsForEachLine) {
     const Diagnosis d = Diagnose(c.echo, c.router, 21212, c.echoEnd);
     EXPECT_EQ(d.verdict, c.verdict) << c.what;
     EXPECT_EQ(d.addressBox, c.box) << c.what;
-    EXPECT_EQ(GlanceText(d), c.glance) << c.what;
+    const Glance glance = GlanceOf(d);
+    EXPECT_EQ(glance.text, c.glance) << c.what;
+    // Opened only where the router let members in; act where the user must.
+    const GlanceTone tone = c.glance.find("開放済み") != std::string::npos ? GlanceTone::Opened
+                            : c.glance.find("未確認") != std::string::npos ? GlanceTone::Unsure
+                                                                           : GlanceTone::Act;
+    EXPECT_EQ(glance.tone, tone) << c.what;
     EXPECT_EQ(d.rows, c.rows) << c.what;
     // Whatever the box shows, a member can type it.
     if (!d.addressBox.empty() && d.addressBox != "(nothing)") {
