@@ -8,7 +8,6 @@
 //                   the IGD v1 port-set router, where the port is searched
 //                   for, goal <= 5000)
 //   requests        AddPortMapping requests the router saw until then
-//   first_request_to_mapping  from the first of them to the forwarding rule
 //   first_paint     "おｋ" to the main window's first paint (goal <= 500)
 //   first_tick      "おｋ" to the first tick (the timer starts once the window is made)
 //   tick_gap_max    the longest gap between two ticks in the first 5 s (goal ~1000)
@@ -96,7 +95,7 @@ void BM_OkToMapping(benchmark::State& state) {
   std::ofstream(ini) << "[NET]\nECHOURL=" << g_lab["ECHO_URL"] << "\n";
   startup::IniPath = ini;
   startup::StartMode = 0;
-  std::vector<double> mapping, paint, firstTick, requests, asking;
+  std::vector<double> mapping, paint, firstTick, requests;
   double gapMax = 0;
   for (auto _ : state) {
     std::atomic<std::int64_t> mappedAt{0};
@@ -113,10 +112,8 @@ void BM_OkToMapping(benchmark::State& state) {
     window->installEventFilter(&firstPaint);
     QObject::connect(window->Timer1, &QTimer::timeout, [&] { ticks.push_back(NowNs()); });
     window->show();
-    std::atomic<std::int64_t> firstRequestAt{0};
     std::thread poll([&] {
       while (!stop && mappedAt == 0) {
-        if (firstRequestAt == 0 && RouterRequests() > requestsBefore) firstRequestAt = NowNs();
         if (RouterForwards()) mappedAt = NowNs();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
@@ -130,7 +127,6 @@ void BM_OkToMapping(benchmark::State& state) {
     }
     mapping.push_back((mappedAt - ok) / 1e6);
     requests.push_back(RouterRequests() - requestsBefore);
-    if (firstRequestAt != 0) asking.push_back((mappedAt - firstRequestAt) / 1e6);
     paint.push_back((firstPaint.at - ok) / 1e6);
     if (!ticks.empty()) firstTick.push_back((ticks.front() - ok) / 1e6);
     for (size_t i = 1; i < ticks.size() && ticks[i] - ok <= 5'000'000'000; ++i)
@@ -144,7 +140,6 @@ void BM_OkToMapping(benchmark::State& state) {
   state.counters["ok_to_mapping"] = mean(mapping);
   state.counters["ok_to_mapping_max"] = *std::max_element(mapping.begin(), mapping.end());
   state.counters["requests"] = mean(requests);
-  if (!asking.empty()) state.counters["first_request_to_mapping"] = mean(asking);
   state.counters["first_paint"] = mean(paint);
   state.counters["first_paint_max"] = *std::max_element(paint.begin(), paint.end());
   state.counters["first_tick"] = mean(firstTick);

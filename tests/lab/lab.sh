@@ -14,10 +14,9 @@
 #   public   the router's WAN has a public IPv4 address
 #   portset  the same, but the router maps only a MAP-E-like set of ports
 #            (three blocks of 16; 21212 is not among them)
-#   v1portset  the same as portset on an IGD v1 router (no AddAnyPortMapping)
-#            whose set is a MAP-E customer's: one run of 16 at the same place
-#            in each 4096-port block, the run that the search for a permitted
-#            port reaches last from 21212 (21212 to 21228 are not in it)
+#   v1portset  an IGD v1 router (no AddAnyPortMapping) on a MAP-E customer's
+#            set: one run of 16 in every 4096-port block, the last one that
+#            the host's search from 21212 reaches
 #   shared   the router's WAN is in 100.64.0.0/10 behind an ISP that
 #            masquerades; IPv6 is routed through to the home
 #
@@ -49,11 +48,8 @@ PC6=2400:cafe:100::2
 # The ports the port-set router lets clients map: three blocks of 16 as a
 # MAP-E line hands them out.
 PORTSET_RANGES="5136-5151 9232-9247 21264-21279"
-# The IGD v1 router's set: PSID 44 (ports 704-719 of every block 1..15).
-V1_PSID=44
-V1_PORTSET_RANGES="$(for a in $(seq 1 15); do
-  lo=$((a * 4096 + V1_PSID * 16)); printf '%s ' "$lo-$((lo + 15))"; done)"
-V1_PORTSET_RANGES="${V1_PORTSET_RANGES% }"
+# The IGD v1 router's set: PSID 44, ports 704-719 of every block 1..15.
+V1_PORTSET_RANGES="$(for a in $(seq 1 15); do echo "$((a * 4096 + 704))-$((a * 4096 + 719))"; done | xargs)"
 UPNP_HTTP_PORT=5000
 
 die() { echo "lab: $*" >&2; exit 1; }
@@ -216,10 +212,8 @@ lab_up() {
   local permissions="allow 1024-65535 192.168.17.0/24 1024-65535
 deny 0-65535 0.0.0.0/0 0-65535" router_wan4="$ROUTER_WAN4_PUBLIC"
   local ranges="" extra=""
-  case "$situation" in
-    portset) ranges="$PORTSET_RANGES" ;;
-    v1portset) ranges="$V1_PORTSET_RANGES"; extra="force_igd_desc_v1=yes" ;;
-  esac
+  [ "$situation" = portset ] && ranges="$PORTSET_RANGES"
+  [ "$situation" = v1portset ] && ranges="$V1_PORTSET_RANGES" extra="force_igd_desc_v1=yes"
   case "$situation" in
     public|portset|v1portset)
       link_ns "$NS_INET" core0 "$NS_ROUTER" wan0

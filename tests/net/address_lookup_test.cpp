@@ -84,15 +84,10 @@ TEST(AddressLookup, ServerThatNeverAnswersTimesOut) {
 // time-out (the box stays empty for a minute) instead of the stall limit.
 TEST(AddressLookup, ReplyThatStopsComingIsGivenUp) {
   EchoServer server(200, "Your address (public) is (203.0.113.5) today", /*silent=*/false, /*stall=*/true);
-  LookupLimits limits;
-  limits.stallMs = 300;
   QElapsedTimer clock;
   clock.start();
-  const EchoAnswer answer = FetchEchoAnswer(server.Url(), limits);
-  EXPECT_EQ(answer.end, EchoEnd::Failed);
-  EXPECT_EQ(answer.address, QString());
-  EXPECT_LT(clock.elapsed(), limits.timeoutMs / 2);
-  EXPECT_EQ(server.Requests(), 1);
+  EXPECT_EQ(FetchEchoAnswer(server.Url(), LookupLimits{60000, 300}).end, EchoEnd::Failed);
+  EXPECT_LT(clock.elapsed(), 30000);
 }
 
 TEST(AddressLookup, NothingListeningGivesEmptyText) {
