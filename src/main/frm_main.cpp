@@ -26,7 +26,6 @@
 #include "map/frm_map.h"
 #include "map/markers.h"
 #include "net/address_lookup.h"
-#include "net/diagnosis.h"
 #include "net/host_port.h"
 #include "net/messages.h"
 #include "net/router_worker.h"

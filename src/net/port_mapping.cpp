@@ -4,9 +4,9 @@
 #include <cstring>
 #include <future>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <vector>
-#include <string_view>
 
 #include "net/router_rules.h"
 
