@@ -190,6 +190,15 @@ void frmMain::BuildControls() {
   FitCaption(Label1, pGothic);
   FitCaption(Label2, pGothic);
 
+  // Host only: what the router said, in a few words under the address box
+  // (in the free strip above "おなまえ"); the whole diagnosis is its tool tip.
+  lblReach = new QLabel(this);
+  lblReach->setObjectName(QStringLiteral("lblReach"));
+  lblReach->setGeometry(ui::TwipsRect(2760, 1125, 1575, 195));
+  lblReach->setFont(pGothic);
+  lblReach->setAutoFillBackground(true);
+  lblReach->hide();
+
   for (int n = 1; n <= net::kHighestSocket; ++n) SetIndicator(n, FreeColor());
 
   Timer1 = new QTimer(this);
@@ -274,6 +283,20 @@ void frmMain::Form_Load() {
       if (DebugLists()) std::fprintf(stderr, "Text1= %s\n", text.toUtf8().constData());
     };
     view.appendLog = [this](const std::string& row) { AppendLog(FromUtf8(row)); };
+    lblReach->show();
+    view.setGlance = [this](const QString& glance, net::GlanceTone tone, const QString& whole) {
+      lblReach->setText(glance);
+      FitCaption(lblReach, ui::DesignFont(ui::kPGothic));
+      lblReach->setToolTip(whole);
+      // A tinted strip, so that it reads as a note on the address, not as a
+      // caption of the box below.
+      QPalette palette = lblReach->palette();
+      palette.setColor(QPalette::Window, tone == net::GlanceTone::Opened ? QColor(208, 240, 208)
+                                         : tone == net::GlanceTone::Act  ? QColor(255, 224, 184)
+                                                                         : QColor(224, 224, 224));
+      lblReach->setPalette(palette);
+      if (DebugLists()) std::fprintf(stderr, "lblReach= %s\n", glance.toUtf8().constData());
+    };
     hostAddress_ = std::make_unique<HostAddress>(net::EchoUrl(startup::IniPath), options_.lookupTimeoutMs,
                                                  options_.port, options_.reachReport,
                                                  askRouter && listening, std::move(view));

@@ -118,6 +118,7 @@ class frmMain : public QWidget, public reader::CaptureControls {
   QCheckBox* Check1 = nullptr;
   QLabel* Label1 = nullptr;
   QLabel* Label2 = nullptr;
+  QLabel* lblReach = nullptr;  // host only: under the address box, whether the router let members in
   QTimer* Timer1 = nullptr;
   std::array<net::Winsock*, net::kHighestSocket + 1> Winsock{};  // Winsock[1]..Winsock[9]
 

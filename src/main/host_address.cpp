@@ -24,8 +24,13 @@ HostAddress::~HostAddress() = default;  // the worker removes the mapping as it 
 
 void HostAddress::Start() {
   view_.setAddressBox(QString::fromUtf8(kLookingUp));
-  net::StartAddressFetch(QUrl(echoUrl_), lookupTimeoutMs_, this,
-                         [this](const QString& address) { EchoAnswered(address); });
+  if (report_ && view_.setGlance)
+    view_.setGlance(QString::fromUtf8(net::kGlancePending), net::GlanceTone::Unsure,
+                    QString::fromUtf8(net::kGlancePending));
+  net::LookupLimits limits;
+  limits.timeoutMs = lookupTimeoutMs_;
+  net::StartAddressFetch(QUrl(echoUrl_), limits, this,
+                         [this](const net::EchoAnswer& answer) { EchoAnswered(answer); });
   if (!askRouter_) {
     routerDone_ = true;
     return;
@@ -45,10 +50,10 @@ void HostAddress::Stop(int waitMs) {
   if (router_) router_->Stop(waitMs);
 }
 
-void HostAddress::EchoAnswered(const QString& address) {
+void HostAddress::EchoAnswered(const net::EchoAnswer& answer) {
   echoDone_ = true;
-  echo_ = address;
-  view_.setAddressBox(address);
+  echo_ = answer;
+  view_.setAddressBox(answer.address);
   ReportWhenComplete();
 }
 
@@ -61,10 +66,18 @@ void HostAddress::RouterAnswered(const net::RouterReport& report) {
 void HostAddress::ReportWhenComplete() {
   if (!report_ || reported_ || !echoDone_ || !routerDone_) return;
   reported_ = true;
-  const net::Diagnosis diagnosis = net::Diagnose(echo_.toStdString(), routerReport_, port_);
+  const net::Diagnosis diagnosis = net::Diagnose(echo_.address.toStdString(), routerReport_, port_, echo_.end);
   view_.setAddressBox(QString::fromStdString(diagnosis.addressBox));
   const std::string now = startup::CurrentTimestamp();
-  for (const std::string& row : diagnosis.rows) view_.appendLog(startup::NoticeRow(now, row));
+  std::string whole;
+  for (const std::string& row : diagnosis.rows) {
+    view_.appendLog(startup::NoticeRow(now, row));
+    whole += (whole.empty() ? "" : "\n") + row;
+  }
+  const net::Glance glance = net::GlanceOf(diagnosis);
+  if (view_.setGlance)
+    view_.setGlance(QString::fromStdString(glance.text), glance.tone,
+                    QString::fromStdString(whole.empty() ? glance.text : whole));
 }
 
 }  // namespace crewmap::main

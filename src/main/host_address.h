@@ -3,13 +3,15 @@
 // lookup and the router's port mapping both run without blocking the window;
 // the box says it is looking until the echo page answers, then shows the
 // address, and once the router has answered too, the diagnosis decides the
-// box's final text and the activity-log rows.
+// box's final text, the activity-log rows and the few words beside the box.
 #include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "net/address_lookup.h"
+#include "net/diagnosis.h"
 #include "net/router_report.h"
 
 namespace crewmap::net {
@@ -21,6 +23,8 @@ namespace crewmap::main {
 struct HostAddressView {
   std::function<void(const QString& text)> setAddressBox;
   std::function<void(const std::string& utf8Row)> appendLog;
+  // The diagnosis in a few words, and whole for its tool tip (may be unset).
+  std::function<void(const QString& glance, net::GlanceTone tone, const QString& whole)> setGlance;
 };
 
 // What the address box shows while the echo page has not answered.
@@ -42,7 +46,7 @@ class HostAddress : public QObject {
   void Stop(int waitMs);
 
  private:
-  void EchoAnswered(const QString& address);
+  void EchoAnswered(const net::EchoAnswer& answer);
   void RouterAnswered(const net::RouterReport& report);
   void ReportWhenComplete();
 
@@ -56,7 +60,7 @@ class HostAddress : public QObject {
   bool echoDone_ = false;
   bool routerDone_ = false;
   bool reported_ = false;
-  QString echo_;
+  net::EchoAnswer echo_;
   net::RouterReport routerReport_;
 };
 

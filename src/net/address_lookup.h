@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "net/address_extract.h"
+
 class QObject;
 class QUrl;
 
@@ -13,20 +15,37 @@ namespace crewmap::net {
 // extraction takes as it stands.
 inline constexpr char kDefaultEchoUrl[] = "http://api.ipify.org/";
 inline constexpr int kLookupTimeoutMs = 60000;
+// A reply that brings no byte for this long is given up: an echo page
+// answers within a second or two, so waiting out the whole time-out on a
+// stalled one would only keep the address box empty for longer.
+inline constexpr int kLookupStallMs = 15000;
+
+struct LookupLimits {
+  int timeoutMs = kLookupTimeoutMs;  // the whole request
+  int stallMs = kLookupStallMs;      // without any progress
+  std::size_t maxBytes = kMaxEchoReplyBytes;  // the longest reply read
+};
+
+struct EchoAnswer {
+  QString address;  // empty unless a reply came whole and held one
+  EchoEnd end = EchoEnd::Failed;
+};
 
 // The echo page's address: key "ECHOURL" of section "NET" in the settings
 // file when present and not empty, else kDefaultEchoUrl.
 QString EchoUrl(const std::string& iniPath);
 
 // Starts fetching `url` (http or https only) and returns at once; `done`
-// gets the extracted address (the empty text on any failure or after
-// `timeoutMs`) on the calling thread, unless `context` is gone by then.
-void StartAddressFetch(const QUrl& url, int timeoutMs, QObject* context,
-                       std::function<void(const QString&)> done);
+// gets the answer on the calling thread, unless `context` is gone by then.
+// The reply is read as it comes and never held beyond limits.maxBytes, so
+// no page can make the host's memory grow.
+void StartAddressFetch(const QUrl& url, const LookupLimits& limits, QObject* context,
+                       std::function<void(const EchoAnswer&)> done);
 
-// Fetches `url` (http or https only) and extracts the address from the
-// reply. Waits in a local event loop, so the caller continues only after the
-// reply, a failure or the time-out; every failure gives the empty text.
+// StartAddressFetch, waited for in a local event loop.
+EchoAnswer FetchEchoAnswer(const QUrl& url, const LookupLimits& limits = {});
+
+// The address alone (the empty text on every failure).
 QString FetchPublicAddress(const QUrl& url, int timeoutMs = kLookupTimeoutMs);
 
 // EchoUrl(iniPath), fetched with FetchPublicAddress.

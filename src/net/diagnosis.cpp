@@ -39,7 +39,7 @@ std::optional<unsigned long> ParseIPv4(const std::string& text) {
   return ((value << 8) | part) & 0xFFFFFFFFul;
 }
 
-Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, int port) {
+Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, int port, EchoEnd echoEnd) {
   Diagnosis d;
   d.addressBox = echoAddress;
   const std::optional<unsigned long> echo = ParseIPv4(echoAddress);
@@ -72,6 +72,25 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
     d.verdict = Verdict::Refused;
   }
 
+  // IPv6 is offered where the router let it in, marked where the router
+  // said nothing (most home routers drop incoming IPv6 unless asked), and
+  // not at all where it refused.
+  if (!router.ipv6Address.empty() && d.verdict != Verdict::Unknown) {
+    switch (router.pinhole) {
+      case PinholeOutcome::Opened:
+      case PinholeOutcome::FirewallOff:
+        d.ipv6 = Ipv6Offer::Opened;
+        break;
+      case PinholeOutcome::NotTried:
+      case PinholeOutcome::NoService:
+        d.ipv6 = Ipv6Offer::Unconfirmed;
+        break;
+      case PinholeOutcome::NotAllowed:
+      case PinholeOutcome::Refused:
+        break;
+    }
+  }
+
   // The public IPv4 address: the echo page's, else the router's own when it
   // is a public one.
   std::string publicV4;
@@ -86,16 +105,22 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
   const bool noIPv4 = d.verdict == Verdict::SharedIPv4 || d.verdict == Verdict::NoPublicIPv4;
   if (!publicV4.empty() && (d.verdict == Verdict::OtherPort || echoAddress.empty()) && !noIPv4)
     d.addressBox = FormatHostPort(publicV4, v4Port, port);
-  if (noIPv4 && !router.ipv6Address.empty())
-    d.addressBox = FormatHostPort(router.ipv6Address, port, port);
+  const std::string v6Endpoint = FormatHostPort(router.ipv6Address, port, port);
+  if (noIPv4 && d.ipv6 != Ipv6Offer::None) d.addressBox = v6Endpoint;
 
+  if (echoEnd == EchoEnd::TooLong) d.rows.push_back("公開アドレスの応答が長すぎるため中断しました");
   if (echoAddress.empty()) d.rows.push_back("公開アドレスを取得できませんでした");
   // With the router not asked the log stays as it always was.
   if (d.verdict == Verdict::Unknown) return d;
   if (!publicV4.empty() && !noIPv4)
     d.rows.push_back("IPv4の接続先: " + publicV4 + ":" + Port(v4Port));
-  if (!router.ipv6Address.empty())
-    d.rows.push_back("IPv6の接続先: " + FormatHostPort(router.ipv6Address, port, port));
+  if (d.ipv6 == Ipv6Offer::Opened) d.rows.push_back("IPv6の接続先: " + v6Endpoint);
+  if (d.ipv6 == Ipv6Offer::Unconfirmed) d.rows.push_back("IPv6の接続先（未確認）: " + v6Endpoint);
+
+  if (routerAnswered && router.portsTried > 1)
+    d.rows.push_back(router.mapping == MappingOutcome::Mapped
+                         ? "ルータが許すポートを探し、" + Port(router.portsTried) + "回の問い合わせで見つけました"
+                         : "ルータが許すポートを探しましたが、" + Port(router.portsTried) + "回とも断られました");
 
   const std::string mapeHint =
       "MAP-E回線では使えるポートを転送し「アドレス:ポート」を伝えてください";
@@ -134,11 +159,16 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
       d.rows.push_back("ルータが二重なら前段のルータでTCP " + Port(port) + "を転送してください");
       break;
   }
+  if (router.mapping == MappingOutcome::Mapped && router.permanent)
+    d.rows.push_back("ルータが期限付きの転送を受け付けないため、期限なしで開きました（終了時に閉じます）");
 
   if (!router.ipv6Address.empty()) {
     switch (router.pinhole) {
       case PinholeOutcome::Opened:
         d.rows.push_back("ルータがIPv6のポート" + Port(port) + "を開きました");
+        break;
+      case PinholeOutcome::FirewallOff:
+        d.rows.push_back("ルータはIPv6を遮断していないと答えました");
         break;
       case PinholeOutcome::Refused:
         d.rows.push_back("ルータがIPv6の受け入れを断りました（エラー" + Port(router.pinholeError) + "）");
@@ -148,11 +178,41 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
         break;
       case PinholeOutcome::NotTried:
       case PinholeOutcome::NoService:
-      case PinholeOutcome::FirewallOff:
+        d.rows.push_back("IPv6の受け入れをルータで確かめられませんでした");
         break;
     }
   }
   return d;
+}
+
+Glance GlanceOf(const Diagnosis& d) {
+  switch (d.verdict) {
+    case Verdict::Unknown:
+      return {"ポート開放は未確認", GlanceTone::Unsure};
+    case Verdict::Open:
+      return {"ポート開放済み", GlanceTone::Opened};
+    case Verdict::OtherPort:
+      return {"別のポートで開放済み", GlanceTone::Opened};
+    case Verdict::NoRouter:
+      return {"ルータ応答なし・要転送", GlanceTone::Act};
+    case Verdict::Refused:
+      return {"ルータが拒否・要転送", GlanceTone::Act};
+    case Verdict::DoubleRouter:
+      return {"二重ルータ・前段で転送", GlanceTone::Act};
+    case Verdict::SharedIPv4:
+    case Verdict::NoPublicIPv4:
+      break;
+  }
+  // No IPv4 to offer: IPv6 decides.
+  switch (d.ipv6) {
+    case Ipv6Offer::Opened:
+      return {"IPv6のみ開放済み", GlanceTone::Opened};
+    case Ipv6Offer::Unconfirmed:
+      return {"IPv6のみ・未確認", GlanceTone::Unsure};
+    case Ipv6Offer::None:
+      break;
+  }
+  return {d.verdict == Verdict::SharedIPv4 ? "共有回線・ホスト不可" : "公開IPv4なし・要確認", GlanceTone::Act};
 }
 
 }  // namespace crewmap::net

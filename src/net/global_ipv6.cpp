@@ -4,30 +4,34 @@
 #include <QHostAddress>
 #include <QNetworkAddressEntry>
 #include <QNetworkInterface>
+#include <algorithm>
+#include <vector>
+
+#include "net/ipv6_choice.h"
 
 namespace crewmap::net {
 
 QString GlobalIPv6Address() {
-  QString temporary;
+  std::vector<Ipv6Candidate> candidates;
+  std::vector<QHostAddress> addresses;
   for (const QNetworkInterface& face : QNetworkInterface::allInterfaces()) {
     const auto flags = face.flags();
-    if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning) ||
-        (flags & QNetworkInterface::IsLoopBack))
-      continue;
     for (const QNetworkAddressEntry& entry : face.addressEntries()) {
       const QHostAddress address = entry.ip();
       if (address.protocol() != QAbstractSocket::IPv6Protocol) continue;
+      Ipv6Candidate c;
       const Q_IPV6ADDR bytes = address.toIPv6Address();
-      const bool global = (bytes[0] & 0xE0) == 0x20;
-      const bool teredo = bytes[0] == 0x20 && bytes[1] == 0x01 && bytes[2] == 0 && bytes[3] == 0;
-      if (!global || teredo) continue;
-      if (entry.isLifetimeKnown() && entry.preferredLifetime().hasExpired()) continue;  // deprecated
-      const QString text = QHostAddress(bytes).toString();  // without a scope
-      if (!entry.isTemporary()) return text;
-      if (temporary.isEmpty()) temporary = text;
+      std::copy(std::begin(bytes.c), std::end(bytes.c), c.bytes.begin());
+      c.interfaceUp = (flags & QNetworkInterface::IsUp) && (flags & QNetworkInterface::IsRunning);
+      c.loopback = flags & QNetworkInterface::IsLoopBack;
+      c.temporary = entry.isTemporary();
+      c.deprecated = entry.isLifetimeKnown() && entry.preferredLifetime().hasExpired();
+      candidates.push_back(c);
+      addresses.push_back(QHostAddress(bytes));  // without a scope
     }
   }
-  return temporary;
+  const int chosen = ChooseGlobalIPv6(candidates);
+  return chosen < 0 ? QString() : addresses[static_cast<std::size_t>(chosen)].toString();
 }
 
 }  // namespace crewmap::net

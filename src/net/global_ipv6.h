@@ -6,10 +6,8 @@
 
 namespace crewmap::net {
 
-// A global unicast address (2000::/3) of an interface that is up and not a
-// loopback, preferring stable addresses over temporary (privacy) ones, which
-// change and would strand the members; tunnels' Teredo addresses are left
-// out. Empty when there is none.
+// The address ChooseGlobalIPv6 (ipv6_choice.h) picks among every
+// interface's IPv6 addresses, without a scope. Empty when there is none.
 QString GlobalIPv6Address();
 
 }  // namespace crewmap::net

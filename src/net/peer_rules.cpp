@@ -1,8 +1,63 @@
 #include "net/peer_rules.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <string_view>
+#include <vector>
 
 namespace crewmap::net {
+namespace {
+
+// The 16-bit groups of a textual IPv6 address ("::" expanded; a scope and
+// an IPv4 tail, which peers' addresses never carry here, are not taken).
+// Empty when `text` is no such address.
+std::vector<unsigned> Ipv6Groups(std::string_view text) {
+  text = text.substr(0, text.find('%'));
+  auto side = [](std::string_view part, std::vector<unsigned>& groups) {
+    while (!part.empty()) {
+      const auto colon = part.find(':');
+      const std::string_view group = part.substr(0, colon);
+      if (group.empty() || group.size() > 4) return false;
+      unsigned value = 0;
+      for (const char c : group) {
+        const int digit = c >= '0' && c <= '9' ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) return false;
+        value = value * 16 + static_cast<unsigned>(digit);
+      }
+      groups.push_back(value);
+      if (colon == std::string_view::npos) break;
+      part.remove_prefix(colon + 1);
+      if (part.empty()) return false;  // a trailing single ":"
+    }
+    return true;
+  };
+  std::vector<unsigned> head, tail;
+  const auto gap = text.find("::");
+  const bool ok = gap == std::string_view::npos
+                      ? side(text, head) && head.size() == 8
+                      : side(text.substr(0, gap), head) && side(text.substr(gap + 2), tail) &&
+                            head.size() + tail.size() < 8;
+  if (!ok || text.find(':') == std::string_view::npos) return {};
+  head.resize(8 - tail.size(), 0);
+  head.insert(head.end(), tail.begin(), tail.end());
+  return head;
+}
+
+// Whom a connection is counted against: an IPv4 address itself; an IPv6
+// address by its /64, since every home line holds a whole /64 and a peer can
+// take a new address in it for each connection.
+std::string ThrottleKey(const std::string& address) {
+  const std::vector<unsigned> groups = Ipv6Groups(address);
+  if (groups.empty()) return address;
+  char key[48];
+  std::snprintf(key, sizeof key, "%x:%x:%x:%x::/64", groups[0], groups[1], groups[2], groups[3]);
+  return key;
+}
+
+}  // namespace
 
 void PeerWatch::Start(std::int64_t nowMs) {
   sinceMs_ = nowMs;
@@ -32,10 +87,11 @@ void ConnectionThrottle::Forget(std::int64_t nowMs) {
 }
 
 bool ConnectionThrottle::Admit(const std::string& address, std::int64_t nowMs) {
-  auto it = seen_.find(address);
+  const std::string key = ThrottleKey(address);
+  auto it = seen_.find(key);
   if (it == seen_.end()) {
     Forget(nowMs);
-    it = seen_.emplace(address, Record{}).first;
+    it = seen_.emplace(key, Record{}).first;
   }
   Record& record = it->second;
   record.lastMs = nowMs;

@@ -54,7 +54,8 @@ struct ThrottleRule {
 class ConnectionThrottle {
  public:
   explicit ConnectionThrottle(ThrottleRule rule = {}) : rule_(rule) {}
-  // Counts a connection from `address` at `nowMs`; false if it is to be refused.
+  // Counts a connection from `address` at `nowMs`; false if it is to be
+  // refused. IPv6 addresses count by their /64 (a home line's whole prefix).
   bool Admit(const std::string& address, std::int64_t nowMs);
   std::size_t Remembered() const { return seen_.size(); }
 

@@ -3,7 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <mutex>
 #include <string_view>
+#include <thread>
+#include <vector>
+
+#include "net/router_rules.h"
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -22,11 +27,23 @@ namespace {
 constexpr int kOnlyPermanentLeases = 725;
 constexpr int kSamePortRequired = 724;
 constexpr int kNotAuthorized = 606;
-// On an IGD v1 router that refuses our port, the ports after it are tried
-// one by one, this many at most (v2 routers choose a free port themselves).
-constexpr int kFurtherPortsV1 = 16;
+constexpr int kInvalidAction = 401;
+constexpr int kActionNotImplemented = 602;
 // The longest mapping table that is searched for leftovers of ours.
 constexpr int kMaxMappingEntries = 512;
+// Requests under way at once while searching for a permitted port.
+constexpr int kSearchRequestsAtOnce = 4;
+
+// A port number as the router wrote it (1..65535, digits only), else 0.
+int ParsePort(const char* text) {
+  int port = 0;
+  for (const char* c = text; *c; ++c) {
+    if (*c < '0' || *c > '9') return 0;
+    port = port * 10 + (*c - '0');
+    if (port > 65535) return 0;
+  }
+  return port;
+}
 
 }  // namespace
 
@@ -92,13 +109,15 @@ PortMapping::PortMapping() = default;
 
 PortMapping::~PortMapping() { Close(); }
 
-RouterReport PortMapping::Open(const MappingRequest& request) {
+RouterReport PortMapping::Open(const MappingRequest& request, const std::function<bool()>& stopping) {
   Close();
   request_ = request;
   RouterReport report;
   report.ipv6Address = request.ipv6Address;
   router_ = std::make_unique<Router>();
   Router& r = *router_;
+  auto stop = [&stopping] { return stopping && stopping(); };
+  if (stop()) return report;
 
   // The router as seen over IPv6 is looked for at the same time, in case
   // the pinhole must be asked for from our IPv6 address (below): discovery
@@ -115,13 +134,14 @@ RouterReport PortMapping::Open(const MappingRequest& request) {
     report.mapping = MappingOutcome::NoRouter;
     // A router that answers only over IPv6 may still open the pinhole.
     if (overIPv6.valid()) {
-      if (std::unique_ptr<Router> v6 = overIPv6.get()) {
+      if (std::unique_ptr<Router> v6 = overIPv6.get(); v6 && !stop()) {
         OpenPinhole(*v6, report);
         if (report.pinhole == PinholeOutcome::Opened) pinholeRouter_ = std::move(v6);
       }
     }
     return report;
   }
+  if (stop()) return report;
 
   char external[64] = {};
   if (UPNP_GetExternalIPAddress(r.Control(), r.Service(), external) == UPNPCOMMAND_SUCCESS)
@@ -130,73 +150,23 @@ RouterReport PortMapping::Open(const MappingRequest& request) {
   // Leftovers: our description, our address and port. Removing them first
   // means a restart after a crash replaces the mapping instead of adding a
   // second one at another port.
-  const std::string internal = std::to_string(request.internalPort);
-  for (int index = 0, seen = 0; seen < kMaxMappingEntries; ++seen) {
-    char extPort[6] = {}, intClient[16] = {}, intPort[6] = {}, protocol[4] = {}, desc[80] = {},
-         enabled[6] = {}, remote[64] = {}, duration[16] = {};
-    const std::string at = std::to_string(index);
-    if (UPNP_GetGenericPortMappingEntry(r.Control(), r.Service(), at.c_str(), extPort, intClient, intPort,
-                                        protocol, desc, enabled, remote, duration) != UPNPCOMMAND_SUCCESS)
-      break;
-    const bool ours = request.description == desc && std::strcmp(intClient, r.lanAddress) == 0 &&
-                      internal == intPort && std::strcmp(protocol, "TCP") == 0;
-    if (ours && UPNP_DeletePortMapping(r.Control(), r.Service(), extPort, "TCP", nullptr) == UPNPCOMMAND_SUCCESS)
-      continue;  // the next entry moved into this index
-    ++index;
-  }
-
-  // Our own port first; a router that takes only leases without end is
-  // asked again for one.
-  auto add = [&](int externalPort) {
-    const std::string ext = std::to_string(externalPort);
-    const std::string lease = std::to_string(request.leaseSeconds);
-    int code = UPNP_AddPortMapping(r.Control(), r.Service(), ext.c_str(), internal.c_str(), r.lanAddress,
-                                   request.description.c_str(), "TCP", nullptr, lease.c_str());
-    if (code == kOnlyPermanentLeases) {
-      code = UPNP_AddPortMapping(r.Control(), r.Service(), ext.c_str(), internal.c_str(), r.lanAddress,
-                                 request.description.c_str(), "TCP", nullptr, "0");
-      if (code == UPNPCOMMAND_SUCCESS) permanent_ = true;
-    }
-    return code;
-  };
-  int code = add(request.internalPort);
-  if (code == UPNPCOMMAND_SUCCESS) {
-    externalPort_ = request.internalPort;
-  } else if (code != kSamePortRequired && r.Version2()) {
-    char reserved[6] = {};
-    const std::string lease = std::to_string(request.leaseSeconds);
-    code = UPNP_AddAnyPortMapping(r.Control(), r.Service(), internal.c_str(), internal.c_str(), r.lanAddress,
-                                  request.description.c_str(), "TCP", nullptr, lease.c_str(), reserved);
-    if (code == kOnlyPermanentLeases) {
-      code = UPNP_AddAnyPortMapping(r.Control(), r.Service(), internal.c_str(), internal.c_str(), r.lanAddress,
-                                    request.description.c_str(), "TCP", nullptr, "0", reserved);
-      if (code == UPNPCOMMAND_SUCCESS) permanent_ = true;
-    }
-    if (code == UPNPCOMMAND_SUCCESS) externalPort_ = std::atoi(reserved);
-  } else if (code != kSamePortRequired) {
-    for (int k = 1; k <= kFurtherPortsV1 && request.internalPort + k <= 65535; ++k) {
-      code = add(request.internalPort + k);
-      if (code == UPNPCOMMAND_SUCCESS) {
-        externalPort_ = request.internalPort + k;
-        break;
-      }
-    }
-  }
+  OurMappings(r, true, stop, &forwardedPorts_);
+  if (stop()) return report;
+  Map(r, report, stop);
   if (externalPort_ > 0) {
     report.mapping = MappingOutcome::Mapped;
     report.externalPort = externalPort_;
     report.permanent = permanent_;
   } else {
     report.mapping = MappingOutcome::Refused;
-    report.errorCode = code;
   }
 
   // IPv6: no address translation, only the router's firewall to open.
-  if (!request.ipv6Address.empty()) {
+  if (!request.ipv6Address.empty() && !stop()) {
     OpenPinhole(r, report);
     // A router that lets each address open pinholes only for itself wants
     // the request over IPv6, from that address: find it there and ask again.
-    if (report.pinhole == PinholeOutcome::Refused && report.pinholeError == kNotAuthorized) {
+    if (report.pinhole == PinholeOutcome::Refused && report.pinholeError == kNotAuthorized && !stop()) {
       if (std::unique_ptr<Router> v6 = overIPv6.get()) {
         RouterReport again = report;
         OpenPinhole(*v6, again);
@@ -206,6 +176,137 @@ RouterReport PortMapping::Open(const MappingRequest& request) {
     }
   }
   return report;
+}
+
+int PortMapping::AddMapping(Router& r, int externalPort, bool& permanent) const {
+  const std::string ext = std::to_string(externalPort);
+  const std::string internal = std::to_string(request_.internalPort);
+  const std::string lease = std::to_string(request_.leaseSeconds);
+  permanent = false;
+  int code = UPNP_AddPortMapping(r.Control(), r.Service(), ext.c_str(), internal.c_str(), r.lanAddress,
+                                 request_.description.c_str(), "TCP", nullptr, lease.c_str());
+  if (code == kOnlyPermanentLeases) {
+    code = UPNP_AddPortMapping(r.Control(), r.Service(), ext.c_str(), internal.c_str(), r.lanAddress,
+                               request_.description.c_str(), "TCP", nullptr, "0");
+    permanent = code == UPNPCOMMAND_SUCCESS;
+  }
+  return code;
+}
+
+void PortMapping::Map(Router& r, RouterReport& report, const std::function<bool()>& stop) {
+  const std::string internal = std::to_string(request_.internalPort);
+  const std::string lease = std::to_string(request_.leaseSeconds);
+  // Our own port first; a router that takes only leases without end is
+  // asked again for one (said in the log, and removed on close like any other).
+  report.portsTried = 1;
+  int code = AddMapping(r, request_.internalPort, permanent_);
+  report.errorCode = code;
+  if (code == UPNPCOMMAND_SUCCESS) externalPort_ = request_.internalPort;
+  if (code == UPNPCOMMAND_SUCCESS || code == kSamePortRequired || code < 0) return;
+
+  bool search = true;
+  if (r.Version2() && !stop()) {
+    // IGD v2 routers choose a free port of their own.
+    char reserved[8] = {};
+    code = UPNP_AddAnyPortMapping(r.Control(), r.Service(), internal.c_str(), internal.c_str(), r.lanAddress,
+                                  request_.description.c_str(), "TCP", nullptr, lease.c_str(), reserved);
+    if (code == kOnlyPermanentLeases) {
+      code = UPNP_AddAnyPortMapping(r.Control(), r.Service(), internal.c_str(), internal.c_str(), r.lanAddress,
+                                    request_.description.c_str(), "TCP", nullptr, "0", reserved);
+      permanent_ = code == UPNPCOMMAND_SUCCESS;
+    }
+    if (code == UPNPCOMMAND_SUCCESS) {
+      // A mapping was made even where its port cannot be read: it is looked
+      // up in the router's table, and whatever of ours is there goes on close.
+      externalPort_ = ParsePort(reserved);
+      if (externalPort_ == 0) {
+        sweepOnClose_ = true;
+        if (!stop()) externalPort_ = OurMappings(r, false, stop);
+      }
+      if (externalPort_ > 0) return;
+      permanent_ = false;
+    } else {
+      report.errorCode = code;
+      // Only where the router does not know the action is a port searched
+      // for; other refusals would meet every port alike.
+      search = code == kInvalidAction || code == kActionNotImplemented;
+    }
+  }
+  if (search && !stop()) Search(r, report, stop);
+}
+
+void PortMapping::Search(Router& r, RouterReport& report, const std::function<bool()>& stop) {
+  // A few requests at a time: each costs the router a connection of its own,
+  // and one after another they would keep the host waiting for seconds.
+  const std::vector<int> order = PortSearchOrder(request_.internalPort, forwardedPorts_);
+  std::mutex mutex;
+  std::size_t next = 0;
+  int asked = 0;
+  int granted = 0;
+  bool grantedPermanent = false;
+  bool routerGone = false;
+  std::vector<int> surplus;  // granted at the same time as `granted`
+  int lastRefusal = report.errorCode;
+  auto ask = [&] {
+    for (;;) {
+      int port = 0;
+      {
+        std::lock_guard lock(mutex);
+        if (granted > 0 || routerGone || next == order.size()) return;
+        port = order[next++];
+        ++asked;
+      }
+      if (stop()) return;
+      bool permanent = false;
+      const int code = AddMapping(r, port, permanent);
+      std::lock_guard lock(mutex);
+      if (code == UPNPCOMMAND_SUCCESS) {
+        if (granted == 0) {
+          granted = port;
+          grantedPermanent = permanent;
+        } else {
+          surplus.push_back(port);
+        }
+      } else if (code < 0) {
+        routerGone = true;  // no answer: asking on would only wait for each time-out
+      } else {
+        lastRefusal = code;
+      }
+    }
+  };
+  std::vector<std::thread> askers;
+  for (int i = 1; i < kSearchRequestsAtOnce; ++i) askers.emplace_back(ask);
+  ask();
+  for (std::thread& asker : askers) asker.join();
+  for (const int port : surplus) {
+    const std::string ext = std::to_string(port);
+    UPNP_DeletePortMapping(r.Control(), r.Service(), ext.c_str(), "TCP", nullptr);
+  }
+  report.portsTried += asked;
+  report.errorCode = lastRefusal;
+  externalPort_ = granted;
+  permanent_ = grantedPermanent;
+}
+
+int PortMapping::OurMappings(Router& r, bool remove, const std::function<bool()>& stop,
+                             std::vector<int>* forwarded) {
+  const std::string internal = std::to_string(request_.internalPort);
+  for (int index = 0, seen = 0; seen < kMaxMappingEntries && !stop(); ++seen) {
+    char extPort[6] = {}, intClient[16] = {}, intPort[6] = {}, protocol[4] = {}, desc[80] = {},
+         enabled[6] = {}, remote[64] = {}, duration[16] = {};
+    const std::string at = std::to_string(index);
+    if (UPNP_GetGenericPortMappingEntry(r.Control(), r.Service(), at.c_str(), extPort, intClient, intPort,
+                                        protocol, desc, enabled, remote, duration) != UPNPCOMMAND_SUCCESS)
+      break;
+    const bool ours = request_.description == desc && std::strcmp(intClient, r.lanAddress) == 0 &&
+                      internal == intPort && std::strcmp(protocol, "TCP") == 0;
+    if (forwarded) forwarded->push_back(ParsePort(extPort));
+    if (ours && !remove) return ParsePort(extPort);
+    if (ours && UPNP_DeletePortMapping(r.Control(), r.Service(), extPort, "TCP", nullptr) == UPNPCOMMAND_SUCCESS)
+      continue;  // the next entry moved into this index
+    ++index;
+  }
+  return 0;
 }
 
 void PortMapping::OpenPinhole(Router& r, RouterReport& report) {
@@ -242,9 +343,9 @@ void PortMapping::OpenPinhole(Router& r, RouterReport& report) {
   }
 }
 
-int PortMapping::RenewAfterSeconds() const {
+int PortMapping::RenewAfterSeconds(bool lastRenewalRefused) const {
   const bool mappingLeased = externalPort_ > 0 && !permanent_;
-  return mappingLeased || !pinholeId_.empty() ? request_.leaseSeconds / 2 : 0;
+  return SecondsUntilRenewal(request_.leaseSeconds, mappingLeased || !pinholeId_.empty(), lastRenewalRefused);
 }
 
 bool PortMapping::Renew() {
@@ -273,10 +374,13 @@ void PortMapping::Close() {
     const std::string ext = std::to_string(externalPort_);
     UPNP_DeletePortMapping(r.Control(), r.Service(), ext.c_str(), "TCP", nullptr);
   }
+  if (sweepOnClose_) OurMappings(r, true, [] { return false; });
   const Router& p = pinholeRouter_ ? *pinholeRouter_ : r;
   if (!pinholeId_.empty()) UPNP_DeletePinhole(p.urls.controlURL_6FC, p.data.IPv6FC.servicetype, pinholeId_.c_str());
   externalPort_ = 0;
   permanent_ = false;
+  sweepOnClose_ = false;
+  forwardedPorts_.clear();
   pinholeId_.clear();
   pinholeRouter_.reset();
   router_.reset();

@@ -3,8 +3,10 @@
 // mapping of our listening port, an IPv6 pinhole, their renewal and their
 // removal. Every call blocks on the network, so it runs off the window's
 // thread (RouterWorker); results are plain values without words.
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/router_report.h"
 
@@ -27,9 +29,12 @@ class PortMapping {
 
   // Finds the router, removes mappings of ours that a run which ended
   // without removing them left behind, maps the port and opens the pinhole.
-  RouterReport Open(const MappingRequest& request);
-  // Seconds until the leases need renewing; 0 when nothing needs it.
-  int RenewAfterSeconds() const;
+  // `stopping` is asked between requests: once it holds, Open asks nothing
+  // more and returns; Close then removes whatever was added.
+  RouterReport Open(const MappingRequest& request, const std::function<bool()>& stopping = {});
+  // Seconds until the leases need renewing (SecondsUntilRenewal); 0 when
+  // nothing needs it.
+  int RenewAfterSeconds(bool lastRenewalRefused = false) const;
   // Asks again for what Open obtained. False when the router refused.
   bool Renew();
   // Removes the mapping and the pinhole (nothing to do when none was made).
@@ -38,12 +43,27 @@ class PortMapping {
  private:
   struct Router;
   void OpenPinhole(Router& router, RouterReport& report);
+  // Maps the port: our own first, then another one the router allows.
+  void Map(Router& router, RouterReport& report, const std::function<bool()>& stopping);
+  // Asks an IGD v1 router for the ports of PortSearchOrder until one is
+  // granted, a few requests at a time.
+  void Search(Router& router, RouterReport& report, const std::function<bool()>& stopping);
+  // One mapping of `externalPort` to ours (again without end where the
+  // router takes only that, then `permanent`); the router's code.
+  int AddMapping(Router& router, int externalPort, bool& permanent) const;
+  // Walks the router's table for mappings of ours (our description, address
+  // and port): removes them all when `remove`, else gives the external port
+  // of the first (0: none). `forwarded` gets every external port seen.
+  int OurMappings(Router& router, bool remove, const std::function<bool()>& stopping,
+                  std::vector<int>* forwarded = nullptr);
 
   std::unique_ptr<Router> router_;
   std::unique_ptr<Router> pinholeRouter_;  // the router as found over IPv6, when the pinhole went there
   MappingRequest request_;
   int externalPort_ = 0;  // 0: no mapping of ours
   bool permanent_ = false;
+  bool sweepOnClose_ = false;  // a mapping of ours whose port the router did not say may be there
+  std::vector<int> forwardedPorts_;  // external ports in the router's table at Open (the search's hints)
   std::string pinholeId_;  // empty: no pinhole of ours
 };
 

@@ -27,6 +27,9 @@ struct RouterReport {
   int externalPort = 0;         // Mapped: the port members use
   bool permanent = false;       // Mapped: the router took only a lease without end
   int errorCode = 0;            // Refused: the router's last UPnP error code
+  // External ports asked for one at a time, our own included: more than one
+  // when an IGD v1 router refused ours and a permitted port was searched for.
+  int portsTried = 0;
   std::string ipv6Address;      // the host's global IPv6 address; empty when none
   PinholeOutcome pinhole = PinholeOutcome::NotTried;
   int pinholeError = 0;         // Refused: the router's UPnP error code

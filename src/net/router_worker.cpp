@@ -1,16 +1,36 @@
 #include "net/router_worker.h"
 
 #include <QMetaObject>
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace crewmap::net {
 namespace {
 
-constexpr int kRetrySeconds = 60;
+// Router threads that were still removing our mappings when their window
+// stopped waiting. The process joins them as it ends, so none is cut off
+// between adding a mapping and removing it.
+class Unfinished {
+ public:
+  static Unfinished& Threads() {
+    static Unfinished threads;
+    return threads;
+  }
+  void Add(std::thread thread) {
+    std::lock_guard lock(mutex_);
+    threads_.push_back(std::move(thread));
+  }
+  ~Unfinished() {
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::thread> threads_;
+};
 
 }  // namespace
 
@@ -24,6 +44,10 @@ struct RouterWorker::Shared {
   RouterWorker* owner = nullptr;  // cleared under the mutex when the owner goes
   std::thread thread;
 
+  bool Stopping() {
+    std::lock_guard lock(mutex);
+    return stop;
+  }
   // Runs `call` on the owner's thread later, unless the owner has gone.
   template <typename Call>
   void Post(Call call) {
@@ -48,22 +72,15 @@ void RouterWorker::Start() {
   if (shared_->thread.joinable()) return;
   shared_->thread = std::thread([shared = shared_, request = request_] {
     PortMapping mapping;
-    {
-      std::unique_lock lock(shared->mutex);
-      if (shared->stop) {
-        shared->done = true;
-        shared->wake.notify_all();
-        return;
-      }
-    }
-    const RouterReport report = mapping.Open(request);
+    // Between every two requests to the router the thread looks whether it
+    // is to stop; whatever it had added by then is removed below.
+    const RouterReport report = mapping.Open(request, [&shared] { return shared->Stopping(); });
     shared->Post([shared, report] {
       if (shared->owner && shared->owner->opened_) shared->owner->opened_(report);
     });
     bool refused = false;
     for (;;) {
-      // After a refusal the router is asked again soon, before the lease runs out.
-      const int seconds = refused ? std::min(kRetrySeconds, mapping.RenewAfterSeconds()) : mapping.RenewAfterSeconds();
+      const int seconds = mapping.RenewAfterSeconds(refused);
       std::unique_lock lock(shared->mutex);
       if (seconds == 0)
         shared->wake.wait(lock, [&] { return shared->stop; });
@@ -93,11 +110,12 @@ void RouterWorker::Stop(int waitMs) {
   if (!shared_->thread.joinable()) return;
   const bool finished =
       shared_->wake.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return shared_->done; });
+  std::thread thread = std::move(shared_->thread);
   lock.unlock();
   if (finished)
-    shared_->thread.join();
+    thread.join();
   else
-    shared_->thread.detach();
+    Unfinished::Threads().Add(std::move(thread));  // finishes its removal before the process ends
 }
 
 }  // namespace crewmap::net

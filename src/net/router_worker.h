@@ -1,7 +1,8 @@
 #pragma once
 // Runs the router's port mapping on a thread of its own, so that the window,
 // the tick and the relays never wait on discovery or on the router: opens
-// the mapping, renews it at half its lease, and removes it when stopped.
+// the mapping, renews it at half its lease, and removes it when stopped,
+// also when stopped while it is still asking.
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -24,8 +25,9 @@ class RouterWorker : public QObject {
   static constexpr int kStopWaitMs = 5000;
 
   void Start();
-  // Ends the renewals and removes what was mapped, waiting up to `waitMs`
-  // for the router; past that the removal finishes without us waiting.
+  // Ends the requests and renewals and removes what was mapped, waiting up
+  // to `waitMs` for the router; past that the removal goes on without the
+  // caller waiting, and the process waits for it when it ends.
   void Stop(int waitMs);
 
  private:

@@ -14,6 +14,9 @@
 #   public   the router's WAN has a public IPv4 address
 #   portset  the same, but the router maps only a MAP-E-like set of ports
 #            (three blocks of 16; 21212 is not among them)
+#   v1portset  an IGD v1 router (no AddAnyPortMapping) on a MAP-E customer's
+#            set: one run of 16 in every 4096-port block, the last one that
+#            the host's search from 21212 reaches
 #   shared   the router's WAN is in 100.64.0.0/10 behind an ISP that
 #            masquerades; IPv6 is routed through to the home
 #
@@ -45,6 +48,8 @@ PC6=2400:cafe:100::2
 # The ports the port-set router lets clients map: three blocks of 16 as a
 # MAP-E line hands them out.
 PORTSET_RANGES="5136-5151 9232-9247 21264-21279"
+# The IGD v1 router's set: PSID 44, ports 704-719 of every block 1..15.
+V1_PORTSET_RANGES="$(for a in $(seq 1 15); do echo "$((a * 4096 + 704))-$((a * 4096 + 719))"; done | xargs)"
 UPNP_HTTP_PORT=5000
 
 die() { echo "lab: $*" >&2; exit 1; }
@@ -108,7 +113,7 @@ start_echo_page() {
 # IPv4, a forward policy that drops what comes in unless it answers the
 # home's own traffic or miniupnpd opened it, and miniupnpd itself.
 make_router() {
-  local wan4="$1" wan4_gw="$2" wan6="$3" wan6_gw="$4" permissions="$5"
+  local wan4="$1" wan4_gw="$2" wan6="$3" wan6_gw="$4" permissions="$5" extra="${6:-}"
   new_ns "$NS_PC"
   link_ns "$NS_ROUTER" lan0 "$NS_PC" eth0
   addr "$NS_ROUTER" lan0 "$ROUTER_LAN4/24"
@@ -168,6 +173,7 @@ upnp_nat_table_name=filter
 upnp_forward_chain=miniupnpd
 upnp_nat_chain=prerouting_miniupnpd
 upnp_nat_postrouting_chain=postrouting_miniupnpd
+$extra
 $permissions
 CONF
   start_in_ns "$NS_ROUTER" "$DIR/miniupnpd.log" /usr/sbin/miniupnpd -d -f "$DIR/miniupnpd.conf" -P "$DIR/miniupnpd.pid"
@@ -205,21 +211,24 @@ lab_up() {
   new_ns "$NS_ROUTER"
   local permissions="allow 1024-65535 192.168.17.0/24 1024-65535
 deny 0-65535 0.0.0.0/0 0-65535" router_wan4="$ROUTER_WAN4_PUBLIC"
+  local ranges="" extra=""
+  [ "$situation" = portset ] && ranges="$PORTSET_RANGES"
+  [ "$situation" = v1portset ] && ranges="$V1_PORTSET_RANGES" extra="force_igd_desc_v1=yes"
   case "$situation" in
-    public|portset)
+    public|portset|v1portset)
       link_ns "$NS_INET" core0 "$NS_ROUTER" wan0
       addr "$NS_INET" core0 "$INET_CORE4_PUBLIC/24"
       addr "$NS_INET" core0 "$INET_CORE6/64"
       ip -n "$NS_INET" -6 route add 2400:cafe:100::/64 via "$UP_WAN6"
-      if [ "$situation" = portset ]; then
+      if [ -n "$ranges" ]; then
         permissions=""
         local r
-        for r in $PORTSET_RANGES; do
+        for r in $ranges; do
           permissions+="allow $r 192.168.17.0/24 1024-65535"$'\n'
         done
         permissions+="deny 0-65535 0.0.0.0/0 0-65535"
       fi
-      make_router "$ROUTER_WAN4_PUBLIC" "$INET_CORE4_PUBLIC" "$UP_WAN6" "$INET_CORE6" "$permissions"
+      make_router "$ROUTER_WAN4_PUBLIC" "$INET_CORE4_PUBLIC" "$UP_WAN6" "$INET_CORE6" "$permissions" "$extra"
       NS_ISP=""
       ;;
     shared)
@@ -249,7 +258,7 @@ NFT
       router_wan4="$ROUTER_WAN4_SHARED"
       make_router "$ROUTER_WAN4_SHARED" "$ISP_LAN4" "$ROUTER_WAN6_SHARED" "$ISP_LAN6" "$permissions"
       ;;
-    *) die "unknown situation $situation (public, portset or shared)" ;;
+    *) die "unknown situation $situation (public, portset, v1portset or shared)" ;;
   esac
   start_echo_page
 
@@ -266,7 +275,7 @@ PUBLIC4=$([ "$situation" = shared ] && echo "$ISP_WAN4" || echo "$router_wan4")
 PC4=$PC4
 PC6=$PC6
 ROUTER_LAN4=$ROUTER_LAN4
-PORTSET_RANGES="$([ "$situation" = portset ] && echo "$PORTSET_RANGES")"
+PORTSET_RANGES="$ranges"
 ENV
   cat "$DIR/lab.env"
 }

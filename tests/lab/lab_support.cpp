@@ -149,7 +149,10 @@ std::vector<std::string> ShownAddresses(const std::string& box, const std::strin
   std::istringstream lines(hostLog);
   for (std::string line; std::getline(lines, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();  // a Windows program's line ends
-    if (line.rfind("List1+ ", 0) != 0 || line.ends_with(" Connect") || line.ends_with(" Close"))
+    // Rows about members name the member's address; an address marked
+    // unconfirmed is one the router said nothing about.
+    if (line.rfind("List1+ ", 0) != 0 || line.ends_with(" Connect") || line.ends_with(" Close") ||
+        line.find("未確認") != std::string::npos)
       continue;
     for (std::sregex_iterator it(line.begin(), line.end(), address), end; it != end; ++it)
       if (std::find(shown.begin(), shown.end(), it->str()) == shown.end())

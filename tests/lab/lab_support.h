@@ -80,7 +80,8 @@ bool JoinFrom(const Lab& lab, const std::string& nsKey, const std::filesystem::p
 
 // Every address the host offers its user to pass on: the address box and
 // each address:port or [address]:port in its activity-log rows (rows about
-// members coming and going name the member's address, not the host's).
+// members coming and going name the member's address, not the host's, and
+// rows marked unconfirmed offer nothing).
 std::vector<std::string> ShownAddresses(const std::string& box, const std::string& hostLog);
 
 // What the host shows must be true: a member in the internet joins at every

@@ -141,6 +141,45 @@ TEST(RouterLab, MembersJoinAHostWhoseRouterAllowsOnlyAPortSet) {
   MembersJoinThenTheHostLeavesNothing(lab, folder, shown, host, window);
 }
 
+// An IGD v1 router (no AddAnyPortMapping) on a MAP-E port set without 21212
+// and the 16 ports after it. Faults caught: a search that gives up or misses
+// the set, a row per request, a host closed during the search that leaves a
+// mapping or goes on asking, the IPv6 address offered though the router (no
+// IPv6 firewall control) said nothing about it, and a glance that does not
+// say what was found.
+TEST(RouterLab, MembersJoinAHostBehindAnIgdV1RouterOnAPortSet) {
+  Lab lab("v1portset", LabDir("v1portset"));
+  if (lab.Skipped()) GTEST_SKIP() << lab.Output();
+  ASSERT_TRUE(lab.Up()) << lab.Output();
+  const fs::path folder = ProgramFolder(LabDir("v1portset"), lab);
+  auto requests = [&] {
+    return CountLines(crewmap::test::ReadFile(LabDir("v1portset") / "miniupnpd.log"), "AddPortMapping: ext port");
+  };
+  {
+    Crewmap early(lab, "NS_PC", folder, "early");
+    const unsigned long window = early.Start(true, 0);
+    ASSERT_TRUE(window != 0 && WaitFor([&] { return requests() >= 20; }, 20s)) << "no search";
+    crewmap::test::RequestClose(window);
+    EXPECT_TRUE(WaitFor([&] { return early.Exited(); }, 30s));
+    EXPECT_LT(requests(), 256u) << "the search went on after the close";
+    EXPECT_EQ(lab.RouterRules(), "") << early.Log();
+  }
+  const size_t before = requests();
+  Crewmap host(lab, "NS_PC", folder, "host");
+  const unsigned long window = host.Start(true, 0);
+  const std::string shown = HostAddress(window, "^[0-9.]+:[0-9]+$");
+  std::smatch port;
+  ASSERT_TRUE(std::regex_match(shown, port, std::regex(lab["PUBLIC4"] + ":([0-9]+)"))) << shown;
+  EXPECT_TRUE(lab.InPortSet(std::stoi(port[1]))) << shown;
+  EXPECT_EQ(requests() - before, 256u);  // the set lies where the search arrives last
+  EXPECT_EQ(CountLines(host.Log(), "List1+ "), 5u) << host.Log();
+  EXPECT_TRUE(host.LogHas("]ルータが許すポートを探し、256回の問い合わせで見つけました"));
+  EXPECT_TRUE(WaitFor([&] { return host.LogHas("lblReach= 別のポートで開放済み"); }, 5s));
+  EXPECT_TRUE(host.LogHas("]IPv6の接続先（未確認）: [" + lab["PC6"] + "]:21212"));
+  EXPECT_FALSE(ConnectsFromInternet(lab, lab["PC6"], 21212)) << "the router lets IPv6 in unasked";
+  MembersJoinThenTheHostLeavesNothing(lab, folder, shown, host, window);
+}
+
 // A shared IPv4 line (the router's outside address is the ISP's
 // 100.64.0.0/10, the echo page sees the ISP's address): IPv4 hosting is
 // impossible, so what the host offers members is its IPv6 address, opened

@@ -264,11 +264,14 @@ TEST_F(MainWindowTest, HostSaysInItsLogWhenTheLookupFailed) {
   reachReport = true;
   UseEcho(std::make_unique<test::HttpEcho>("", /*silent=*/true), "UPNP=0\r\n");
   Make(/*lookupTimeoutMs=*/300);
+  EXPECT_EQ(window->lblReach->text(), "確認中…");  // beside the box until the answers are in
   AwaitAddress(3000);
   EXPECT_EQ(window->Text1->text(), "");
   ASSERT_TRUE(WaitUntil([this] { return window->List1->count() == 1; }));
   const QRegularExpression failed(QStringLiteral(R"(^\[\d{4}/\d\d/\d\d \d\d:\d\d:\d\d\]公開アドレスを取得できませんでした$)"));
   EXPECT_TRUE(failed.match(window->List1->text(0)).hasMatch()) << window->List1->text(0).toStdString();
+  EXPECT_EQ(window->lblReach->text(), "ポート開放は未確認");
+  EXPECT_EQ(window->lblReach->toolTip(), "公開アドレスを取得できませんでした");
   Join(1);  // the host still takes members
 
   window.reset();
@@ -280,6 +283,43 @@ TEST_F(MainWindowTest, HostSaysInItsLogWhenTheLookupFailed) {
   EXPECT_EQ(window->Text1->text(), "203.0.113.5");
   test::Spin(300);
   EXPECT_EQ(window->List1->count(), 0) << Items(window->List1).join('|').toStdString();
+}
+
+long ResidentKb() {  // this process's resident memory
+  QFile statm(QStringLiteral("/proc/self/statm"));
+  return statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024) : -1;
+}
+
+// Catches an echo page's endless body filling the host's memory (read
+// whole, or left to Qt's buffer), and a cut-off reply not said in the log.
+TEST_F(MainWindowTest, HostCutsOffAnEndlessEchoReplyAndSaysSo) {
+  QTcpServer page;  // a body without end, as fast as it is taken (256 MB at most)
+  ASSERT_TRUE(page.listen(QHostAddress::LocalHost, 0));
+  qint64 sent = 0;
+  QObject::connect(&page, &QTcpServer::newConnection, [&] {
+    QTcpSocket* s = page.nextPendingConnection();
+    s->write("HTTP/1.1 200 OK\r\n\r\n(a)(");
+    auto more = [s, &sent] {
+      while (s->state() == QAbstractSocket::ConnectedState && s->bytesToWrite() < (1 << 20) && sent < (256 << 20))
+        sent += s->write(QByteArray(1 << 16, 'x'));
+    };
+    QObject::connect(s, &QTcpSocket::bytesWritten, s, more);
+    more();
+  });
+  UseEcho(std::make_unique<test::HttpEcho>(""), "UPNP=0\r\n");
+  QFile ini(QString::fromStdString(startup::IniPath));
+  ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+  ini.write("[NET]\r\nUPNP=0\r\nECHOURL=http://127.0.0.1:" + QByteArray::number(page.serverPort()) + "/\r\n");
+  ini.close();
+  reachReport = true;
+  const long before = ResidentKb();
+  Make(/*lookupTimeoutMs=*/20000);
+  ASSERT_TRUE(WaitUntil([this] { return window->List1->count() == 2; }, 10000)) << sent;
+  EXPECT_TRUE(window->List1->text(0).endsWith("]公開アドレスの応答が長すぎるため中断しました"));
+  EXPECT_TRUE(window->List1->text(1).endsWith("]公開アドレスを取得できませんでした"));
+  EXPECT_EQ(window->Text1->text(), "");
+  EXPECT_LT(ResidentKb() - before, 32 * 1024) << sent << " bytes sent";
+  Join(1);  // the host goes on
 }
 
 TEST_F(MainWindowTest, HostWithoutEchoPageStillLoads) {
@@ -319,6 +359,7 @@ TEST_F(MainWindowTest, MemberLayout) {
   EXPECT_EQ(window->List2->count(), 0);
   EXPECT_EQ(window->Winsock[1]->LocalPort(), 0);
   EXPECT_EQ(ListeningSlot(), 0);
+  EXPECT_FALSE(window->lblReach->isVisible());
 }
 
 // Fault caught: the member window opens with the keyboard in the status box,
@@ -1073,6 +1114,12 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   EXPECT_EQ(window->MySlot, 3);
   EXPECT_EQ(window->List1->count(), 4);
 
+  // A flood of notices: the log keeps its newest 500 rows, the newest selected.
+  for (int i = 0; i < 600; ++i) link->write("*******" + QByteArray::number(i) + "\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return window->List1->text(window->List1->currentRow()) == "*******599"; }));
+  EXPECT_EQ(window->List1->count(), 500);
+  EXPECT_EQ(window->List1->currentRow(), 499);
+
   // The host goes away: the member tries again by itself, lists kept,
   // until the user stops it.
   statuses.clear();
@@ -1080,12 +1127,12 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
   EXPECT_EQ(statuses, QStringList{"再接続中…（1回目）"});
   EXPECT_EQ(window->Command1->text(), "中止");
-  EXPECT_TRUE(window->List1->text(4).endsWith("]サーバとの接続が切れました。自動で再接続します"));
+  EXPECT_TRUE(window->List1->text(499).endsWith("]サーバとの接続が切れました。自動で再接続します"));
   EXPECT_EQ(Items(window->List2), (QStringList{"03:Me", "05:Five"}));
   EXPECT_EQ(window->MySlot, 3);
   window->Command1->click();
   EXPECT_TRUE(window->Text2->text() == "未接続" && window->Command1->text() == "接続");
-  EXPECT_TRUE(window->List1->text(5).endsWith("]再接続を中止しました"));
+  EXPECT_TRUE(window->List1->text(499).endsWith("]再接続を中止しました"));
   test::Spin(300);  // past the first retry's time: none comes
   EXPECT_FALSE(host.hasPendingConnections());
 

@@ -1,6 +1,7 @@
 // The address lookup against a real HTTP server on loopback.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
@@ -13,23 +14,24 @@ namespace crewmap::net {
 namespace {
 
 // A minimal HTTP/1.0 server: answers every request with one status and body,
-// or, when silent, accepts and never answers.
+// or, when silent, accepts and never answers; when stalling, it sends the
+// head and half the body and then nothing more.
 class EchoServer {
  public:
-  EchoServer(int status, QByteArray body, bool silent = false)
+  EchoServer(int status, QByteArray body, bool silent = false, bool stall = false)
       : status_(status), body_(std::move(body)), silent_(silent) {
     server_.listen(QHostAddress::LocalHost, 0);
-    QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+    QObject::connect(&server_, &QTcpServer::newConnection, [this, stall] {
       while (QTcpSocket* s = server_.nextPendingConnection()) {
-        QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
+        QObject::connect(s, &QTcpSocket::readyRead, s, [this, s, stall] {
           request_ += s->readAll();
           if (silent_ || !request_.contains("\r\n\r\n")) return;
           ++requests_;
           const QByteArray reason = status_ == 200 ? "OK" : "Not Found";
           s->write("HTTP/1.0 " + QByteArray::number(status_) + " " + reason +
                    "\r\nContent-Type: text/plain\r\nContent-Length: " +
-                   QByteArray::number(body_.size()) + "\r\n\r\n" + body_);
-          s->disconnectFromHost();
+                   QByteArray::number(body_.size()) + "\r\n\r\n" + (stall ? body_.left(body_.size() / 2) : body_));
+          if (!stall) s->disconnectFromHost();
         });
       }
     });
@@ -76,6 +78,16 @@ TEST(AddressLookup, ServerThatNeverAnswersTimesOut) {
   EchoServer server(200, "(a)(203.0.113.5)", /*silent=*/true);
   EXPECT_EQ(FetchPublicAddress(server.Url(), 300), QString());
   EXPECT_EQ(server.Requests(), 0);
+}
+
+// Catches a reply that stops half-way being waited for until the whole
+// time-out (the box stays empty for a minute) instead of the stall limit.
+TEST(AddressLookup, ReplyThatStopsComingIsGivenUp) {
+  EchoServer server(200, "Your address (public) is (203.0.113.5) today", /*silent=*/false, /*stall=*/true);
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(FetchEchoAnswer(server.Url(), LookupLimits{60000, 300}).end, EchoEnd::Failed);
+  EXPECT_LT(clock.elapsed(), 30000);
 }
 
 TEST(AddressLookup, NothingListeningGivesEmptyText) {

@@ -211,7 +211,9 @@ TEST(PeerRules, SilentPeersAreDueAndTalkingOnesAreNot) {
 // Catches: a churning address never refused (each cycle costs the host log
 // rows and memory); a household of eight joining at once refused; a block
 // that never ends, or one that other addresses share; the table of addresses
-// growing without bound under connections from ever new addresses.
+// growing without bound under connections from ever new addresses; an
+// address's record forgotten while it keeps connecting (its last-seen time
+// not refreshed); an IPv6 peer escaping by a new address in its /64.
 TEST(PeerRules, AnAddressThatKeepsReconnectingIsRefusedForAWhile) {
   ConnectionThrottle t(ThrottleRule{5, 1000, 3000, 100});
   for (int i = 0; i < 5; ++i) EXPECT_TRUE(t.Admit("10.0.0.1", i * 10)) << i;
@@ -219,6 +221,15 @@ TEST(PeerRules, AnAddressThatKeepsReconnectingIsRefusedForAWhile) {
   EXPECT_TRUE(t.Admit("10.0.0.2", 70));        // another address is not affected
   EXPECT_FALSE(t.Admit("10.0.0.1", 2000));     // still blocked, window or not
   EXPECT_TRUE(t.Admit("10.0.0.1", 3060));      // the block is over
+  // Seen again at 6000..6030: a newcomer at 6040 must not make the host
+  // forget it, so its sixth still counts. IPv6 counts by /64.
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(t.Admit("10.0.0.1", 6000 + i * 10)) << i;
+  EXPECT_TRUE(t.Admit("10.0.0.9", 6040));
+  EXPECT_TRUE(t.Admit("10.0.0.1", 6050));
+  EXPECT_FALSE(t.Admit("10.0.0.1", 6060));
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(t.Admit("2001:db8:1:2::" + std::to_string(i + 1), 7000 + i)) << i;
+  EXPECT_FALSE(t.Admit("2001:DB8:1:2:ffff:1:2:3%eth0", 7010));
+  EXPECT_TRUE(t.Admit("2001:db8:1:3::1", 7020));  // the next /64 is another line
   // Spread out, any number is fine.
   ConnectionThrottle slow(ThrottleRule{5, 1000, 3000, 100});
   for (int i = 0; i < 50; ++i) ASSERT_TRUE(slow.Admit("10.0.0.3", i * 250)) << i;

@@ -1,0 +1,27 @@
+#pragma once
+// When and where the host asks its router again: plain rules over numbers,
+// so they are tested as tables without a router.
+#include <vector>
+
+namespace crewmap::net {
+
+// External ports to ask an IGD v1 router for, in order, once it refused
+// `port` itself. A MAP-E line hands each customer runs of at least 16 ports
+// at the same place in every 4096-port block, so one port from each run of
+// 16 within one block meets every customer's set: here the block of `port`
+// (block 1 when `port` lies in 0..4095, which MAP-E never hands out), each
+// port at the offset of `port` within its run, beginning with the run after
+// it and wrapping round inside the block. 255 ports (256 in block 1), so
+// with `port` itself at most 256 requests. The runs that hold one of
+// `hints` in any block (external ports the router already forwards, for
+// other devices or for an earlier run of ours, so ports of the line's set)
+// come first, in the order of the hints.
+std::vector<int> PortSearchOrder(int port, const std::vector<int>& hints = {});
+
+// Seconds until the router is asked to renew: half the lease while anything
+// of ours is leased (a mapping, a pinhole), so one refused or lost request
+// still leaves time before it lapses; after a refused renewal at most a
+// minute. 0: nothing needs renewing.
+int SecondsUntilRenewal(int leaseSeconds, bool anythingLeased, bool lastRenewalRefused);
+
+}  // namespace crewmap::net
