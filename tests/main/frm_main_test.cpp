@@ -33,6 +33,7 @@
 #include "main/frm_main.h"
 #include "main/host_side.h"
 #include "map/frm_map.h"
+#include "map/meeting_flag.h"
 #include "net/line_receiver.h"
 #include "net/messages.h"
 #include "net/wire_text.h"
@@ -622,16 +623,20 @@ TEST_F(MainWindowTest, EightMembersThenTheNextIsToldTheGroupIsFullThenAFreedSlot
 
 // Catches: a meeting point that reaches only the members already there, or
 // reaches a later one elsewhere than right after its slot assignment; a
-// clearing that is not sent, or a cleared point still told to newcomers.
+// clearing that is not sent, or a cleared point still told to newcomers; the
+// host's map not wired to it (its clear button, its own flag).
 TEST_F(MainWindowTest, TheMeetingPointReachesEveryMemberAndLaterJoinersRightAfterTheirSlot) {
   MakeHost();
   Peer& one = Join(1);
   window->ShareMeetingPoint(GamePoint{8192, 4096});
+  map::frmMap* map = map::frmMap::Loaded();
+  EXPECT_FALSE(map->Flag1->isHidden());
   const QByteArray point = Sjis("*******集合地点 8192,4096") + "\r\n";
   EXPECT_TRUE(one.WaitReceived(point));
   Peer& two = Join(2);
   EXPECT_TRUE(two.WaitReceived(point) && two.received.startsWith("client#2\r\n" + point)) << two.received.constData();
-  window->ShareMeetingPoint(std::nullopt);
+  map->Command4->click();
+  EXPECT_TRUE(map->Flag1->isHidden());
   const QByteArray cleared = Sjis("*******集合地点を解除しました") + "\r\n";
   for (Peer* p : {&one, &two}) EXPECT_TRUE(p->WaitReceived(cleared));
   Peer& three = Join(3);
@@ -1099,9 +1104,11 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   link->write(Sjis("*******集合地点 8192,4096") + "\r\n05:Five\t5,5\r\n");
   ASSERT_TRUE(WaitUntil([&] { return window->MeetingPoint().has_value(); }));
   EXPECT_EQ(*window->MeetingPoint(), (GamePoint{8192, 4096}));
+  EXPECT_FALSE(map::frmMap::Loaded()->Flag1->isHidden());  // flagged on the member's map
   EXPECT_EQ(window->List1->text(2), "*******集合地点 8192,4096");
   link->write(Sjis("*******集合地点を解除しました") + "\r\n05:Five\t5,5\r\n");
   ASSERT_TRUE(WaitUntil([&] { return !window->MeetingPoint().has_value(); }));
+  EXPECT_TRUE(map::frmMap::Loaded()->Flag1->isHidden());
   EXPECT_EQ(window->List2->currentRow(), 1);
 
   // Garbage, over-long lines and overflowing numbers change nothing.
