@@ -36,8 +36,16 @@ bool ApplyLiveness(std::intptr_t handle, const Liveness& liveness) {
   // TCP_MAXRT counts whole seconds.
   const DWORD maxRtSeconds = static_cast<DWORD>((liveness.userTimeoutMs + 999) / 1000);
   bool ok = set(SOL_SOCKET, SO_KEEPALIVE, TRUE);
-  ok = set(IPPROTO_TCP, TCP_KEEPIDLE, static_cast<DWORD>(liveness.idleSeconds)) && ok;
-  ok = set(IPPROTO_TCP, TCP_KEEPINTVL, static_cast<DWORD>(liveness.intervalSeconds)) && ok;
+  const bool times = set(IPPROTO_TCP, TCP_KEEPIDLE, static_cast<DWORD>(liveness.idleSeconds)) &&
+                     set(IPPROTO_TCP, TCP_KEEPINTVL, static_cast<DWORD>(liveness.intervalSeconds));
+  if (!times) {
+    // Systems that lack the options above still take both times through
+    // the older control call (with the system's own count of probes).
+    tcp_keepalive values{1, static_cast<ULONG>(liveness.idleSeconds) * 1000,
+                         static_cast<ULONG>(liveness.intervalSeconds) * 1000};
+    DWORD bytes = 0;
+    ok = WSAIoctl(s, SIO_KEEPALIVE_VALS, &values, sizeof values, nullptr, 0, &bytes, nullptr, nullptr) == 0 && ok;
+  }
   ok = set(IPPROTO_TCP, TCP_KEEPCNT, static_cast<DWORD>(liveness.probes)) && ok;
   ok = set(IPPROTO_TCP, TCP_MAXRT, maxRtSeconds) && ok;
   return ok;
