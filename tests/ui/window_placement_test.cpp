@@ -164,53 +164,39 @@ TEST(PlaceWindow, OurWindowsDoNotStackAndADesignedPlaceIsKeptOnlyWhenClear) {
   const platform::PixelPoint moved = PlaceWindow(overlay);
   EXPECT_FALSE(Intersects({moved.x, moved.y, 124, 118}, readout)) << moved.x << "," << moved.y;
 
-  // A second instance: its main window one step further, still on the
-  // screen and clear of the read-out, not exactly on the first's.
+  // A second instance's main window one step further, not on the first's.
   request.occupied.clear();
   request.width = 305;
   request.height = 263;
   request.stagger = 32;
-  const platform::PixelPoint second = PlaceWindow(request);
-  EXPECT_EQ(second.x, main.x + 32);
-  EXPECT_EQ(second.y, main.y + 32);
+  EXPECT_EQ(PlaceWindow(request).x, main.x + 32);
 }
 
-// Fault caught: a game on a screen other than the primary one, with another
-// display scaling, placed with the primary screen's scale and origin (our
-// windows open away from it); the overlay's place over the game taken in
-// scaled units (at 150 % it opened away from the game, over the map window);
-// the read-out of a game the system draws enlarged looked up by its enlarged
-// size (another row of the table, another place).
+// Fault caught: a game on another screen than the primary one placed with the
+// primary's scale and origin; the overlay's place over the game taken in
+// scaled units (at 150 % it opened away from the game); the read-out of a
+// game drawn enlarged looked up by its enlarged size (another table row).
 TEST(PlaceWindow, TheGamesScreenAndScaleDecideWhereItsWindowsGo) {
   const std::vector<ScreenScale> screens = {{{0, 0, 1920, 1080}, 1.0}, {{1920, -200, 3840, 2160}, 1.5}};
-  const WindowRect device{2100, 100, 2100 + 1224, 100 + 958};  // an 816 x 639 game drawn at 150 %
+  const WindowRect device{2100, 100, 2100 + 1224, 100 + 958};  // 816 x 639 drawn at 150 %
   ASSERT_EQ(ScreenOf(device, screens), 1u);
-  const WindowRect placed = ToPlacementPixels(device, screens[1]);
-  EXPECT_EQ(placed.left, 2040);   // 1920 + 180 / 1.5
-  EXPECT_EQ(placed.top, 0);       // -200 + 300 / 1.5
-  EXPECT_EQ(placed.right, 2856);  // 1920 + 1404 / 1.5
-  EXPECT_EQ(placed.bottom, 639);  // -200 + 1258 / 1.5, rounded up
-  EXPECT_EQ(ScreenOf(WindowRect{-500, -500, -400, -400}, screens), 0u) << "off every screen: the primary";
-
+  const WindowRect placed = ToPlacementPixels(device, screens[1]);  // 1920 + 180 / 1.5 ...
+  EXPECT_EQ(Describe({placed.left, placed.top, placed.right, placed.bottom}), "2040,0 2856x639");
   for (const double scale : {1.0, 1.5}) {
     PlacementRequest overlay;
     overlay.screen = {0, 0, 2560, 1400};
-    const int w = static_cast<int>(816 * scale), h = static_cast<int>(639 * scale);
-    overlay.game = WindowRect{100, 50, 100 + w, 50 + h};
+    overlay.game = WindowRect{100, 50, 100 + static_cast<int>(816 * scale), 50 + static_cast<int>(639 * scale)};
     overlay.gameScale = scale;
     overlay.width = 124;
     overlay.height = 118;
-    overlay.designed = PixelRect{603, 438, 124, 118};
     overlay.designedOverGame = platform::PixelPoint{603, 438};
     const platform::PixelPoint at = PlaceWindow(overlay);
     EXPECT_EQ(at.x, 100 + std::lround(603 * scale)) << scale;
     EXPECT_EQ(at.y, 50 + std::lround(438 * scale)) << scale;
-    // The read-out avoided is where the game draws it: its own 816 x 639
-    // row, enlarged.
     const reader::ReadoutOrigin origin = reader::OriginForSize(816, 639);
-    PixelRect probed = reader::ProbeArea(origin.x, origin.y, reader::kCellCount, reader::kCellPitch);
-    probed = {100 + static_cast<int>((probed.left + 8) * scale), 50 + static_cast<int>((probed.top + 31) * scale),
-              static_cast<int>(probed.width * scale), static_cast<int>(probed.height * scale)};
+    const PixelRect p = reader::ProbeArea(origin.x, origin.y, reader::kCellCount, reader::kCellPitch);
+    const PixelRect probed{100 + static_cast<int>((p.left + 8) * scale), 50 + static_cast<int>((p.top + 31) * scale),
+                           static_cast<int>(p.width * scale), static_cast<int>(p.height * scale)};
     EXPECT_TRUE(Contains(ReadoutsToAvoid(overlay).at(0), probed)) << scale << ": " << Describe(probed);
   }
 }
