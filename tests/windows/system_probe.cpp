@@ -59,7 +59,7 @@ void PrintVersion(const std::wstring& file) {
     return;
   }
   std::printf("translation=%04x%04x\n", translation->language, translation->codePage);
-  for (const char* name : {"ProductName", "FileDescription", "FileVersion", "ProductVersion"}) {
+  for (const char* name : {"ProductName", "FileDescription", "FileVersion", "ProductVersion", "LegalCopyright"}) {
     wchar_t path[128];
     swprintf(path, 128, L"\\StringFileInfo\\%04x%04x\\%hs", translation->language, translation->codePage, name);
     wchar_t* value = nullptr;
@@ -121,6 +121,8 @@ int PrintResources() {
   HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   if (!module) return 1;
   PrintIcons(module);
+  // The icon group Qt's Windows platform plugin gives every window's class.
+  std::printf("IDI_ICON1=%s\n", FindResourceW(module, L"IDI_ICON1", RT_GROUP_ICON) ? "present" : "none");
   PrintManifest(module);
   FreeLibrary(module);
   return 0;
