@@ -51,16 +51,16 @@ QScreen* FindGame(platform::WindowSource& source, PlacementRequest& request) {
   if (!screens.front()) return nullptr;
   const platform::WindowHandle game = source.FindWindowByTitle(reader::kGameTitle);
   platform::WindowRect device{};
-  if (!game || !source.GetWindowRect(game, device) || device.right <= device.left || device.bottom <= device.top)
-    return screens.front();
+  const bool found = game && source.GetWindowRect(game, device);
+  if (!found || device.right <= device.left || device.bottom <= device.top) return screens.front();
   // The system gives the game's rectangle in device pixels; windows are
   // placed in each screen's own scale from its own top-left corner.
   std::vector<ScreenScale> scales;
   for (QScreen* s : screens) {
     const QRect g = s->geometry();
     const double ratio = s->devicePixelRatio();
-    scales.push_back({{g.left(), g.top(), static_cast<int>(g.width() * ratio), static_cast<int>(g.height() * ratio)},
-                      ratio});
+    const QSize size = g.size() * ratio;
+    scales.push_back({{g.left(), g.top(), size.width(), size.height()}, ratio});
   }
   const std::size_t on = ScreenOf(device, scales);
   request.game = ToPlacementPixels(device, scales[on]);
@@ -72,7 +72,7 @@ QScreen* FindGame(platform::WindowSource& source, PlacementRequest& request) {
     const bool known = dc != 0 && source.GetWindowRect(game, own) && own.right > own.left;
     if (dc != 0) source.ReleaseDC(game, dc);
     if (known)
-      request.gameScale = (static_cast<double>(request.game->right) - request.game->left) / (static_cast<double>(own.right) - own.left);
+      request.gameScale = static_cast<double>(request.game->right - request.game->left) / (own.right - own.left);
   }
   return screens[on];
 }

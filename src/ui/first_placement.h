@@ -25,7 +25,8 @@ void PlaceOnFirstShow(QWidget& window, platform::WindowSource* source = nullptr,
 // game window's top-left corner, in the game's own pixels, so that it opens
 // over the same spot of the game at every display scaling (unless that
 // covers the read-out). Without the game its current place is kept.
-void PlaceOverGameOnFirstShow(QWidget& window, const QPoint& fromGame, platform::WindowSource* source = nullptr);
+void PlaceOverGameOnFirstShow(QWidget& window, const QPoint& fromGame,
+                              platform::WindowSource* source = nullptr);
 
 // Where other instances of the program run, the windows of this one open
 // `steps` places further on, so that they do not lie exactly on theirs.

@@ -31,6 +31,11 @@ bool Inside(const PixelRect& inner, const PixelRect& outer) {
          std::int64_t{inner.top} + inner.height <= std::int64_t{outer.top} + outer.height;
 }
 
+// `v` pixels of the game's own in placement pixels, `scale` to one.
+std::int32_t Scaled(double v, double scale) { return static_cast<std::int32_t>(std::lround(v * scale)); }
+
+double GameScale(const PlacementRequest& request) { return request.gameScale > 0 ? request.gameScale : 1.0; }
+
 bool ClearOf(const PixelRect& place, const std::vector<PixelRect>& rects) {
   return std::none_of(rects.begin(), rects.end(), [&place](const PixelRect& r) { return Intersects(place, r); });
 }
@@ -48,7 +53,8 @@ std::size_t ScreenOf(const platform::WindowRect& device, const std::vector<Scree
   const std::int64_t y = (std::int64_t{device.top} + device.bottom) / 2;
   for (std::size_t i = 0; i < screens.size(); ++i) {
     const PixelRect& s = screens[i].device;
-    if (x >= s.left && x < std::int64_t{s.left} + s.width && y >= s.top && y < std::int64_t{s.top} + s.height) return i;
+    if (x >= s.left && x < std::int64_t{s.left} + s.width && y >= s.top && y < std::int64_t{s.top} + s.height)
+      return i;
   }
   return 0;
 }
@@ -67,19 +73,18 @@ std::vector<PixelRect> ReadoutsToAvoid(const PlacementRequest& request) {
   std::vector<PixelRect> readouts;
   if (request.game) {
     const platform::WindowRect& g = *request.game;
-    const double scale = request.gameScale > 0 ? request.gameScale : 1.0;
+    const double scale = GameScale(request);
     if (scale == 1.0) {
       readouts.push_back(reader::ReadoutOnScreen(g));
       return readouts;
     }
-    // Found in the game's own size, then enlarged as the system enlarges it.
-    const platform::WindowRect own{0, 0, static_cast<std::int32_t>(std::lround((static_cast<double>(g.right) - g.left) / scale)),
-                                   static_cast<std::int32_t>(std::lround((static_cast<double>(g.bottom) - g.top) / scale))};
+    // Found in the game's own size, then enlarged as the system enlarges it
+    // (a pixel more each way for the rounding).
+    const platform::WindowRect own{0, 0, Scaled(static_cast<double>(g.right) - g.left, 1 / scale),
+                                   Scaled(static_cast<double>(g.bottom) - g.top, 1 / scale)};
     const PixelRect r = reader::ReadoutOnScreen(own);
-    readouts.push_back({g.left + static_cast<std::int32_t>(std::floor(r.left * scale)),
-                        g.top + static_cast<std::int32_t>(std::floor(r.top * scale)),
-                        static_cast<std::int32_t>(std::ceil(r.width * scale)) + 1,
-                        static_cast<std::int32_t>(std::ceil(r.height * scale)) + 1});
+    readouts.push_back({g.left + Scaled(r.left, scale) - 1, g.top + Scaled(r.top, scale) - 1,
+                        Scaled(r.width, scale) + 2, Scaled(r.height, scale) + 2});
     return readouts;
   }
   for (const GameSize& size : kGameSizes) {
@@ -99,10 +104,9 @@ PixelPoint PlaceWindow(const PlacementRequest& request) {
 
   std::vector<PixelRect> candidates;
   if (request.game && request.designedOverGame) {
-    const double scale = request.gameScale > 0 ? request.gameScale : 1.0;
-    candidates.push_back({request.game->left + static_cast<std::int32_t>(std::lround(request.designedOverGame->x * scale)),
-                          request.game->top + static_cast<std::int32_t>(std::lround(request.designedOverGame->y * scale)),
-                          w, h});
+    const double scale = GameScale(request);
+    candidates.push_back({request.game->left + Scaled(request.designedOverGame->x, scale),
+                          request.game->top + Scaled(request.designedOverGame->y, scale), w, h});
   }
   if (request.designed) candidates.push_back({request.designed->left, request.designed->top, w, h});
   if (request.game) {
