@@ -1,23 +1,17 @@
-# Crewmap.exe's Windows resources (app/windows/): an icon with 16 to 256
-# pixel pictures drawn at build time from the package icon
-# packaging/deb/crewmap.svg (rsvg-convert from librsvg2-bin, icotool from
-# icoutils), the version information from project(), and the manifest;
-# compiled by windres into the executable.
-function(crewmap_windows_resources target)
-  find_program(CREWMAP_RSVG_CONVERT rsvg-convert REQUIRED)
+# Crewmap.exe's Windows resources (app/windows/): an icon packed (icotool
+# from icoutils) from the pictures `pngs` that app/ draws from the package
+# icon, the version information from project(), and the manifest; compiled
+# by windres into the executable.
+function(crewmap_windows_resources target pngs)
   find_program(CREWMAP_ICOTOOL icotool REQUIRED)
-  set(svg "${CMAKE_SOURCE_DIR}/packaging/deb/crewmap.svg")
   set(out "${CMAKE_CURRENT_BINARY_DIR}/windows")
   set(CREWMAP_ICO "${out}/crewmap.ico")
 
   # Small sizes as bitmaps, which every part of Windows reads; 256 pixels as
   # a PNG inside the icon, as Windows expects that size.
   set(pictures)
-  set(commands)
-  foreach(size 16 24 32 48 64 128 256)
-    set(png "${out}/crewmap-${size}.png")
-    list(APPEND commands COMMAND "${CREWMAP_RSVG_CONVERT}" -w ${size} -h ${size} -o "${png}" "${svg}")
-    if(size EQUAL 256)
+  foreach(png ${pngs})
+    if(png MATCHES "-256[.]png$")
       list(APPEND pictures "--raw=${png}")
     else()
       list(APPEND pictures "${png}")
@@ -25,10 +19,9 @@ function(crewmap_windows_resources target)
   endforeach()
   add_custom_command(OUTPUT "${CREWMAP_ICO}"
     COMMAND ${CMAKE_COMMAND} -E make_directory "${out}"
-    ${commands}
     COMMAND "${CREWMAP_ICOTOOL}" -c -o "${CREWMAP_ICO}" ${pictures}
-    DEPENDS "${svg}"
-    COMMENT "Drawing the program icon (16 to 256 pixels)")
+    DEPENDS ${pngs}
+    COMMENT "Packing the program icon (16 to 256 pixels)")
 
   # Version numbers as Windows writes them: four parts.
   set(patch "${PROJECT_VERSION_PATCH}")

@@ -117,6 +117,8 @@ void frmMain::BuildControls() {
   Text2->setObjectName(QStringLiteral("Text2"));
   Text2->setGeometry(ui::TwipsRect(0, 0, 4215, 375));
   Text2->setFont(pGothic);
+  // Status texts come from the connection, never from the keyboard.
+  Text2->setReadOnly(true);
 
   static const char* const kDigits[] = {"", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
   for (int n = 1; n <= net::kHighestSocket; ++n) {
@@ -186,6 +188,22 @@ void frmMain::BuildControls() {
   List1->setGeometry(ui::TwipsRect(0, 2400, 4335, 960));
   List1->setFont(gothic);
   List1->setMaxRows(kLogRows);
+
+  // The keyboard as on Windows: Tab goes through the controls as they lie
+  // (the left column, then the right one from the top, then the log), and
+  // Enter in either box presses "接続", the window's default button.
+  QWidget::setTabOrder(Text2, List2);
+  QWidget::setTabOrder(List2, Check1);
+  QWidget::setTabOrder(Check1, Text1);
+  QWidget::setTabOrder(Text1, txtNick);
+  QWidget::setTabOrder(txtNick, Command2);
+  QWidget::setTabOrder(Command2, Command1);
+  QWidget::setTabOrder(Command1, List1);
+  Command1->setDefault(true);
+  for (QLineEdit* box : {Text1, txtNick})
+    connect(box, &QLineEdit::returnPressed, this, [this] {
+      if (Command1->isVisible()) Command1->click();  // a disabled button ignores it
+    });
 
   FitCaption(Label1, pGothic);
   FitCaption(Label2, pGothic);

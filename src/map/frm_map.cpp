@@ -24,6 +24,7 @@
 #include "navi/frm_navi.h"
 #include "ui/cached_look.h"
 #include "ui/fonts.h"
+#include "ui/tick_box_style.h"
 #include "ui/twips_rect.h"
 #include "ui/message_box.h"
 
@@ -191,11 +192,8 @@ frmMap::frmMap() : QWidget(nullptr) {
     Check1->setPalette(palette);
   }
   Check1->setAutoFillBackground(true);
-  // Some styles paint a check box's background themselves; make it black.
-  Check1->setStyleSheet(QStringLiteral(
-      "QCheckBox { background-color: black; color: white; }"
-      "QCheckBox::indicator { width: 9px; height: 9px; border: 1px solid white; background: black; }"
-      "QCheckBox::indicator:checked { border: 1px solid white; background: white; }"));
+  // White on black in every style, with a tick that shows when ticked.
+  ui::UseTickBoxStyle(*Check1);
   Check1->setGeometry(ui::TwipsRect(720, 120, 1575, 255));
   Check1->setChecked(true);
 

@@ -242,8 +242,10 @@ void frmNavi::showEvent(QShowEvent* event) {
   // Fonts and styles are settled once the window is shown: cut it out again
   // from what it draws now.
   updateMask();
-  // The overlay belongs over the game, but not over its read-out.
-  ui::PlaceOnFirstShow(*this, nullptr, ui::DesignedPlace::Keep);
+  // The overlay belongs over the game, at its design place from the game's
+  // corner (in the game's pixels, so at every display scaling), but not over
+  // the read-out; without the game, at its design place on the screen.
+  ui::PlaceOverGameOnFirstShow(*this, QPoint(TwipsToPixels(kDesignLeftTwips), TwipsToPixels(kDesignTopTwips)));
   QWidget::showEvent(event);
 }
 

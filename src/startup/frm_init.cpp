@@ -47,6 +47,10 @@ frmInit::frmInit(std::function<void()> showMainWindow, QWidget* parent)
 void frmInit::showEvent(QShowEvent* event) {
   // Never over the game's read-out (the dialog would otherwise open centred).
   ui::PlaceOnFirstShow(*this);
+  // The keyboard starts on the chosen option, as on Windows (not on the
+  // first control, which is the option not chosen).
+  for (QRadioButton* option : Option1)
+    if (option->isChecked()) option->setFocus(Qt::ActiveWindowFocusReason);
   QDialog::showEvent(event);
 }
 

@@ -9,6 +9,7 @@
 #include "startup/common.h"
 #include "startup/frm_init.h"
 #include "startup/settings.h"
+#include "ui/first_placement.h"
 
 namespace crewmap::startup {
 
@@ -25,6 +26,9 @@ void StartUp() {
 
   // Missing files or keys never stop the start.
   (void)LoadLogSettings();
+
+  // A second instance opens its windows beside the first one's, not on them.
+  ui::SetPlacementStagger(ui::ClaimInstanceNumber());
 
   frmInit dialog([] {
     main::MainOptions options;

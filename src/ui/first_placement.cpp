@@ -1,12 +1,15 @@
 #include "ui/first_placement.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGuiApplication>
+#include <QLockFile>
 #include <QMargins>
+#include <QPoint>
 #include <QScreen>
 #include <QWidget>
-#include <cmath>
 #include <memory>
+#include <optional>
 
 #include "platform/window_source.h"
 #include "reader/capture.h"
@@ -16,6 +19,11 @@ namespace crewmap::ui {
 namespace {
 
 const char* const kPlacedProperty = "crewmapPlaced";
+
+// How far each further instance's windows open from the first's: about a
+// title bar, as Windows cascades windows.
+constexpr int kStaggerPixels = 32;
+int g_staggerSteps = 0;
 
 // The frame a window manager is likely to draw around a window that has not
 // been shown yet (its real frame is known only afterwards): borders and a
@@ -33,9 +41,44 @@ QMargins LikelyFrame(const QWidget& window) {
 
 platform::PixelRect ToPixelRect(const QRect& r) { return {r.left(), r.top(), r.width(), r.height()}; }
 
-}  // namespace
+// Finds the game and fills in where it is, in placement pixels of the
+// screen it is on; returns that screen (the primary one without a game).
+QScreen* FindGame(platform::WindowSource& source, PlacementRequest& request) {
+  const QList<QScreen*> all = QGuiApplication::screens();
+  std::vector<QScreen*> screens{QGuiApplication::primaryScreen()};
+  for (QScreen* s : all)
+    if (s != screens.front()) screens.push_back(s);
+  if (!screens.front()) return nullptr;
+  const platform::WindowHandle game = source.FindWindowByTitle(reader::kGameTitle);
+  platform::WindowRect device{};
+  const bool found = game && source.GetWindowRect(game, device);
+  if (!found || device.right <= device.left || device.bottom <= device.top) return screens.front();
+  // The system gives the game's rectangle in device pixels; windows are
+  // placed in each screen's own scale from its own top-left corner.
+  std::vector<ScreenScale> scales;
+  for (QScreen* s : screens) {
+    const QRect g = s->geometry();
+    const double ratio = s->devicePixelRatio();
+    const QSize size = g.size() * ratio;
+    scales.push_back({{g.left(), g.top(), size.width(), size.height()}, ratio});
+  }
+  const std::size_t on = ScreenOf(device, scales);
+  request.game = ToPlacementPixels(device, scales[on]);
+  if (scales[on].ratio != 1.0) {
+    // A game that knows no display scaling is drawn enlarged by the system:
+    // in its own units (which the capture reads in) it is smaller.
+    platform::WindowRect own{};
+    const platform::DeviceContext dc = source.GetDC(game);
+    const bool known = dc != 0 && source.GetWindowRect(game, own) && own.right > own.left;
+    if (dc != 0) source.ReleaseDC(game, dc);
+    if (known)
+      request.gameScale = static_cast<double>(request.game->right - request.game->left) / (own.right - own.left);
+  }
+  return screens[on];
+}
 
-void PlaceOnFirstShow(QWidget& window, platform::WindowSource* source, DesignedPlace designed) {
+void Place(QWidget& window, platform::WindowSource* source, DesignedPlace designed,
+           std::optional<QPoint> fromGame) {
   if (!window.isWindow() || window.property(kPlacedProperty).toBool()) return;
   window.setProperty(kPlacedProperty, true);
 
@@ -45,30 +88,15 @@ void PlaceOnFirstShow(QWidget& window, platform::WindowSource* source, DesignedP
     source = own.get();
   }
   PlacementRequest request;
-  // The game's rectangle comes in device pixels; Qt places windows in its
-  // own (device-independent) pixels, which differ when the display scales.
-  QScreen* screen = QGuiApplication::primaryScreen();
-  if (const platform::WindowHandle game = source->FindWindowByTitle(reader::kGameTitle)) {
-    platform::WindowRect rect{};
-    if (source->GetWindowRect(game, rect) && rect.right > rect.left && rect.bottom > rect.top) {
-      const double ratio = screen ? screen->devicePixelRatio() : 1.0;
-      const auto scaled = [ratio](std::int32_t v, bool up) {
-        const double s = v / ratio;
-        return static_cast<std::int32_t>(up ? std::ceil(s) : std::floor(s));
-      };
-      request.game = platform::WindowRect{scaled(rect.left, false), scaled(rect.top, false),
-                                          scaled(rect.right, true), scaled(rect.bottom, true)};
-      const QPoint centre((request.game->left + request.game->right) / 2,
-                          (request.game->top + request.game->bottom) / 2);
-      if (QScreen* at = QGuiApplication::screenAt(centre)) screen = at;
-    }
-  }
+  QScreen* screen = FindGame(*source, request);
   if (!screen) return;
   request.screen = ToPixelRect(screen->availableGeometry());
+  request.stagger = g_staggerSteps * kStaggerPixels;
 
   const QMargins frame = LikelyFrame(window);
   request.width = window.width() + frame.left() + frame.right();
   request.height = window.height() + frame.top() + frame.bottom();
+  if (fromGame) request.designedOverGame = platform::PixelPoint{fromGame->x(), fromGame->y()};
   if (designed == DesignedPlace::Keep) {
     const QPoint at = window.pos();
     request.designed = platform::PixelRect{at.x(), at.y(), request.width, request.height};
@@ -79,6 +107,42 @@ void PlaceOnFirstShow(QWidget& window, platform::WindowSource* source, DesignedP
   }
   const platform::PixelPoint place = PlaceWindow(request);
   window.move(place.x, place.y);
+}
+
+}  // namespace
+
+void PlaceOnFirstShow(QWidget& window, platform::WindowSource* source, DesignedPlace designed) {
+  Place(window, source, designed, std::nullopt);
+}
+
+void PlaceOverGameOnFirstShow(QWidget& window, const QPoint& fromGame, platform::WindowSource* source) {
+  Place(window, source, DesignedPlace::Keep, fromGame);
+}
+
+void SetPlacementStagger(int steps) { g_staggerSteps = steps; }
+
+int ClaimInstanceNumber() {
+  // Held until the process ends, however it ends: the system drops the lock
+  // of a process that is gone.
+  constexpr int kNumbers = 16;
+  static std::unique_ptr<QLockFile> held;
+  static int number = 0;
+  if (held) return number;
+  // Numbered per display: instances on other X servers share no screen.
+  QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
+  for (QChar& c : display)
+    if (!c.isLetterOrNumber()) c = QLatin1Char('_');
+  for (int n = 0; n < kNumbers; ++n) {
+    auto lock = std::make_unique<QLockFile>(
+        QDir::temp().filePath(QStringLiteral("crewmap-instance%1-%2.lock").arg(display).arg(n)));
+    lock->setStaleLockTime(0);  // a running instance's lock never ages out
+    if (lock->tryLock(0)) {
+      held = std::move(lock);
+      number = n;
+      return n;
+    }
+  }
+  return 0;
 }
 
 }  // namespace crewmap::ui

@@ -1,6 +1,7 @@
 #pragma once
 // Puts a window of ours, as it first shows, where it does not cover the
 // game's coordinate read-out (see window_placement.h for the rules).
+class QPoint;
 class QWidget;
 
 namespace crewmap::platform {
@@ -19,5 +20,21 @@ enum class DesignedPlace {
 // the user has put it. `source` finds the game window; null: the system's.
 void PlaceOnFirstShow(QWidget& window, platform::WindowSource* source = nullptr,
                       DesignedPlace designed = DesignedPlace::Ignore);
+
+// The same for a window whose place is over the game: `fromGame` from the
+// game window's top-left corner, in the game's own pixels, so that it opens
+// over the same spot of the game at every display scaling (unless that
+// covers the read-out). Without the game its current place is kept.
+void PlaceOverGameOnFirstShow(QWidget& window, const QPoint& fromGame,
+                              platform::WindowSource* source = nullptr);
+
+// Where other instances of the program run, the windows of this one open
+// `steps` places further on, so that they do not lie exactly on theirs.
+void SetPlacementStagger(int steps);
+
+// The lowest number, from 0, that no other running instance on the same
+// display holds; held by this process until it ends (a lock file in the
+// system's temporary folder).
+int ClaimInstanceNumber();
 
 }  // namespace crewmap::ui

@@ -1,12 +1,14 @@
 #include "ui/list_box.h"
 
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
+#include <QToolTip>
 #include <algorithm>
 
 #include "ui/list_scroll.h"
@@ -184,6 +186,24 @@ void ListBox::keyPressEvent(QKeyEvent* event) {
       return;
   }
   setCurrentRow(std::clamp(to, 0, count() - 1));
+}
+
+bool ListBox::viewportEvent(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QAbstractScrollArea::viewportEvent(event);
+  // The box is small (the log shows two rows of about 30 characters): a row
+  // the edges cut off is read whole in its tool tip.
+  const auto* help = static_cast<QHelpEvent*>(event);
+  const int row = topRow() + help->pos().y() / rowHeight_;
+  const int left = kTextMargin - horizontalScrollBar()->value();
+  const QString text = this->text(row);
+  const QRect rowRect(0, (row - topRow()) * rowHeight_, viewport()->width(), rowHeight_);
+  const bool cut = left < 0 || left + fontMetrics().horizontalAdvance(text) > viewport()->width() ||
+                   rowRect.bottom() >= viewport()->height();
+  if (!text.isEmpty() && cut)
+    QToolTip::showText(help->globalPos(), text, viewport(), rowRect);
+  else
+    QToolTip::hideText();
+  return true;
 }
 
 void ListBox::changeEvent(QEvent* event) {

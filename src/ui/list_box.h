@@ -3,7 +3,8 @@
 // (the activity log) or are rebuilt whole (the member list). Adding a row,
 // selecting it and scrolling it into view cost the same however many rows
 // the list holds: rows are kept in a deque and only the rows in view are
-// laid out and painted, when the window next paints.
+// laid out and painted, when the window next paints. A row cut off by the
+// box's edges shows its whole text as a tool tip under the mouse.
 #include <QAbstractScrollArea>
 #include <QString>
 #include <deque>
@@ -52,6 +53,7 @@ class ListBox : public QAbstractScrollArea {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
 
  private:
   int fullRows() const;

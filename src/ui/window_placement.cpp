@@ -1,6 +1,7 @@
 #include "ui/window_placement.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "reader/readout_area.h"
@@ -30,6 +31,11 @@ bool Inside(const PixelRect& inner, const PixelRect& outer) {
          std::int64_t{inner.top} + inner.height <= std::int64_t{outer.top} + outer.height;
 }
 
+// `v` pixels of the game's own in placement pixels, `scale` to one.
+std::int32_t Scaled(double v, double scale) { return static_cast<std::int32_t>(std::lround(v * scale)); }
+
+double GameScale(const PlacementRequest& request) { return request.gameScale > 0 ? request.gameScale : 1.0; }
+
 bool ClearOf(const PixelRect& place, const std::vector<PixelRect>& rects) {
   return std::none_of(rects.begin(), rects.end(), [&place](const PixelRect& r) { return Intersects(place, r); });
 }
@@ -42,10 +48,43 @@ bool Intersects(const PixelRect& a, const PixelRect& b) {
          std::int64_t{a.top} < std::int64_t{b.top} + b.height && std::int64_t{b.top} < std::int64_t{a.top} + a.height;
 }
 
+std::size_t ScreenOf(const platform::WindowRect& device, const std::vector<ScreenScale>& screens) {
+  const std::int64_t x = (std::int64_t{device.left} + device.right) / 2;
+  const std::int64_t y = (std::int64_t{device.top} + device.bottom) / 2;
+  for (std::size_t i = 0; i < screens.size(); ++i) {
+    const PixelRect& s = screens[i].device;
+    if (x >= s.left && x < std::int64_t{s.left} + s.width && y >= s.top && y < std::int64_t{s.top} + s.height)
+      return i;
+  }
+  return 0;
+}
+
+platform::WindowRect ToPlacementPixels(const platform::WindowRect& device, const ScreenScale& screen) {
+  const double ratio = screen.ratio > 0 ? screen.ratio : 1.0;
+  const auto map = [ratio](std::int32_t v, std::int32_t origin, bool up) {
+    const double s = origin + (static_cast<double>(v) - origin) / ratio;
+    return static_cast<std::int32_t>(up ? std::ceil(s) : std::floor(s));
+  };
+  return {map(device.left, screen.device.left, false), map(device.top, screen.device.top, false),
+          map(device.right, screen.device.left, true), map(device.bottom, screen.device.top, true)};
+}
+
 std::vector<PixelRect> ReadoutsToAvoid(const PlacementRequest& request) {
   std::vector<PixelRect> readouts;
   if (request.game) {
-    readouts.push_back(reader::ReadoutOnScreen(*request.game));
+    const platform::WindowRect& g = *request.game;
+    const double scale = GameScale(request);
+    if (scale == 1.0) {
+      readouts.push_back(reader::ReadoutOnScreen(g));
+      return readouts;
+    }
+    // Found in the game's own size, then enlarged as the system enlarges it
+    // (a pixel more each way for the rounding).
+    const platform::WindowRect own{0, 0, Scaled(static_cast<double>(g.right) - g.left, 1 / scale),
+                                   Scaled(static_cast<double>(g.bottom) - g.top, 1 / scale)};
+    const PixelRect r = reader::ReadoutOnScreen(own);
+    readouts.push_back({g.left + Scaled(r.left, scale) - 1, g.top + Scaled(r.top, scale) - 1,
+                        Scaled(r.width, scale) + 2, Scaled(r.height, scale) + 2});
     return readouts;
   }
   for (const GameSize& size : kGameSizes) {
@@ -64,6 +103,11 @@ PixelPoint PlaceWindow(const PlacementRequest& request) {
   const std::vector<PixelRect> readouts = ReadoutsToAvoid(request);
 
   std::vector<PixelRect> candidates;
+  if (request.game && request.designedOverGame) {
+    const double scale = GameScale(request);
+    candidates.push_back({request.game->left + Scaled(request.designedOverGame->x, scale),
+                          request.game->top + Scaled(request.designedOverGame->y, scale), w, h});
+  }
   if (request.designed) candidates.push_back({request.designed->left, request.designed->top, w, h});
   if (request.game) {
     const platform::WindowRect& g = *request.game;
@@ -94,13 +138,21 @@ PixelPoint PlaceWindow(const PlacementRequest& request) {
   const auto usable = [&](const PixelRect& c, std::size_t index) {
     return (index >= corners || Inside(c, screen)) && ClearOf(c, readouts);
   };
-  for (std::size_t i = 0; i < candidates.size(); ++i)
-    if (usable(candidates[i], i) && ClearOf(candidates[i], request.occupied))
-      return {candidates[i].left, candidates[i].top};
-  for (std::size_t i = 0; i < candidates.size(); ++i)
-    if (usable(candidates[i], i)) return {candidates[i].left, candidates[i].top};
-  // A screen too small to keep clear of the read-out: the top-right corner.
-  return {candidates[corners].left, candidates[corners].top};
+  const PixelRect chosen = [&] {
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+      if (usable(candidates[i], i) && ClearOf(candidates[i], request.occupied)) return candidates[i];
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+      if (usable(candidates[i], i)) return candidates[i];
+    // A screen too small to keep clear of the read-out: the top-right corner.
+    return candidates[corners];
+  }();
+  const int s = request.stagger;
+  if (s != 0)
+    for (const auto& [dx, dy] : {std::pair{s, s}, std::pair{-s, s}, std::pair{s, -s}, std::pair{-s, -s}}) {
+      const PixelRect moved{chosen.left + dx, chosen.top + dy, w, h};
+      if (Inside(moved, screen) && ClearOf(moved, readouts)) return {moved.left, moved.top};
+    }
+  return {chosen.left, chosen.top};
 }
 
 }  // namespace crewmap::ui

@@ -105,7 +105,11 @@ TEST(CrewmapEndToEnd, HostAndTwoMembersShareTheGamePosition) {
       << host.MemberList();
 
   Instance alice(exe, folder / "alice.log");
-  JoinAsMember(ChooseRole(alice, false), 250, "Alice");
+  const unsigned long aliceWindow = ChooseRole(alice, false);
+  // Catches a second instance whose window opens exactly on the first one's.
+  const Geometry hostAt = WindowGeometry(hostWindow), aliceAt = WindowGeometry(aliceWindow);
+  EXPECT_FALSE(hostAt.x == aliceAt.x && hostAt.y == aliceAt.y) << "both at " << hostAt.x << "," << hostAt.y;
+  JoinAsMember(aliceWindow, 250, "Alice");
   Instance bob(exe, folder / "bob.log");
   const unsigned long bobWindow = ChooseRole(bob, false);
   JoinAsMember(bobWindow, 500, "Bob");
@@ -157,8 +161,10 @@ TEST(CrewmapEndToEnd, ClosingTheStartDialogEndsTheProgram) {
 }
 
 // Fault caught: one of our windows opens over the read-out of a 1024 x 768
-// game at the screen's top-left (the position then stays empty until the
-// user moves the window); each window is looked at as the X server has it.
+// game near the screen's top-left (the position then stays empty until the
+// user moves the window), the overlay placed from the screen's corner rather
+// than the game's, a window without our icon; each window is looked at as
+// the X server has it.
 TEST(CrewmapEndToEnd, OurWindowsOpenClearOfTheGamesReadout) {
   const fs::path folder = fs::temp_directory_path() / ("crewmap-e2e-place-" + std::to_string(::getpid()));
   fs::create_directories(folder);
@@ -173,10 +179,10 @@ TEST(CrewmapEndToEnd, OurWindowsOpenClearOfTheGamesReadout) {
   const std::string gameId = Shell("xdotool search --all --onlyvisible --pid " + std::to_string(game.Pid()) +
                                    " --name Online | head -1 | tr -d '\\n'");
   ASSERT_FALSE(gameId.empty());
-  Shell("xdotool windowmove --sync " + gameId + " 0 0");
+  Shell("xdotool windowmove --sync " + gameId + " 60 40");
   const Geometry gameAt = WindowGeometry(std::stoul(gameId));
-  ASSERT_EQ(gameAt.x, 0);
-  ASSERT_EQ(gameAt.y, 0);
+  ASSERT_EQ(gameAt.x, 60);
+  ASSERT_EQ(gameAt.y, 40);
   // Where the reader looks, on the screen (no window manager: no frame).
   const crewmap::reader::ReadoutOrigin origin = crewmap::reader::OriginForSize(gameAt.width, gameAt.height);
   ASSERT_EQ(origin.x, 946);
@@ -207,6 +213,13 @@ TEST(CrewmapEndToEnd, OurWindowsOpenClearOfTheGamesReadout) {
   ASSERT_NE(navi, 0u);
   const Geometry naviAt = WindowGeometry(navi);
   EXPECT_FALSE(Overlap(naviAt, readout)) << "overlay at " << naviAt.x << "," << naviAt.y;
+  // Over the game at its design place from the game's corner, not from the screen's.
+  EXPECT_EQ(naviAt.x, gameAt.x + 603);
+  EXPECT_EQ(naviAt.y, gameAt.y + 438);
+  // Every window carries our icon (title bar, task bar), not the system's.
+  for (const unsigned long window : {main, map, navi})
+    EXPECT_NE(Shell("xprop -id " + std::to_string(window) + " _NET_WM_ICON").find("Icon (32 x 32)"), std::string::npos)
+        << "no icon on window " << window;
   if (const char* shot = std::getenv("CREWMAP_SHOT")) Shell(std::string("import -window root ") + shot);
   EXPECT_TRUE(RequestClose(main));
   EXPECT_TRUE(WaitFor([&] { return member.Exited(); }));

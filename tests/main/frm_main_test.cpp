@@ -15,12 +15,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -380,6 +383,23 @@ TEST_F(MainWindowTest, MemberTypesIntoTheAddressBoxFirst) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   EXPECT_EQ(window->Text1->text(), "127.0.0.1");
   EXPECT_EQ(window->Text2->text(), "未接続");
+
+  // Catches a tab order off the layout, Enter that does not press "接続",
+  // and a status box that takes typing ("未接続abc").
+  const QWidget* const order[] = {window->txtNick, window->Command2, window->Command1, window->List1,
+                                  window->Text2,   window->List2,    window->Check1,   window->Text1};
+  for (const QWidget* next : order) {
+    ASSERT_EQ(std::system("xdotool key Tab"), 0);
+    EXPECT_TRUE(WaitUntil([next] { return QApplication::focusWidget() == next; }, 2000)) << next->objectName().toStdString();
+  }
+  QTcpServer host;
+  ASSERT_TRUE(host.listen(QHostAddress::LocalHost, static_cast<quint16>(port)));
+  ASSERT_EQ(std::system("xdotool key Return"), 0);
+  EXPECT_TRUE(WaitUntil([this] { return window->Text2->text() == "接続完了"; }, 5000));
+  window->Text2->setFocus();
+  ASSERT_EQ(std::system("xdotool type --delay 20 abc"), 0);
+  test::Spin(300);
+  EXPECT_EQ(window->Text2->text(), "接続完了");
 }
 
 TEST_F(MainWindowTest, MapButtonNeedsBothPictures) {
@@ -403,6 +423,54 @@ TEST_F(MainWindowTest, MapButtonNeedsBothPictures) {
   EXPECT_FALSE(messages.contains(missing));
   ASSERT_NE(map::frmMap::Loaded(), nullptr);
   EXPECT_TRUE(map::frmMap::Loaded()->isVisible());
+
+  // Catches a window placed anew at every showing: moved, hidden ("閉じる")
+  // and opened again, it comes back where the user put it.
+  map::frmMap& map = *map::frmMap::Loaded();
+  map.move(map.pos() + QPoint(-90, 70));
+  test::Spin(100);
+  const QPoint moved = map.pos();
+  map.Command1->click();
+  window->Command2->click();
+  test::Spin(100);
+  EXPECT_EQ(map.pos(), moved);
+}
+
+// Fault caught: a ticked check box that looks unticked or like a filled
+// square (the map's "自分を中心" drew ticked as a white square, so right-drag
+// seemed broken). Both boxes, both states, the Windows style and Fusion: the
+// ticked indicator holds a mark (no colour fills 90 %) that the unticked lacks.
+TEST_F(MainWindowTest, EveryCheckBoxShowsItsTickInEveryStyle) {
+  const QString before = QApplication::style()->name();
+  for (const QString& style : {QStringLiteral("Windows"), QStringLiteral("Fusion")}) {
+    QApplication::setStyle(style);
+    MakeMember();
+    for (QCheckBox* box : {window->Check1, map::frmMap::Loaded()->Check1}) {
+      QStyleOptionButton option;
+      option.initFrom(box);
+      const QRect inside = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).adjusted(2, 2, -2, -2);
+      QImage drawn[2];
+      for (const bool ticked : {false, true}) {
+        box->setChecked(ticked);
+        drawn[ticked] = box->grab().toImage();
+        if (const char* shot = std::getenv("CREWMAP_TICK_SHOT"))
+          drawn[ticked].save(QStringLiteral("%1%2%3%4.png").arg(shot, style, box->text()).arg(ticked));
+      }
+      std::map<QRgb, int> colours;
+      int changed = 0, most = 0;
+      for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+          most = std::max(most, ++colours[drawn[1].pixel(x, y)]);
+          changed += drawn[1].pixel(x, y) != drawn[0].pixel(x, y);
+        }
+      const int area = inside.width() * inside.height();
+      EXPECT_LT(most, area * 9 / 10) << style.toStdString() << " " << box->text().toStdString();
+      EXPECT_GE(changed, area / 8) << style.toStdString() << " " << box->text().toStdString();
+    }
+    window.reset();
+    map::frmMap::Unload();
+  }
+  QApplication::setStyle(before);
 }
 
 // ------------------------------------------------------------ the tick

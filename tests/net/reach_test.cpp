@@ -18,7 +18,8 @@ namespace {
 
 // Catches: a port taken from a bare IPv6 address's last group, brackets or
 // ports accepted in malformed forms (empty, zero, too large, signed, blanks),
-// a default port not applied, and a host check skipped for the host part.
+// a default port not applied, a host check skipped for the host part, and
+// an address typed with the input method on refused (its colon full-width).
 TEST(HostPort, FormsAndMalformedEntries) {
   struct Case {
     const char* typed;
@@ -56,6 +57,13 @@ TEST(HostPort, FormsAndMalformedEntries) {
       {"2001:db8::5:99999", std::nullopt},
       {"2001:db8:::5", std::nullopt},
       {"host name:80", std::nullopt},
+      // Typed with the input method on: full-width forms read as ASCII.
+      {"127.0.0.1：21212", HostPort{"127.0.0.1", 21212}},
+      {"　１２７．０．０．１：２０４９１　", HostPort{"127.0.0.1", 20491}},
+      {"203。0。113。5", HostPort{"203.0.113.5", 21212}},
+      {"［2001:db8::5］：80", HostPort{"2001:db8::5", 80}},
+      {"127.0.0.1：", std::nullopt},
+      {"127.0.0.1：ー1", std::nullopt},
   };
   for (const Case& c : cases) {
     const auto got = ParseHostPort(c.typed, 21212);

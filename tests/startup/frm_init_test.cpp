@@ -37,6 +37,8 @@ TEST(frmInit, LayoutAndCaptions) {
   EXPECT_LE(client->sizeHint().width(), client->width());
   EXPECT_FALSE(server->isChecked());
   EXPECT_TRUE(client->isChecked());
+  // Catches the keyboard starting on the option not chosen (the first control).
+  EXPECT_EQ(dialog.focusWidget(), client);
   dialog.close();
 }
 

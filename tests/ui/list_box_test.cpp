@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QHelpEvent>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 #include "ui/list_box.h"
 #include "ui/list_scroll.h"
@@ -68,6 +70,18 @@ TEST(ListBox, NewestRowSelectedAndInViewAfterEveryAppend) {
   QApplication::processEvents();
   EXPECT_TRUE(list.isRowVisible(2999));
 
+  // Catches a cut-off row that cannot be read whole: the row under the mouse
+  // shows its text as a tool tip; a row that fits shows none.
+  const auto tipAt = [&list](int y) {
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, y), list.viewport()->mapToGlobal(QPoint(5, y)));
+    QApplication::sendEvent(list.viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+  };
+  list.clear();
+  list.addItem(QStringLiteral("row"));
+  EXPECT_EQ(tipAt(1), "");
+  list.addItem(QStringLiteral("[2026/12/06 07:20:06]ルータが応答しません。ルータでTCP 21212を転送してください"));
+  EXPECT_EQ(tipAt(list.rowHeight() + 1), list.text(1));
   list.clear();
   EXPECT_EQ(list.count(), 0);
   EXPECT_EQ(list.currentRow(), -1);

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "reader/glyph.h"
 #include "reader/origin.h"
@@ -161,6 +163,42 @@ TEST(PlaceWindow, OurWindowsDoNotStackAndADesignedPlaceIsKeptOnlyWhenClear) {
   overlay.designed = PixelRect{readout.left - 20, readout.top - 20, 124, 118};
   const platform::PixelPoint moved = PlaceWindow(overlay);
   EXPECT_FALSE(Intersects({moved.x, moved.y, 124, 118}, readout)) << moved.x << "," << moved.y;
+
+  // A second instance's main window one step further, not on the first's.
+  request.occupied.clear();
+  request.width = 305;
+  request.height = 263;
+  request.stagger = 32;
+  EXPECT_EQ(PlaceWindow(request).x, main.x + 32);
+}
+
+// Fault caught: a game on another screen than the primary one placed with the
+// primary's scale and origin; the overlay's place over the game taken in
+// scaled units (at 150 % it opened away from the game); the read-out of a
+// game drawn enlarged looked up by its enlarged size (another table row).
+TEST(PlaceWindow, TheGamesScreenAndScaleDecideWhereItsWindowsGo) {
+  const std::vector<ScreenScale> screens = {{{0, 0, 1920, 1080}, 1.0}, {{1920, -200, 3840, 2160}, 1.5}};
+  const WindowRect device{2100, 100, 2100 + 1224, 100 + 958};  // 816 x 639 drawn at 150 %
+  ASSERT_EQ(ScreenOf(device, screens), 1u);
+  const WindowRect placed = ToPlacementPixels(device, screens[1]);  // 1920 + 180 / 1.5 ...
+  EXPECT_EQ(Describe({placed.left, placed.top, placed.right, placed.bottom}), "2040,0 2856x639");
+  for (const double scale : {1.0, 1.5}) {
+    PlacementRequest overlay;
+    overlay.screen = {0, 0, 2560, 1400};
+    overlay.game = WindowRect{100, 50, 100 + static_cast<int>(816 * scale), 50 + static_cast<int>(639 * scale)};
+    overlay.gameScale = scale;
+    overlay.width = 124;
+    overlay.height = 118;
+    overlay.designedOverGame = platform::PixelPoint{603, 438};
+    const platform::PixelPoint at = PlaceWindow(overlay);
+    EXPECT_EQ(at.x, 100 + std::lround(603 * scale)) << scale;
+    EXPECT_EQ(at.y, 50 + std::lround(438 * scale)) << scale;
+    const reader::ReadoutOrigin origin = reader::OriginForSize(816, 639);
+    const PixelRect p = reader::ProbeArea(origin.x, origin.y, reader::kCellCount, reader::kCellPitch);
+    const PixelRect probed{100 + static_cast<int>((p.left + 8) * scale), 50 + static_cast<int>((p.top + 31) * scale),
+                           static_cast<int>(p.width * scale), static_cast<int>(p.height * scale)};
+    EXPECT_TRUE(Contains(ReadoutsToAvoid(overlay).at(0), probed)) << scale << ": " << Describe(probed);
+  }
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ void PrintVersion(const std::wstring& file) {
     return;
   }
   std::printf("translation=%04x%04x\n", translation->language, translation->codePage);
-  for (const char* name : {"ProductName", "FileDescription", "FileVersion", "ProductVersion"}) {
+  for (const char* name : {"ProductName", "FileDescription", "FileVersion", "ProductVersion", "LegalCopyright"}) {
     wchar_t path[128];
     swprintf(path, 128, L"\\StringFileInfo\\%04x%04x\\%hs", translation->language, translation->codePage, name);
     wchar_t* value = nullptr;
@@ -71,17 +71,29 @@ void PrintVersion(const std::wstring& file) {
   }
 }
 
+// A resource's name: a number, or a text that is valid only inside the
+// enumeration's callback and so is copied.
+struct ResourceName {
+  LPWSTR id = nullptr;
+  std::wstring text;
+  LPCWSTR get() const { return text.empty() ? id : text.c_str(); }
+};
+
 BOOL CALLBACK FirstName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) {
-  *reinterpret_cast<LPWSTR*>(found) = name;
+  auto& first = *reinterpret_cast<ResourceName*>(found);
+  if (IS_INTRESOURCE(name))
+    first.id = name;
+  else
+    first.text = name;
   return FALSE;
 }
 
 // The first icon group: every picture's width (0 in the directory means 256),
 // each only if Windows can make an icon of it.
 void PrintIcons(HMODULE module) {
-  LPWSTR group = nullptr;
+  ResourceName group;
   EnumResourceNamesW(module, RT_GROUP_ICON, FirstName, reinterpret_cast<LONG_PTR>(&group));
-  HRSRC found = group ? FindResourceW(module, group, RT_GROUP_ICON) : nullptr;
+  HRSRC found = group.get() ? FindResourceW(module, group.get(), RT_GROUP_ICON) : nullptr;
   const auto* directory = found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found))) : nullptr;
   std::string sizes;
   if (directory) {
@@ -121,6 +133,8 @@ int PrintResources() {
   HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   if (!module) return 1;
   PrintIcons(module);
+  // The icon group Qt's Windows platform plugin gives every window's class.
+  std::printf("IDI_ICON1=%s\n", FindResourceW(module, L"IDI_ICON1", RT_GROUP_ICON) ? "present" : "none");
   PrintManifest(module);
   FreeLibrary(module);
   return 0;

@@ -349,19 +349,24 @@ std::string WindowsPath(const fs::path& path) { return "Z:" + path.string(); }
 // Catches an executable without its resources (the resource script left out
 // of the build, an empty icon, version texts not from project(), no
 // manifest): Explorer, Task Manager and the firewall prompt would show a
-// nameless program with the generic icon. Read by Windows' own calls.
+// nameless program with the generic icon; an icon under another name than
+// the one Qt gives every window's class (title bars and the task bar show
+// the generic icon); a version block in another language than its texts, or
+// without a copyright line. Read by Windows' own calls.
 TEST_F(WinePackage, ExecutableCarriesIconVersionAndManifest) {
   std::string resources = Probe("resources '" + WindowsPath(program_ / "Crewmap.exe") + "'");
   std::erase(resources, '\r');  // a Windows console program's line ends
   for (const std::string line :
        {"ProductName=Crewmap", "FileDescription=Crewmap", "FileVersion=" CREWMAP_VERSION,
         "ProductVersion=" CREWMAP_VERSION, "icons=16,24,32,48,64,128,256", "manifest=present", "win10=1",
-        "dpi=PerMonitorV2"})
+        "dpi=PerMonitorV2", "IDI_ICON1=present", "translation=040904b0",
+        "LegalCopyright=Copyright (C) 2026 the Crewmap developers. MIT License."})
     EXPECT_NE(("\n" + resources + "\n").find("\n" + line + "\n"), std::string::npos) << line << " in\n" << resources;
 }
 
 // Catches a read-me that Notepad may garble (no byte-order mark) or show on
-// one line (bare LF), and a package without its licence texts.
+// one line (bare LF), and a package without its licence texts, its own
+// licence, or the change made to Qt's source.
 TEST_F(WinePackage, ReadmeIsUtf8WithByteOrderMarkAndCrlf) {
   const std::string readme = ReadFile(program_ / "README.txt");
   ASSERT_GE(readme.size(), 3u);
@@ -373,10 +378,17 @@ TEST_F(WinePackage, ReadmeIsUtf8WithByteOrderMarkAndCrlf) {
   EXPECT_NE(readme.find("Windows 10"), std::string::npos);
   EXPECT_NE(readme.find("Windows 11"), std::string::npos);
   for (const char* licence : {"README.txt", "LGPL-3.0.txt", "GPL-3.0.txt", "Qt-third-party.txt", "GCC-runtime.txt",
-                              "mingw-w64.txt"})
+                              "mingw-w64.txt", "miniupnpc.txt", "qt6-base-directwrite-needs-direct2d.patch",
+                              "../LICENSE.txt"})
     EXPECT_GT(fs::exists(program_ / "licenses" / licence) ? fs::file_size(program_ / "licenses" / licence) : 0u,
               100u)
         << licence;
+  // Every source named with its exact version (no placeholder left), and
+  // the translation credited to the package it comes from.
+  const std::string sources = ReadFile(program_ / "licenses" / "README.txt");
+  EXPECT_EQ(sources.find('@'), std::string::npos) << sources;
+  EXPECT_NE(sources.find("qt6-translations source package"), std::string::npos) << sources;
+  EXPECT_NE(ReadFile(program_ / "LICENSE.txt").find("MIT License"), std::string::npos);
 }
 
 // Catches Qt's Japanese translation missing from the package or not loaded
@@ -433,6 +445,56 @@ TEST_F(WinePackage, MainWindowOpensClearOfTheReadoutOfAGameAtTheTopLeft) {
         << "main window at " << main.x << "," << main.y << " " << main.width << "x" << main.height
         << ", read-out at " << readout.x << "," << readout.y;
   }
+  StartSuiteGame();
+}
+
+// Fault caught: the overlay's design place taken in scaled units, so that
+// at 150 % it opens away from the game (over the map window), or over the
+// read-out. At 100 % and 150 % (LogPixels 96 and 144) it opens at 603, 438
+// of the game's own pixels from its corner (enlarged as the system draws
+// the game), clear of the read-out; measured in screen pixels on X.
+TEST_F(WinePackage, OverlayOpensOverTheSameSpotOfTheGameAtEveryScaling) {
+  delete game_;  // a game of this test's own, at the screen's top-left
+  game_ = nullptr;
+  const auto rect = [](const std::string& text) {  // left top right bottom, scaled
+    int l = 0, t = 0, r = 0, b = 0;
+    std::istringstream(text) >> l >> t >> r >> b;
+    return Geometry{l, t, r - l, b - t};
+  };
+  const unsigned long linuxGame = FindWindow("大航海時代 Online", linuxGame_ ? linuxGame_->Pid() : 0, 0, 1s);
+  for (const int dpi : {96, 144}) {
+    SCOPED_TRACE(dpi);
+    const auto at = [dpi](double pixels) { return static_cast<int>(pixels * dpi / 96); };
+    Wine("reg add 'HKCU\\Control Panel\\Desktop' /v LogPixels /t REG_DWORD /d " + std::to_string(dpi) + " /f");
+    ProgramProcess gameProcess({WineLoader(), gamesim_.string(), "--client", "800x600", "--at", "0,0", "--text",
+                                kPosition}, root_ / ("gamesim-" + std::to_string(dpi) + ".log"), env_);
+    ASSERT_TRUE(WaitFor([&] { return Probe("client") == "800x600"; }, kWait)) << Probe("client");
+    std::unique_ptr<Instance> member(StartWindows("overlay-" + std::to_string(dpi) + ".log"));
+    const unsigned long mainWindow = ChooseRole(0, /*host=*/false, 0, dpi / 96.0);
+    ASSERT_NE(mainWindow, 0u) << member->Log();
+    Click(mainWindow, at(208), at(144));  // Command2 "MAP"
+    const unsigned long mapWindow = FindWindow("Crewmap - マップ");
+    ASSERT_NE(mapWindow, 0u) << member->Log();
+    Click(mapWindow, WindowGeometry(mapWindow).width - at(90), at(18));  // Command2 "ナビ"
+    const unsigned long naviWindow = FindWindow("frmNavi");
+    ASSERT_NE(naviWindow, 0u) << member->Log();
+    if (const char* shot = std::getenv("CREWMAP_WINE_SCALE_SHOT"))
+      Shell("import -window root " + std::string(shot) + std::to_string(dpi) + ".png");
+    // How much the system enlarges the game's 800 x 600 client area on X.
+    const double enlarged = WindowGeometry(FindWindow("大航海時代 Online", 0, linuxGame)).width / 800.0;
+    const auto onScreen = [enlarged](const Geometry& g) {
+      return Geometry{static_cast<int>(g.x * enlarged), static_cast<int>(g.y * enlarged),
+                      static_cast<int>(g.width * enlarged) + 1, static_cast<int>(g.height * enlarged) + 1};
+    };
+    const Geometry game = onScreen(rect(Probe("window 大航海時代 Online")));
+    const Geometry navi = WindowGeometry(naviWindow);
+    EXPECT_NEAR(navi.x, game.x + 603 * enlarged, 2) << "game at " << game.x << " x" << enlarged;
+    EXPECT_NEAR(navi.y, game.y + 438 * enlarged, 2) << "game at " << game.y << " x" << enlarged;
+    EXPECT_FALSE(crewmap::test::Overlap(navi, onScreen(rect(Probe("readout")))));
+    member.reset();  // gone before the next round looks for the same titles
+    WaitFor([] { return Shell("xdotool search --onlyvisible --name '^Crewmap' 2>/dev/null").empty(); }, kWait);
+  }
+  Wine("reg delete 'HKCU\\Control Panel\\Desktop' /v LogPixels /f");
   StartSuiteGame();
 }
 

@@ -75,7 +75,7 @@ std::string WindowReport() {
          "Wine processes:\n" + Shell("ps -eo pid,stat,etime,args | grep -i '[.]exe' || true");
 }
 
-unsigned long ChooseRole(pid_t pid, bool host, unsigned long otherMain) {
+unsigned long ChooseRole(pid_t pid, bool host, unsigned long otherMain, double scale) {
   // The first window of a program that Wine has just started: on a cold,
   // busy machine Wine can take longer than for the windows that follow.
   const unsigned long dialog = FindWindow("起動方法", pid, 0, 2 * kWineWait);
@@ -93,8 +93,9 @@ unsigned long ChooseRole(pid_t pid, bool host, unsigned long otherMain) {
         return still;
       },
       10s);
-  if (host) Click(dialog, 30, 10);  // Option1(0) at 120, 0 twips
-  Click(dialog, 190, 25);           // Command1 at 2280, 120 twips
+  const auto at = [scale](int pixels) { return static_cast<int>(pixels * scale); };
+  if (host) Click(dialog, at(30), at(10));  // Option1(0) at 120, 0 twips
+  Click(dialog, at(190), at(25));           // Command1 at 2280, 120 twips
   return FindWindow("Crewmap", pid, otherMain);
 }
 

@@ -46,6 +46,7 @@ unsigned long FindWindow(const std::string& title, pid_t pid = 0, unsigned long 
 std::string WindowReport();
 // The start dialog: host ("サーバとして起動") or the preselected member
 // choice, then "おｋ"; returns the main window (0 when there is none).
-unsigned long ChooseRole(pid_t pid, bool host, unsigned long otherMain = 0);
+// `scale`: the display scaling the program runs at (1.5 at 150 %).
+unsigned long ChooseRole(pid_t pid, bool host, unsigned long otherMain = 0, double scale = 1.0);
 
 }  // namespace crewmap::test
