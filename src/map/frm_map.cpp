@@ -74,16 +74,21 @@ QLabel* MakeNameLabel(QWidget* parent, const QString& name, int index, const QCo
   return label;
 }
 
-// A caption over the map: white bold text on black, readable on any part of it.
+// White bold text on black: readable on any part of the map.
+void WhiteOnBlack(QWidget& widget) {
+  widget.setFont(ui::DesignFont(ui::kPGothic, 9, true));
+  QPalette palette = widget.palette();
+  palette.setColor(QPalette::Window, Qt::black);
+  palette.setColor(QPalette::WindowText, Qt::white);
+  widget.setPalette(palette);
+  widget.setAutoFillBackground(true);
+}
+
+// A caption over the map.
 QLabel* MakeCaption(QWidget* parent, const char* name) {
   auto* label = new QLabel(parent);
   label->setObjectName(QString::fromLatin1(name));
-  label->setFont(ui::DesignFont(ui::kPGothic, 9, true));
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::Window, Qt::black);
-  palette.setColor(QPalette::WindowText, Qt::white);
-  label->setPalette(palette);
-  label->setAutoFillBackground(true);
+  WhiteOnBlack(*label);
   label->setContentsMargins(2, 0, 2, 0);
   label->setAttribute(Qt::WA_TransparentForMouseEvents);
   label->hide();
@@ -184,14 +189,7 @@ frmMap::frmMap() : QWidget(nullptr) {
 
   Check1 = new ui::CachedLook<QCheckBox, QStyleOptionButton>(QStringLiteral("自分を中心"), this);
   Check1->setObjectName(QStringLiteral("Check1"));
-  Check1->setFont(ui::DesignFont(ui::kPGothic, 9, true));
-  {
-    QPalette palette = Check1->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    palette.setColor(QPalette::WindowText, Qt::white);
-    Check1->setPalette(palette);
-  }
-  Check1->setAutoFillBackground(true);
+  WhiteOnBlack(*Check1);
   // White on black in every style, with a tick that shows when ticked.
   ui::UseTickBoxStyle(*Check1);
   Check1->setGeometry(ui::TwipsRect(720, 120, 1575, 255));
