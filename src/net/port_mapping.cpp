@@ -1,5 +1,6 @@
 #include "net/port_mapping.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <future>
@@ -31,6 +32,8 @@ constexpr int kInvalidAction = 401;
 constexpr int kActionNotImplemented = 602;
 // The longest mapping table that is searched for leftovers of ours.
 constexpr int kMaxMappingEntries = 512;
+// The first, short discovery (see Router::Discover).
+constexpr int kQuickDiscoveryMs = 1000;
 // Requests under way at once while searching for a permitted port.
 constexpr int kSearchRequestsAtOnce = 4;
 
@@ -77,7 +80,15 @@ struct PortMapping::Router {
 #endif
   }
   // SSDP discovery over IPv4 or IPv6; true when an internet gateway answered.
+  // Asked to answer within a second, a gateway nearly always has by then:
+  // only when none did does the search wait its whole time, once more.
   bool Discover(int delayMs, bool ipv6) {
+    return DiscoverWithin(std::min(delayMs, kQuickDiscoveryMs), ipv6) ||
+           (delayMs > kQuickDiscoveryMs && DiscoverWithin(delayMs, ipv6));
+  }
+  bool DiscoverWithin(int delayMs, bool ipv6) {
+    if (valid) FreeUPNPUrls(&urls);
+    valid = false;
     int error = 0;
     // One search for the gateway type: every gateway answers it (later
     // versions answer searches for earlier ones), and each further type
