@@ -1,6 +1,7 @@
 #include "net/port_mapping.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <future>
@@ -13,7 +14,9 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #else
+#include <arpa/inet.h>
 #include <pthread.h>
 #include <signal.h>
 #endif
@@ -249,7 +252,10 @@ void PortMapping::Map(Router& r, RouterReport& report, const std::function<bool(
 void PortMapping::Search(Router& r, RouterReport& report, const std::function<bool()>& stop) {
   // A few requests at a time: each costs the router a connection of its own,
   // and one after another they would keep the host waiting for seconds.
-  const std::vector<int> order = PortSearchOrder(request_.internalPort, forwardedPorts_);
+  std::vector<int> hints = forwardedPorts_;
+  std::array<unsigned char, 16> ipv6{};
+  if (inet_pton(AF_INET6, request_.ipv6Address.c_str(), ipv6.data()) == 1) hints.push_back(MapEPortHint(ipv6));
+  const std::vector<int> order = PortSearchOrder(request_.internalPort, hints);
   std::mutex mutex;
   std::size_t next = 0;
   int asked = 0;

@@ -36,6 +36,8 @@ std::vector<int> PortSearchOrder(int port, const std::vector<int>& hints) {
   return order;
 }
 
+int MapEPortHint(const std::array<unsigned char, 16>& ipv6) { return kBlock + ipv6[6] * kRun; }
+
 int SecondsUntilRenewal(int leaseSeconds, bool anythingLeased, bool lastRenewalRefused) {
   if (!anythingLeased) return 0;
   const int half = std::max(1, leaseSeconds / 2);

@@ -1,6 +1,7 @@
 #pragma once
 // When and where the host asks its router again: plain rules over numbers,
 // so they are tested as tables without a router.
+#include <array>
 #include <vector>
 
 namespace crewmap::net {
@@ -17,6 +18,12 @@ namespace crewmap::net {
 // other devices or for an earlier run of ours, so ports of the line's set)
 // come first, in the order of the hints.
 std::vector<int> PortSearchOrder(int port, const std::vector<int>& hints = {});
+
+// A port of the set a MAP-E line would hand this host, guessed from its
+// global IPv6 address, as a hint for the search above. Japan's MAP-E lines
+// delegate a /56 whose last 8 bits are the customer's PSID, the run of 16
+// in every block: the address's 7th byte. A wrong guess costs one request.
+int MapEPortHint(const std::array<unsigned char, 16>& ipv6);
 
 // Seconds until the router is asked to renew: half the lease while anything
 // of ours is leased (a mapping, a pinhole), so one refused or lost request

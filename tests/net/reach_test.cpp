@@ -3,6 +3,7 @@
 // and renewals, and the choice of IPv6 address, as tables.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <set>
 #include <string>
@@ -249,7 +250,7 @@ TEST(Diagnosis, VerdictBoxRowsAndGlanceForEachLine) {
 
 // Catches a search that misses some MAP-E customer's set (a step other than
 // 16, leaving the block or the offset), one past 256 requests or asking a
-// port twice, and the router's forwarded ports not tried first.
+// port twice, the router's forwarded ports or the line's own set not tried first.
 TEST(RouterRules, PortSearchReachesEveryMapESetWithin256Requests) {
   for (const int port : {21212, 80, 65535}) {
     std::vector<int> asked = PortSearchOrder(port);
@@ -262,6 +263,9 @@ TEST(RouterRules, PortSearchReachesEveryMapESetWithin256Requests) {
   const std::vector<int> order = PortSearchOrder(21212, {21190, 8900, 61440 + 1603, 21215});
   EXPECT_EQ(std::vector<int>(order.begin(), order.begin() + 3), (std::vector<int>{21196, 22092, 21228}));
   EXPECT_EQ(order.back(), 21180);
+  // A MAP-E line's /56 names its set in the 7th byte: that run comes first.
+  std::array<unsigned char, 16> prefix{0x24, 0x0b, 0x00, 0x10, 0x12, 0x34, 44};
+  EXPECT_EQ(PortSearchOrder(21212, {MapEPortHint(prefix)}).front(), 21196);
 }
 
 // Catches a lease renewed when it runs out instead of at half time (it
