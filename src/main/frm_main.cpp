@@ -342,6 +342,8 @@ void frmMain::Form_Unload() {
   // so that no peer can hold the window open.
   const int last = IsHost() ? net::kHighestSocket : 1;
   if (member_) member_->Stop();
+  // A router search still under way stops now, not after the waits below.
+  if (hostAddress_) hostAddress_->RequestStop();
   for (int n = 1; n <= last; ++n) Winsock[static_cast<std::size_t>(n)]->Close();
   WaitWhileClosing(last);
   for (int n = 1; n <= last; ++n) {

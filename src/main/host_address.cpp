@@ -46,6 +46,10 @@ void HostAddress::Start() {
   router_->Start();
 }
 
+void HostAddress::RequestStop() {
+  if (router_) router_->RequestStop();
+}
+
 void HostAddress::Stop(int waitMs) {
   if (router_) router_->Stop(waitMs);
 }

@@ -44,6 +44,8 @@ class HostAddress : public QObject {
   void Start();
   // Removes the router's mapping (waits for the router at most `waitMs`).
   void Stop(int waitMs);
+  // The host is closing: the router thread stops asking now (Stop waits).
+  void RequestStop();
 
  private:
   void EchoAnswered(const net::EchoAnswer& answer);

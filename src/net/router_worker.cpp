@@ -102,6 +102,13 @@ void RouterWorker::Start() {
   });
 }
 
+void RouterWorker::RequestStop() {
+  std::lock_guard lock(shared_->mutex);
+  shared_->owner = nullptr;
+  shared_->stop = true;
+  shared_->wake.notify_all();
+}
+
 void RouterWorker::Stop(int waitMs) {
   std::unique_lock lock(shared_->mutex);
   shared_->owner = nullptr;

@@ -29,6 +29,9 @@ class RouterWorker : public QObject {
   // to `waitMs` for the router; past that the removal goes on without the
   // caller waiting, and the process waits for it when it ends.
   void Stop(int waitMs);
+  // Tells the thread to stop asking and remove what it has, without waiting
+  // (Stop still waits for it); nothing more is reported.
+  void RequestStop();
 
  private:
   struct Shared;
