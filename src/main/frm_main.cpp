@@ -444,8 +444,13 @@ void frmMain::ShowRows(const std::vector<std::string>& rows) {
 
 void frmMain::Timer1_Timer() {
   if (unloaded_) return;
-  // 1. Gate: an unconnected member does nothing at all.
-  if (startup::StartMode == 1 && Winsock[1]->State() != net::SocketState::Connected) return;
+  // 1. Gate: an unconnected member reads and sends nothing. Its map still
+  // shows how old what it last heard is: a member trying its host again
+  // would otherwise show bright markers of a group it has lost touch with.
+  if (startup::StartMode == 1 && Winsock[1]->State() != net::SocketState::Connected) {
+    map::UpdateMapMarkers(Slots, MySlot);
+    return;
+  }
 
   // 2. Capture.
   const reader::CaptureOutcome outcome = capture_->CapturePosition();

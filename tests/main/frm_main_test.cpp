@@ -33,6 +33,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/steady_ms.h"
 #include "main/frm_main.h"
 #include "main/host_side.h"
 #include "map/frm_map.h"
@@ -548,7 +549,14 @@ TEST_F(MainWindowTest, MemberTickWaitsForTheConnection) {
   MakeMember();
   probe->Show("14175,7410");
   window->Timer1_Timer();
-  EXPECT_EQ(probe->captures, 0);  // not connected: no capture, nothing at all
+  EXPECT_EQ(probe->captures, 0);  // not connected: no capture, nothing sent
+  // ...but the map goes on showing how old what was heard last is (caught:
+  // markers frozen bright while the member tries its host again).
+  window->Slots[3] = net::Slot{"Gone", "100,100", SteadyNowMs() - 61000};
+  map::frmMap::Loaded()->show();
+  window->Timer1_Timer();
+  EXPECT_EQ(map::frmMap::Loaded()->lblPoint[3]->text(), "Gone 1分前");
+  EXPECT_EQ(probe->captures, 0);
 
   window->Text1->setText("127.0.0.1");
   window->txtNick->setText("太郎");
