@@ -200,9 +200,12 @@ void frmMain::BuildControls() {
   QWidget::setTabOrder(Command2, Command1);
   QWidget::setTabOrder(Command1, List1);
   Command1->setDefault(true);
+  // Enter only ever connects: while the member retries by itself the
+  // button reads 「中止」, and ending the retries takes a click on it.
   for (QLineEdit* box : {Text1, txtNick})
     connect(box, &QLineEdit::returnPressed, this, [this] {
-      if (Command1->isVisible()) Command1->click();  // a disabled button ignores it
+      if (Command1->isVisible() && Command1->text() == MemberSide::ConnectCaption())
+        Command1->click();  // a disabled button ignores it
     });
 
   FitCaption(Label1, pGothic);
@@ -560,7 +563,7 @@ void frmMain::MakeMemberSide() {
   view.unloaded = [this] { return unloaded_; };
   view.meetingPoint = [this](std::optional<GamePoint> point) { MeetingPointReceived(point); };
   member_ = std::make_unique<MemberSide>(
-      Winsock[1], Slots, MySlot, MemberTimes{options_.port, options_.connectTimeoutMs, options_.retry, options_.rejoinGraceMs},
+      Winsock[1], Slots, MySlot, MemberTimes{options_.port, options_.connectTimeoutMs, options_.retry, options_.rejoinSteadyMs},
       std::move(view));
   connect(Text1, &QLineEdit::textChanged, this, [this](const QString& text) { member_->AddressChanged(text); });
 }
