@@ -295,7 +295,7 @@ void frmMain::Form_Load() {
     Text1->setReadOnly(true);
     // The lookup and the router run while the window is up; the box says it
     // is looking until the echo page answers.
-    const bool askRouter = startup::GetIniString("NET", "UPNP", "1", 16, startup::IniPath) != "0";
+    const startup::NetSettings settings = startup::LoadNetSettings(startup::IniPath);
     HostAddressView view;
     view.setAddressBox = [this](const QString& text) {
       Text1->setText(text);
@@ -318,9 +318,10 @@ void frmMain::Form_Load() {
       lblReach->setPalette(palette);
       if (DebugLists()) std::fprintf(stderr, "lblReach= %s\n", glance.toUtf8().constData());
     };
-    hostAddress_ = std::make_unique<HostAddress>(net::EchoUrl(startup::IniPath), options_.lookupTimeoutMs,
-                                                 options_.port, options_.reachReport,
-                                                 askRouter && listening, std::move(view));
+    hostAddress_ = std::make_unique<HostAddress>(
+        net::EchoUrl(settings.echoUrl), options_.lookupTimeoutMs, options_.port, options_.reachReport,
+        settings.askRouter && listening,
+        settings.checkSeconds > 0 ? settings.checkSeconds : net::MappingRequest::kCheckSeconds, std::move(view));
     hostAddress_->Start();
     Text2->hide();
     Command1->hide();

@@ -9,6 +9,12 @@
 #   lab.sh up SITUATION DIR   builds the lab, writes DIR/lab.env (names and
 #                             addresses, sourceable) and prints it
 #   lab.sh down DIR           stops what the lab runs and removes it
+#   lab.sh restart DIR [PORT] the router restarts and forgets its mappings (a
+#                             power cut): miniupnpd killed, its rules and
+#                             leases flushed, started again (on HTTP port
+#                             PORT when given)
+#   lab.sh readdress DIR IPV4 the router's outside address becomes IPV4 (a
+#                             PPPoE reconnect; situations with a public WAN)
 #
 # SITUATION:
 #   public   the router's WAN has a public IPv4 address
@@ -17,6 +23,8 @@
 #   v1portset  an IGD v1 router (no AddAnyPortMapping) on a MAP-E customer's
 #            set: one run of 16 in every 4096-port block, the last one that
 #            the host's search from 21212 reaches
+#   v1       an IGD v1 router that lets any port be mapped but 21212 (held
+#            for another device)
 #   shared   the router's WAN is in 100.64.0.0/10 behind an ISP that
 #            masquerades; IPv6 is routed through to the home
 #
@@ -58,10 +66,11 @@ skip() { echo "lab: SKIPPED: $*" >&2; exit 77; }
 in_ns() { local ns="$1"; shift; ip netns exec "$ns" "$@"; }
 
 # Runs a command in a namespace in the background, standard output and error
-# to a log file; records its pid so that "down" stops exactly it.
+# appended to a log file (a restarted router logs on in the same one);
+# records its pid so that "down" stops exactly it.
 start_in_ns() {
   local ns="$1" log="$2"; shift 2
-  ip netns exec "$ns" "$@" >"$log" 2>&1 </dev/null &
+  ip netns exec "$ns" "$@" >>"$log" 2>&1 </dev/null &
   echo $! >>"$DIR/pids"
 }
 
@@ -176,13 +185,46 @@ upnp_nat_postrouting_chain=postrouting_miniupnpd
 $extra
 $permissions
 CONF
+  start_miniupnpd
+}
+
+# miniupnpd as configured in DIR, waited for until it answers on its port.
+start_miniupnpd() {
+  local port
+  port="$(sed -n 's/^http_port=//p' "$DIR/miniupnpd.conf")"
   start_in_ns "$NS_ROUTER" "$DIR/miniupnpd.log" /usr/sbin/miniupnpd -d -f "$DIR/miniupnpd.conf" -P "$DIR/miniupnpd.pid"
   for _ in $(seq 50); do
-    in_ns "$NS_PC" bash -c "exec 3<>/dev/tcp/$ROUTER_LAN4/$UPNP_HTTP_PORT" 2>/dev/null && return 0
+    in_ns "$NS_PC" bash -c "exec 3<>/dev/tcp/$ROUTER_LAN4/$port" 2>/dev/null && return 0
     sleep 0.1
   done
   cat "$DIR/miniupnpd.log" >&2
   die "miniupnpd did not start"
+}
+
+lab_restart() {
+  local pid chain
+  pid="$(cat "$DIR/miniupnpd.pid" 2>/dev/null || true)"
+  [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null || true
+  for _ in $(seq 50); do
+    [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  for chain in miniupnpd prerouting_miniupnpd postrouting_miniupnpd; do
+    in_ns "$NS_ROUTER" nft flush chain inet filter "$chain"
+  done
+  rm -f "$DIR/leases" "$DIR/miniupnpd.pid"
+  [ -n "${1:-}" ] && sed -i "s/^http_port=.*/http_port=$1/" "$DIR/miniupnpd.conf"
+  start_miniupnpd
+}
+
+lab_readdress() {
+  local new="$1"
+  in_ns "$NS_ROUTER" ip addr del "$ROUTER_WAN4/24" dev wan0
+  addr "$NS_ROUTER" wan0 "$new/24"
+  ip -n "$NS_ROUTER" route replace default via "$INET_CORE4_PUBLIC"
+  # The internet forgets where the old address was: nothing reaches it now.
+  ip -n "$NS_INET" neigh flush all
+  sed -i "s/^ROUTER_WAN4=.*/ROUTER_WAN4=$new/; s/^PUBLIC4=.*/PUBLIC4=$new/" "$DIR/lab.env"
 }
 
 lab_up() {
@@ -214,8 +256,10 @@ deny 0-65535 0.0.0.0/0 0-65535" router_wan4="$ROUTER_WAN4_PUBLIC"
   local ranges="" extra=""
   [ "$situation" = portset ] && ranges="$PORTSET_RANGES"
   [ "$situation" = v1portset ] && ranges="$V1_PORTSET_RANGES" extra="force_igd_desc_v1=yes"
+  [ "$situation" = v1 ] && extra="force_igd_desc_v1=yes" permissions="deny 21212-21212 0.0.0.0/0 0-65535
+$permissions"
   case "$situation" in
-    public|portset|v1portset)
+    public|portset|v1portset|v1)
       link_ns "$NS_INET" core0 "$NS_ROUTER" wan0
       addr "$NS_INET" core0 "$INET_CORE4_PUBLIC/24"
       addr "$NS_INET" core0 "$INET_CORE6/64"
@@ -258,7 +302,7 @@ NFT
       router_wan4="$ROUTER_WAN4_SHARED"
       make_router "$ROUTER_WAN4_SHARED" "$ISP_LAN4" "$ROUTER_WAN6_SHARED" "$ISP_LAN6" "$permissions"
       ;;
-    *) die "unknown situation $situation (public, portset, v1portset or shared)" ;;
+    *) die "unknown situation $situation (public, portset, v1portset, v1 or shared)" ;;
   esac
   start_echo_page
 
@@ -289,6 +333,7 @@ sweep_abandoned() {
     kill -0 "$owner" 2>/dev/null && continue
     for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$pid" 2>/dev/null || true; done
     ip netns del "$ns" 2>/dev/null || true
+    rm -rf "/etc/netns/$ns"
   done
 }
 
@@ -310,6 +355,7 @@ lab_down() {
       [ -n "$ns" ] || continue
       for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$pid" 2>/dev/null || true; done
       ip netns del "$ns" 2>/dev/null || true
+      rm -rf "/etc/netns/$ns"  # names a test gave its programs there
     done <"$DIR/namespaces"
     : >"$DIR/namespaces"
   fi
@@ -331,5 +377,12 @@ case "${1:-}" in
     DIR="$2"
     lab_down
     ;;
-  *) die "usage: lab.sh up SITUATION DIR | lab.sh down DIR" ;;
+  restart|readdress)
+    [ $# -ge 2 ] || die "usage: lab.sh restart DIR [PORT] | lab.sh readdress DIR IPV4"
+    DIR="$2"
+    # shellcheck source=/dev/null
+    . "$DIR/lab.env"
+    if [ "$1" = restart ]; then lab_restart "${3:-}"; else lab_readdress "${3:?an IPv4 address}"; fi
+    ;;
+  *) die "usage: lab.sh up SITUATION DIR | lab.sh down DIR | lab.sh restart DIR [PORT] | lab.sh readdress DIR IPV4" ;;
 esac

@@ -74,19 +74,28 @@ bool Lab::InPortSet(int port) const {
   return false;
 }
 
+bool Lab::Restart(const std::string& port) {
+  return RunCommand("bash " + Quote(CREWMAP_LAB_SCRIPT) + " restart " + Quote(dir_.string()) + " " + port).exitCode == 0;
+}
+
+bool Lab::Readdress(const std::string& ipv4) {
+  values_["ROUTER_WAN4"] = values_["PUBLIC4"] = ipv4;
+  return RunCommand("bash " + Quote(CREWMAP_LAB_SCRIPT) + " readdress " + Quote(dir_.string()) + " " + ipv4).exitCode == 0;
+}
+
 fs::path LabDir(const std::string& situation) {
   return fs::temp_directory_path() /
          ("crewmap-lab-" + situation + "-" + std::to_string(::getpid()));
 }
 
-fs::path ProgramFolder(const fs::path& dir, const Lab& lab) {
+fs::path ProgramFolder(const fs::path& dir, const Lab& lab, const std::string& moreNet) {
   const fs::path folder = dir / "program";
   fs::create_directories(folder);
   fs::copy_file(CREWMAP_EXE, folder / "crewmap", fs::copy_options::overwrite_existing);
   for (const char* picture : {"worldmap_c1.jpg", "worldmap_c2.jpg"})
     fs::copy_file(fs::path(CREWMAP_DATA_DIR) / picture, folder / picture,
                   fs::copy_options::overwrite_existing);
-  std::ofstream(folder / "crewmap.ini") << "[NET]\nECHOURL=" << lab["ECHO_URL"] << "\n";
+  std::ofstream(folder / "crewmap.ini") << "[NET]\nECHOURL=" << lab["ECHO_URL"] << "\n" << moreNet;
   return folder;
 }
 
@@ -125,17 +134,23 @@ std::string HostAddress(unsigned long window, const std::string& pattern) {
   return text;
 }
 
-bool JoinFrom(const Lab& lab, const std::string& nsKey, const fs::path& folder,
-              const std::string& address, const std::string& name, int top) {
-  Crewmap member(lab, nsKey, folder, name);
+unsigned long StartMember(Crewmap& member, const std::string& address, const std::string& name, int top) {
   const unsigned long window = member.Start(false, top);
-  if (window == 0) return false;
+  if (window == 0) return 0;
   Click(window, 236, 65);  // Text1
   Type(address);
   Click(window, 236, 113);  // txtNick
   Shell("xdotool key ctrl+a");
   Type(name);
   Click(window, 264, 144);  // Command1 "接続"
+  return window;
+}
+
+bool JoinFrom(const Lab& lab, const std::string& nsKey, const fs::path& folder,
+              const std::string& address, const std::string& name, int top) {
+  Crewmap member(lab, nsKey, folder, name);
+  const unsigned long window = StartMember(member, address, name, top);
+  if (window == 0) return false;
   const bool joined = WaitFor([&] { return member.LogHas("List1+ client#"); }, 15s);
   if (!joined) ADD_FAILURE() << name << " did not join at " << address << ":\n" << member.Log();
   RequestClose(window);

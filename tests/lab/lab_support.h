@@ -39,6 +39,11 @@ class Lab {
   std::string RouterRules() const;
   // True when the port-set router lets `port` be mapped.
   bool InPortSet(int port) const;
+  // The router restarts with its mappings forgotten (on HTTP port `port`
+  // when not empty), or gets `ipv4` as its outside address: lab.sh restart,
+  // readdress.
+  bool Restart(const std::string& port = "");
+  bool Readdress(const std::string& ipv4);
 
  private:
   std::filesystem::path dir_;
@@ -51,8 +56,9 @@ class Lab {
 std::filesystem::path LabDir(const std::string& situation);
 
 // A folder holding the Linux program, the map pictures and a settings file
-// whose echo page is the lab's.
-std::filesystem::path ProgramFolder(const std::filesystem::path& dir, const Lab& lab);
+// whose echo page is the lab's (and `moreNet` in its section NET).
+std::filesystem::path ProgramFolder(const std::filesystem::path& dir, const Lab& lab,
+                                    const std::string& moreNet = "");
 
 // The Linux crewmap run inside one of the lab's namespaces, reporting its
 // lists and activity log on standard error.
@@ -72,6 +78,10 @@ std::string CopyAddressBox(unsigned long window);
 // The address box once it reads like `pattern` (before that it may say that
 // the host is still looking, or show the address before the router answered).
 std::string HostAddress(unsigned long window, const std::string& pattern);
+
+// A member's main window (0: none) once it has typed `address` and `name`
+// and pressed "接続".
+unsigned long StartMember(Crewmap& member, const std::string& address, const std::string& name, int top);
 
 // A Linux member in namespace `nsKey` types `address` and presses "接続";
 // true once the host gave it a slot.

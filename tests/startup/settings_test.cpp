@@ -194,6 +194,35 @@ TEST_F(SettingsTest, DirectoryValueIsReadCutTo63Bytes) {
   EXPECT_EQ(LogDir, longDir.substr(0, 63) + Sep());
 }
 
+// The network settings. Faults caught: keys read case-sensitively or from
+// another section, a quoted address kept with its quotes, any UPNP value but
+// 0 taken as off, a re-check interval outside 2..3600 s or not a number taken.
+TEST_F(SettingsTest, NetworkSettings) {
+  const struct {
+    const char* ini;
+    const char* echo;
+    bool router;
+    int check;
+  } cases[] = {
+      {"", "", true, 0},
+      {"[LOG]\r\nRECHECK=9\r\n[net]\r\necho_url=x\r\nechourl = \"http://127.0.0.1:9/ip\"\r\nupnp=0\r\nrecheck= 5 \r\n",
+       "http://127.0.0.1:9/ip", false, 5},
+      {"[NET]\nUPNP=no\nRECHECK=1\n", "", true, 0},
+      {"[NET]\nRECHECK=3600\n", "", true, 3600},
+      {"[NET]\nRECHECK=3601\n", "", true, 0},
+      {"[NET]\nRECHECK=99999999999999\n", "", true, 0},
+      {"[NET]\nRECHECK=-5\n", "", true, 0},
+      {"[NET]\nRECHECK=2m\n", "", true, 0},
+  };
+  for (const auto& c : cases) {
+    WriteIni(c.ini);
+    const NetSettings net = LoadNetSettings(IniPath);
+    EXPECT_EQ(net.echoUrl, c.echo) << c.ini;
+    EXPECT_EQ(net.askRouter, c.router) << c.ini;
+    EXPECT_EQ(net.checkSeconds, c.check) << c.ini;
+  }
+}
+
 TEST(LogLines, TimestampAndRows) {
   std::tm t{};
   t.tm_year = 2026 - 1900;
