@@ -9,12 +9,9 @@
 #   lab.sh up SITUATION DIR   builds the lab, writes DIR/lab.env (names and
 #                             addresses, sourceable) and prints it
 #   lab.sh down DIR           stops what the lab runs and removes it
-#   lab.sh restart DIR [PORT] the router restarts and forgets its mappings (a
-#                             power cut): miniupnpd killed, its rules and
-#                             leases flushed, started again (on HTTP port
-#                             PORT when given)
-#   lab.sh readdress DIR IPV4 the router's outside address becomes IPV4 (a
-#                             PPPoE reconnect; situations with a public WAN)
+#   lab.sh restart DIR [PORT] the router restarts and forgets every mapping
+#                             (a power cut), on HTTP port PORT when given
+#   lab.sh readdress DIR IPV4 a new outside address (a PPPoE reconnect)
 #
 # SITUATION:
 #   public   the router's WAN has a public IPv4 address
@@ -23,8 +20,7 @@
 #   v1portset  an IGD v1 router (no AddAnyPortMapping) on a MAP-E customer's
 #            set: one run of 16 in every 4096-port block, the last one that
 #            the host's search from 21212 reaches
-#   v1       an IGD v1 router that lets any port be mapped but 21212 (held
-#            for another device)
+#   v1       an IGD v1 router that maps any port but 21212 (another device's)
 #   shared   the router's WAN is in 100.64.0.0/10 behind an ISP that
 #            masquerades; IPv6 is routed through to the home
 #
@@ -66,8 +62,7 @@ skip() { echo "lab: SKIPPED: $*" >&2; exit 77; }
 in_ns() { local ns="$1"; shift; ip netns exec "$ns" "$@"; }
 
 # Runs a command in a namespace in the background, standard output and error
-# appended to a log file (a restarted router logs on in the same one);
-# records its pid so that "down" stops exactly it.
+# to a log file; records its pid so that "down" stops exactly it.
 start_in_ns() {
   local ns="$1" log="$2"; shift 2
   ip netns exec "$ns" "$@" >>"$log" 2>&1 </dev/null &
@@ -202,29 +197,23 @@ start_miniupnpd() {
 }
 
 lab_restart() {
-  local pid chain
-  pid="$(cat "$DIR/miniupnpd.pid" 2>/dev/null || true)"
-  [ -n "$pid" ] && kill -9 "$pid" 2>/dev/null || true
-  for _ in $(seq 50); do
-    [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  for chain in miniupnpd prerouting_miniupnpd postrouting_miniupnpd; do
-    in_ns "$NS_ROUTER" nft flush chain inet filter "$chain"
-  done
+  local pid
+  pid="$(cat "$DIR/miniupnpd.pid")"
+  kill -9 "$pid" && timeout 5 tail --pid="$pid" -f /dev/null
+  in_ns "$NS_ROUTER" nft "flush chain inet filter miniupnpd; flush chain inet filter prerouting_miniupnpd;
+                          flush chain inet filter postrouting_miniupnpd"
   rm -f "$DIR/leases" "$DIR/miniupnpd.pid"
-  [ -n "${1:-}" ] && sed -i "s/^http_port=.*/http_port=$1/" "$DIR/miniupnpd.conf"
+  [ -z "${1:-}" ] || sed -i "s/^http_port=.*/http_port=$1/" "$DIR/miniupnpd.conf"
   start_miniupnpd
 }
 
+# The old address is gone from the router, and from what the internet knows.
 lab_readdress() {
-  local new="$1"
   in_ns "$NS_ROUTER" ip addr del "$ROUTER_WAN4/24" dev wan0
-  addr "$NS_ROUTER" wan0 "$new/24"
+  addr "$NS_ROUTER" wan0 "$1/24"
   ip -n "$NS_ROUTER" route replace default via "$INET_CORE4_PUBLIC"
-  # The internet forgets where the old address was: nothing reaches it now.
   ip -n "$NS_INET" neigh flush all
-  sed -i "s/^ROUTER_WAN4=.*/ROUTER_WAN4=$new/; s/^PUBLIC4=.*/PUBLIC4=$new/" "$DIR/lab.env"
+  sed -i "s/^ROUTER_WAN4=.*/ROUTER_WAN4=$1/; s/^PUBLIC4=.*/PUBLIC4=$1/" "$DIR/lab.env"
 }
 
 lab_up() {
@@ -355,7 +344,7 @@ lab_down() {
       [ -n "$ns" ] || continue
       for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$pid" 2>/dev/null || true; done
       ip netns del "$ns" 2>/dev/null || true
-      rm -rf "/etc/netns/$ns"  # names a test gave its programs there
+      rm -rf "/etc/netns/$ns"  # host names a test gave there
     done <"$DIR/namespaces"
     : >"$DIR/namespaces"
   fi
@@ -378,11 +367,7 @@ case "${1:-}" in
     lab_down
     ;;
   restart|readdress)
-    [ $# -ge 2 ] || die "usage: lab.sh restart DIR [PORT] | lab.sh readdress DIR IPV4"
-    DIR="$2"
-    # shellcheck source=/dev/null
-    . "$DIR/lab.env"
-    if [ "$1" = restart ]; then lab_restart "${3:-}"; else lab_readdress "${3:?an IPv4 address}"; fi
-    ;;
+    DIR="${2:?usage: lab.sh restart DIR [PORT] | lab.sh readdress DIR IPV4}" && . "$DIR/lab.env"
+    "lab_$1" "${3:-}" ;;
   *) die "usage: lab.sh up SITUATION DIR | lab.sh down DIR | lab.sh restart DIR [PORT] | lab.sh readdress DIR IPV4" ;;
 esac

@@ -74,13 +74,8 @@ bool Lab::InPortSet(int port) const {
   return false;
 }
 
-bool Lab::Restart(const std::string& port) {
-  return RunCommand("bash " + Quote(CREWMAP_LAB_SCRIPT) + " restart " + Quote(dir_.string()) + " " + port).exitCode == 0;
-}
-
-bool Lab::Readdress(const std::string& ipv4) {
-  values_["ROUTER_WAN4"] = values_["PUBLIC4"] = ipv4;
-  return RunCommand("bash " + Quote(CREWMAP_LAB_SCRIPT) + " readdress " + Quote(dir_.string()) + " " + ipv4).exitCode == 0;
+bool Lab::Change(const std::string& how, const std::string& to) {
+  return RunCommand("bash " + Quote(CREWMAP_LAB_SCRIPT) + " " + how + " " + Quote(dir_.string()) + " " + to).exitCode == 0;
 }
 
 fs::path LabDir(const std::string& situation) {
@@ -134,25 +129,21 @@ std::string HostAddress(unsigned long window, const std::string& pattern) {
   return text;
 }
 
-unsigned long StartMember(Crewmap& member, const std::string& address, const std::string& name, int top) {
+bool JoinFrom(const Lab& lab, const std::string& nsKey, const fs::path& folder,
+              const std::string& address, const std::string& name, int top,
+              const std::function<void(const Crewmap&)>& whileJoined) {
+  Crewmap member(lab, nsKey, folder, name);
   const unsigned long window = member.Start(false, top);
-  if (window == 0) return 0;
+  if (window == 0) return false;
   Click(window, 236, 65);  // Text1
   Type(address);
   Click(window, 236, 113);  // txtNick
   Shell("xdotool key ctrl+a");
   Type(name);
   Click(window, 264, 144);  // Command1 "接続"
-  return window;
-}
-
-bool JoinFrom(const Lab& lab, const std::string& nsKey, const fs::path& folder,
-              const std::string& address, const std::string& name, int top) {
-  Crewmap member(lab, nsKey, folder, name);
-  const unsigned long window = StartMember(member, address, name, top);
-  if (window == 0) return false;
   const bool joined = WaitFor([&] { return member.LogHas("List1+ client#"); }, 15s);
   if (!joined) ADD_FAILURE() << name << " did not join at " << address << ":\n" << member.Log();
+  if (joined && whileJoined) whileJoined(member);
   RequestClose(window);
   WaitFor([&] { return member.Exited(); }, 10s);
   return joined;

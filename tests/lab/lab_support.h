@@ -5,6 +5,7 @@
 // every address the host offers. Shared by the tests of the Linux host and of
 // the Windows host under Wine.
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -39,11 +40,8 @@ class Lab {
   std::string RouterRules() const;
   // True when the port-set router lets `port` be mapped.
   bool InPortSet(int port) const;
-  // The router restarts with its mappings forgotten (on HTTP port `port`
-  // when not empty), or gets `ipv4` as its outside address: lab.sh restart,
-  // readdress.
-  bool Restart(const std::string& port = "");
-  bool Readdress(const std::string& ipv4);
+  // lab.sh restart (`to`: the new HTTP port, or empty) or readdress (`to`: the address).
+  bool Change(const std::string& how, const std::string& to);
 
  private:
   std::filesystem::path dir_;
@@ -79,14 +77,11 @@ std::string CopyAddressBox(unsigned long window);
 // the host is still looking, or show the address before the router answered).
 std::string HostAddress(unsigned long window, const std::string& pattern);
 
-// A member's main window (0: none) once it has typed `address` and `name`
-// and pressed "接続".
-unsigned long StartMember(Crewmap& member, const std::string& address, const std::string& name, int top);
-
 // A Linux member in namespace `nsKey` types `address` and presses "接続";
-// true once the host gave it a slot.
+// true once the host gave it a slot (`whileJoined` runs before it closes).
 bool JoinFrom(const Lab& lab, const std::string& nsKey, const std::filesystem::path& folder,
-              const std::string& address, const std::string& name, int top);
+              const std::string& address, const std::string& name, int top,
+              const std::function<void(const Crewmap&)>& whileJoined = {});
 
 // Every address the host offers its user to pass on: the address box and
 // each address:port or [address]:port in its activity-log rows (rows about

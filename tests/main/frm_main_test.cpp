@@ -1206,8 +1206,7 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   EXPECT_EQ(window->List1->currentRow(), 499);
 
   // The host goes away: the member tries again by itself, lists kept,
-  // until the user stops it; Enter in a box never stops it (caught: Enter
-  // pressed 「中止」).
+  // until the user stops it; Enter never does (caught: Enter pressed 「中止」).
   link->write(Sjis("*******集合地点 100,200") + "\r\n");
   ASSERT_TRUE(WaitUntil([&] { return window->MeetingPoint().has_value(); }));
   statuses.clear();
@@ -1226,13 +1225,10 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   test::Spin(300);  // past the first retry's time: none comes
   EXPECT_FALSE(host.hasPendingConnections());
 
-  // And it can connect again. The new slot drops the own old row, keeps the
-  // others, and the meeting point from before goes (caught: a flag kept for
-  // good after the host cleared it, or on another host).
+  // It connects again: the own old row and the old meeting point go (caught: a flag kept for good).
   window->Command1_Click();
   EXPECT_EQ(window->Text2->text(), "接続完了");
-  link = AcceptLink();
-  ASSERT_NE(link, nullptr);
+  ASSERT_NE(link = AcceptLink(), nullptr);
   link->write("client#4\r\n");
   ASSERT_TRUE(WaitUntil([&] { return window->MySlot == 4; }));
   EXPECT_EQ(Items(window->List2), QStringList{"05:Five:5,5"});
@@ -1250,10 +1246,7 @@ TEST_F(MemberSideTest, AFullHostIsSaidToBeFull) {
   EXPECT_EQ(window->Text2->text(), "サーバが満員です　再接続中…（1回目）");
   EXPECT_EQ(window->List1->text(0), QString::fromUtf8(net::kHostFullNotice.data(),
                                                       static_cast<qsizetype>(net::kHostFullNotice.size())));
-  // The next connection (the retry) that ends without that notice ends as
-  // usual; a join that does not last goes on counting (caught: a host that
-  // assigns a slot and drops at once retried every second for ever, with
-  // three rows a time).
+  // A retry's join that does not last goes on counting (caught: retried every second for ever).
   QTcpSocket* again = AcceptLink();
   ASSERT_NE(again, nullptr);
   again->write("client#2\r\n");
@@ -1507,16 +1500,14 @@ TEST_F(MainWindowTest, AMemberFindsItsHostAgainWhenFullSilentOrClosed) {
   };
   window->Timer1_Timer();  // its own report, relayed back into its slot 5
   ASSERT_TRUE(WaitUntil([&] { return hasRow("05:"); }));
-  // Mate stays on the host throughout and then falls silent (as an older
-  // member whose capture fails): never relayed again, but still there.
+  // Mate stays and falls silent (an older member whose capture fails).
   Peer& mate = *peers.emplace_back(std::make_unique<Peer>());
   ASSERT_TRUE(mate.Connect(port));
   mate.Send("Mate\t7,7\r\n");
   ASSERT_TRUE(WaitUntil([&] { return hasRow("01:Mate"); }));
   test::Spin(rejoinSteadyMs + 100);  // the rejoin has lasted: a new loss starts over
 
-  // Silent: nothing from the host reaches this member any more (only Mate),
-  // not even its answers to the probes.
+  // Silent: nothing from the host arrives any more (but at Mate), not even its probe answers.
   ASSERT_TRUE(Nft("'add table inet crewmap_silent; add chain inet crewmap_silent in { type filter hook input priority 0; };"
                   " add rule inet crewmap_silent in tcp sport " + std::to_string(port) + " tcp dport != " +
                   std::to_string(mate.socket.localPort()) + " drop'"));
@@ -1526,9 +1517,8 @@ TEST_F(MainWindowTest, AMemberFindsItsHostAgainWhenFullSilentOrClosed) {
   EXPECT_TRUE(hasRow("05:"));  // what was known stays while the host is away
   ASSERT_TRUE(Nft("delete table inet crewmap_silent"));
   ASSERT_TRUE(WaitUntil([&] { return status() == "接続完了" && rowEnds("]再接続しました"); })) << status();
-  // In a new slot: its own old slot 5 goes at once (caught: a member shown
-  // twice after a rejoin); Mate, whom the host does not relay, stays
-  // (caught: live members' rows and markers gone 5 s after a rejoin).
+  // Its own old slot 5 goes at once (caught: shown twice after a rejoin);
+  // Mate stays (caught: live members' rows gone 5 s after a rejoin).
   EXPECT_NE(window->MySlot, 5);
   EXPECT_FALSE(hasRow("05:"));
   test::Spin(5500);
