@@ -141,7 +141,10 @@ void HostAddress::RecheckEcho() {
 
 void HostAddress::Rediagnose() {
   const net::Diagnosis now = net::Diagnose(echo_.address.toStdString(), routerReport_, port_, echo_.end);
-  const std::vector<std::string> rows = net::ChangeRows(shown_, now, remade_, lost_, routerReport_.errorCode);
+  // What was lost is the mapping where the router now refuses it, else the pinhole.
+  const int code = routerReport_.mapping == net::MappingOutcome::Refused ? routerReport_.errorCode
+                                                                          : routerReport_.pinholeError;
+  const std::vector<std::string> rows = net::ChangeRows(shown_, now, remade_, lost_, code);
   remade_ = lost_ = false;
   if (now.addressBox != shown_.addressBox) view_.setAddressBox(QString::fromStdString(now.addressBox));
   if (now.rows != shown_.rows) ShowGlance(now);

@@ -447,19 +447,17 @@ void PortMapping::CheckPinhole(Router& r, const std::string& ipv6Address, Router
                                                  pinholeId_.c_str(), lease.c_str()) == UPNPCOMMAND_SUCCESS)
       return;
   } else if (!pinholeId_.empty()) {
+    // The old address's pinhole: a router that takes pinhole requests only
+    // from the address itself refuses this, and its lease ends it.
     UPNP_DeletePinhole(r.urls.controlURL_6FC, r.data.IPv6FC.servicetype, pinholeId_.c_str());
   }
-  const bool had = !pinholeId_.empty();
   pinholeId_.clear();
   request_.ipv6Address = ipv6Address;
   now.ipv6Address = ipv6Address;
   now.pinhole = PinholeOutcome::NotTried;
-  if (ipv6Address.empty()) return;
-  OpenPinhole(r, now);
-  if (now.pinhole == PinholeOutcome::Opened)
-    check.remade = check.remade || had;
-  else if (had)
-    check.lost = true;
+  if (!ipv6Address.empty()) OpenPinhole(r, now);
+  // A new address is said by the box's row; a pinhole that had gone, here.
+  if (!moved) (now.pinhole == PinholeOutcome::Opened ? check.remade : check.lost) = true;
 }
 
 int PortMapping::RenewAfterSeconds(bool lastRenewalRefused) const {
