@@ -11,6 +11,14 @@
 //   first_paint     "おｋ" to the main window's first paint (goal <= 500)
 //   first_tick      "おｋ" to the first tick (the timer starts once the window is made)
 //   tick_gap_max    the longest gap between two ticks in the first 5 s (goal ~1000)
+// A second benchmark keeps one host up for an evening at the program's own
+// re-check interval (CREWMAP_BENCH_RECHECK seconds instead, for a quick run):
+//   requests_per_hour    SOAP requests the router saw while nothing changed
+//                        (over two intervals; goal <= 60)
+//   restart_to_mapping   seconds from a router restart that forgot every
+//                        mapping to the mapping back (two restarts; goal <= 300)
+//   address_to_shown     seconds from a new outside address to the address
+//                        box showing it (goal <= 300)
 // Needs root (network namespaces); says so and does nothing otherwise.
 // Situation: CREWMAP_BENCH_LAB (public, default, portset or v1portset).
 #include <benchmark/benchmark.h>
@@ -21,6 +29,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -36,6 +45,7 @@
 
 #include "host_fixture.h"
 #include "main/frm_main.h"
+#include "net/port_mapping.h"
 #include "startup/common.h"
 
 namespace {
@@ -146,6 +156,56 @@ void BM_OkToMapping(benchmark::State& state) {
   state.counters["tick_gap_max"] = gapMax;
 }
 BENCHMARK(BM_OkToMapping)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+int SoapRequests() {
+  std::ifstream log(g_labDir + "/miniupnpd.log");
+  int count = 0;
+  for (std::string line; std::getline(log, line);) count += line.find("SOAPAction:") != std::string::npos;
+  return count;
+}
+
+// Runs the event loop for `seconds`, or until `done` holds; the seconds it took.
+double RunFor(double seconds, const std::function<bool()>& done = [] { return false; }) {
+  const std::int64_t start = NowNs();
+  RunUntil([&] { return done() || NowNs() - start > static_cast<std::int64_t>(seconds * 1e9); });
+  return (NowNs() - start) / 1e9;
+}
+
+void BM_EveningAtDefaults(benchmark::State& state) {
+  const char* recheck = std::getenv("CREWMAP_BENCH_RECHECK");
+  const double interval = recheck ? std::atof(recheck) : net::MappingRequest::kCheckSeconds;
+  const std::string ini = g_labDir + "/evening.ini";
+  std::ofstream(ini) << "[NET]\nECHOURL=" << g_lab["ECHO_URL"] << "\n" << (recheck ? "RECHECK=" + std::string(recheck) + "\n" : "");
+  startup::IniPath = ini;
+  startup::StartMode = 0;
+  for (auto _ : state) {
+    main::MainOptions options;
+    options.reachReport = true;
+    auto window = std::make_unique<main::frmMain>(std::move(options));
+    window->show();
+    if (RunFor(30, RouterForwards) >= 30) {
+      state.SkipWithError("no mapping within 30 s");
+      break;
+    }
+    RunFor(5);  // the first answers settle
+    const int before = SoapRequests();
+    const double idle = RunFor(2 * interval + 5);
+    state.counters["requests_per_hour"] = (SoapRequests() - before) * 3600.0 / idle;
+    double restartMax = 0;
+    for (int i = 0; i < 2; ++i) {
+      RunFor(interval / 3);  // another phase of the check for each restart
+      Run("bash '" CREWMAP_LAB_SCRIPT "' restart " + g_labDir + " >/dev/null 2>&1");
+      restartMax = std::max(restartMax, RunFor(3 * interval, RouterForwards));
+    }
+    state.counters["restart_to_mapping"] = restartMax;
+    const std::string moved = "11.17.1.9";
+    Run("bash '" CREWMAP_LAB_SCRIPT "' readdress " + g_labDir + " " + moved + " >/dev/null 2>&1");
+    state.counters["address_to_shown"] =
+        RunFor(3 * interval, [&] { return window->Text1->text() == QString::fromStdString(moved); });
+    state.SetIterationTime(1);
+  }
+}
+BENCHMARK(BM_EveningAtDefaults)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 

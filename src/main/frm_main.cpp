@@ -200,9 +200,12 @@ void frmMain::BuildControls() {
   QWidget::setTabOrder(Command2, Command1);
   QWidget::setTabOrder(Command1, List1);
   Command1->setDefault(true);
+  // Enter only ever connects: while the member retries by itself the
+  // button reads 「中止」, and ending the retries takes a click on it.
   for (QLineEdit* box : {Text1, txtNick})
     connect(box, &QLineEdit::returnPressed, this, [this] {
-      if (Command1->isVisible()) Command1->click();  // a disabled button ignores it
+      if (Command1->isVisible() && Command1->text() == MemberSide::ConnectCaption())
+        Command1->click();  // a disabled button ignores it
     });
 
   FitCaption(Label1, pGothic);
@@ -292,7 +295,7 @@ void frmMain::Form_Load() {
     Text1->setReadOnly(true);
     // The lookup and the router run while the window is up; the box says it
     // is looking until the echo page answers.
-    const bool askRouter = startup::GetIniString("NET", "UPNP", "1", 16, startup::IniPath) != "0";
+    const startup::NetSettings settings = startup::LoadNetSettings(startup::IniPath);
     HostAddressView view;
     view.setAddressBox = [this](const QString& text) {
       Text1->setText(text);
@@ -315,9 +318,10 @@ void frmMain::Form_Load() {
       lblReach->setPalette(palette);
       if (DebugLists()) std::fprintf(stderr, "lblReach= %s\n", glance.toUtf8().constData());
     };
-    hostAddress_ = std::make_unique<HostAddress>(net::EchoUrl(startup::IniPath), options_.lookupTimeoutMs,
-                                                 options_.port, options_.reachReport,
-                                                 askRouter && listening, std::move(view));
+    hostAddress_ = std::make_unique<HostAddress>(
+        net::EchoUrl(settings.echoUrl), options_.lookupTimeoutMs, options_.port, options_.reachReport,
+        settings.askRouter && listening,
+        settings.checkSeconds > 0 ? settings.checkSeconds : net::MappingRequest::kCheckSeconds, std::move(view));
     hostAddress_->Start();
     Text2->hide();
     Command1->hide();
@@ -560,7 +564,7 @@ void frmMain::MakeMemberSide() {
   view.unloaded = [this] { return unloaded_; };
   view.meetingPoint = [this](std::optional<GamePoint> point) { MeetingPointReceived(point); };
   member_ = std::make_unique<MemberSide>(
-      Winsock[1], Slots, MySlot, MemberTimes{options_.port, options_.connectTimeoutMs, options_.retry, options_.rejoinGraceMs},
+      Winsock[1], Slots, MySlot, MemberTimes{options_.port, options_.connectTimeoutMs, options_.retry, options_.rejoinSteadyMs},
       std::move(view));
   connect(Text1, &QLineEdit::textChanged, this, [this](const QString& text) { member_->AddressChanged(text); });
 }

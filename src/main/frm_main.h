@@ -58,7 +58,7 @@ struct MainOptions {
   int lookupTimeoutMs = 60000;       // request time-out of the address-echo fetch
   int connectTimeoutMs = 10000;      // the member's connection deadline
   RetryTimes retry;                  // member: when it tries its host again after a loss
-  int rejoinGraceMs = 5000;          // member: rows the host does not relay within this after a join go
+  int rejoinSteadyMs = 60000;        // member: a rejoined connection this old ends the run of retries
   net::Liveness liveness;            // every connection: how a peer that has gone is noticed
   int closeWaitMs = 1500;            // at unload: how long closing connections may still send, all together
   net::QueueBounds queueBounds;      // every socket's outgoing bounds

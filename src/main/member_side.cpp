@@ -49,9 +49,12 @@ MemberSide::MemberSide(net::Winsock* socket, net::SlotTable& table, std::int16_t
   attemptTimer_ = std::make_unique<QTimer>();
   attemptTimer_->setSingleShot(true);
   QObject::connect(attemptTimer_.get(), &QTimer::timeout, [this] { AttemptTimedOut(); });
-  confirmTimer_ = std::make_unique<QTimer>();
-  confirmTimer_->setSingleShot(true);
-  QObject::connect(confirmTimer_.get(), &QTimer::timeout, [this] { DropUnconfirmed(); });
+  steadyTimer_ = std::make_unique<QTimer>();
+  steadyTimer_->setSingleShot(true);
+  QObject::connect(steadyTimer_.get(), &QTimer::timeout, [this] {
+    retrying_ = false;
+    rejoined_ = false;
+  });
 }
 
 MemberSide::~MemberSide() = default;
@@ -70,7 +73,7 @@ void MemberSide::ShowIdle(const QString& status) {
 // ---------------------------------------------------------------- the user's attempt
 
 void MemberSide::ButtonPressed(const QString& address) {
-  if (retrying_) {
+  if (retrying_ && !rejoined_) {
     // "中止": the user ends the retries.
     socket_->Close();
     established_ = false;
@@ -135,6 +138,7 @@ void MemberSide::DataArrival() {
   std::optional<RowForm> rows;
   const std::int64_t now = SteadyNowMs();
   for (const std::string& piece : pieces) {
+    const std::int16_t previousSlot = MySlot;
     const MemberEffect effect = ApplyMemberPiece(Slots, MySlot, piece, now);
     if (!effect.logLine.empty()) {
       const bool full = effect.logLine == net::kHostFullNotice;
@@ -145,28 +149,30 @@ void MemberSide::DataArrival() {
       if (!(full && retrying_)) view_.appendLog(effect.logLine);
     }
     if (effect.rows) rows = effect.rows;
-    if (effect.assigned) {
-      for (std::size_t i = 0; i < Slots.size(); ++i) unconfirmed_[i] = !Slots[i].Nick.empty();
-      confirmTimer_->start(times_.rejoinGraceMs);
-    }
-    if (effect.relaySlot >= 0) unconfirmed_[static_cast<std::size_t>(effect.relaySlot)] = false;
-    if (effect.assigned && retrying_) EndRetrying(kBackRow);
+    if (effect.assigned) Joined(previousSlot);
     if (effect.meeting.kind == net::MeetingNoticeKind::Point) view_.meetingPoint(effect.meeting.point);
     if (effect.meeting.kind == net::MeetingNoticeKind::Cleared) view_.meetingPoint(std::nullopt);
   }
   if (rows) view_.showRows(BuildMemberRows(Slots, 8, *rows));
 }
 
-void MemberSide::DropUnconfirmed() {
-  bool dropped = false;
-  for (std::size_t i = 0; i < Slots.size(); ++i) {
-    if (unconfirmed_[i] && !Slots[i].Nick.empty()) {
-      Slots[i] = net::Slot{};
-      dropped = true;
-    }
-    unconfirmed_[i] = false;
+void MemberSide::Joined(std::int16_t previousSlot) {
+  // The rows of members still there stay (the host relays them when it can:
+  // a member whose capture fails is never relayed) and go as the host
+  // announces departures; only this member's own row under its old number
+  // is known to be stale.
+  if (previousSlot >= 1 && previousSlot != MySlot) Slots[static_cast<std::size_t>(previousSlot)] = net::Slot{};
+  // A meeting point is the host's to tell: it does so right after this line
+  // if one is shared, so none held from before (cleared during an outage,
+  // or another host's) outlives the join.
+  view_.meetingPoint(std::nullopt);
+  if (retrying_ && !rejoined_) {
+    rejoined_ = true;
+    retryTimer_->stop();
+    attemptTimer_->stop();
+    view_.appendLog(startup::NoticeRow(startup::CurrentTimestamp(), kBackRow));
+    steadyTimer_->start(times_.steadyMs);
   }
-  if (dropped) view_.showRows(BuildMemberRows(Slots, 8, RowForm::Full));
 }
 
 void MemberSide::SendReport(const QByteArray& line) { socket_->SendData(line, net::Traffic::Position, MySlot); }
@@ -205,6 +211,9 @@ void MemberSide::Lost() {
     sinceLoss_.start();
     view_.appendLog(startup::NoticeRow(startup::CurrentTimestamp(), refused_ ? kFullRow : kLostRow));
   }
+  // A rejoin that did not last: the same run of retries goes on.
+  rejoined_ = false;
+  steadyTimer_->stop();
   ScheduleRetry();
 }
 
@@ -243,15 +252,19 @@ void MemberSide::AddressChanged(const QString& address) {
 
 void MemberSide::EndRetrying(const char* row) {
   retrying_ = false;
+  rejoined_ = false;
   retryTimer_->stop();
   attemptTimer_->stop();
+  steadyTimer_->stop();
   view_.appendLog(startup::NoticeRow(startup::CurrentTimestamp(), row));
 }
 
 void MemberSide::Stop() {
   retrying_ = false;
+  rejoined_ = false;
   retryTimer_->stop();
   attemptTimer_->stop();
+  steadyTimer_->stop();
 }
 
 }  // namespace crewmap::main

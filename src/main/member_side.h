@@ -45,9 +45,10 @@ struct MemberTimes {
   int port = 21212;              // where an address without a port is tried
   int connectTimeoutMs = 10000;  // how long one attempt may take
   RetryTimes retry;
-  // After a join, how long a row of the slot table may go without a relay
-  // before it is dropped as a member who left while this one was away.
-  int rejoinGraceMs = 5000;
+  // A rejoined connection that lasts this long ends the run of retries; one
+  // that ends sooner (a host that assigns a slot and drops at once) goes on
+  // with the same schedule, so it is not tried again every second for ever.
+  int steadyMs = 60000;
 };
 
 class MemberSide {
@@ -92,8 +93,9 @@ class MemberSide {
   // Ends the retries with a log row; the status and button are the caller's.
   void EndRetrying(const char* row);
   void ShowIdle(const QString& status);
-  // Drops the rows the host has not relayed since the join.
-  void DropUnconfirmed();
+  // A slot assignment: the table and the meeting point start over from
+  // what this host says; `previousSlot` was the own slot before it.
+  void Joined(std::int16_t previousSlot);
 
   net::Winsock* socket_;
   net::SlotTable& Slots;
@@ -105,19 +107,14 @@ class MemberSide {
   bool established_ = false;   // the socket reached connected
   bool refused_ = false;       // the host said it is full on this connection
   bool waiting_ = false;       // the user's attempt is waiting
-  bool retrying_ = false;      // trying again after a loss
+  bool retrying_ = false;      // trying again after a loss (until a rejoin has lasted)
+  bool rejoined_ = false;      // a retry has joined; steadyTimer_ runs
   bool lastRefused_ = false;   // the connection the retries follow was refused as full
   int retries_ = 0;            // retries started since the loss
   QElapsedTimer sinceLoss_;
   std::unique_ptr<QTimer> retryTimer_;    // the wait before the next retry
   std::unique_ptr<QTimer> attemptTimer_;  // a retry's time-out
-  // Since the last join: rows kept from before it that no relay has renewed.
-  // The host relays every member still there within a second or two; the
-  // rest left during the outage (or are this member's own old slot). Until
-  // then the rows stay, so a rejoin makes no marker blink and does not end
-  // following a member on the map.
-  std::array<bool, net::kHighestSocket + 1> unconfirmed_{};
-  std::unique_ptr<QTimer> confirmTimer_;
+  std::unique_ptr<QTimer> steadyTimer_;   // a rejoined connection lasting: the retries are over
 };
 
 }  // namespace crewmap::main

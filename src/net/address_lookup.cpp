@@ -8,12 +8,9 @@
 #include <QUrl>
 #include <memory>
 
-#include "startup/settings.h"
-
 namespace crewmap::net {
 
-QString EchoUrl(const std::string& iniPath) {
-  const std::string configured = startup::GetIniString("NET", "ECHOURL", "", 512, iniPath);
+QString EchoUrl(const std::string& configured) {
   return configured.empty() ? QString::fromLatin1(kDefaultEchoUrl) : QString::fromStdString(configured);
 }
 
@@ -97,10 +94,6 @@ QString FetchPublicAddress(const QUrl& url, int timeoutMs) {
   LookupLimits limits;
   limits.timeoutMs = timeoutMs;
   return FetchEchoAnswer(url, limits).address;
-}
-
-QString LookupPublicAddress(const std::string& iniPath, int timeoutMs) {
-  return FetchPublicAddress(QUrl(EchoUrl(iniPath)), timeoutMs);
 }
 
 }  // namespace crewmap::net

@@ -31,9 +31,9 @@ struct EchoAnswer {
   EchoEnd end = EchoEnd::Failed;
 };
 
-// The echo page's address: key "ECHOURL" of section "NET" in the settings
-// file when present and not empty, else kDefaultEchoUrl.
-QString EchoUrl(const std::string& iniPath);
+// The echo page's address: `configured` (the settings file's) when not
+// empty, else kDefaultEchoUrl.
+QString EchoUrl(const std::string& configured);
 
 // Starts fetching `url` (http or https only) and returns at once; `done`
 // gets the answer on the calling thread, unless `context` is gone by then.
@@ -47,8 +47,5 @@ EchoAnswer FetchEchoAnswer(const QUrl& url, const LookupLimits& limits = {});
 
 // The address alone (the empty text on every failure).
 QString FetchPublicAddress(const QUrl& url, int timeoutMs = kLookupTimeoutMs);
-
-// EchoUrl(iniPath), fetched with FetchPublicAddress.
-QString LookupPublicAddress(const std::string& iniPath, int timeoutMs = kLookupTimeoutMs);
 
 }  // namespace crewmap::net

@@ -125,6 +125,7 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
   const std::string mapeHint =
       "MAP-E回線では使えるポートを転送し「アドレス:ポート」を伝えてください";
   const std::string forward = "ルータでTCP " + Port(port) + "を転送してください";
+  const std::size_t verdictRow = d.rows.size();
   switch (d.verdict) {
     case Verdict::Unknown:
       break;
@@ -159,6 +160,7 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
       d.rows.push_back("ルータが二重なら前段のルータでTCP " + Port(port) + "を転送してください");
       break;
   }
+  if (d.rows.size() > verdictRow) d.headline = d.rows[verdictRow];
   if (router.mapping == MappingOutcome::Mapped && router.permanent)
     d.rows.push_back("ルータが期限付きの転送を受け付けないため、期限なしで開きました（終了時に閉じます）");
 
@@ -183,6 +185,19 @@ Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, i
     }
   }
   return d;
+}
+
+std::vector<std::string> ChangeRows(const Diagnosis& before, const Diagnosis& after, bool remade, bool lost,
+                                    int errorCode) {
+  const bool moved = after.addressBox != before.addressBox && !after.addressBox.empty();
+  std::vector<std::string> rows;
+  if (remade)
+    rows.push_back(moved ? "ルータのポート開放が消えていたため、開き直しました（新しい接続先: " + after.addressBox + "）"
+                         : "ルータのポート開放が消えていたため、開き直しました");
+  if (lost) rows.push_back("ルータのポート開放が消え、開き直せませんでした（エラー" + Port(errorCode) + "）");
+  if (moved && !remade) rows.push_back("接続先が変わりました: " + after.addressBox);
+  if (rows.empty() && after.verdict != before.verdict && !after.headline.empty()) rows.push_back(after.headline);
+  return rows;
 }
 
 Glance GlanceOf(const Diagnosis& d) {

@@ -36,6 +36,7 @@ struct Diagnosis {
   Ipv6Offer ipv6 = Ipv6Offer::None;
   std::string addressBox;          // what members must type (UTF-8)
   std::vector<std::string> rows;   // activity-log rows without their time (UTF-8)
+  std::string headline;            // the verdict's own first row (empty: router not asked)
 };
 
 // `echoAddress`: the echo page's answer as the address box shows it today
@@ -43,6 +44,13 @@ struct Diagnosis {
 // `echoEnd`: how the lookup ended.
 Diagnosis Diagnose(const std::string& echoAddress, const RouterReport& router, int port,
                    EchoEnd echoEnd = EchoEnd::Answered);
+
+// The rows a later check adds to the log, going from the diagnosis shown
+// (`before`) to the new one (`after`): one row for what changed, none while
+// nothing did. `remade`/`lost`: a mapping or pinhole of ours had gone and was
+// made again, or could not be (the router's code `errorCode`).
+std::vector<std::string> ChangeRows(const Diagnosis& before, const Diagnosis& after, bool remade, bool lost,
+                                    int errorCode);
 
 // What the label beside the address box says before the diagnosis is in.
 inline constexpr char kGlancePending[] = "確認中…";

@@ -18,6 +18,11 @@ struct MappingRequest {
   int discoveryMs = 2000;         // how long SSDP discovery waits for answers
   std::string ipv6Address;        // open a pinhole to this address when not empty
   std::string description = "Crewmap";  // marks our mappings on the router
+  // How often the router is checked while it answers (see Check).
+  int checkSeconds = kCheckSeconds;
+  // Every few minutes: two cheap requests a time, well below one a minute,
+  // and a router restarted or a line re-addressed is noticed within this.
+  static constexpr int kCheckSeconds = 180;
 };
 
 class PortMapping {
@@ -32,6 +37,12 @@ class PortMapping {
   // `stopping` is asked between requests: once it holds, Open asks nothing
   // more and returns; Close then removes whatever was added.
   RouterReport Open(const MappingRequest& request, const std::function<bool()>& stopping = {});
+  // Looks whether what Open obtained still stands: the router's outside
+  // address, our mapping (made again where it has gone: a router restarted
+  // and forgot it), our pinhole (opened again, also for `ipv6Address` when
+  // the host's global IPv6 address has changed to it). A router that no
+  // longer answers where it was is looked for again and asked as at Open.
+  RouterCheck Check(const std::string& ipv6Address, const std::function<bool()>& stopping = {});
   // Seconds until the leases need renewing (SecondsUntilRenewal); 0 when
   // nothing needs it.
   int RenewAfterSeconds(bool lastRenewalRefused = false) const;
@@ -42,6 +53,12 @@ class PortMapping {
 
  private:
   struct Router;
+  RouterReport Ask(const MappingRequest& request, const std::function<bool()>& stopping);
+  // Whether the router still forwards externalPort_ to us.
+  bool StillMapped(Router& router) const;
+  // Check's part for the mapping and for the pinhole.
+  void CheckMapping(Router& router, RouterReport& now, RouterCheck& check, const std::function<bool()>& stopping);
+  void CheckPinhole(Router& router, const std::string& ipv6Address, RouterReport& now, RouterCheck& check);
   void OpenPinhole(Router& router, RouterReport& report);
   // Maps the port: our own first, then another one the router allows.
   void Map(Router& router, RouterReport& report, const std::function<bool()>& stopping);
@@ -65,6 +82,7 @@ class PortMapping {
   bool sweepOnClose_ = false;  // a mapping of ours whose port the router did not say may be there
   std::vector<int> forwardedPorts_;  // external ports in the router's table at Open (the search's hints)
   std::string pinholeId_;  // empty: no pinhole of ours
+  RouterReport last_;      // what Open, then each Check, found
 };
 
 }  // namespace crewmap::net

@@ -35,4 +35,14 @@ struct RouterReport {
   int pinholeError = 0;         // Refused: the router's UPnP error code
 };
 
+// What one re-check of the router found, in plain values.
+struct RouterCheck {
+  // The router that answered before gave no answer now (restarting, or
+  // gone): nothing below is new, and it is checked again soon.
+  bool silent = false;
+  bool remade = false;    // a mapping or pinhole of ours had gone and was made again
+  bool lost = false;      // one had gone and the router refused to make it again
+  RouterReport report;    // everything as it stands after the check
+};
+
 }  // namespace crewmap::net

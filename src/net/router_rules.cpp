@@ -44,4 +44,11 @@ int SecondsUntilRenewal(int leaseSeconds, bool anythingLeased, bool lastRenewalR
   return lastRenewalRefused ? std::min(kRetrySeconds, half) : half;
 }
 
+bool RefusalDependsOnPort(int code) { return code == 606 || code == 718 || code == 729; }
+
+int SecondsUntilCheck(int intervalSeconds, bool lastCheckAnswered) {
+  const int interval = std::max(1, intervalSeconds);
+  return lastCheckAnswered ? interval : std::min(interval, kQuickCheckSeconds);
+}
+
 }  // namespace crewmap::net

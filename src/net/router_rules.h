@@ -31,4 +31,19 @@ int MapEPortHint(const std::array<unsigned char, 16>& ipv6);
 // minute. 0: nothing needs renewing.
 int SecondsUntilRenewal(int leaseSeconds, bool anythingLeased, bool lastRenewalRefused);
 
+// Whether an IGD v1 router's refusal of one external port may not hold for
+// another, so that a search for a permitted port can succeed: the port is
+// taken (718, 729), or outside what the router permits this client (606:
+// miniupnpd's answer for a port its rules do not allow, as on MAP-E port
+// sets). Refusals that every port would meet alike (501 action failed,
+// 402 invalid arguments, 728 no ports left, no answer) start no search.
+bool RefusalDependsOnPort(int code);
+
+// Seconds until the router is checked again (its mapping, its outside
+// address): `intervalSeconds` while it answers; after a check it did not
+// answer (restarting, or replaced), at most kQuickCheckSeconds, so that a
+// router back from a restart has our mapping again soon.
+inline constexpr int kQuickCheckSeconds = 30;
+int SecondsUntilCheck(int intervalSeconds, bool lastCheckAnswered);
+
 }  // namespace crewmap::net

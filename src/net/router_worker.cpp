@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "net/router_rules.h"
+
 namespace crewmap::net {
 namespace {
 
@@ -56,13 +58,8 @@ struct RouterWorker::Shared {
   }
 };
 
-RouterWorker::RouterWorker(MappingRequest request, std::function<void(const RouterReport&)> opened,
-                           std::function<void()> renewalFailed, QObject* parent)
-    : QObject(parent),
-      shared_(std::make_shared<Shared>()),
-      request_(std::move(request)),
-      opened_(std::move(opened)),
-      renewalFailed_(std::move(renewalFailed)) {
+RouterWorker::RouterWorker(MappingRequest request, Reports reports, QObject* parent)
+    : QObject(parent), shared_(std::make_shared<Shared>()), request_(std::move(request)), reports_(std::move(reports)) {
   shared_->owner = this;
 }
 
@@ -70,30 +67,48 @@ RouterWorker::~RouterWorker() { Stop(kStopWaitMs); }
 
 void RouterWorker::Start() {
   if (shared_->thread.joinable()) return;
-  shared_->thread = std::thread([shared = shared_, request = request_] {
+  shared_->thread = std::thread([shared = shared_, request = request_, ipv6Now = reports_.ipv6Now] {
+    using Clock = std::chrono::steady_clock;
     PortMapping mapping;
+    const auto stopping = [&shared] { return shared->Stopping(); };
     // Between every two requests to the router the thread looks whether it
     // is to stop; whatever it had added by then is removed below.
-    const RouterReport report = mapping.Open(request, [&shared] { return shared->Stopping(); });
+    const RouterReport report = mapping.Open(request, stopping);
     shared->Post([shared, report] {
-      if (shared->owner && shared->owner->opened_) shared->owner->opened_(report);
+      if (shared->owner && shared->owner->reports_.opened) shared->owner->reports_.opened(report);
     });
     bool refused = false;
-    for (;;) {
+    auto renewalAt = [&] {
       const int seconds = mapping.RenewAfterSeconds(refused);
-      std::unique_lock lock(shared->mutex);
-      if (seconds == 0)
-        shared->wake.wait(lock, [&] { return shared->stop; });
-      else
-        shared->wake.wait_for(lock, std::chrono::seconds(seconds), [&] { return shared->stop; });
-      if (shared->stop) break;
-      lock.unlock();
-      const bool wasRefused = refused;
-      refused = !mapping.Renew();
-      if (refused && !wasRefused)  // one row for a run of refusals
-        shared->Post([shared] {
-          if (shared->owner && shared->owner->renewalFailed_) shared->owner->renewalFailed_();
-        });
+      return seconds == 0 ? Clock::time_point::max() : Clock::now() + std::chrono::seconds(seconds);
+    };
+    Clock::time_point renewal = renewalAt();
+    Clock::time_point check = Clock::now() + std::chrono::seconds(SecondsUntilCheck(request.checkSeconds, true));
+    for (;;) {
+      {
+        std::unique_lock lock(shared->mutex);
+        shared->wake.wait_until(lock, std::min(renewal, check), [&] { return shared->stop; });
+        if (shared->stop) break;
+      }
+      if (Clock::now() >= check) {
+        const RouterCheck found = mapping.Check(ipv6Now ? ipv6Now() : request.ipv6Address, stopping);
+        if (shared->Stopping()) break;
+        check = Clock::now() + std::chrono::seconds(SecondsUntilCheck(request.checkSeconds, !found.silent));
+        if (found.remade) renewal = renewalAt();  // a fresh lease
+        if (!found.silent)
+          shared->Post([shared, found] {
+            if (shared->owner && shared->owner->reports_.checked) shared->owner->reports_.checked(found);
+          });
+      }
+      if (Clock::now() >= renewal) {
+        const bool wasRefused = refused;
+        refused = !mapping.Renew();
+        renewal = renewalAt();
+        if (refused && !wasRefused)  // one row for a run of refusals
+          shared->Post([shared] {
+            if (shared->owner && shared->owner->reports_.renewalFailed) shared->owner->reports_.renewalFailed();
+          });
+      }
     }
     mapping.Close();
     std::lock_guard lock(shared->mutex);

@@ -1,7 +1,10 @@
 #include "net/winsock.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QTcpSocket>
+#include <QThreadPool>
 #include <QTimer>
 
 #include "common/steady_ms.h"
@@ -202,9 +205,33 @@ void Winsock::Connect() {
     FailLater(kErrInvalidArgument, QStringLiteral("Invalid remote port %1").arg(remotePort_));
     return;
   }
+  state_ = SocketState::Connecting;
+  const QString target = QString::fromStdString(*host);
+  if (!QHostAddress(target).isNull()) {
+    Dial(target);
+    return;
+  }
+  // A host name is looked up afresh on every attempt: Qt would take it from
+  // its cache for a minute, and a member retrying its host by a dynamic-DNS
+  // name must find the host at its new address as soon as the name says so.
+  // The blocking lookup runs on a pool thread and renews Qt's cache; dialling
+  // the name then takes that answer (and tries each address as Qt does).
+  const quint64 generation = generation_;
+  const QPointer<Winsock> self(this);
+  QThreadPool::globalInstance()->start([self, generation, target] {
+    QHostInfo::fromName(target);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [self, generation, target] {
+          if (self && self->generation_ == generation && self->state_ == SocketState::Connecting) self->Dial(target);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void Winsock::Dial(const QString& host) {
   auto* socket = new QTcpSocket(this);
   socket_ = socket;
-  state_ = SocketState::Connecting;
   connect(socket, &QTcpSocket::connected, this, [this] {
     Tune(socket_);
     remoteIp_ = PeerText(socket_->peerAddress());
@@ -215,7 +242,7 @@ void Winsock::Connect() {
   connect(socket, &QTcpSocket::disconnected, this, &Winsock::OnDisconnected);
   connect(socket, &QTcpSocket::errorOccurred, this,
           [this](QAbstractSocket::SocketError e) { OnSocketError(static_cast<int>(e)); });
-  socket->connectToHost(QString::fromStdString(*host), static_cast<quint16>(remotePort_));
+  socket->connectToHost(host, static_cast<quint16>(remotePort_));
 }
 
 bool Winsock::SendData(const QByteArray& bytes, Traffic kind, int slot) {

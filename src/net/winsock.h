@@ -127,6 +127,8 @@ class Winsock : public QObject {
 
  private:
   void Adopt(QTcpSocket* socket);
+  // Connects a new socket to `host` (an address, or a name just looked up).
+  void Dial(const QString& host);
   // Reads what the budget allows (everything when `all`), then emits DataArrival.
   void OnReadyRead(bool all = false);
   void OnDisconnected();

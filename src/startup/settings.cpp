@@ -61,6 +61,23 @@ std::optional<std::int32_t> ParseLogLimit(std::string_view text) {
   return RoundToInt32(negative ? -value : value);
 }
 
+NetSettings LoadNetSettings(const std::string& iniPath) {
+  NetSettings net;
+  net.echoUrl = GetIniString("NET", "ECHOURL", "", 512, iniPath);
+  net.askRouter = GetIniString("NET", "UPNP", "1", 16, iniPath) != "0";
+  const std::string check = GetIniString("NET", "RECHECK", "", 16, iniPath);
+  int seconds = 0;
+  for (const char c : check) {
+    if (c < '0' || c > '9' || seconds > 3600) {
+      seconds = 0;
+      break;
+    }
+    seconds = seconds * 10 + (c - '0');
+  }
+  if (seconds >= 2 && seconds <= 3600) net.checkSeconds = seconds;
+  return net;
+}
+
 bool DirectoryListable(const std::string& directory) {
   std::error_code error;
   std::filesystem::directory_iterator it(platform::SystemPathToPath(directory), error);

@@ -33,6 +33,15 @@ bool LoadLogSettings();
 // Nothing when it is not a number or lies outside the 32-bit range.
 std::optional<std::int32_t> ParseLogLimit(std::string_view text);
 
+// The host's network settings, section "NET" of the settings file.
+struct NetSettings {
+  std::string echoUrl;     // "ECHOURL": the address-echo page; empty: the program's own
+  bool askRouter = true;   // "UPNP": 0 turns the router's port mapping off
+  int checkSeconds = 0;    // "RECHECK": seconds between looks at the router and the
+                           // address (2..3600); 0: not set, or not a number in range
+};
+NetSettings LoadNetSettings(const std::string& iniPath);
+
 // True when `directory` exists and can be listed.
 bool DirectoryListable(const std::string& directory);
 

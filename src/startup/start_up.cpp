@@ -28,7 +28,7 @@ void StartUp() {
   (void)LoadLogSettings();
 
   // A second instance opens its windows beside the first one's, not on them.
-  ui::SetPlacementStagger(ui::ClaimInstanceNumber());
+  ui::StaggerByInstanceNumber();
 
   frmInit dialog([] {
     main::MainOptions options;

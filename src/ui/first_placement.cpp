@@ -1,9 +1,7 @@
 #include "ui/first_placement.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QGuiApplication>
-#include <QLockFile>
 #include <QMargins>
 #include <QPoint>
 #include <QScreen>
@@ -11,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/instance_number.h"
 #include "platform/window_source.h"
 #include "reader/capture.h"
 #include "ui/window_placement.h"
@@ -121,28 +120,9 @@ void PlaceOverGameOnFirstShow(QWidget& window, const QPoint& fromGame, platform:
 
 void SetPlacementStagger(int steps) { g_staggerSteps = steps; }
 
-int ClaimInstanceNumber() {
-  // Held until the process ends, however it ends: the system drops the lock
-  // of a process that is gone.
+void StaggerByInstanceNumber() {
   constexpr int kNumbers = 16;
-  static std::unique_ptr<QLockFile> held;
-  static int number = 0;
-  if (held) return number;
-  // Numbered per display: instances on other X servers share no screen.
-  QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
-  for (QChar& c : display)
-    if (!c.isLetterOrNumber()) c = QLatin1Char('_');
-  for (int n = 0; n < kNumbers; ++n) {
-    auto lock = std::make_unique<QLockFile>(
-        QDir::temp().filePath(QStringLiteral("crewmap-instance%1-%2.lock").arg(display).arg(n)));
-    lock->setStaleLockTime(0);  // a running instance's lock never ages out
-    if (lock->tryLock(0)) {
-      held = std::move(lock);
-      number = n;
-      return n;
-    }
-  }
-  return 0;
+  SetPlacementStagger(platform::ClaimInstanceNumber(kNumbers));
 }
 
 }  // namespace crewmap::ui

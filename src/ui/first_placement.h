@@ -32,9 +32,8 @@ void PlaceOverGameOnFirstShow(QWidget& window, const QPoint& fromGame,
 // `steps` places further on, so that they do not lie exactly on theirs.
 void SetPlacementStagger(int steps);
 
-// The lowest number, from 0, that no other running instance on the same
-// display holds; held by this process until it ends (a lock file in the
-// system's temporary folder).
-int ClaimInstanceNumber();
+// Claims this instance's number among the program's instances on the same
+// desktop (platform/instance_number.h) and staggers by it.
+void StaggerByInstanceNumber();
 
 }  // namespace crewmap::ui

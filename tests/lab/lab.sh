@@ -9,6 +9,9 @@
 #   lab.sh up SITUATION DIR   builds the lab, writes DIR/lab.env (names and
 #                             addresses, sourceable) and prints it
 #   lab.sh down DIR           stops what the lab runs and removes it
+#   lab.sh restart DIR [PORT] the router restarts and forgets every mapping
+#                             (a power cut), on HTTP port PORT when given
+#   lab.sh readdress DIR IPV4 a new outside address (a PPPoE reconnect)
 #
 # SITUATION:
 #   public   the router's WAN has a public IPv4 address
@@ -17,6 +20,7 @@
 #   v1portset  an IGD v1 router (no AddAnyPortMapping) on a MAP-E customer's
 #            set: one run of 16 in every 4096-port block, the last one that
 #            the host's search from 21212 reaches
+#   v1       an IGD v1 router that maps any port but 21212 (another device's)
 #   shared   the router's WAN is in 100.64.0.0/10 behind an ISP that
 #            masquerades; IPv6 is routed through to the home
 #
@@ -61,7 +65,7 @@ in_ns() { local ns="$1"; shift; ip netns exec "$ns" "$@"; }
 # to a log file; records its pid so that "down" stops exactly it.
 start_in_ns() {
   local ns="$1" log="$2"; shift 2
-  ip netns exec "$ns" "$@" >"$log" 2>&1 </dev/null &
+  ip netns exec "$ns" "$@" >>"$log" 2>&1 </dev/null &
   echo $! >>"$DIR/pids"
 }
 
@@ -176,13 +180,40 @@ upnp_nat_postrouting_chain=postrouting_miniupnpd
 $extra
 $permissions
 CONF
+  start_miniupnpd
+}
+
+# miniupnpd as configured in DIR, waited for until it answers on its port.
+start_miniupnpd() {
+  local port
+  port="$(sed -n 's/^http_port=//p' "$DIR/miniupnpd.conf")"
   start_in_ns "$NS_ROUTER" "$DIR/miniupnpd.log" /usr/sbin/miniupnpd -d -f "$DIR/miniupnpd.conf" -P "$DIR/miniupnpd.pid"
   for _ in $(seq 50); do
-    in_ns "$NS_PC" bash -c "exec 3<>/dev/tcp/$ROUTER_LAN4/$UPNP_HTTP_PORT" 2>/dev/null && return 0
+    in_ns "$NS_PC" bash -c "exec 3<>/dev/tcp/$ROUTER_LAN4/$port" 2>/dev/null && return 0
     sleep 0.1
   done
   cat "$DIR/miniupnpd.log" >&2
   die "miniupnpd did not start"
+}
+
+lab_restart() {
+  local pid
+  pid="$(cat "$DIR/miniupnpd.pid")"
+  kill -9 "$pid" && timeout 5 tail --pid="$pid" -f /dev/null
+  in_ns "$NS_ROUTER" nft "flush chain inet filter miniupnpd; flush chain inet filter prerouting_miniupnpd;
+                          flush chain inet filter postrouting_miniupnpd"
+  rm -f "$DIR/leases" "$DIR/miniupnpd.pid"
+  [ -z "${1:-}" ] || sed -i "s/^http_port=.*/http_port=$1/" "$DIR/miniupnpd.conf"
+  start_miniupnpd
+}
+
+# The old address is gone from the router, and from what the internet knows.
+lab_readdress() {
+  in_ns "$NS_ROUTER" ip addr del "$ROUTER_WAN4/24" dev wan0
+  addr "$NS_ROUTER" wan0 "$1/24"
+  ip -n "$NS_ROUTER" route replace default via "$INET_CORE4_PUBLIC"
+  ip -n "$NS_INET" neigh flush all
+  sed -i "s/^ROUTER_WAN4=.*/ROUTER_WAN4=$1/; s/^PUBLIC4=.*/PUBLIC4=$1/" "$DIR/lab.env"
 }
 
 lab_up() {
@@ -214,8 +245,10 @@ deny 0-65535 0.0.0.0/0 0-65535" router_wan4="$ROUTER_WAN4_PUBLIC"
   local ranges="" extra=""
   [ "$situation" = portset ] && ranges="$PORTSET_RANGES"
   [ "$situation" = v1portset ] && ranges="$V1_PORTSET_RANGES" extra="force_igd_desc_v1=yes"
+  [ "$situation" = v1 ] && extra="force_igd_desc_v1=yes" permissions="deny 21212-21212 0.0.0.0/0 0-65535
+$permissions"
   case "$situation" in
-    public|portset|v1portset)
+    public|portset|v1portset|v1)
       link_ns "$NS_INET" core0 "$NS_ROUTER" wan0
       addr "$NS_INET" core0 "$INET_CORE4_PUBLIC/24"
       addr "$NS_INET" core0 "$INET_CORE6/64"
@@ -258,7 +291,7 @@ NFT
       router_wan4="$ROUTER_WAN4_SHARED"
       make_router "$ROUTER_WAN4_SHARED" "$ISP_LAN4" "$ROUTER_WAN6_SHARED" "$ISP_LAN6" "$permissions"
       ;;
-    *) die "unknown situation $situation (public, portset, v1portset or shared)" ;;
+    *) die "unknown situation $situation (public, portset, v1portset, v1 or shared)" ;;
   esac
   start_echo_page
 
@@ -289,6 +322,7 @@ sweep_abandoned() {
     kill -0 "$owner" 2>/dev/null && continue
     for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$pid" 2>/dev/null || true; done
     ip netns del "$ns" 2>/dev/null || true
+    rm -rf "/etc/netns/$ns"
   done
 }
 
@@ -310,6 +344,7 @@ lab_down() {
       [ -n "$ns" ] || continue
       for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$pid" 2>/dev/null || true; done
       ip netns del "$ns" 2>/dev/null || true
+      rm -rf "/etc/netns/$ns"  # host names a test gave there
     done <"$DIR/namespaces"
     : >"$DIR/namespaces"
   fi
@@ -331,5 +366,8 @@ case "${1:-}" in
     DIR="$2"
     lab_down
     ;;
-  *) die "usage: lab.sh up SITUATION DIR | lab.sh down DIR" ;;
+  restart|readdress)
+    DIR="${2:?usage: lab.sh restart DIR [PORT] | lab.sh readdress DIR IPV4}" && . "$DIR/lab.env"
+    "lab_$1" "${3:-}" ;;
+  *) die "usage: lab.sh up SITUATION DIR | lab.sh down DIR | lab.sh restart DIR [PORT] | lab.sh readdress DIR IPV4" ;;
 esac

@@ -74,19 +74,23 @@ bool Lab::InPortSet(int port) const {
   return false;
 }
 
+bool Lab::Change(const std::string& how, const std::string& to) {
+  return RunCommand("bash " + Quote(CREWMAP_LAB_SCRIPT) + " " + how + " " + Quote(dir_.string()) + " " + to).exitCode == 0;
+}
+
 fs::path LabDir(const std::string& situation) {
   return fs::temp_directory_path() /
          ("crewmap-lab-" + situation + "-" + std::to_string(::getpid()));
 }
 
-fs::path ProgramFolder(const fs::path& dir, const Lab& lab) {
+fs::path ProgramFolder(const fs::path& dir, const Lab& lab, const std::string& moreNet) {
   const fs::path folder = dir / "program";
   fs::create_directories(folder);
   fs::copy_file(CREWMAP_EXE, folder / "crewmap", fs::copy_options::overwrite_existing);
   for (const char* picture : {"worldmap_c1.jpg", "worldmap_c2.jpg"})
     fs::copy_file(fs::path(CREWMAP_DATA_DIR) / picture, folder / picture,
                   fs::copy_options::overwrite_existing);
-  std::ofstream(folder / "crewmap.ini") << "[NET]\nECHOURL=" << lab["ECHO_URL"] << "\n";
+  std::ofstream(folder / "crewmap.ini") << "[NET]\nECHOURL=" << lab["ECHO_URL"] << "\n" << moreNet;
   return folder;
 }
 
@@ -126,7 +130,8 @@ std::string HostAddress(unsigned long window, const std::string& pattern) {
 }
 
 bool JoinFrom(const Lab& lab, const std::string& nsKey, const fs::path& folder,
-              const std::string& address, const std::string& name, int top) {
+              const std::string& address, const std::string& name, int top,
+              const std::function<void(const Crewmap&)>& whileJoined) {
   Crewmap member(lab, nsKey, folder, name);
   const unsigned long window = member.Start(false, top);
   if (window == 0) return false;
@@ -138,6 +143,7 @@ bool JoinFrom(const Lab& lab, const std::string& nsKey, const fs::path& folder,
   Click(window, 264, 144);  // Command1 "接続"
   const bool joined = WaitFor([&] { return member.LogHas("List1+ client#"); }, 15s);
   if (!joined) ADD_FAILURE() << name << " did not join at " << address << ":\n" << member.Log();
+  if (joined && whileJoined) whileJoined(member);
   RequestClose(window);
   WaitFor([&] { return member.Exited(); }, 10s);
   return joined;

@@ -5,6 +5,7 @@
 // every address the host offers. Shared by the tests of the Linux host and of
 // the Windows host under Wine.
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -39,6 +40,8 @@ class Lab {
   std::string RouterRules() const;
   // True when the port-set router lets `port` be mapped.
   bool InPortSet(int port) const;
+  // lab.sh restart (`to`: the new HTTP port, or empty) or readdress (`to`: the address).
+  bool Change(const std::string& how, const std::string& to);
 
  private:
   std::filesystem::path dir_;
@@ -51,8 +54,9 @@ class Lab {
 std::filesystem::path LabDir(const std::string& situation);
 
 // A folder holding the Linux program, the map pictures and a settings file
-// whose echo page is the lab's.
-std::filesystem::path ProgramFolder(const std::filesystem::path& dir, const Lab& lab);
+// whose echo page is the lab's (and `moreNet` in its section NET).
+std::filesystem::path ProgramFolder(const std::filesystem::path& dir, const Lab& lab,
+                                    const std::string& moreNet = "");
 
 // The Linux crewmap run inside one of the lab's namespaces, reporting its
 // lists and activity log on standard error.
@@ -74,9 +78,10 @@ std::string CopyAddressBox(unsigned long window);
 std::string HostAddress(unsigned long window, const std::string& pattern);
 
 // A Linux member in namespace `nsKey` types `address` and presses "接続";
-// true once the host gave it a slot.
+// true once the host gave it a slot (`whileJoined` runs before it closes).
 bool JoinFrom(const Lab& lab, const std::string& nsKey, const std::filesystem::path& folder,
-              const std::string& address, const std::string& name, int top);
+              const std::string& address, const std::string& name, int top,
+              const std::function<void(const Crewmap&)>& whileJoined = {});
 
 // Every address the host offers its user to pass on: the address box and
 // each address:port or [address]:port in its activity-log rows (rows about

@@ -140,6 +140,7 @@ class MainWindowTest : public ::testing::Test {
     options.memberReadRate = memberReadRate;
     options.throttle = throttle;
     options.retry = retry;
+    options.rejoinSteadyMs = rejoinSteadyMs;
     options.liveness = liveness;
     options.programFolder = folder.path();
     options.reachReport = reachReport;
@@ -183,6 +184,7 @@ class MainWindowTest : public ::testing::Test {
   net::ByteRate memberReadRate = net::kMemberReadRate;
   net::ThrottleRule throttle;
   RetryTimes retry;
+  int rejoinSteadyMs = 60000;
   net::Liveness liveness;
   QStringList messages;
   std::unique_ptr<test::HttpEcho> echo;
@@ -1204,11 +1206,15 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   EXPECT_EQ(window->List1->currentRow(), 499);
 
   // The host goes away: the member tries again by itself, lists kept,
-  // until the user stops it.
+  // until the user stops it; Enter never does (caught: Enter pressed 「中止」).
+  link->write(Sjis("*******集合地点 100,200") + "\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return window->MeetingPoint().has_value(); }));
   statuses.clear();
   link->close();
   ASSERT_TRUE(WaitUntil([&] { return window->Command1->isEnabled(); }));
   EXPECT_EQ(statuses, QStringList{"再接続中…（1回目）"});
+  EXPECT_EQ(window->Command1->text(), "中止");
+  emit window->Text1->returnPressed();
   EXPECT_EQ(window->Command1->text(), "中止");
   EXPECT_TRUE(window->List1->text(499).endsWith("]サーバとの接続が切れました。自動で再接続します"));
   EXPECT_EQ(Items(window->List2), (QStringList{"03:Me", "05:Five"}));
@@ -1219,10 +1225,14 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   test::Spin(300);  // past the first retry's time: none comes
   EXPECT_FALSE(host.hasPendingConnections());
 
-  // And it can connect again.
+  // It connects again: the own old row and the old meeting point go (caught: a flag kept for good).
   window->Command1_Click();
   EXPECT_EQ(window->Text2->text(), "接続完了");
-  ASSERT_NE(AcceptLink(), nullptr);
+  ASSERT_NE(link = AcceptLink(), nullptr);
+  link->write("client#4\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return window->MySlot == 4; }));
+  EXPECT_EQ(Items(window->List2), QStringList{"05:Five:5,5"});
+  EXPECT_FALSE(window->MeetingPoint().has_value());
 }
 
 // Catches: a member turned away by a full host left with the plain
@@ -1236,12 +1246,13 @@ TEST_F(MemberSideTest, AFullHostIsSaidToBeFull) {
   EXPECT_EQ(window->Text2->text(), "サーバが満員です　再接続中…（1回目）");
   EXPECT_EQ(window->List1->text(0), QString::fromUtf8(net::kHostFullNotice.data(),
                                                       static_cast<qsizetype>(net::kHostFullNotice.size())));
-  // The next connection (the retry) that ends without that notice ends as usual.
+  // A retry's join that does not last goes on counting (caught: retried every second for ever).
   QTcpSocket* again = AcceptLink();
   ASSERT_NE(again, nullptr);
   again->write("client#2\r\n");
   again->disconnectFromHost();
-  ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "再接続中…（1回目）"; })) << window->Text2->text().toStdString();
+  ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "再接続中…（2回目）"; })) << window->Text2->text().toStdString();
+  EXPECT_TRUE(window->List1->text(window->List1->count() - 1).endsWith("]再接続しました"));
 }
 
 // Catches: a member whose capture fails ("Lock" on a game window that has
@@ -1463,6 +1474,7 @@ bool Nft(const std::string& command) { return std::system(("nft " + command).c_s
 TEST_F(MainWindowTest, AMemberFindsItsHostAgainWhenFullSilentOrClosed) {
   if (!test::InPrivateNetwork()) GTEST_SKIP() << "drops packets with nftables: needs a network namespace of its own";
   retry = RetryTimes{100, 300, 60000};
+  rejoinSteadyMs = 300;
   liveness = net::Liveness{1, 1, 1, 1500};  // a gone peer shows in about 2 s
   auto host = std::make_unique<SideHost>(port, liveness);
   const auto status = [&] { return window->Text2->text().toStdString(); };
@@ -1473,9 +1485,10 @@ TEST_F(MainWindowTest, AMemberFindsItsHostAgainWhenFullSilentOrClosed) {
   MakeMember(500);
   window->Text1->setText("127.0.0.1");
   window->Command1_Click();
-  ASSERT_TRUE(WaitUntil([&] { return status().starts_with("サーバが満員です　再接続中…（"); })) << status();
+  ASSERT_TRUE(WaitUntil([&] { return status() == "サーバが満員です　再接続中…（3回目）"; })) << status();
   EXPECT_TRUE(window->Command1->isEnabled() && window->Command1->text() == "中止");
   EXPECT_TRUE(window->List1->text(1).endsWith("]サーバが満員です。空きができるまで自動で再接続します"));
+  EXPECT_EQ(Items(window->List1).filter(QString::fromUtf8(net::kHostFullNotice.data())).size(), 1);  // not once a retry
   peers[4]->Close();
   ASSERT_TRUE(WaitUntil([&] { return window->MySlot == 5 && rowEnds("]再接続しました"); }));
   EXPECT_EQ(status(), "接続完了");
@@ -1487,20 +1500,29 @@ TEST_F(MainWindowTest, AMemberFindsItsHostAgainWhenFullSilentOrClosed) {
   };
   window->Timer1_Timer();  // its own report, relayed back into its slot 5
   ASSERT_TRUE(WaitUntil([&] { return hasRow("05:"); }));
+  // Mate stays and falls silent (an older member whose capture fails).
+  Peer& mate = *peers.emplace_back(std::make_unique<Peer>());
+  ASSERT_TRUE(mate.Connect(port));
+  mate.Send("Mate\t7,7\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return hasRow("01:Mate"); }));
+  test::Spin(rejoinSteadyMs + 100);  // the rejoin has lasted: a new loss starts over
 
-  // Silent: nothing from the host arrives any more, not even its answers to the probes.
+  // Silent: nothing from the host arrives any more (but at Mate), not even its probe answers.
   ASSERT_TRUE(Nft("'add table inet crewmap_silent; add chain inet crewmap_silent in { type filter hook input priority 0; };"
-                  " add rule inet crewmap_silent in tcp sport " + std::to_string(port) + " drop'"));
+                  " add rule inet crewmap_silent in tcp sport " + std::to_string(port) + " tcp dport != " +
+                  std::to_string(mate.socket.localPort()) + " drop'"));
   ASSERT_TRUE(WaitUntil([&] { return status() == "再接続中…（3回目）"; }, 8000)) << status();
   EXPECT_TRUE(rowEnds("]サーバとの接続が切れました。自動で再接続します"));
   EXPECT_TRUE(WaitUntil([&] { return host->log.find("05. << 127.0.0.1 Close") != std::string::npos; }));
   EXPECT_TRUE(hasRow("05:"));  // what was known stays while the host is away
   ASSERT_TRUE(Nft("delete table inet crewmap_silent"));
   ASSERT_TRUE(WaitUntil([&] { return status() == "接続完了" && rowEnds("]再接続しました"); })) << status();
-  // Back in slot 1: the old slot 5, which nobody relays any more, goes (catches
-  // a member shown twice after a rejoin).
-  EXPECT_EQ(window->MySlot, 1);
-  EXPECT_TRUE(WaitUntil([&] { return !hasRow("05:"); }, 8000));
+  // Its own old slot 5 goes at once (caught: shown twice after a rejoin);
+  // Mate stays (caught: live members' rows gone 5 s after a rejoin).
+  EXPECT_NE(window->MySlot, 5);
+  EXPECT_FALSE(hasRow("05:"));
+  test::Spin(5500);
+  EXPECT_TRUE(hasRow("01:Mate"));
 
   // Closed and back.
   host.reset();

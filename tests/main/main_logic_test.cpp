@@ -104,7 +104,7 @@ TEST(MemberSession, EachKindOfLine) {
   EXPECT_EQ(e.logLine, "client#4");
   EXPECT_TRUE(e.assigned && e.rows == RowForm::Full);
   EXPECT_EQ(mySlot, 4);
-  EXPECT_EQ(table[3].Nick, "Three");  // kept until the host has had time to relay it again
+  EXPECT_EQ(table[3].Nick, "Three");  // kept: a row goes when the host says its member left
 
   e = ApplyMemberPiece(table, mySlot, "*******" + net::EncodeWireText(" お知らせ "), 1);
   EXPECT_EQ(e.logLine, "******* お知らせ ");

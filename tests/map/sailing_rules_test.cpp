@@ -54,6 +54,7 @@ TEST(SailingRules, TextsAndAges) {
   EXPECT_EQ(NaviText(2721.855, 272), "2722 4:32");
   EXPECT_EQ(NaviText(2.5, 4), "2 0:04");  // halves to even
   EXPECT_EQ(NaviText(40, 59999), "40 999:59");
+  EXPECT_EQ(NaviText(40, 70), "40 1:10");  // caught: "1:010"
   EXPECT_EQ(NaviText(40, std::nullopt), "40 --:--");
   // Faults caught: the age band edges (fresh up to 10 s, never-stamped is
   // fresh) and the unit changes.

@@ -269,12 +269,35 @@ TEST(RouterRules, PortSearchReachesEveryMapESetWithin256Requests) {
 }
 
 // Catches a lease renewed when it runs out instead of at half time (it
-// lapses), a refusal retried only a half lease later, renewals of nothing.
+// lapses), a refusal retried only a half lease later, renewals of nothing; a
+// silent (restarting) router checked again only minutes later; a port search
+// after a refusal no other port changes, or none after one it may (606 is
+// miniupnpd's answer for a port outside the permitted set).
 TEST(RouterRules, RenewalAtHalfTheLeaseAndSoonAfterARefusal) {
   EXPECT_EQ(SecondsUntilRenewal(3600, true, false), 1800);
   EXPECT_EQ(SecondsUntilRenewal(3600, true, true), 60);
   EXPECT_EQ(SecondsUntilRenewal(100, true, true), 50);
   EXPECT_EQ(SecondsUntilRenewal(3600, false, true), 0);
+  EXPECT_TRUE(SecondsUntilCheck(180, true) == 180 && SecondsUntilCheck(180, false) == 30 && SecondsUntilCheck(3, false) == 3);
+  for (const int code : {606, 718, 729}) EXPECT_TRUE(RefusalDependsOnPort(code)) << code;
+  for (const int code : {501, 402, 728, -3}) EXPECT_FALSE(RefusalDependsOnPort(code)) << code;
+}
+
+// A later check's rows. Catches: none for a mapping made again or a new
+// address, two where one says it, one when nothing changed.
+TEST(Diagnosis, OneRowForWhatAReCheckChanged) {
+  const Diagnosis open = Diagnose("203.0.113.5", Mapped("203.0.113.5", 21212), 21212);
+  Diagnosis noRouter = open;
+  noRouter.verdict = Verdict::NoRouter;
+  using Rows = std::vector<std::string>;
+  EXPECT_EQ(ChangeRows(open, open, false, false, 0), Rows{});
+  EXPECT_EQ(ChangeRows(open, Diagnose("198.51.100.7", Mapped("198.51.100.7", 21212), 21212), false, false, 0),
+            Rows{"接続先が変わりました: 198.51.100.7"});
+  EXPECT_EQ(ChangeRows(open, open, true, false, 0), Rows{"ルータのポート開放が消えていたため、開き直しました"});
+  EXPECT_EQ(ChangeRows(open, Diagnose("203.0.113.5", Mapped("203.0.113.5", 21228), 21212), true, false, 0),
+            Rows{"ルータのポート開放が消えていたため、開き直しました（新しい接続先: 203.0.113.5:21228）"});
+  EXPECT_EQ(ChangeRows(open, open, false, true, 718), Rows{"ルータのポート開放が消え、開き直せませんでした（エラー718）"});
+  EXPECT_EQ(ChangeRows(noRouter, open, false, false, 0), Rows{"ルータがポート21212を開きました"});
 }
 
 // Catches the temporary (privacy) address chosen over the stable one (it

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 
 #include "startup/common.h"
@@ -192,6 +193,18 @@ TEST_F(SettingsTest, DirectoryValueIsReadCutTo63Bytes) {
   WriteIni("[LOG]\nDIR=" + longDir + "\n");
   LoadLogSettings();
   EXPECT_EQ(LogDir, longDir.substr(0, 63) + Sep());
+}
+
+// Caught: NET keys case-sensitive or from another section, quotes kept, UPNP=no as off, bad RECHECK taken.
+TEST_F(SettingsTest, NetworkSettings) {
+  WriteIni("[LOG]\nRECHECK=9\n[net]\nechourl = \"http://127.0.0.1:9/ip\"\nupnp=0\nrecheck= 5 \n");
+  const NetSettings net = LoadNetSettings(IniPath);
+  EXPECT_TRUE(net.echoUrl == "http://127.0.0.1:9/ip" && !net.askRouter && net.checkSeconds == 5);
+  for (const auto& [value, seconds] : std::map<std::string, int>{
+           {"", 0}, {"2", 2}, {"3600", 3600}, {"1", 0}, {"3601", 0}, {"99999999999999", 0}, {"-5", 0}, {"2m", 0}}) {
+    WriteIni("[NET]\nUPNP=no\nRECHECK=" + value + "\n");
+    EXPECT_TRUE(LoadNetSettings(IniPath).askRouter && LoadNetSettings(IniPath).checkSeconds == seconds) << value;
+  }
 }
 
 TEST(LogLines, TimestampAndRows) {
