@@ -137,6 +137,13 @@ std::uint32_t Component(unsigned long pixel, unsigned long mask) {
   return static_cast<std::uint32_t>((value * 255 + max / 2) / max);
 }
 
+// The shift of an 8-bit colour mask (0xFF << shift), or -1 for any other mask.
+int ByteShift(unsigned long mask) {
+  for (int shift = 0; shift + 8 <= static_cast<int>(8 * sizeof mask); ++shift)
+    if (mask == 0xFFul << shift) return shift;
+  return -1;
+}
+
 // Most windows of a client's own tree lie within a few levels of the root:
 // the client itself, or a window manager frame (possibly nested once) around it.
 constexpr int kSearchDepth = 3;
@@ -153,6 +160,7 @@ X11WindowSource::X11WindowSource() {
   netWmName_ = XInternAtom(display, "_NET_WM_NAME", False);
   utf8String_ = XInternAtom(display, "UTF8_STRING", False);
   netFrameExtents_ = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
+  wmState_ = XInternAtom(display, "WM_STATE", False);
   // How the server lays out image data, for decoding GetImage replies.
   const xcb_setup_t* setup = xcb_get_setup(XGetXCBConnection(display));
   lsbFirst_ = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
@@ -397,6 +405,35 @@ bool X11WindowSource::GetWindowRect(WindowHandle window, WindowRect& rect) {
   return true;
 }
 
+bool X11WindowSource::GetClientArea(WindowHandle window, ClientArea& area) {
+  if (!Connected() || window == 0) return false;
+  unsigned long xid = 0;
+  if (!Resolve(window, xid)) return false;
+  // One round trip: viewability, size and the window manager's state together.
+  xcb_connection_t* c = XGetXCBConnection(Dpy(display_));
+  const auto drawable = static_cast<xcb_window_t>(xid);
+  const auto attributesCookie = xcb_get_window_attributes(c, drawable);
+  const auto geometryCookie = xcb_get_geometry(c, drawable);
+  const auto stateCookie =
+      xcb_get_property(c, 0, drawable, static_cast<xcb_atom_t>(wmState_), static_cast<xcb_atom_t>(wmState_), 0, 1);
+  xcb_generic_error_t* errors[3] = {};
+  xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(c, attributesCookie, &errors[0]);
+  xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, geometryCookie, &errors[1]);
+  xcb_get_property_reply_t* state = xcb_get_property_reply(c, stateCookie, &errors[2]);
+  for (xcb_generic_error_t* e : errors) std::free(e);
+  const bool ok = attributes && geometry && Resolve(window, xid);
+  if (ok) {
+    constexpr std::uint32_t kIconicState = 3;
+    const bool iconic = state && state->format == 32 && xcb_get_property_value_length(state) >= 4 &&
+                        *static_cast<const std::uint32_t*>(xcb_get_property_value(state)) == kIconicState;
+    area = {geometry->width, geometry->height, iconic || attributes->map_state != XCB_MAP_STATE_VIEWABLE};
+  }
+  std::free(attributes);
+  std::free(geometry);
+  std::free(state);
+  return ok;
+}
+
 std::uint32_t X11WindowSource::ToColorRef(const Context& context, unsigned long pixel) {
   if (context.redMask || context.greenMask || context.blueMask) {
     return Component(pixel, context.redMask) | Component(pixel, context.greenMask) << 8 |
@@ -498,8 +535,13 @@ bool X11WindowSource::FetchImage(const Context& context, const PixelRect& part, 
     const std::uint8_t* data = xcb_get_image_data(reply);
     ok = static_cast<std::size_t>(xcb_get_image_data_length(reply)) >= stride * static_cast<std::size_t>(part.height);
     // Converting costs a round trip per colour only on visuals without colour
-    // masks; the few colours of the read-out repeat.
+    // masks; the few colours of the read-out repeat. The common 8-bit-per-
+    // component visuals are converted by shifts alone: a whole client area
+    // is copied when the read-out is searched for.
     std::unordered_map<unsigned long, std::uint32_t> converted;
+    const int red = ByteShift(context.redMask), green = ByteShift(context.greenMask),
+              blue = ByteShift(context.blueMask);
+    const bool byShifts = red >= 0 && green >= 0 && blue >= 0;
     const PixelRect& whole = block.Rect();
     for (std::int32_t y = 0; ok && y < part.height; ++y) {
       const std::uint8_t* src = data + static_cast<std::size_t>(y) * stride;
@@ -508,6 +550,11 @@ bool X11WindowSource::FetchImage(const Context& context, const PixelRect& part, 
         unsigned long pixel = 0;
         for (int b = 0; b < bytes; ++b)
           pixel |= static_cast<unsigned long>(src[lsbFirst_ ? b : bytes - 1 - b]) << (8 * b);
+        if (byShifts) {
+          dst[x] = static_cast<std::uint32_t>((pixel >> red & 0xFFu) | (pixel >> green & 0xFFu) << 8 |
+                                              (pixel >> blue & 0xFFu) << 16);
+          continue;
+        }
         const auto known = converted.find(pixel);
         dst[x] = known != converted.end() ? known->second : (converted[pixel] = ToColorRef(context, pixel));
       }

@@ -39,6 +39,9 @@ class X11WindowSource final : public WindowSource {
   WindowHandle FindWindowByTitle(std::string_view title) override;
   DeviceContext GetDC(WindowHandle window) override;
   bool GetWindowRect(WindowHandle window, WindowRect& rect) override;
+  // The window's own size; minimised when the window manager has iconified
+  // it (WM_STATE) or it is not viewable at all (unmapped).
+  bool GetClientArea(WindowHandle window, ClientArea& area) override;
   std::uint32_t GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) override;
   void GetPixels(DeviceContext dc, const PixelPoint* points, std::size_t count, std::uint32_t* colors) override;
   // One GetImage of the rectangle. Where the server refuses it (part of the
@@ -75,6 +78,7 @@ class X11WindowSource final : public WindowSource {
   unsigned long netWmName_ = 0;
   unsigned long utf8String_ = 0;
   unsigned long netFrameExtents_ = 0;
+  unsigned long wmState_ = 0;
   bool lsbFirst_ = true;                        // byte order of image data
   std::unordered_map<int, int> bitsPerPixel_;   // by depth
   std::unordered_map<int, int> scanlinePad_;    // by depth, in bits
