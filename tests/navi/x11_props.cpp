@@ -58,4 +58,18 @@ std::optional<long> MotifDecorations(unsigned long window) {
   return decorations;
 }
 
+bool StackedAbove(unsigned long upper, unsigned long lower) {
+  Connection x;
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!x.display || !XQueryTree(x.display, DefaultRootWindow(x.display), &root, &parent, &children, &count)) return false;
+  int up = -1, low = -1;  // bottom first
+  for (unsigned int i = 0; i < count; ++i) {
+    if (children[i] == upper) up = static_cast<int>(i);
+    if (children[i] == lower) low = static_cast<int>(i);
+  }
+  if (children) XFree(children);
+  return up >= 0 && low >= 0 && up > low;
+}
+
 }  // namespace crewmap::navi::test
