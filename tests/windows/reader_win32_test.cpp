@@ -115,6 +115,67 @@ INSTANTIATE_TEST_SUITE_P(OuterSizes, ReaderWin32,
                            return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
                          });
 
+// Faults caught: a game window of a size outside the origin table (16:9)
+// is not read where the game draws its read-out, from the client area's
+// corner in the game's own pixels; the table's own sizes read otherwise.
+class ReaderWin32Client : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(ReaderWin32Client, ReadsWhereTheGameDrawsItAtEverySize) {
+  const SizeCase size = GetParam();
+  GameSimProcess sim;
+  std::string error;
+  const std::wstring client = std::to_wstring(size.width) + L"x" + std::to_wstring(size.height);
+  ASSERT_TRUE(sim.Start(0, 0, "14602,5579", error, L"--at 0,0 --client " + client)) << error;
+  platform::Win32WindowSource source;
+  TestControls controls;
+  reader::CoordinateCapture capture(source, controls);
+  for (const char* shown : {"14602,5579", "3838,8183", "16383,0"}) {
+    ASSERT_TRUE(sim.SetReadout(shown));
+    const reader::CaptureOutcome outcome = CaptureOnceSettled(capture, shown);
+    EXPECT_EQ(outcome.position, shown);
+    EXPECT_EQ(outcome.place.origin.x, size.width - 78);
+    EXPECT_EQ(outcome.place.origin.y, size.height - 272);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ClientSizes, ReaderWin32Client,
+                         ::testing::Values(SizeCase{800, 600}, SizeCase{1024, 768}, SizeCase{1152, 864},
+                                           SizeCase{1280, 960}, SizeCase{1280, 720}, SizeCase{1366, 768},
+                                           SizeCase{1600, 900}, SizeCase{1920, 1080}, SizeCase{2560, 1440}),
+                         [](const ::testing::TestParamInfo<SizeCase>& info) {
+                           return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                         });
+
+// Faults caught: a read-out drawn elsewhere is never found under Win32, or a
+// price or clock in its font (still, or changing without a comma) becomes a
+// position; a ship at anchor at a searched place is read before it moved.
+TEST(ReaderWin32Search, AMovedReadoutCountsOnceTheShipSailsAndDecoysNever) {
+  GameSimProcess sim;
+  std::string error;
+  ASSERT_TRUE(sim.Start(0, 0, "1000,2000", error, L"--at 0,0 --client 1920x1080 --decoys --readout-at 300,200"))
+      << error;
+  platform::Win32WindowSource source;
+  TestControls controls;
+  reader::CoordinateCapture capture(source, controls);
+  const ULONGLONG still = GetTickCount64() + 6500;  // two passes of the search
+  while (GetTickCount64() < still) {
+    ASSERT_EQ(capture.CapturePosition().position, "");
+    Sleep(100);
+  }
+  std::string read;
+  for (int step = 1; step <= 100 && read.empty(); ++step) {
+    const std::string shown = std::to_string(1000 + step) + ",2000";
+    ASSERT_TRUE(sim.SetReadout(shown));
+    Sleep(50);  // Wine hands the drawing on asynchronously
+    read = capture.CapturePosition().position;
+    if (!read.empty()) {
+      EXPECT_EQ(read, shown);
+    }
+  }
+  EXPECT_FALSE(read.empty()) << "never found";
+  EXPECT_EQ(capture.CapturePosition().place.origin.x, 300);
+}
+
 TEST(ReaderWin32Lock, ClosedLockedWindowFailsEveryTickUntilUnlocked) {
   GameSimProcess sim;
   std::string error;
@@ -181,7 +242,9 @@ TEST(ReaderWin32Block, RandomReadoutsAtEverySizeRowReadTheSameBothWays) {
     for (int i = 0; i < 30; ++i, ++readouts) {
       const std::string drawn = RandomReadout(rng);
       ASSERT_TRUE(sim.SetReadout(drawn));
-      const std::string expected = reader::ValidatePosition(drawn);
+      RECT client{};
+      GetClientRect(sim.Window(), &client);
+      const std::string expected = reader::test::ExpectedReading(drawn, client.right, client.bottom);
       const std::string where = std::to_string(size.width) + "x" + std::to_string(size.height) + " showing " + drawn;
       // Settle on the new read-out. Under a frame the client area is narrower
       // than the nominal width, so the last cells of a long read-out may lie
@@ -264,6 +327,7 @@ TEST(ReaderWin32Block, OffScreenMinimisedCoveredAndClosedReadTheSameBothWays) {
   ShowWindow(game, SW_MINIMIZE);
   Sleep(300);
   EXPECT_EQ(diff.Check("minimised"), "");
+  EXPECT_EQ(diff.single().CapturePosition().state, reader::CaptureState::Minimised);
   ShowWindow(game, SW_RESTORE);
   Sleep(300);
   ASSERT_EQ(CaptureOnceSettled(diff.single(), "14602,5579").position, "14602,5579");
