@@ -154,10 +154,11 @@ class WinePackage : public testing::Test {
       Shell("xdotool search --all --onlyvisible --pid " + std::to_string(linuxGame_->Pid()) +
             " --name Online | head -1 | xargs -r -I{} xdotool windowmove {} 300 450");
   }
-  // The game stand-in for the whole suite, away from the other windows.
+  // The game stand-in for the whole suite at a 16:9 size players use, its
+  // read-out where the game draws it, right of the other windows.
   static void StartSuiteGame() {
-    game_ = new ProgramProcess({WineLoader(), gamesim_.string(), "--client", "800x600", "--at", "1100,0", "--text", kPosition},
-                               root_ / "gamesim.log", env_);
+    game_ = new ProgramProcess({WineLoader(), gamesim_.string(), "--client", "1920x1080", "--at", "640,0", "--text",
+                                kPosition}, root_ / "gamesim.log", env_);
   }
   static void TearDownTestSuite() {
     delete linuxGame_;
@@ -242,10 +243,10 @@ class WinePackage : public testing::Test {
 // Japanese folder, and relays between two Linux members with Japanese
 // nicknames; then its map window and the see-through navigation overlay.
 TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
-  // A Japanese system (ANSI code page 932), and the game stand-in with the
-  // game's 800 x 600 client area.
+  // A Japanese system (ANSI code page 932), and the game stand-in with a
+  // 1920 x 1080 client area, its read-out where the game draws it.
   EXPECT_EQ(Probe("acp"), "932");
-  EXPECT_TRUE(WaitFor([&] { return Probe("client") == "800x600"; }, kWait)) << Probe("client");
+  EXPECT_TRUE(WaitFor([&] { return Probe("client") == "1920x1080"; }, kWait)) << Probe("client");
 
   EchoPage page;
   std::ofstream(program_ / "Crewmap.ini") << "[NET]\r\nECHOURL=http://127.0.0.1:" << page.Port() << "/\r\nUPNP=0\r\n";
@@ -255,6 +256,8 @@ TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
   EXPECT_TRUE(WaitFor([&] { return LastLine(root_ / "host.log", "Text1= ") == "127.0.0.1"; }, kWait)) << host->Log();
   EXPECT_GE(page.Requests(), 1);
   ASSERT_TRUE(WaitFor([&] { return host->MemberList() == "00:User1:" + kPosition; }, kWait)) << host->Log();
+  EXPECT_TRUE(WaitFor([&] { return host->Log().find("]座標を読み取り中（左から1842・上から808）") != std::string::npos; },
+                      kWait)) << host->Log();
 
   std::unique_ptr<Instance> taro(StartLinux("taro.log"));
   JoinAsMember(ChooseRole(taro->Pid(), false), 250, "太郎", /*underWine=*/false);
