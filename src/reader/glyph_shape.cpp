@@ -107,11 +107,12 @@ std::uint64_t WhiteShapeAt(const Cell& cell, int dx, int dy) {
 
 }  // namespace
 
-char MatchGlyph(const platform::PixelBlock& block, std::int32_t x, std::int32_t y) {
-  // The cell and the ring of outline around it must lie in the copy.
+char MatchGlyph(const platform::PixelBlock& block, std::int64_t x, std::int64_t y) {
+  // The cell and the ring of outline around it must lie in the copy (and
+  // so in the 32-bit range).
   const platform::PixelRect& r = block.Rect();
-  const std::int64_t left = std::int64_t{x} - r.left;
-  const std::int64_t top = std::int64_t{y} - r.top;
+  const std::int64_t left = x - r.left;
+  const std::int64_t top = y - r.top;
   if (left < 1 || top < 1 || left + kColumns + 1 > r.width || top + kRows + 1 > r.height) return 0;
   const Cell cell(block, left, top);
 
@@ -130,13 +131,9 @@ char MatchGlyph(const platform::PixelBlock& block, std::int32_t x, std::int32_t 
   // outlined, for which the probes decide "3" or "8".
   const std::uint64_t shape = WhiteShapeAt(cell, 2, 8);
   if (shape == 0 || (shape & ~kDigitArea) || !cell.Outlined(shape)) return 0;
+  // The probes of the shape alone, at the cell's place in the copy's frame.
   const std::string probed = ReadGlyph(
-      [shape, x, y](std::int32_t px, std::int32_t py) {
-        return Has(shape, static_cast<int>(std::int64_t{px} - x), static_cast<int>(std::int64_t{py} - y))
-                   ? kWhite
-                   : kBlack;
-      },
-      x, y);
+      [shape](std::int32_t px, std::int32_t py) { return Has(shape, px, py) ? kWhite : kBlack; }, 0, 0);
   return probed == "3" || probed == "8" ? probed[0] : 0;
 }
 

@@ -15,6 +15,6 @@ namespace crewmap::reader {
 // their common bottom-row pixel, which must keep to the digits' rows and
 // inner columns and for which the probes decide "3" or "8". Cells whose
 // outline leaves the copy hold no glyph.
-char MatchGlyph(const platform::PixelBlock& block, std::int32_t x, std::int32_t y);
+char MatchGlyph(const platform::PixelBlock& block, std::int64_t x, std::int64_t y);
 
 }  // namespace crewmap::reader

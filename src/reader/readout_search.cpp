@@ -29,13 +29,14 @@ std::vector<FoundReadout> FindReadouts(const platform::PixelBlock& block) {
       bool comma = true;
       for (const auto& [dx, dy] : kCommaBody) comma = comma && block.Row(row + dy)[col + dx] == kWhite;
       if (!comma) continue;
-      const std::int32_t x = r.left + col - 2;
-      const std::int32_t y = r.top + row - 9;
+      const std::int64_t x = std::int64_t{r.left} + col - 2;
+      const std::int64_t y = std::int64_t{r.top} + row - 9;
       if (MatchGlyph(block, x, y) != ',') continue;
-      // Back over the digits before the comma to the read-out's first cell.
-      std::int32_t first = x;
+      // Back over the digits before the comma to the read-out's first cell
+      // (a glyph lies in the copy, so in the 32-bit range).
+      std::int64_t first = x;
       for (int k = 1; k < kCellCount && MatchGlyph(block, first - kCellPitch, y); ++k) first -= kCellPitch;
-      const ReadoutOrigin origin{first, y};
+      const ReadoutOrigin origin{static_cast<std::int32_t>(first), static_cast<std::int32_t>(y)};
       const auto same = [&origin](const FoundReadout& f) { return f.origin.x == origin.x && f.origin.y == origin.y; };
       if (std::any_of(found.begin(), found.end(), same)) continue;
       std::string position = ReadWholeGlyphs(block, origin);

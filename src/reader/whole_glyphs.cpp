@@ -10,10 +10,10 @@ namespace crewmap::reader {
 std::string ReadWholeGlyphs(const platform::PixelBlock& block, ReadoutOrigin origin) {
   // A glyph in the cell before means the text starts earlier than `origin`
   // (or is no read-out at all): a part of it would read as a wrong position.
-  if (MatchGlyph(block, origin.x - kCellPitch, origin.y)) return {};
+  if (MatchGlyph(block, std::int64_t{origin.x} - kCellPitch, origin.y)) return {};
   std::string text;
   for (int i = 0; i < kCellCount; ++i) {
-    const char c = MatchGlyph(block, origin.x + kCellPitch * i, origin.y);
+    const char c = MatchGlyph(block, std::int64_t{origin.x} + kCellPitch * i, origin.y);
     if (!c) break;
     text += c;
   }
