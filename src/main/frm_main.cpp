@@ -36,6 +36,7 @@
 #include "startup/common.h"
 #include "startup/log_lines.h"
 #include "startup/settings.h"
+#include "ui/back_on_top.h"
 #include "ui/first_placement.h"
 #include "ui/fonts.h"
 #include "ui/list_box.h"
@@ -510,7 +511,7 @@ void frmMain::ShowCapture(const reader::CaptureOutcome& outcome) {
   const platform::WindowHandle game = capture_->GameWindow;
   if (game != 0 && game != overlaidGame_) {
     overlaidGame_ = game;
-    if (navi::frmNavi* navi = navi::frmNavi::Loaded(); navi && navi->isVisible()) navi->raise();
+    if (navi::frmNavi* navi = navi::frmNavi::Loaded(); navi && navi->isVisible()) ui::PutBackOnTop(*navi);
   }
 }
 

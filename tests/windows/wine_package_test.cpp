@@ -328,6 +328,22 @@ TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
   };
   EXPECT_EQ(pressesAfterClick(seeX, seeY), 1) << "a click on white does not reach the window beneath";
   EXPECT_EQ(pressesAfterClick(drawnX, drawnY), 0) << "a click on the drawing goes through the overlay";
+
+  // The game started again opens above the overlay; the next ticks put the overlay back above it.
+  const auto ringShows = [&] {
+    XImage* shot = XGetImage(display, RootWindow(display, screen), navi.x, navi.y, static_cast<unsigned>(navi.width),
+                             static_cast<unsigned>(navi.height), AllPlanes, ZPixmap);
+    bool ring = false;
+    for (int y = 0; shot && y < navi.height; ++y)
+      for (int x = 0; x < navi.width; ++x) ring = ring || (XGetPixel(shot, x, y) & 0xffffff) == 0xffff80;
+    if (shot) XDestroyImage(shot);
+    return ring;
+  };
+  ASSERT_TRUE(ringShows());
+  delete game_;
+  StartSuiteGame();
+  ASSERT_TRUE(WaitFor([&] { return Probe("client") == "1920x1080"; }, kWait)) << Probe("client");
+  EXPECT_TRUE(WaitFor(ringShows, 5s)) << "the overlay stays under the game started again";
   XDestroyWindow(display, beneath);
   XCloseDisplay(display);
 }
