@@ -548,7 +548,6 @@ TEST_F(MainWindowTest, TheCaptureStateIsShownLoggedOnceAndTheOverlayRisesOverANe
     EXPECT_EQ(window->lblCapture->text(), QString::fromUtf8(line));
     if (flag) *flag = false;
   }
-  EXPECT_EQ(window->Slots[0].Point, "");
   const QStringList rows = Items(window->List1);
   ASSERT_EQ(rows.size(), 3) << rows.join('|').toStdString();
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(rows[i].endsWith(QString::fromUtf8(states[i].second))) << i;

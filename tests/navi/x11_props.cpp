@@ -1,5 +1,7 @@
 #include "x11_props.h"
 
+#include <algorithm>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -63,13 +65,10 @@ bool StackedAbove(unsigned long upper, unsigned long lower) {
   Window root = 0, parent = 0, *children = nullptr;
   unsigned int count = 0;
   if (!x.display || !XQueryTree(x.display, DefaultRootWindow(x.display), &root, &parent, &children, &count)) return false;
-  int up = -1, low = -1;  // bottom first
-  for (unsigned int i = 0; i < count; ++i) {
-    if (children[i] == upper) up = static_cast<int>(i);
-    if (children[i] == lower) low = static_cast<int>(i);
-  }
+  const std::vector<Window> order(children, children + count);  // bottom first
   if (children) XFree(children);
-  return up >= 0 && low >= 0 && up > low;
+  const auto up = std::find(order.begin(), order.end(), upper), low = std::find(order.begin(), order.end(), lower);
+  return up != order.end() && low < up;
 }
 
 }  // namespace crewmap::navi::test

@@ -395,16 +395,13 @@ TEST(CapturePosition, NoContextForTheScreenIsAFailure) {
 }
 
 TEST(ValidatePosition, WorldPositionsAndShipSteps) {
-  const std::pair<const char*, bool> world[] = {
-      {"0,0", true},      {"16383,8191", true}, {"16384,1", false}, {"1,8192", false}, {"1,2,3", false},
-      {"14602", false},   {",5", false},        {"99999999999,1", false}, {"0012,5", true},
-  };
+  const std::pair<const char*, bool> world[] = {{"0,0", true},   {"16383,8191", true}, {"16384,1", false},
+                                                 {"1,8192", false}, {"1,2,3", false},    {"14602", false},
+                                                 {",5", false},     {"99999999999,1", false}, {"0012,5", true}};
   for (const auto& [text, expected] : world) EXPECT_EQ(IsWorldPosition(text), expected) << text;
-  const std::tuple<const char*, const char*, bool> steps[] = {
-      {"100,100", "101,100", true},   {"100,100", "100,100", false},  // a still picture
-      {"100,100", "164,36", true},    {"100,100", "165,100", false},  // too far for one capture
-      {"16380,50", "3,50", true},     {"12,500", "1,2,3", false},     // across the seam; not a place
-  };
+  const std::tuple<const char*, const char*, bool> steps[] = {  // still; too far; across the seam; no place
+      {"100,100", "101,100", true}, {"100,100", "100,100", false}, {"100,100", "164,36", true},
+      {"100,100", "165,100", false}, {"16380,50", "3,50", true},   {"12,500", "1,2,3", false}};
   for (const auto& [from, to, expected] : steps) EXPECT_EQ(PlausibleStep(from, to), expected) << from << " " << to;
 }
 
@@ -416,7 +413,7 @@ struct CornerGame {
              std::shared_ptr<test::ReadoutCanvas> canvas = nullptr)
       : canvas(canvas ? canvas : std::make_shared<test::ReadoutCanvas>(w, h)) {
     if (!text.empty()) Show(text, w - 78, h - 272);
-    handle = desktop.Open(kTitle, {10, 10, 10 + w + 16, 10 + h + 39}, this->canvas, platform::ClientArea{w, h, false});
+    desktop.Open(kTitle, {10, 10, 10 + w + 16, 10 + h + 39}, this->canvas, platform::ClientArea{w, h, false});
   }
   // Paints `text` on a plate of its own, as the game repaints its read-out.
   void Show(const std::string& text, int x, int y) {
@@ -425,7 +422,6 @@ struct CornerGame {
     canvas->DrawReadout(text, x, y);
   }
   std::shared_ptr<test::ReadoutCanvas> canvas;
-  WindowHandle handle = 0;
 };
 
 // Faults caught: a 16:9 window's read-out is not read at once (only the 4:3
@@ -480,9 +476,8 @@ TEST(CapturePosition, AReadoutElsewhereCountsOnceItMovedAndDecoysNever) {
   std::vector<std::int64_t> bandTimes;
   CoordinateCapture capture(desktop, controls, PixelFetch::Block, [&now] { return now; });
   const auto tick = [&] {
-    now += 1000;
     desktop.blockRects.clear();
-    const CaptureOutcome out = capture.CapturePosition();
+    const CaptureOutcome out = (now += 1000, capture.CapturePosition());
     for (const platform::PixelRect& r : desktop.blockRects) {
       EXPECT_LE(std::int64_t{r.width} * r.height, ReadoutFinder::kBandPixels);
       if (r.width == 1920) bandTimes.push_back(now);
@@ -501,9 +496,8 @@ TEST(CapturePosition, AReadoutElsewhereCountsOnceItMovedAndDecoysNever) {
   EXPECT_EQ(tick().state, CaptureState::Confirming);
   // Under way: read from the second reading on, still or not.
   game.Show("1001,1999", 300, 200);
-  CaptureOutcome out = tick();
-  EXPECT_EQ(out.position, "1001,1999");
-  EXPECT_TRUE(out.place.kind == PlaceKind::Found && out.place.origin.x == 300);
+  const CaptureOutcome out = tick();
+  EXPECT_TRUE(out.position == "1001,1999" && out.place.kind == PlaceKind::Found && out.place.origin.x == 300);
   EXPECT_EQ(tick().position, "1001,1999");
 
   // At one of the table's own sizes too, ever new noise where no read-out is
@@ -522,8 +516,7 @@ TEST(CapturePosition, AReadoutElsewhereCountsOnceItMovedAndDecoysNever) {
 
 TEST(CaptureState, EachOutcomeHasItsLineAndOnlyLastingChangesAreLogged) {
   const auto line = [](CaptureState state, bool locked = false) {
-    CaptureOutcome out{true, "", state, locked, 1920, 1080, {PlaceKind::Found, {1842, 808}}};
-    return CaptureStateText(out);
+    return CaptureStateText({true, "", state, locked, 1920, 1080, {PlaceKind::Found, {1842, 808}}});
   };
   EXPECT_EQ(line(CaptureState::NoContext), "ゲーム画面を読めません");
   EXPECT_EQ(line(CaptureState::NoContext, true), "ゲーム画面を読めません（Lockを外すと探し直します）");

@@ -125,12 +125,9 @@ TEST(CaptureX11, AReadoutDrawnElsewhereIsReadOnceTheShipSailsAndDecoysNever) {
     ASSERT_EQ(capture.CapturePosition().position, "");
   // Under way, a step at a time: read where it is, and on while it lies still.
   auto sail = [&](int x, int y) {
-    for (int step = 1; step <= 150; ++step) {
-      const std::string p = std::to_string(x + step) + "," + std::to_string(y);
-      if (!sim.Command(p)) return std::string("<sim>");
-      if (capture.CapturePosition().position == p) return p;
-      std::this_thread::sleep_for(50ms);
-    }
+    std::string p;
+    for (int step = 1; step <= 150; ++step, std::this_thread::sleep_for(50ms))
+      if (sim.Command(p = std::to_string(x + step) + "," + std::to_string(y)) && capture.CapturePosition().position == p) return p;
     return std::string("<never read>");
   };
   EXPECT_EQ(sail(1000, 2000), "1001,2000") << "found at once, with the second reading";

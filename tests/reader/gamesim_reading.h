@@ -65,9 +65,8 @@ inline std::string CaptureAnyPosition(CoordinateCapture& capture) {
   return CaptureWhileNot(capture, [](const std::string& read) { return !read.empty() && read != "<failure>"; });
 }
 
-// What a capture reads where a client area of width x height shows `drawn` at
-// the game's place: at the origin table's own sizes exactly what the table's
-// place has always read; elsewhere only a place in the world.
+// What a capture reads of `drawn` at the game's place in a width x height client area: at the
+// table's own sizes what the table's place always read; elsewhere only a place in the world.
 inline std::string ExpectedReading(const std::string& drawn, int width, int height) {
   const auto corner = CornerOrigin(width, height);
   const ReadoutOrigin table = OriginForSize(width, height);

@@ -16,8 +16,7 @@ class GameSimProcess {
 
   // Starts the window with the given outer size and read-out and waits until
   // it has painted and can be found by its title. False (with `error` set)
-  // when it did not come up in time. `more`: further options (e.g.
-  // L"--client 1920x1080 --readout-at 300,200").
+  // when it did not come up in time. `more`: further options (L"--client 1920x1080").
   bool Start(int outerWidth, int outerHeight, const std::string& readout, std::string& error,
              const std::wstring& more = L"");
   // Replaces the read-out; returns once the window has repainted.

@@ -145,9 +145,6 @@ class WinePackage : public testing::Test {
     env_ = WineEnvironment((root_ / "prefix").string());
     crewmap::test::PreparePrefix(env_);
     StartSuiteGame();
-    // The Linux instances read the Linux stand-in: mapped later, it is the
-    // topmost window of that title, the one X finds first.
-    std::this_thread::sleep_for(3s);
     linuxGame_ = new crewmap::gamesim::GameSimProcess();
     if (linuxGame_->Start({"--still", "--size", "800x600", "--pos", kLinuxPosition}) &&
         linuxGame_->Command(kLinuxPosition))
@@ -155,10 +152,16 @@ class WinePackage : public testing::Test {
             " --name Online | head -1 | xargs -r -I{} xdotool windowmove {} 300 450");
   }
   // The game stand-in for the whole suite at a 16:9 size players use, its
-  // read-out where the game draws it, right of the other windows.
+  // read-out where the game draws it, right of the other windows. The Linux
+  // instances read the Linux stand-in: kept the topmost window of that
+  // title, the one X finds first.
   static void StartSuiteGame() {
     game_ = new ProgramProcess({WineLoader(), gamesim_.string(), "--client", "1920x1080", "--at", "640,0", "--text",
                                 kPosition}, root_ / "gamesim.log", env_);
+    WaitFor([] { return Probe("client") == "1920x1080"; }, kWait);
+    if (linuxGame_)
+      Shell("xdotool search --all --onlyvisible --pid " + std::to_string(linuxGame_->Pid()) +
+            " --name Online | head -1 | xargs -r xdotool windowraise");
   }
   static void TearDownTestSuite() {
     delete linuxGame_;
@@ -330,14 +333,13 @@ TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
   EXPECT_EQ(pressesAfterClick(drawnX, drawnY), 0) << "a click on the drawing goes through the overlay";
 
   // The game started again opens above the overlay; the next ticks put the overlay back above it.
-  const auto ringShows = [&] {
-    XImage* shot = XGetImage(display, RootWindow(display, screen), navi.x, navi.y, static_cast<unsigned>(navi.width),
-                             static_cast<unsigned>(navi.height), AllPlanes, ZPixmap);
-    bool ring = false;
-    for (int y = 0; shot && y < navi.height; ++y)
-      for (int x = 0; x < navi.width; ++x) ring = ring || (XGetPixel(shot, x, y) & 0xffffff) == 0xffff80;
-    if (shot) XDestroyImage(shot);
-    return ring;
+  const auto ringShows = [&] {  // the ring's yellow in the middle row
+    XImage* row = XGetImage(display, RootWindow(display, screen), navi.x, navi.y + navi.height / 2,
+                            static_cast<unsigned>(navi.width), 1, AllPlanes, ZPixmap);
+    int ring = 0;
+    for (int x = 0; row && x < navi.width; ++x) ring += (XGetPixel(row, x, 0) & 0xffffff) == 0xffff80;
+    if (row) XDestroyImage(row);
+    return ring > 0;
   };
   ASSERT_TRUE(ringShows());
   delete game_;
