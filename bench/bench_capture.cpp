@@ -1,13 +1,18 @@
 // One coordinate capture against gamesim on a real X server: the time it
 // takes (median) and how many pixel requests it makes, with the read-out
-// copied in one block request and, beside it, read pixel by pixel. Uses
-// $DISPLAY, or starts a private Xvfb when none is set.
+// copied in one block request and, beside it, read pixel by pixel; the same
+// once the read-out has been found at the client area's corner and by a
+// search; and the search itself over 1920 x 1080 and 2560 x 1440 client
+// areas, whole and band by band (what one tick holds). Starts a private Xvfb
+// of 2600 x 1600, so that a 2560 x 1440 window fits on its screen.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +20,8 @@
 #include "gamesim/gamesim_process.h"
 #include "platform/x11/x11_window_source.h"
 #include "reader/capture.h"
+#include "reader/readout_finder.h"
+#include "reader/readout_search.h"
 #include "support/xvfb_server.h"
 
 namespace {
@@ -137,6 +144,111 @@ void BM_OnePixelRead(benchmark::State& state) {
   x11.ReleaseDC(window, dc);
 }
 
+// A still picture with the read-out drawn where no place rule puts it (the
+// search's last band, bottom-up), plain or busy with decoys.
+gamesim::GameSimProcess* SearchSim(const std::string& size, bool busy) {
+  static std::map<std::string, std::unique_ptr<gamesim::GameSimProcess>> sims;
+  auto& sim = sims[size + (busy ? " busy" : "")];
+  if (!sim || !sim->Running()) {
+    gSim->Stop();  // one game window at a time: the lookup finds the first
+    sim = std::make_unique<gamesim::GameSimProcess>();
+    std::vector<std::string> args = {"--still", "--size", size, "--readout-at", "40,40", "--pos", "14602,5579"};
+    if (busy) args.insert(args.end(), {"--busy", "--decoys"});
+    if (!sim->Start(args) || !sim->Command("14602,5579")) sim.reset();
+  }
+  for (auto& [name, other] : sims)
+    if (other && other.get() != sim.get()) other->Stop();
+  return sim.get();
+}
+
+// One search: a copy of the client area (whole, or the bands of one pass
+// bottom-up) and the scan. Reports the median time of a whole search and of
+// one band (with its 95th percentile), which is what one capture may hold
+// the tick for.
+void BM_Search(benchmark::State& state, const std::string& size, bool busy, bool bands) {
+  if (!SearchSim(size, busy)) {
+    state.SkipWithError("gamesim did not start");
+    return;
+  }
+  platform::X11WindowSource x11;
+  const platform::WindowHandle window = x11.FindWindowByTitle(reader::kGameTitle);
+  std::vector<double> millis;
+  std::vector<double> bandMillis;
+  std::size_t found = 0;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const platform::DeviceContext dc = x11.GetDC(window);
+    platform::ClientArea client;
+    if (!x11.GetClientArea(window, client) || client.width <= 0) {
+      state.SkipWithError("no game window");
+      return;
+    }
+    const std::int32_t rows = bands ? static_cast<std::int32_t>(reader::ReadoutFinder::kBandPixels / client.width)
+                                    : client.height;
+    found = 0;
+    for (std::int32_t bottom = client.height; bottom > 0; bottom -= rows - 12) {
+      const auto b0 = std::chrono::steady_clock::now();
+      const std::int32_t top = std::max(0, bottom - rows);
+      platform::PixelBlock block;
+      x11.ReadBlock(dc, {0, top, client.width, bottom - top}, block);
+      found += reader::FindReadouts(block).size();
+      bandMillis.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - b0).count());
+      if (top == 0) break;
+    }
+    x11.ReleaseDC(window, dc);
+    millis.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  std::sort(millis.begin(), millis.end());
+  std::sort(bandMillis.begin(), bandMillis.end());
+  state.counters["median_ms"] = millis[millis.size() / 2];
+  state.counters["band_median_ms"] = bandMillis[bandMillis.size() / 2];
+  state.counters["band_p95_ms"] = bandMillis[bandMillis.size() * 95 / 100];
+  state.counters["readouts_found"] = static_cast<double>(found);
+  if (found == 0) state.SkipWithError("the read-out was not found");
+}
+
+// Captures once the read-out's place is known: at the client area's corner
+// (1920 x 1080), and at a place the search found and a sailing ship
+// confirmed; against BM_CapturePosition at the origin table's place.
+void BM_CaptureKnownPlace(benchmark::State& state, bool searched) {
+  gamesim::GameSimProcess sim;
+  gSim->Stop();
+  std::vector<std::string> args = {"--still", "--size", "1920x1080", "--pos", "14602,5579"};
+  if (searched) args.insert(args.end(), {"--readout-at", "40,40"});
+  if (!sim.Start(args) || !sim.Command("14602,5579")) {
+    state.SkipWithError("gamesim did not start");
+    return;
+  }
+  platform::X11WindowSource x11;
+  CountingSource source(x11);
+  Controls controls;
+  std::int64_t now = 0;
+  reader::CoordinateCapture capture(source, controls, reader::PixelFetch::Block, [&now] { return now += 1000; });
+  std::string shown;
+  for (int step = 0; step < 100 && capture.CapturePosition().position != shown; ++step) {
+    shown = std::to_string(14602 + step) + ",5579";  // sailing east
+    sim.Command(shown);
+  }
+  if (capture.CapturePosition().position != shown) {
+    state.SkipWithError("the read-out was not found");
+    return;
+  }
+  source.blocks = 0;
+  std::vector<double> millis;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const reader::CaptureOutcome out = capture.CapturePosition();
+    millis.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    if (out.position != shown) {
+      state.SkipWithError("misread");
+      return;
+    }
+  }
+  std::sort(millis.begin(), millis.end());
+  state.counters["median_ms"] = millis[millis.size() / 2];
+  state.counters["blocks_per_capture"] = static_cast<double>(source.blocks) / static_cast<double>(state.iterations());
+}
+
 BENCHMARK(BM_FindWindowByTitle)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_OnePixelRead)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CapturePosition)->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -144,13 +256,20 @@ BENCHMARK(BM_CapturePositionWorstGlyphs)->Unit(benchmark::kMillisecond)->MinTime
 BENCHMARK(BM_CapturePositionLocked)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_CaptureBlock)->ArgName("lock")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_CaptureSingle)->ArgName("lock")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_CaptureKnownPlace, corner, false)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_CaptureKnownPlace, searched, true)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_Search, whole_1920x1080, "1920x1080", false, false)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_Search, whole_2560x1440, "2560x1440", false, false)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_Search, busy_1920x1080, "1920x1080", true, false)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_Search, bands_1920x1080, "1920x1080", false, true)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_Search, bands_2560x1440, "2560x1440", false, true)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   crewmap::test::XvfbServer server;
-  if (!crewmap::test::UseDisplayOrStart(server)) return 2;
+  if (!server.Start(2600, 1600)) return 2;
   gamesim::GameSimProcess sim;
   if (!sim.Start({"--still", "--size", "1024x768", "--pos", "14602,5579"})) {
     std::fprintf(stderr, "gamesim did not start\n");

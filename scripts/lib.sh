@@ -66,11 +66,12 @@ ensure_packages() {
 # stop_private_xvfb (e.g. from an EXIT trap). -noreset: otherwise the server
 # resets whenever its last client leaves, and a client that connects during
 # the reset (one program starting as another closes) is turned away.
+# The screen is WxH as the first argument asks (default 1920x1080).
 XVFB_PID=""
 start_private_xvfb() {
   local file
   file="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$file" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1920x1080}x24" -nolisten tcp -noreset 3>"$file" >/dev/null 2>&1 &
   XVFB_PID=$!
   for _ in $(seq 100); do
     [ -s "$file" ] && break

@@ -26,6 +26,7 @@
 #include "main/slot_rows.h"
 #include "map/frm_map.h"
 #include "map/markers.h"
+#include "navi/frm_navi.h"
 #include "net/address_lookup.h"
 #include "net/messages.h"
 #include "net/router_worker.h"
@@ -35,6 +36,7 @@
 #include "startup/common.h"
 #include "startup/log_lines.h"
 #include "startup/settings.h"
+#include "ui/back_on_top.h"
 #include "ui/first_placement.h"
 #include "ui/fonts.h"
 #include "ui/list_box.h"
@@ -55,6 +57,9 @@ QByteArray ToBytes(const std::string& bytes) {
 bool IsHost() { return startup::StartMode == 0; }
 
 constexpr int kMaxNickChars = 2000;
+
+constexpr int kCaptureLineTwips = 240;
+const QString kSrvIpCaption = QStringLiteral("SRV IP");
 
 // The activity log keeps its newest rows only. A host writes two rows per
 // member visit and a member one per connection, so even a long evening of
@@ -107,7 +112,8 @@ frmMain::~frmMain() {
 
 void frmMain::BuildControls() {
   setWindowTitle(QStringLiteral("Crewmap"));
-  setFixedSize(TwipsToPixels(4335), TwipsToPixels(3360));
+  // The design's size, and a line along the bottom for the capture's state.
+  setFixedSize(TwipsToPixels(4335), TwipsToPixels(3360 + kCaptureLineTwips));
 
   const QFont gothic = ui::DesignFont(ui::kGothic);
   const QFont pGothic = ui::DesignFont(ui::kPGothic);
@@ -145,7 +151,7 @@ void frmMain::BuildControls() {
       if (map::frmMap* map = map::frmMap::Loaded()) map->FollowSlot(slot);
   });
 
-  Label1 = new QLabel(QStringLiteral("SRV IP"), this);
+  Label1 = new QLabel(kSrvIpCaption, this);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setGeometry(ui::TwipsRect(2760, 600, 555, 180));
 
@@ -188,6 +194,11 @@ void frmMain::BuildControls() {
   List1->setGeometry(ui::TwipsRect(0, 2400, 4335, 960));
   List1->setFont(gothic);
   List1->setMaxRows(kLogRows);
+
+  lblCapture = new QLabel(this);
+  lblCapture->setObjectName(QStringLiteral("lblCapture"));
+  lblCapture->setGeometry(ui::TwipsRect(60, 3360, 4275, kCaptureLineTwips));
+  lblCapture->setFont(pGothic);
 
   // The keyboard as on Windows: Tab goes through the controls as they lie
   // (the left column, then the right one from the top, then the log), and
@@ -452,12 +463,14 @@ void frmMain::Timer1_Timer() {
   // shows how old what it last heard is: a member trying its host again
   // would otherwise show bright markers of a group it has lost touch with.
   if (startup::StartMode == 1 && Winsock[1]->State() != net::SocketState::Connected) {
+    lblCapture->clear();  // nothing is read until the member is connected
     map::UpdateMapMarkers(Slots, MySlot);
     return;
   }
 
   // 2. Capture.
   const reader::CaptureOutcome outcome = capture_->CapturePosition();
+  ShowCapture(outcome);
   if (outcome.ok) {
     const std::string nickBytes = net::EncodeWireText(ToUtf8(txtNick->text()));
     if (IsHost()) {
@@ -482,6 +495,28 @@ void frmMain::Timer1_Timer() {
 
   // 5. The map, also after a capture failure.
   map::UpdateMapMarkers(Slots, MySlot);
+}
+
+void frmMain::ShowCapture(const reader::CaptureOutcome& outcome) {
+  const QString line = FromUtf8(reader::CaptureStateText(outcome));
+  if (lblCapture->text() != line) {
+    lblCapture->setText(line);
+    FitCaption(lblCapture, ui::DesignFont(ui::kPGothic));
+  }
+  if (captureLog_.ShouldLog(ToUtf8(line)))
+    AppendLog(FromUtf8(startup::NoticeRow(startup::CurrentTimestamp(), ToUtf8(line))));
+  // The failure text stands in the caption only while captures fail.
+  if (outcome.ok && Label1->text() != kSrvIpCaption) {
+    Label1->setText(kSrvIpCaption);
+    FitCaption(Label1, ui::DesignFont(ui::kPGothic));
+  }
+  // A game window started again (or made anew for a new size) opens above
+  // the overlay: put the overlay back above it.
+  const platform::WindowHandle game = capture_->GameWindow;
+  if (game != 0 && game != overlaidGame_) {
+    overlaidGame_ = game;
+    if (navi::frmNavi* navi = navi::frmNavi::Loaded(); navi && navi->isVisible()) ui::PutBackOnTop(*navi);
+  }
 }
 
 // ---------------------------------------------------------------- sockets

@@ -22,6 +22,7 @@
 #include "net/slots.h"
 #include "net/tcp_liveness.h"
 #include "reader/capture.h"
+#include "reader/capture_state.h"
 
 class QCheckBox;
 class QLabel;
@@ -119,6 +120,7 @@ class frmMain : public QWidget, public reader::CaptureControls {
   QLabel* Label1 = nullptr;
   QLabel* Label2 = nullptr;
   QLabel* lblReach = nullptr;  // host only: under the address box, whether the router let members in
+  QLabel* lblCapture = nullptr;  // along the bottom: whether and where the position is read
   QTimer* Timer1 = nullptr;
   std::array<net::Winsock*, net::kHighestSocket + 1> Winsock{};  // Winsock[1]..Winsock[9]
 
@@ -151,6 +153,10 @@ class frmMain : public QWidget, public reader::CaptureControls {
   void SetIndicator(int n, const QColor& color);
   void AppendLog(const QString& line);
   void ShowRows(const std::vector<std::string>& rows);
+  // What the player is told about the capture: the line along the bottom,
+  // a log row once a new line has lasted, the failure caption taken back,
+  // and the overlay put back above a game window that is new.
+  void ShowCapture(const reader::CaptureOutcome& outcome);
   void MakeHostSide();
   void MakeMemberSide();
   // The map window, loaded hidden if it is not (it is again after being
@@ -170,6 +176,8 @@ class frmMain : public QWidget, public reader::CaptureControls {
   std::unique_ptr<HostAddress> hostAddress_;  // host only: the address box and the router
   std::unique_ptr<MemberSide> member_;         // member only: the connection to the host
   std::vector<std::string> shownRows_;         // what List2 shows, as last listed
+  reader::CaptureStateLog captureLog_;
+  platform::WindowHandle overlaidGame_ = 0;    // the game window the overlay was last put above
   std::optional<GamePoint> meetingPoint_;
   bool loaded_ = false;
   bool unloaded_ = false;

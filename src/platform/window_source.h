@@ -1,9 +1,9 @@
 #pragma once
 // The operating system's windows as the coordinate reader sees them: lookup of
 // a top-level window by its exact title, a drawing context over its client
-// area, its outer rectangle, single-pixel reads, and a copy of a block of
-// pixels in one request that reads exactly as the single reads would. One
-// backend per OS.
+// area, its outer rectangle, its client area's size and whether it is
+// minimised, single-pixel reads, and a copy of a block of pixels in one
+// request that reads exactly as the single reads would. One backend per OS.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -53,10 +53,22 @@ class PixelBlock {
   std::uint32_t At(std::int32_t x, std::int32_t y) const;
   // The pixels of one row of the copy (0 = the rectangle's top row).
   std::uint32_t* Row(std::int32_t row) { return colors_.data() + static_cast<std::size_t>(row) * rect_.width; }
+  const std::uint32_t* Row(std::int32_t row) const {
+    return colors_.data() + static_cast<std::size_t>(row) * rect_.width;
+  }
 
  private:
   PixelRect rect_;
   std::vector<std::uint32_t> colors_;
+};
+
+// The client area of a window as its context sees it: its size in the same
+// pixels the context reads, and whether the window is minimised (or otherwise
+// not shown), when none of its pixels can be read.
+struct ClientArea {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  bool minimised = false;
 };
 
 class WindowSource {
@@ -69,6 +81,10 @@ class WindowSource {
   // Outer rectangle in screen coordinates, frame included. On failure returns
   // false and leaves `rect` untouched.
   virtual bool GetWindowRect(WindowHandle window, WindowRect& rect) = 0;
+  // The client area's size and state. Ask while a context of the window is
+  // open, so that both are in the units its pixels come in. False when the
+  // backend cannot tell (or the window is gone).
+  virtual bool GetClientArea(WindowHandle /*window*/, ClientArea& /*area*/) { return false; }
   // One pixel in client coordinates of the context, 0x00BBGGRR or kInvalidColor.
   virtual std::uint32_t GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) = 0;
   // The same single-pixel reads for several points at once (one read per

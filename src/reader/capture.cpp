@@ -1,25 +1,89 @@
 #include "reader/capture.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "common/steady_ms.h"
 #include "reader/glyph.h"
+#include "reader/glyph_shape.h"
 #include "reader/origin.h"
 #include "reader/validation.h"
+#include "reader/whole_glyphs.h"
 
 namespace crewmap::reader {
+namespace {
+
+// The game window's client area through the capture's live context.
+class ContextPixels final : public ClientPixels {
+ public:
+  ContextPixels(platform::WindowSource& source, platform::DeviceContext dc, PixelFetch fetch)
+      : source_(source), dc_(dc), fetch_(fetch) {}
+
+  std::string ReadProbes(ReadoutOrigin origin) override {
+    // One request for every pixel of the twelve cells and their outline; the
+    // copy answers exactly as single reads would. Each character the probes
+    // read must also stand there as a whole glyph, so that a busy picture
+    // where the game shows no read-out never passes for one (a glyph of the
+    // font always passes). Without a copy, the probes are read one by one.
+    std::string joined;
+    platform::PixelBlock block;
+    const platform::PixelRect area = WholeGlyphArea(origin);
+    if (fetch_ == PixelFetch::Block && area.width > 0 && source_.ReadBlock(dc_, area, block)) {
+      const PixelRead fromCopy = [&block](std::int32_t x, std::int32_t y) { return block.At(x, y); };
+      for (int i = 0; i < kCellCount; ++i) {
+        const std::int32_t x = origin.x + kCellPitch * i;
+        const std::string c = ReadGlyph(fromCopy, x, origin.y);
+        if (!c.empty() && MatchGlyph(block, x, origin.y) != c[0]) return {};
+        joined += c;
+      }
+    } else {
+      for (int i = 0; i < kCellCount; ++i)
+        joined += ReadGlyph(source_, dc_, origin.x + kCellPitch * i, origin.y);
+    }
+    return ValidatePosition(joined);
+  }
+
+  bool Read(const platform::PixelRect& rect, platform::PixelBlock& block, bool copyOnly) override {
+    if (fetch_ == PixelFetch::Block && source_.ReadBlock(dc_, rect, block)) return true;
+    if (copyOnly) return false;
+    std::vector<platform::PixelPoint> points;
+    points.reserve(static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(rect.height));
+    for (std::int32_t y = 0; y < rect.height; ++y)
+      for (std::int32_t x = 0; x < rect.width; ++x) points.push_back({rect.left + x, rect.top + y});
+    block.Reset(rect, platform::kInvalidColor);
+    std::vector<std::uint32_t> colors(points.size());
+    source_.GetPixels(dc_, points.data(), points.size(), colors.data());
+    for (std::int32_t y = 0; y < rect.height; ++y)
+      std::copy_n(colors.begin() + static_cast<std::ptrdiff_t>(y) * rect.width, rect.width, block.Row(y));
+    return true;
+  }
+
+ private:
+  platform::WindowSource& source_;
+  platform::DeviceContext dc_;
+  PixelFetch fetch_;
+};
+
+}  // namespace
 
 CoordinateCapture::CoordinateCapture(platform::WindowSource& source, CaptureControls& controls,
-                                     PixelFetch fetch)
-    : source_(source), controls_(controls), fetch_(fetch) {}
+                                     PixelFetch fetch, std::function<std::int64_t()> clock)
+    : source_(source), controls_(controls), fetch_(fetch), clock_(clock ? std::move(clock) : SteadyNowMs) {}
 
 CaptureOutcome CoordinateCapture::CapturePosition() {
   // "Lock" keeps the window found earlier, but only once one was found.
   // The lookup result is kept even when nothing was found: the null handle
   // then reads the screen's top-left corner, which fails validation.
-  if (!controls_.LockTicked() || GameWindow == 0) GameWindow = source_.FindWindowByTitle(kGameTitle);
+  const bool locked = controls_.LockTicked();
+  if (!locked || GameWindow == 0) GameWindow = source_.FindWindowByTitle(kGameTitle);
 
   GameDC = source_.GetDC(GameWindow);
   if (GameDC == 0) {
     controls_.ShowCaptureFailure(kCaptureFailureText);
-    return {};
+    CaptureOutcome failed;
+    failed.locked = locked && GameWindow != 0;
+    return failed;
   }
 
   // A failed query leaves the rectangle at zero, so both origins become 0.
@@ -27,25 +91,37 @@ CaptureOutcome CoordinateCapture::CapturePosition() {
   source_.GetWindowRect(GameWindow, rect);
   const std::int64_t width = std::int64_t{rect.right} - rect.left;
   const std::int64_t height = std::int64_t{rect.bottom} - rect.top;
-  const ReadoutOrigin origin = OriginForSize(width, height);
+  CaptureOutcome out;
+  out.ok = true;
+  out.width = static_cast<std::int32_t>(std::clamp<std::int64_t>(width, 0, INT32_MAX));
+  out.height = static_cast<std::int32_t>(std::clamp<std::int64_t>(height, 0, INT32_MAX));
+  const WindowView view{GameWindow, -1, -1, OriginForSize(width, height)};
+  ContextPixels pixels(source_, GameDC, fetch_);
 
-  // One request for every pixel the twelve decisions may probe; the copy
-  // answers exactly as single reads would. Without a copy, read one by one.
-  std::string joined;
-  platform::PixelBlock block;
-  const platform::PixelRect area = ProbeArea(origin.x, origin.y, kCellCount, kCellPitch);
-  if (fetch_ == PixelFetch::Block && area.width > 0 && source_.ReadBlock(GameDC, area, block)) {
-    const PixelRead fromCopy = [&block](std::int32_t x, std::int32_t y) { return block.At(x, y); };
-    for (int i = 0; i < kCellCount; ++i) joined += ReadGlyph(fromCopy, origin.x + kCellPitch * i, origin.y);
+  platform::ClientArea client;
+  const bool known = GameWindow != 0 && source_.GetClientArea(GameWindow, client);
+  if (GameWindow == 0) {
+    out.state = CaptureState::NoWindow;
+    out.position = pixels.ReadProbes(view.table);
+  } else if (known && client.minimised) {
+    out.state = CaptureState::Minimised;
   } else {
-    for (int i = 0; i < kCellCount; ++i)
-      joined += ReadGlyph(source_, GameDC, origin.x + kCellPitch * i, origin.y);
+    WindowView sized = view;
+    if (known) {
+      sized.clientWidth = out.width = client.width;
+      sized.clientHeight = out.height = client.height;
+    }
+    FinderResult found = finder_.Read(pixels, sized, clock_());
+    out.position = std::move(found.position);
+    out.state = !out.position.empty() ? CaptureState::Reading
+                : found.confirming    ? CaptureState::Confirming
+                                      : CaptureState::NotFound;
+    if (found.place) out.place = *found.place;
   }
 
   source_.ReleaseDC(GameWindow, GameDC);
   GameDC = 0;
-
-  return {true, ValidatePosition(joined)};
+  return out;
 }
 
 }  // namespace crewmap::reader

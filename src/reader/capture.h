@@ -1,8 +1,11 @@
 #pragma once
 // One reading of the player's position from the game's coordinate read-out.
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/window_source.h"
+#include "reader/readout_finder.h"
 
 namespace crewmap::reader {
 
@@ -20,9 +23,25 @@ class CaptureControls {
   virtual void ShowCaptureFailure(const std::string& utf8Text) = 0;
 };
 
+// What a capture found out, beside the position: what the player is told.
+enum class CaptureState {
+  NoContext,   // no device context could be had: nothing was read
+  NoWindow,    // no window has the game's title (the screen's corner was read)
+  Minimised,   // the game window is minimised: there is nothing to read
+  NotFound,    // no read-out in the client area
+  Confirming,  // a searched place waits for a second reading that moved
+  Reading,     // a position was read
+};
+
 struct CaptureOutcome {
   bool ok = false;       // false: no device context, nothing was read
   std::string position;  // "x,y" or empty when nothing valid was read
+  CaptureState state = CaptureState::NoContext;
+  bool locked = false;   // NoContext: "Lock" holds a window that has gone
+  // The client area's size (the outer size where the source cannot tell it).
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  ReadoutPlace place;    // Reading: where the position was read
 };
 
 // How a capture fetches the read-out's pixels: one copy of the rectangle
@@ -32,11 +51,14 @@ enum class PixelFetch { Block, Single };
 
 class CoordinateCapture {
  public:
+  // `clock`: milliseconds on a steady clock, for the search's pace (tests
+  // pass their own). With PixelFetch::Single nothing is ever copied, so the
+  // client area is not searched either.
   CoordinateCapture(platform::WindowSource& source, CaptureControls& controls,
-                    PixelFetch fetch = PixelFetch::Block);
+                    PixelFetch fetch = PixelFetch::Block, std::function<std::int64_t()> clock = {});
 
-  // Finds (or keeps, under "Lock") the game window, reads twelve cells and
-  // validates the joined text.
+  // Finds (or keeps, under "Lock") the game window, finds its read-out and
+  // reads it (see ReadoutFinder).
   CaptureOutcome CapturePosition();
 
   platform::WindowHandle GameWindow = 0;  // null until the first lookup
@@ -46,6 +68,8 @@ class CoordinateCapture {
   platform::WindowSource& source_;
   CaptureControls& controls_;
   PixelFetch fetch_;
+  std::function<std::int64_t()> clock_;
+  ReadoutFinder finder_;
 };
 
 }  // namespace crewmap::reader

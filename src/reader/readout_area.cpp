@@ -4,6 +4,8 @@
 
 #include "reader/glyph.h"
 #include "reader/origin.h"
+#include "reader/readout_finder.h"
+#include "reader/whole_glyphs.h"
 
 namespace crewmap::reader {
 
@@ -26,6 +28,22 @@ platform::PixelRect ReadoutOnScreen(const platform::WindowRect& outer) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
   };
   return {clamp32(left), clamp32(top), clamp32(w), clamp32(h)};
+}
+
+platform::PixelRect CornerReadoutOnScreen(const platform::WindowRect& outer) {
+  const std::int64_t width = std::int64_t{outer.right} - outer.left;
+  const std::int64_t height = std::int64_t{outer.bottom} - outer.top;
+  const auto corner = CornerOrigin(static_cast<std::int32_t>(std::min<std::int64_t>(width, INT32_MAX)),
+                                   static_cast<std::int32_t>(std::min<std::int64_t>(height, INT32_MAX)));
+  if (width <= 0 || height <= 0 || !corner) return {};
+  // From a client corner at the outer corner to one a whole border inside it.
+  const platform::PixelRect cells = WholeGlyphArea(*corner);
+  const std::int64_t left = std::int64_t{outer.left} + cells.left - kMaxFrameLeft;
+  const std::int64_t top = std::int64_t{outer.top} + cells.top - kMaxFrameLeft;
+  const auto clamp32 = [](std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
+  };
+  return {clamp32(left), clamp32(top), cells.width + kMaxFrameLeft, cells.height + kMaxFrameLeft};
 }
 
 }  // namespace crewmap::reader

@@ -14,6 +14,12 @@ namespace crewmap::reader {
 // the glyphs. Empty (width 0) when the outer rectangle is empty.
 platform::PixelRect ReadoutOnScreen(const platform::WindowRect& outer);
 
+// The same for the read-out where the game draws it at other sizes: 78
+// pixels left of and 272 above the client area's bottom-right corner, which
+// lies inside the outer rectangle by the frame's right and bottom borders
+// (up to kMaxFrameLeft each). Empty when the window is too small for it.
+platform::PixelRect CornerReadoutOnScreen(const platform::WindowRect& outer);
+
 // Frames are at most this thick left of and above the client area (a title
 // bar at 200 % display scaling included).
 inline constexpr int kMaxFrameLeft = 32;

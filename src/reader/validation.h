@@ -10,4 +10,19 @@ namespace crewmap::reader {
 // passes, the empty text otherwise. Field lengths are not limited.
 std::string ValidatePosition(std::string_view joined);
 
+// The game's world: x from 0 to 16383 (east-west, wrapping), y from 0 to 8191.
+inline constexpr int kWorldWidth = 16384;
+inline constexpr int kWorldHeight = 8192;
+
+// True for exactly two runs of digits joined by one comma that name a place
+// in the world. Stricter than ValidatePosition, for places found by search.
+bool IsWorldPosition(std::string_view text);
+
+// True when the second of two world positions read one capture after the
+// other can be the same ship under way: it moved, and by no more than
+// kLargestStep along either axis (east-west across the seam too). A still
+// picture (a price, a clock that shows no change) never passes.
+bool PlausibleStep(std::string_view from, std::string_view to);
+inline constexpr int kLargestStep = 64;
+
 }  // namespace crewmap::reader

@@ -15,7 +15,8 @@ std::string CurrentTimestamp();
 std::string ConnectionRow(std::string_view timestamp, int slot, std::string_view peerAddress);
 // "[" timestamp "]" two-digit slot ". << " address " Close"
 std::string DepartureRow(std::string_view timestamp, int slot, std::string_view peerAddress);
-// "[" timestamp "]" text: the host's notes on how members reach it.
+// "[" timestamp "]" text: the program's own notes (how members reach the
+// host, the member's retries, whether the position is read).
 std::string NoticeRow(std::string_view timestamp, std::string_view text);
 
 }  // namespace crewmap::startup

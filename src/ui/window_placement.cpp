@@ -74,17 +74,21 @@ std::vector<PixelRect> ReadoutsToAvoid(const PlacementRequest& request) {
   if (request.game) {
     const platform::WindowRect& g = *request.game;
     const double scale = GameScale(request);
+    // The origin table's place and the corner's, where the game draws it at
+    // other sizes.
     if (scale == 1.0) {
-      readouts.push_back(reader::ReadoutOnScreen(g));
+      for (const PixelRect& r : {reader::ReadoutOnScreen(g), reader::CornerReadoutOnScreen(g)})
+        if (r.width > 0) readouts.push_back(r);
       return readouts;
     }
     // Found in the game's own size, then enlarged as the system enlarges it
     // (a pixel more each way for the rounding).
     const platform::WindowRect own{0, 0, Scaled(static_cast<double>(g.right) - g.left, 1 / scale),
                                    Scaled(static_cast<double>(g.bottom) - g.top, 1 / scale)};
-    const PixelRect r = reader::ReadoutOnScreen(own);
-    readouts.push_back({g.left + Scaled(r.left, scale) - 1, g.top + Scaled(r.top, scale) - 1,
-                        Scaled(r.width, scale) + 2, Scaled(r.height, scale) + 2});
+    for (const PixelRect& r : {reader::ReadoutOnScreen(own), reader::CornerReadoutOnScreen(own)})
+      if (r.width > 0)
+        readouts.push_back({g.left + Scaled(r.left, scale) - 1, g.top + Scaled(r.top, scale) - 1,
+                            Scaled(r.width, scale) + 2, Scaled(r.height, scale) + 2});
     return readouts;
   }
   for (const GameSize& size : kGameSizes) {

@@ -38,6 +38,8 @@
 #include "main/host_side.h"
 #include "map/frm_map.h"
 #include "map/meeting_flag.h"
+#include "navi/frm_navi.h"
+#include "navi/x11_props.h"
 #include "net/line_receiver.h"
 #include "net/messages.h"
 #include "net/wire_text.h"
@@ -198,7 +200,7 @@ class MainWindowTest : public ::testing::Test {
 TEST_F(MainWindowTest, HostLayout) {
   MakeHost();
   EXPECT_EQ(window->windowTitle(), "Crewmap");
-  EXPECT_EQ(window->size(), QSize(289, 224));  // 4335 x 3360 twips
+  EXPECT_EQ(window->size(), QSize(289, 240));  // 4335 x 3360 twips, and the capture's line
   EXPECT_TRUE(window->Text1->isReadOnly());
   EXPECT_EQ(window->Text1->text(), "203.0.113.5");
   EXPECT_EQ(echo->requests, 1);
@@ -218,7 +220,7 @@ TEST_F(MainWindowTest, HostLayout) {
   EXPECT_EQ(window->Timer1->interval(), 1000);
   // Every control is found by its design name.
   for (const char* name : {"Text1", "txtNick", "Command1", "Text2", "List2", "List1", "lbl1", "lbl9",
-                           "Command2", "Check1", "Label1", "Label2"})
+                           "Command2", "Check1", "Label1", "Label2", "lblCapture"})
     EXPECT_NE(window->findChild<QWidget*>(name), nullptr) << name;
   EXPECT_NE(window->findChild<QTimer*>("Timer1"), nullptr);
   EXPECT_EQ(window->txtNick->text(), "User1");
@@ -526,6 +528,44 @@ TEST_F(MainWindowTest, HostTickAfterCaptureFailureKeepsEverything) {
   // Only a blank line, which every member skips: the host is still there.
   EXPECT_EQ(member.received, "\r\n");
   EXPECT_EQ(window->Label1->text(), "失敗しました。");
+  probe->failContext = false;
+  window->Timer1_Timer();
+  EXPECT_EQ(window->Label1->text(), "SRV IP") << "the failure text goes once a capture succeeds again";
+}
+
+// Faults caught: a missing or a minimised game window looks like any empty
+// reading (no line, no log row); a log row every tick instead of one per
+// lasting change; the overlay left under a game window started again.
+TEST_F(MainWindowTest, TheCaptureStateIsShownLoggedOnceAndTheOverlayRisesOverANewGame) {
+  MakeHost();
+  probe->Show("14175,7410");
+  const std::pair<bool*, const char*> states[] = {
+      {nullptr, "座標を読み取り中（左から722・上から328）"},
+      {&probe->missing, "ゲーム画面が見つかりません"},
+      {&probe->minimised, "ゲーム画面が最小化されています"},
+  };
+  for (const auto& [flag, line] : states) {
+    if (flag) *flag = true;
+    for (int tick = 0; tick < 3; ++tick) window->Timer1_Timer();
+    EXPECT_EQ(window->lblCapture->text(), QString::fromUtf8(line));
+    if (flag) *flag = false;
+  }
+  const QStringList rows = Items(window->List1);
+  ASSERT_EQ(rows.size(), 3) << rows.join('|').toStdString();
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(rows[i].endsWith(QString::fromUtf8(states[i].second))) << i;
+
+  navi::frmNavi& overlay = navi::frmNavi::Load();
+  overlay.show();
+  QWidget game;  // the game window, started again: above the overlay
+  game.setGeometry(overlay.geometry());
+  game.show();
+  test::Spin(300);
+  ASSERT_TRUE(navi::test::StackedAbove(game.winId(), overlay.winId()));
+  probe->game = 43;
+  window->Timer1_Timer();
+  test::Spin(100);
+  EXPECT_TRUE(navi::test::StackedAbove(overlay.winId(), game.winId()));
+  navi::frmNavi::Unload();
 }
 
 TEST_F(MainWindowTest, HostTickSendsOnlyOnConnectedSocketsOneToEight) {

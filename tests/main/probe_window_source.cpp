@@ -8,7 +8,6 @@ namespace {
 constexpr std::uint32_t kWhite = 0x00FFFFFF;
 constexpr std::uint32_t kBlack = 0x00000000;
 constexpr std::uint32_t kGrey = 0x00808080;
-constexpr platform::WindowHandle kGame = 42;
 // Outer size 806 x 629: read-out origin (722, 328), cells 6 pixels apart.
 constexpr int kOriginX = 722;
 constexpr int kOriginY = 328;
@@ -49,22 +48,29 @@ void ProbeWindowSource::Show(const std::string& text) {
 }
 
 platform::WindowHandle ProbeWindowSource::FindWindowByTitle(std::string_view) {
-  return failContext ? 0 : kGame;
+  return failContext || missing ? 0 : game;
 }
 
 platform::DeviceContext ProbeWindowSource::GetDC(platform::WindowHandle window) {
-  if (failContext || window != kGame) return 0;
+  if (failContext || (window != game && window != 0)) return 0;
   ++captures;
-  return 7;
+  return window == 0 ? 8 : 7;
 }
 
 bool ProbeWindowSource::GetWindowRect(platform::WindowHandle window, platform::WindowRect& rect) {
-  if (window != kGame) return false;
+  if (window != game) return false;
   rect = {100, 50, 100 + 806, 50 + 629};
   return true;
 }
 
-std::uint32_t ProbeWindowSource::GetPixel(platform::DeviceContext, std::int32_t x, std::int32_t y) {
+bool ProbeWindowSource::GetClientArea(platform::WindowHandle window, platform::ClientArea& area) {
+  if (window != game) return false;
+  area = {800, 600, minimised};
+  return true;
+}
+
+std::uint32_t ProbeWindowSource::GetPixel(platform::DeviceContext dc, std::int32_t x, std::int32_t y) {
+  if (dc != 7) return kGrey;  // the screen
   const auto it = pixels_.find({x, y});
   return it == pixels_.end() ? kGrey : it->second;
 }

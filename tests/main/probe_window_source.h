@@ -1,6 +1,6 @@
 #pragma once
 // A stand-in for the game's pixels in the tick tests: a game window of outer
-// size 806 x 629 whose read-out cells show a given text through exactly the
+// size 806 x 629 (client 800 x 600) whose read-out cells show a given text through exactly the
 // probe pixels the recognizer decides on. Everything else reads grey. The real
 // path (X11 and the substitute game window) is covered end to end.
 #include <cstdint>
@@ -18,11 +18,15 @@ class ProbeWindowSource : public platform::WindowSource {
   void Show(const std::string& text);
   // No game window and no screen context either: the capture fails.
   bool failContext = false;
+  bool missing = false;    // no game window; the screen's context reads grey
+  bool minimised = false;  // the game window is minimised
+  platform::WindowHandle game = 42;  // a new value: the game window was made anew
   int captures = 0;  // contexts handed out
 
   platform::WindowHandle FindWindowByTitle(std::string_view title) override;
   platform::DeviceContext GetDC(platform::WindowHandle window) override;
   bool GetWindowRect(platform::WindowHandle window, platform::WindowRect& rect) override;
+  bool GetClientArea(platform::WindowHandle window, platform::ClientArea& area) override;
   std::uint32_t GetPixel(platform::DeviceContext dc, std::int32_t x, std::int32_t y) override;
   void ReleaseDC(platform::WindowHandle window, platform::DeviceContext dc) override;
 

@@ -1,5 +1,7 @@
 #include "x11_props.h"
 
+#include <algorithm>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -56,6 +58,17 @@ std::optional<long> MotifDecorations(unsigned long window) {
     XFree(data);
   }
   return decorations;
+}
+
+bool StackedAbove(unsigned long upper, unsigned long lower) {
+  Connection x;
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!x.display || !XQueryTree(x.display, DefaultRootWindow(x.display), &root, &parent, &children, &count)) return false;
+  const std::vector<Window> order(children, children + count);  // bottom first
+  if (children) XFree(children);
+  const auto up = std::find(order.begin(), order.end(), upper), low = std::find(order.begin(), order.end(), lower);
+  return up != order.end() && low < up;
 }
 
 }  // namespace crewmap::navi::test

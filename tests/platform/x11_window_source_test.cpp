@@ -234,12 +234,13 @@ TEST(X11WindowSource, ReadsOutsideTheWindowAreInvalid) {
 }
 
 // A block read gives at every pixel what a single read gives, across the
-// window's edges and for a child that its parent clips.
+// window's edges and for a child that its parent clips; large enough that
+// the copy of the window goes through shared memory.
 TEST(X11WindowSource, ABlockReadGivesWhatSingleReadsGiveOrDeclines) {
   Painter p;
-  const Window parent = p.Create(100, 100, 60, 40, PixelOf(p.d(), 255, 255, 255));
+  const Window parent = p.Create(100, 100, 100, 60, PixelOf(p.d(), 255, 255, 255));
   p.SetUtf8Title(parent, "block parent");
-  const Window child = p.Create(40, 10, 50, 20, PixelOf(p.d(), 0x12, 0x34, 0x56), parent);  // sticks out
+  const Window child = p.Create(80, 10, 50, 20, PixelOf(p.d(), 0x12, 0x34, 0x56), parent);  // sticks out
   p.MapAndWait(parent);
   p.MapAndWait(child);
   p.Fill(parent, 0, 0, 3, 3, PixelOf(p.d(), 0, 0, 0));
@@ -258,8 +259,9 @@ TEST(X11WindowSource, ABlockReadGivesWhatSingleReadsGiveOrDeclines) {
   };
   int invalid = 0;
   const DeviceContext parentDc = source.GetDC(parent);
-  ASSERT_TRUE(sameAsSingleReads(parentDc, {-3, -3, 70, 50}, invalid));
-  EXPECT_EQ(invalid, 70 * 50 - 60 * 40) << "the frame around the window reads invalid";
+  ASSERT_TRUE(sameAsSingleReads(parentDc, {-3, -3, 106, 66}, invalid));
+  EXPECT_EQ(invalid, 106 * 66 - 100 * 60) << "the frame around the window reads invalid";
+  ASSERT_TRUE(sameAsSingleReads(parentDc, {0, 0, 100, 60}, invalid));
   ASSERT_TRUE(sameAsSingleReads(parentDc, {0, 0, 4, 4}, invalid));
   EXPECT_EQ(invalid, 0);
   for (const PixelRect outside : {PixelRect{-10, -10, 5, 5}, PixelRect{65536, 0, 4, 4}}) {

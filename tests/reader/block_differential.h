@@ -73,10 +73,14 @@ class Differential {
       b = block_.CapturePosition();
       s = single_.CapturePosition();
       last = ComparePixels(source_, single_.GameWindow);
-      if (b.ok == s.ok && b.position == s.position && last.mismatches == 0) break;
+      if (b.ok == s.ok && (b.position == s.position || last.invalid > 0) && last.mismatches == 0) break;
     }
     EXPECT_EQ(b.ok, s.ok) << where;
-    EXPECT_EQ(b.position, s.position) << where;
+    // A copy also checks that what the probes read are whole glyphs: a
+    // read-out cut by the screen's edge reads as nothing rather than a part.
+    if (!(b.position.empty() && last.invalid > 0)) {
+      EXPECT_EQ(b.position, s.position) << where;
+    }
     EXPECT_EQ(block_.GameWindow, single_.GameWindow) << where;
     if (s.ok) {
       EXPECT_TRUE(last.copied) << where;

@@ -9,6 +9,7 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <thread>
@@ -44,7 +45,9 @@ TEST(CaptureBlockX11, RandomReadoutsAtEverySizeRowReadTheSameBothWays) {
       ASSERT_TRUE(ack.has_value()) << "gamesim stopped answering";
       ASSERT_EQ(ack->rfind("shown " + drawn, 0), 0u) << *ack;
       // Settle on what the reference path reads before comparing.
-      const std::string expected = ValidatePosition(drawn);
+      int width = 0, height = 0;
+      std::sscanf(size, "%dx%d", &width, &height);
+      const std::string expected = test::ExpectedReading(drawn, width, height);
       ASSERT_EQ(test::CaptureUntil(diff.single(), expected), expected) << size;
       const std::string read = diff.Check(std::string(size) + " showing " + drawn);
       EXPECT_EQ(read, expected);
@@ -140,6 +143,7 @@ TEST(CaptureBlockX11, OffScreenUnmappedCoveredAndClosedReadTheSameBothWays) {
   // Unmapped, as a window manager does to a minimised window.
   mover.Unmap(game);
   EXPECT_EQ(diff.Check("unmapped"), "");
+  EXPECT_EQ(diff.single().CapturePosition().state, CaptureState::Minimised);
   EXPECT_EQ(diff.last.invalid, diff.last.total);
   mover.Map(game);
   EXPECT_EQ(test::CaptureUntil(diff.single(), "14602,5579"), "14602,5579");

@@ -1,6 +1,7 @@
 // The capture over a window-source test double: origin table, validation,
-// the "Lock" rule, the device context's lifetime and the failure text.
-// The real X11 path is exercised end to end in capture_x11_test.cpp.
+// the "Lock" rule, the device context's lifetime and the failure text; the
+// read-out at the client area's corner and found by search; what the player
+// is told. The real X11 path is exercised end to end in capture_x11_test.cpp.
 #include "reader/capture.h"
 
 #include <gtest/gtest.h>
@@ -8,10 +9,14 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <optional>
+#include <random>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "reader/capture_state.h"
 #include "reader/origin.h"
 #include "reader/validation.h"
 #include "readout_canvas.h"
@@ -73,13 +78,16 @@ class FakeDesktop final : public platform::WindowSource {
     WindowRect rect;
     std::shared_ptr<test::ReadoutCanvas> canvas;
     bool alive = true;
+    std::optional<platform::ClientArea> client;  // none: the source cannot tell
   };
 
-  WindowHandle Open(const std::string& title, WindowRect rect, std::shared_ptr<test::ReadoutCanvas> canvas) {
+  WindowHandle Open(const std::string& title, WindowRect rect, std::shared_ptr<test::ReadoutCanvas> canvas,
+                    std::optional<platform::ClientArea> client = std::nullopt) {
     const WindowHandle h = nextHandle_++;
-    windows_[h] = {title, rect, std::move(canvas), true};
+    windows_[h] = {title, rect, std::move(canvas), true, client};
     return h;
   }
+  Window& At(WindowHandle h) { return windows_.at(h); }
   void Close(WindowHandle h) { windows_.at(h).alive = false; }
 
   WindowHandle FindWindowByTitle(std::string_view title) override {
@@ -100,6 +108,11 @@ class FakeDesktop final : public platform::WindowSource {
     rect = windows_[window].rect;
     return true;
   }
+  bool GetClientArea(WindowHandle window, platform::ClientArea& area) override {
+    if (!windows_.count(window) || !windows_[window].client) return false;
+    area = *windows_[window].client;
+    return true;
+  }
   std::uint32_t GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) override {
     reads.emplace_back(x, y);
     const auto it = live_.find(dc);
@@ -116,11 +129,11 @@ class FakeDesktop final : public platform::WindowSource {
     blockRects.push_back(rect);
     if (!copies || !live_.count(dc)) return false;
     block.Reset(rect, platform::kInvalidColor);
-    const std::size_t singleReads = reads.size();
-    for (std::int32_t row = 0; row < rect.height; ++row)
+    const WindowHandle w = live_[dc];
+    const test::ReadoutCanvas* canvas = w == 0 ? screen.get() : windows_[w].canvas.get();
+    for (std::int32_t row = 0; canvas && row < rect.height; ++row)
       for (std::int32_t col = 0; col < rect.width; ++col)
-        block.Row(row)[col] = GetPixel(dc, rect.left + col, rect.top + row);
-    reads.resize(singleReads);  // a copy is not a single read
+        block.Row(row)[col] = canvas->At(std::int64_t{rect.left} + col, std::int64_t{rect.top} + row);
     return true;
   }
   void ReleaseDC(WindowHandle window, DeviceContext dc) override {
@@ -226,10 +239,11 @@ TEST(CapturePosition, OneCopyServesEveryCellAndARefusedCopyFallsBackToSingleRead
   CoordinateCapture block(desktop, controls);
   EXPECT_EQ(block.CapturePosition().position, "38083,80883");
   ASSERT_EQ(desktop.blockRects.size(), 1u) << "one copy per capture";
-  EXPECT_EQ(desktop.blockRects[0].left, 723);
-  EXPECT_EQ(desktop.blockRects[0].top, 328);
-  EXPECT_EQ(desktop.blockRects[0].width, 70);
-  EXPECT_EQ(desktop.blockRects[0].height, 10);
+  // The twelve cells, the one before, and their outline.
+  EXPECT_EQ(desktop.blockRects[0].left, 715);
+  EXPECT_EQ(desktop.blockRects[0].top, 327);
+  EXPECT_EQ(desktop.blockRects[0].width, 80);
+  EXPECT_EQ(desktop.blockRects[0].height, 12);
   EXPECT_TRUE(desktop.reads.empty()) << "no single reads beside the copy";
   EXPECT_EQ(desktop.LiveContexts(), 0u);
 
@@ -272,11 +286,16 @@ TEST(CapturePosition, MinimisedWindowGivesEmpty) {
   // Tiny outer size, nothing readable: both origins 0, every read invalid.
   FakeDesktop desktop;
   FakeControls controls;
-  desktop.Open(kTitle, {-32000, -32000, -31840, -31972}, nullptr);
+  const auto h = desktop.Open(kTitle, {-32000, -32000, -31840, -31972}, nullptr);
   CoordinateCapture capture(desktop, controls);
   const CaptureOutcome out = capture.CapturePosition();
   EXPECT_TRUE(out.ok);
   EXPECT_EQ(out.position, "");
+  // A source that tells: said so, and nothing is read.
+  desktop.At(h).client = platform::ClientArea{0, 0, true};
+  desktop.reads.clear();
+  EXPECT_EQ(capture.CapturePosition().state, CaptureState::Minimised);
+  EXPECT_TRUE(desktop.reads.empty());
 }
 
 TEST(CapturePosition, ExtremeRectanglesNeitherOverflowNorCrash) {
@@ -373,6 +392,144 @@ TEST(CapturePosition, NoContextForTheScreenIsAFailure) {
   CoordinateCapture capture(nothing, controls);
   EXPECT_FALSE(capture.CapturePosition().ok);
   EXPECT_EQ(controls.failures, std::vector<std::string>{"失敗しました。"});
+}
+
+TEST(ValidatePosition, WorldPositionsAndShipSteps) {
+  const std::pair<const char*, bool> world[] = {{"0,0", true},   {"16383,8191", true}, {"16384,1", false},
+                                                 {"1,8192", false}, {"1,2,3", false},    {"14602", false},
+                                                 {",5", false},     {"99999999999,1", false}, {"0012,5", true}};
+  for (const auto& [text, expected] : world) EXPECT_EQ(IsWorldPosition(text), expected) << text;
+  const std::tuple<const char*, const char*, bool> steps[] = {  // still; too far; across the seam; no place
+      {"100,100", "101,100", true}, {"100,100", "100,100", false}, {"100,100", "164,36", true},
+      {"100,100", "165,100", false}, {"16380,50", "3,50", true},   {"12,500", "1,2,3", false}};
+  for (const auto& [from, to, expected] : steps) EXPECT_EQ(PlausibleStep(from, to), expected) << from << " " << to;
+}
+
+// A client area of the given size showing `text` at the game's place: 78
+// pixels left of and 272 above its bottom-right corner; outer size with a
+// frame as Windows 10 draws it.
+struct CornerGame {
+  CornerGame(FakeDesktop& desktop, int w, int h, const std::string& text,
+             std::shared_ptr<test::ReadoutCanvas> canvas = nullptr)
+      : canvas(canvas ? canvas : std::make_shared<test::ReadoutCanvas>(w, h)) {
+    if (!text.empty()) Show(text, w - 78, h - 272);
+    desktop.Open(kTitle, {10, 10, 10 + w + 16, 10 + h + 39}, this->canvas, platform::ClientArea{w, h, false});
+  }
+  // Paints `text` on a plate of its own, as the game repaints its read-out.
+  void Show(const std::string& text, int x, int y) {
+    for (int py = y - 2; py < y + 12; ++py)
+      for (int px = x - 8; px < x + 80; ++px) canvas->Set(px, py, test::kSea);
+    canvas->DrawReadout(text, x, y);
+  }
+  std::shared_ptr<test::ReadoutCanvas> canvas;
+};
+
+// Faults caught: a 16:9 window's read-out is not read at once (only the 4:3
+// table's sizes are); the table's own sizes read another way than before; a
+// place once found costs more than the one read a capture always made.
+TEST(CapturePosition, EverySizeReadsAtItsCornerAtOnce) {
+  const std::pair<int, int> sizes[] = {{800, 600},  {1024, 768}, {1152, 864},  {1280, 960}, {1280, 720},
+                                       {1366, 768}, {1600, 900}, {1920, 1080}, {2560, 1440}};
+  for (const auto& [w, h] : sizes) {
+    const PlaceKind kind = w * 3 == h * 4 ? PlaceKind::Table : PlaceKind::Corner;
+    FakeDesktop desktop;
+    desktop.copies = true;
+    FakeControls controls;
+    CornerGame game(desktop, w, h, "14602,5579");
+    CoordinateCapture capture(desktop, controls);
+    for (int tick = 0; tick < 2; ++tick) {
+      desktop.blockRects.clear();
+      const CaptureOutcome out = capture.CapturePosition();
+      EXPECT_EQ(out.position + " " + std::to_string(out.place.origin.x) + "," + std::to_string(out.place.origin.y),
+                "14602,5579 " + std::to_string(w - 78) + "," + std::to_string(h - 272));
+      EXPECT_TRUE(out.state == CaptureState::Reading && out.place.kind == kind) << w << "x" << h;
+      EXPECT_EQ(desktop.blockRects.size(), tick == 0 && kind == PlaceKind::Corner ? 2u : 1u);
+    }
+  }
+}
+
+// Noise in the read-out's own white and black, with digits in its font that
+// never move: a price nearer the bottom-right corner than any read-out, a
+// small pair, a clock.
+std::shared_ptr<test::ReadoutCanvas> BusyCanvas(int w, int h) {
+  auto canvas = std::make_shared<test::ReadoutCanvas>(w, h);
+  std::mt19937 rng(20261208);
+  const std::uint32_t colors[] = {0x00FFFFFF, 0x00000000, test::kSea, 0x00205080};
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) canvas->Set(x, y, colors[rng() % 4]);
+  canvas->DrawReadout("12,500", w - 200, h - 60);
+  canvas->DrawReadout("3,8", 30, 30);
+  canvas->DrawReadout("20 15 07", w - 120, 12);
+  return canvas;
+}
+
+// Faults caught: a read-out drawn elsewhere is never found, or is trusted
+// before it moved as a ship moves (a still decoy would pass too); a decoy or
+// noise becomes a position; the search runs on every capture, or reads more
+// than a band of the client area in one capture.
+TEST(CapturePosition, AReadoutElsewhereCountsOnceItMovedAndDecoysNever) {
+  FakeDesktop desktop;
+  desktop.copies = true;
+  FakeControls controls;
+  CornerGame game(desktop, 1920, 1080, "", BusyCanvas(1920, 1080));
+  std::int64_t now = 0;
+  std::vector<std::int64_t> bandTimes;
+  CoordinateCapture capture(desktop, controls, PixelFetch::Block, [&now] { return now; });
+  const auto tick = [&] {
+    desktop.blockRects.clear();
+    const CaptureOutcome out = (now += 1000, capture.CapturePosition());
+    for (const platform::PixelRect& r : desktop.blockRects) {
+      EXPECT_LE(std::int64_t{r.width} * r.height, ReadoutFinder::kBandPixels);
+      if (r.width == 1920) bandTimes.push_back(now);
+    }
+    return out;
+  };
+  for (int i = 0; i < 15; ++i) ASSERT_EQ(tick().position, "") << "tick " << i;
+  std::int64_t longestPause = 0;
+  for (std::size_t i = 1; i < bandTimes.size(); ++i) longestPause = std::max(longestPause, bandTimes[i] - bandTimes[i - 1]);
+  EXPECT_GE(longestPause, ReadoutFinder::kSearchPauseMs) << "a pass that found nothing is not repeated at once";
+  EXPECT_GE(bandTimes.size(), 5u) << "the whole client area was searched";
+
+  // The read-out, moved by the game, over a ship at anchor: not yet.
+  game.Show("1000,2000", 300, 200);
+  for (int i = 0; i < 15; ++i) ASSERT_EQ(tick().position, "") << "tick " << i;
+  EXPECT_EQ(tick().state, CaptureState::Confirming);
+  // Under way: read from the second reading on, still or not.
+  game.Show("1001,1999", 300, 200);
+  const CaptureOutcome out = tick();
+  EXPECT_TRUE(out.position == "1001,1999" && out.place.kind == PlaceKind::Found && out.place.origin.x == 300);
+  EXPECT_EQ(tick().position, "1001,1999");
+
+  // At one of the table's own sizes too, ever new noise where no read-out is
+  // shown never reads as a position.
+  FakeDesktop table;
+  table.copies = true;
+  CornerGame plain(table, 1024, 768, "", BusyCanvas(1024, 768));
+  CoordinateCapture tableCapture(table, controls, PixelFetch::Block, [&now] { return now; });
+  std::mt19937 rng(5);
+  for (int i = 0; i < 200; ++i, now += 1000) {
+    for (int y = 480; y < 520; ++y)
+      for (int x = 930; x < 1030; ++x) plain.canvas->Set(x, y, rng() % 2 ? 0x00FFFFFFu : rng() % 2 ? 0u : test::kSea);
+    ASSERT_EQ(tableCapture.CapturePosition().position, "") << "tick " << i;
+  }
+}
+
+TEST(CaptureState, EachOutcomeHasItsLineAndOnlyLastingChangesAreLogged) {
+  const auto line = [](CaptureState state, bool locked = false) {
+    return CaptureStateText({true, "", state, locked, 1920, 1080, {PlaceKind::Found, {1842, 808}}});
+  };
+  EXPECT_EQ(line(CaptureState::NoContext), "ゲーム画面を読めません");
+  EXPECT_EQ(line(CaptureState::NoContext, true), "ゲーム画面を読めません（Lockを外すと探し直します）");
+  EXPECT_EQ(line(CaptureState::NoWindow), "ゲーム画面が見つかりません");
+  EXPECT_EQ(line(CaptureState::Minimised), "ゲーム画面が最小化されています");
+  EXPECT_EQ(line(CaptureState::NotFound), "座標が見つかりません（1920×1080の画面）");
+  EXPECT_EQ(line(CaptureState::Confirming), "座標らしき表示を確認中（船が動くと読み始めます）");
+  EXPECT_EQ(line(CaptureState::Reading), "座標を読み取り中（左から1842・上から808）");
+
+  CaptureStateLog log;
+  const std::pair<const char*, bool> ticks[] = {{"a", false}, {"a", true}, {"a", false}, {"b", false},
+                                                {"a", false}, {"a", false}, {"b", false}, {"b", true}};
+  for (const auto& [shown, logged] : ticks) EXPECT_EQ(log.ShouldLog(shown), logged) << shown;
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
-// End to end on a real X server: gamesim shows positions in the game's font at
-// the place the origin table gives for its outer size, and CapturePosition
-// reads them through the X11 window source.
+// End to end on a real X server: gamesim shows positions in the game's font
+// where the game draws them (78 left of and 272 above the client area's
+// bottom-right corner) or elsewhere, and CapturePosition reads them through
+// the X11 window source.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -58,22 +60,29 @@ TEST_P(CaptureX11AtSize, ReadsExactlyThePositionShown) {
   if (!std::getenv("CREWMAP_TEST_DISPLAY")) {
     ASSERT_EQ(*first, "shown " + positions[0] + " " + GetParam().size);
   }
+  int width = 0, height = 0;
+  ASSERT_EQ(std::sscanf(GetParam().size, "%dx%d", &width, &height), 2);
   for (const std::string& p : positions) {
     const auto ack = sim.Command(p);
     ASSERT_TRUE(ack.has_value()) << "gamesim stopped answering";
     ASSERT_EQ(ack->rfind("shown " + p, 0), 0u) << *ack;
     // The first wrong reading ends the case: the rest would only wait too.
-    ASSERT_EQ(CaptureUntil(capture, p), p) << "at " << GetParam().size;
+    const std::string expected = test::ExpectedReading(p, width, height);
+    ASSERT_EQ(CaptureUntil(capture, expected), expected) << p << " at " << GetParam().size;
   }
   EXPECT_NE(capture.GameWindow, 0u);
   EXPECT_TRUE(controls.failures.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(OriginRows, CaptureX11AtSize,
+// The origin table's rows, the 16:9 sizes players use today, and sizes
+// between the rows.
+INSTANTIATE_TEST_SUITE_P(GameSizes, CaptureX11AtSize,
                          ::testing::Values(SizeCase{"800x600", 11}, SizeCase{"1024x768", 12},
                                            SizeCase{"1152x864", 13}, SizeCase{"1280x960", 14},
-                                           SizeCase{"640x480", 15}, SizeCase{"1280x600", 16},
-                                           SizeCase{"1100x900", 17}),
+                                           SizeCase{"1280x720", 18}, SizeCase{"1366x768", 19},
+                                           SizeCase{"1600x900", 20}, SizeCase{"1920x1080", 21},
+                                           SizeCase{"2560x1440", 22}, SizeCase{"640x480", 15},
+                                           SizeCase{"1280x600", 16}, SizeCase{"1100x900", 17}),
                          [](const ::testing::TestParamInfo<SizeCase>& info) {
                            std::string name = info.param.size;
                            for (char& c : name)
@@ -83,18 +92,52 @@ INSTANTIATE_TEST_SUITE_P(OriginRows, CaptureX11AtSize,
 
 TEST(CaptureX11, ResizingMovesTheReadoutAndTheReaderFollows) {
   gamesim::GameSimProcess sim;
-  ASSERT_TRUE(sim.Start({"--still", "--size", "1280x960", "--pos", "4321,8765"}));
+  ASSERT_TRUE(sim.Start({"--still", "--size", "1280x960", "--pos", "4321,7865"}));
   platform::X11WindowSource source;
   Controls controls;
   CoordinateCapture capture(source, controls);
-  for (const char* size : {"1280x960", "800x600", "1152x864", "700x500", "1024x768"}) {
+  for (const char* size : {"1280x960", "1920x1080", "800x600", "1366x768", "1152x864", "700x500", "2560x1440",
+                           "1024x768"}) {
     const auto ack = sim.Command(std::string("size ") + size);
     ASSERT_TRUE(ack.has_value());
     if (!std::getenv("CREWMAP_TEST_DISPLAY")) {
-      EXPECT_EQ(*ack, std::string("shown 4321,8765 ") + size);
+      EXPECT_EQ(*ack, std::string("shown 4321,7865 ") + size);
     }
-    ASSERT_EQ(CaptureUntil(capture, "4321,8765"), "4321,8765") << size;
+    ASSERT_EQ(CaptureUntil(capture, "4321,7865"), "4321,7865") << size;
   }
+}
+
+// Faults caught: a read-out drawn away from the table's and the corner's
+// place is never read; a price, a clock or noise in the read-out's white and
+// black becomes a position; a searched place is trusted while the ship lies
+// still (a decoy lies still too); a read-out that moves again is not followed.
+TEST(CaptureX11, AReadoutDrawnElsewhereIsReadOnceTheShipSailsAndDecoysNever) {
+  gamesim::GameSimProcess sim;
+  ASSERT_TRUE(sim.Start({"--still", "--size", "1920x1080", "--busy", "--decoys", "--readout-at", "300,200",
+                         "--pos", "1000,2000"}));
+  ASSERT_TRUE(sim.Command("1000,2000").has_value());
+  platform::X11WindowSource source;
+  Controls controls;
+  CoordinateCapture capture(source, controls);
+  // Two passes of the search (some seconds apart) over a ship at anchor.
+  const auto still = std::chrono::steady_clock::now() + 6500ms;
+  for (; std::chrono::steady_clock::now() < still; std::this_thread::sleep_for(100ms))
+    ASSERT_EQ(capture.CapturePosition().position, "");
+  // Under way, a step at a time: read where it is, and on while it lies still.
+  auto sail = [&](int x, int y) {
+    std::string p;
+    for (int step = 1; step <= 150; ++step, std::this_thread::sleep_for(50ms))
+      if (sim.Command(p = std::to_string(x + step) + "," + std::to_string(y)) && capture.CapturePosition().position == p) return p;
+    return std::string("<never read>");
+  };
+  EXPECT_EQ(sail(1000, 2000), "1001,2000") << "found at once, with the second reading";
+  const CaptureOutcome anchored = capture.CapturePosition();
+  EXPECT_EQ(anchored.position, "1001,2000");
+  EXPECT_TRUE(anchored.place.kind == PlaceKind::Found && anchored.place.origin.x == 300 && anchored.place.origin.y == 200);
+  // The game moves its read-out: looked for again and found again.
+  ASSERT_TRUE(sim.Command("readout-at 1100,640").has_value());
+  EXPECT_NE(sail(5000, 600), "<never read>");
+  EXPECT_EQ(capture.CapturePosition().place.origin.x, 1100);
 }
 
 TEST(CaptureX11, FieldsLongerThanThirtyTwoBitsPass) {
@@ -121,6 +164,7 @@ TEST(CaptureX11, NoGameWindowGivesEmptyTextAndSuccess) {
     EXPECT_TRUE(out.ok);
     EXPECT_EQ(out.position, "");
     EXPECT_EQ(capture.GameWindow, 0u);
+    EXPECT_EQ(out.state, CaptureState::NoWindow);
   }
   EXPECT_TRUE(controls.failures.empty());
 }
@@ -143,6 +187,7 @@ TEST(CaptureX11, LockedWindowThatClosedFailsUntilUnlocked) {
     ASSERT_EQ(controls.failures.size(), static_cast<std::size_t>(tick));
     EXPECT_EQ(controls.failures.back(), "失敗しました。");
     EXPECT_EQ(capture.GameWindow, held);
+    EXPECT_TRUE(out.locked);
   }
 
   // The game comes back; under "Lock" the dead handle is still held.

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "reader/capture.h"
+#include "reader/origin.h"
+#include "reader/readout_finder.h"
+#include "reader/validation.h"
 
 namespace crewmap::reader::test {
 
@@ -60,6 +63,15 @@ inline std::string CaptureUntil(CoordinateCapture& capture, const std::string& e
 // Captures until some position is read.
 inline std::string CaptureAnyPosition(CoordinateCapture& capture) {
   return CaptureWhileNot(capture, [](const std::string& read) { return !read.empty() && read != "<failure>"; });
+}
+
+// What a capture reads of `drawn` at the game's place in a width x height client area: at the
+// table's own sizes what the table's place always read; elsewhere only a place in the world.
+inline std::string ExpectedReading(const std::string& drawn, int width, int height) {
+  const auto corner = CornerOrigin(width, height);
+  const ReadoutOrigin table = OriginForSize(width, height);
+  if (corner && corner->x == table.x && corner->y == table.y) return ValidatePosition(drawn);
+  return IsWorldPosition(drawn) ? drawn : std::string();
 }
 
 // Positions covering every digit, one- to five-digit values, and the edges of

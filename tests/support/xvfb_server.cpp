@@ -70,7 +70,10 @@ void EnsureTestDisplay(XvfbServer& server) {
     setenv("DISPLAY", given, 1);
     return;
   }
-  if (!server.Start()) {
+  // A test program may ask for a larger screen (game windows of 2560 x 1440).
+  int width = 1920, height = 1080;
+  if (const char* size = std::getenv("CREWMAP_TEST_SCREEN")) std::sscanf(size, "%dx%d", &width, &height);
+  if (!server.Start(width, height)) {
     std::fprintf(stderr, "no X server for this test program\n");
     std::exit(2);
   }

@@ -29,7 +29,8 @@ class XvfbServer {
 // False when there is no display and Xvfb cannot be started.
 bool UseDisplayOrStart(XvfbServer& server);
 
-// Starts Xvfb unless CREWMAP_TEST_DISPLAY names a display to use; exits the
+// Starts Xvfb (of the size CREWMAP_TEST_SCREEN gives as WxH, else 1920 x
+// 1080) unless CREWMAP_TEST_DISPLAY names a display to use; exits the
 // program with a message when no X server can be had (never skips).
 void EnsureTestDisplay(XvfbServer& server);
 

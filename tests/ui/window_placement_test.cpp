@@ -12,6 +12,8 @@
 #include "reader/glyph.h"
 #include "reader/origin.h"
 #include "reader/readout_area.h"
+#include "reader/readout_finder.h"
+#include "reader/whole_glyphs.h"
 
 namespace crewmap::ui {
 namespace {
@@ -35,7 +37,8 @@ bool Contains(const PixelRect& outer, const PixelRect& inner) {
 TEST(ReadoutOnScreen, HoldsTheProbedPixelsForEveryRowAndFrame) {
   const struct {
     int clientWidth, clientHeight;
-  } clients[] = {{800, 600}, {1024, 768}, {1152, 864}, {1280, 960}, {1100, 900}, {1280, 600}, {640, 480}};
+  } clients[] = {{800, 600}, {1024, 768}, {1152, 864}, {1280, 960}, {1100, 900}, {1280, 600}, {640, 480},
+                 {1366, 768}, {1920, 1080}};
   const struct {
     int left, top, right, bottom;
   } frames[] = {{0, 0, 0, 0}, {3, 26, 3, 3}, {8, 31, 8, 8}, {12, 46, 12, 12}, {24, 70, 24, 24}};
@@ -55,6 +58,11 @@ TEST(ReadoutOnScreen, HoldsTheProbedPixelsForEveryRowAndFrame) {
         // Small enough that a window can sit near it.
         EXPECT_LE(box.width, 72 + 2 + reader::kMaxFrameLeft + 8);
         EXPECT_LE(box.height, 16 + reader::kMaxFrameTop);
+        // And where the game draws it at other sizes, from the client's corner.
+        PixelRect corner = reader::WholeGlyphArea(*reader::CornerOrigin(c.clientWidth, c.clientHeight));
+        corner.left += at + f.left;
+        corner.top += at + f.top;
+        EXPECT_TRUE(Contains(reader::CornerReadoutOnScreen(outer), corner)) << c.clientWidth << " frame " << f.left;
       }
   EXPECT_EQ(reader::ReadoutOnScreen(WindowRect{5, 5, 5, 90}).width, 0) << "an empty window has no read-out";
 }

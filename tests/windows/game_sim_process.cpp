@@ -25,7 +25,8 @@ std::wstring GameTitleWide() { return kGameTitleWide; }
 
 GameSimProcess::~GameSimProcess() { Stop(); }
 
-bool GameSimProcess::Start(int outerWidth, int outerHeight, const std::string& readout, std::string& error) {
+bool GameSimProcess::Start(int outerWidth, int outerHeight, const std::string& readout, std::string& error,
+                           const std::wstring& more) {
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE ready = CreateEventW(&inherit, TRUE, FALSE, nullptr);
   if (!ready) {
@@ -36,7 +37,7 @@ bool GameSimProcess::Start(int outerWidth, int outerHeight, const std::string& r
                      std::to_wstring(outerHeight) + L" --ready " +
                      std::to_wstring(reinterpret_cast<std::uintptr_t>(ready)) + L" --text \"";
   for (char c : readout) cmd.push_back(static_cast<wchar_t>(c));
-  cmd += L"\"";
+  cmd += L"\" " + more;
 
   STARTUPINFOW si{};
   si.cb = sizeof(si);

@@ -16,8 +16,9 @@ class GameSimProcess {
 
   // Starts the window with the given outer size and read-out and waits until
   // it has painted and can be found by its title. False (with `error` set)
-  // when it did not come up in time.
-  bool Start(int outerWidth, int outerHeight, const std::string& readout, std::string& error);
+  // when it did not come up in time. `more`: further options (L"--client 1920x1080").
+  bool Start(int outerWidth, int outerHeight, const std::string& readout, std::string& error,
+             const std::wstring& more = L"");
   // Replaces the read-out; returns once the window has repainted.
   bool SetReadout(const std::string& readout);
   // Ends the process and waits until its window is gone.

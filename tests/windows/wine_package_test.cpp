@@ -145,19 +145,23 @@ class WinePackage : public testing::Test {
     env_ = WineEnvironment((root_ / "prefix").string());
     crewmap::test::PreparePrefix(env_);
     StartSuiteGame();
-    // The Linux instances read the Linux stand-in: mapped later, it is the
-    // topmost window of that title, the one X finds first.
-    std::this_thread::sleep_for(3s);
     linuxGame_ = new crewmap::gamesim::GameSimProcess();
     if (linuxGame_->Start({"--still", "--size", "800x600", "--pos", kLinuxPosition}) &&
         linuxGame_->Command(kLinuxPosition))
       Shell("xdotool search --all --onlyvisible --pid " + std::to_string(linuxGame_->Pid()) +
             " --name Online | head -1 | xargs -r -I{} xdotool windowmove {} 300 450");
   }
-  // The game stand-in for the whole suite, away from the other windows.
+  // The game stand-in for the whole suite at a 16:9 size players use, its
+  // read-out where the game draws it, right of the other windows. The Linux
+  // instances read the Linux stand-in: kept the topmost window of that
+  // title, the one X finds first.
   static void StartSuiteGame() {
-    game_ = new ProgramProcess({WineLoader(), gamesim_.string(), "--client", "800x600", "--at", "1100,0", "--text", kPosition},
-                               root_ / "gamesim.log", env_);
+    game_ = new ProgramProcess({WineLoader(), gamesim_.string(), "--client", "1920x1080", "--at", "640,0", "--text",
+                                kPosition}, root_ / "gamesim.log", env_);
+    WaitFor([] { return Probe("client") == "1920x1080"; }, kWait);
+    if (linuxGame_)
+      Shell("xdotool search --all --onlyvisible --pid " + std::to_string(linuxGame_->Pid()) +
+            " --name Online | head -1 | xargs -r xdotool windowraise");
   }
   static void TearDownTestSuite() {
     delete linuxGame_;
@@ -242,10 +246,10 @@ class WinePackage : public testing::Test {
 // Japanese folder, and relays between two Linux members with Japanese
 // nicknames; then its map window and the see-through navigation overlay.
 TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
-  // A Japanese system (ANSI code page 932), and the game stand-in with the
-  // game's 800 x 600 client area.
+  // A Japanese system (ANSI code page 932), and the game stand-in with a
+  // 1920 x 1080 client area, its read-out where the game draws it.
   EXPECT_EQ(Probe("acp"), "932");
-  EXPECT_TRUE(WaitFor([&] { return Probe("client") == "800x600"; }, kWait)) << Probe("client");
+  EXPECT_TRUE(WaitFor([&] { return Probe("client") == "1920x1080"; }, kWait)) << Probe("client");
 
   EchoPage page;
   std::ofstream(program_ / "Crewmap.ini") << "[NET]\r\nECHOURL=http://127.0.0.1:" << page.Port() << "/\r\nUPNP=0\r\n";
@@ -255,6 +259,8 @@ TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
   EXPECT_TRUE(WaitFor([&] { return LastLine(root_ / "host.log", "Text1= ") == "127.0.0.1"; }, kWait)) << host->Log();
   EXPECT_GE(page.Requests(), 1);
   ASSERT_TRUE(WaitFor([&] { return host->MemberList() == "00:User1:" + kPosition; }, kWait)) << host->Log();
+  EXPECT_TRUE(WaitFor([&] { return host->Log().find("]座標を読み取り中（左から1842・上から808）") != std::string::npos; },
+                      kWait)) << host->Log();
 
   std::unique_ptr<Instance> taro(StartLinux("taro.log"));
   JoinAsMember(ChooseRole(taro->Pid(), false), 250, "太郎", /*underWine=*/false);
@@ -325,6 +331,21 @@ TEST_F(WinePackage, WindowsHostWithLinuxMembers) {
   };
   EXPECT_EQ(pressesAfterClick(seeX, seeY), 1) << "a click on white does not reach the window beneath";
   EXPECT_EQ(pressesAfterClick(drawnX, drawnY), 0) << "a click on the drawing goes through the overlay";
+
+  // The game started again opens above the overlay; the next ticks put the overlay back above it.
+  const auto ringShows = [&] {  // the ring's yellow in the middle row
+    XImage* row = XGetImage(display, RootWindow(display, screen), navi.x, navi.y + navi.height / 2,
+                            static_cast<unsigned>(navi.width), 1, AllPlanes, ZPixmap);
+    int ring = 0;
+    for (int x = 0; row && x < navi.width; ++x) ring += (XGetPixel(row, x, 0) & 0xffffff) == 0xffff80;
+    if (row) XDestroyImage(row);
+    return ring > 0;
+  };
+  ASSERT_TRUE(ringShows());
+  delete game_;
+  StartSuiteGame();
+  ASSERT_TRUE(WaitFor([&] { return Probe("client") == "1920x1080"; }, kWait)) << Probe("client");
+  EXPECT_TRUE(WaitFor(ringShows, 5s)) << "the overlay stays under the game started again";
   XDestroyWindow(display, beneath);
   XCloseDisplay(display);
 }

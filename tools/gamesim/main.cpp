@@ -1,12 +1,18 @@
 // gamesim: the substitute game window.
 //
-//   gamesim [--size WxH] [--pos X,Y] [--still]
+//   gamesim [--size WxH] [--pos X,Y] [--still] [--readout-at X,Y] [--no-readout]
+//           [--decoys] [--busy]
 //
 // --size sets the client size (default 1024x768), --pos shows a fixed
-// position with the ship at anchor, --still stops the wave animation. Lines on
-// standard input drive it without keys: "X,Y" shows a position (at anchor),
-// "size WxH" resizes; each is answered on standard output with
-// "shown <read-out> <outer W>x<outer H>" once repainted, or "error ...".
+// position with the ship at anchor, --still stops the wave animation,
+// --readout-at draws the read-out's first cell at that client position
+// instead of the game's (78 left of and 272 above the bottom-right corner),
+// --no-readout hides it, --decoys adds digits in its font elsewhere (a price,
+// a clock, a ship's number), --busy paints noise in its white and black.
+// Lines on standard input drive it without keys: "X,Y" shows a position (at
+// anchor), "size WxH" resizes, "readout-at X,Y" moves the read-out; each is
+// answered on standard output with "shown <read-out> <outer W>x<outer H>"
+// once repainted, or "error ...".
 #include <QApplication>
 #include <QMetaObject>
 #include <QPointer>
@@ -29,7 +35,10 @@ void Say(const QString& line) {
 }
 
 [[noreturn]] void Usage(const char* why) {
-  std::fprintf(stderr, "gamesim: %s\nusage: gamesim [--size WxH] [--pos X,Y] [--still]\n", why);
+  std::fprintf(stderr,
+               "gamesim: %s\nusage: gamesim [--size WxH] [--pos X,Y] [--still] [--readout-at X,Y] "
+               "[--no-readout] [--decoys] [--busy]\n",
+               why);
   std::exit(2);
 }
 
@@ -44,12 +53,22 @@ int main(int argc, char** argv) {
 
   std::pair<int, int> size{1024, 768};
   std::string pos;
-  bool animate = true;
+  crewmap::gamesim::SceneOptions scene;
   const QStringList args = QApplication::arguments();
   for (int i = 1; i < args.size(); ++i) {
     const QString& a = args[i];
     if (a == QStringLiteral("--still")) {
-      animate = false;
+      scene.animate = false;
+    } else if (a == QStringLiteral("--no-readout")) {
+      scene.readout = false;
+    } else if (a == QStringLiteral("--decoys")) {
+      scene.decoys = true;
+    } else if (a == QStringLiteral("--busy")) {
+      scene.busy = true;
+    } else if (a == QStringLiteral("--readout-at") && i + 1 < args.size()) {
+      const auto place = crewmap::gamesim::ParsePlace(args[++i].toStdString());
+      if (!place) Usage("bad --readout-at (want X,Y)");
+      scene.readoutAt = QPoint(place->first, place->second);
     } else if (a == QStringLiteral("--size") && i + 1 < args.size()) {
       const auto parsed = crewmap::gamesim::ParseSize(args[++i].toStdString());
       if (!parsed) Usage("bad --size (want WxH)");
@@ -61,7 +80,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  crewmap::gamesim::SeaWindow window(animate);
+  crewmap::gamesim::SeaWindow window(scene);
   if (!pos.empty() && !window.voyage().ShowFixed(pos)) Usage("bad --pos (want X,Y, at most 12 characters)");
   window.resize(size.first, size.second);
   window.show();

@@ -1,5 +1,6 @@
 #include "gamesim/readout_font.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -32,12 +33,6 @@ const Glyph* Find(char c) {
   for (const Glyph& g : kGlyphs)
     if (g.c == c) return &g;
   return nullptr;
-}
-
-int Nominal(int outer, const int (&bounds)[4]) {
-  for (const int b : bounds)
-    if (outer >= b) return b;
-  return 0;
 }
 
 }  // namespace
@@ -75,16 +70,8 @@ ReadoutImage RenderReadout(std::string_view text) {
   return image;
 }
 
-int ReadoutLeftFor(int outerWidth) {
-  static const int kWidths[] = {1280, 1152, 1024, 800};
-  const int nominal = Nominal(outerWidth, kWidths);
-  return nominal ? nominal - 78 : 0;
-}
+int ReadoutLeftFor(int clientWidth) { return std::max(0, clientWidth - 78); }
 
-int ReadoutTopFor(int outerHeight) {
-  static const int kHeights[] = {960, 864, 768, 600};
-  const int nominal = Nominal(outerHeight, kHeights);
-  return nominal ? nominal - 272 : 0;
-}
+int ReadoutTopFor(int clientHeight) { return std::max(0, clientHeight - 272); }
 
 }  // namespace crewmap::gamesim

@@ -26,10 +26,10 @@ struct ReadoutImage {
 bool HasGlyph(char c);
 ReadoutImage RenderReadout(std::string_view text);
 
-// Client position of the read-out's first cell for the window's outer size:
-// a fixed distance from the bottom-right corner of the nominal client area
-// of the largest of 800 x 600, 1024 x 768, 1152 x 864, 1280 x 960 that fits.
-int ReadoutLeftFor(int outerWidth);
-int ReadoutTopFor(int outerHeight);
+// Client position of the read-out's first cell: 78 pixels left of and 272
+// above the client area's bottom-right corner, as the game anchors its
+// interface at every size (never left of or above the client area).
+int ReadoutLeftFor(int clientWidth);
+int ReadoutTopFor(int clientHeight);
 
 }  // namespace crewmap::gamesim

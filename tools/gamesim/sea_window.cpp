@@ -5,8 +5,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QTime>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <numbers>
 
 #include "gamesim/readout_font.h"
@@ -23,9 +26,20 @@ const QColor kHullDark(66, 38, 22);
 const QColor kPanel(22, 40, 66);
 const QColor kPanelEdge(150, 126, 70);
 
+// Draws `text` in the read-out's font with its first cell at (left, top).
+void DrawInReadoutFont(QPainter& p, const std::string& text, int left, int top) {
+  const ReadoutImage image = RenderReadout(text);
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x) {
+      const Ink ink = image.at(x, y);
+      if (ink != Ink::None)
+        p.fillRect(QRect(left - 1 + x, top - 1 + y, 1, 1), ink == Ink::White ? QColor(255, 255, 255) : QColor(0, 0, 0));
+    }
+}
+
 }  // namespace
 
-SeaWindow::SeaWindow(bool animate, QWidget* parent) : QWidget(parent) {
+SeaWindow::SeaWindow(SceneOptions options, QWidget* parent) : QWidget(parent), options_(std::move(options)) {
   setWindowTitle(QStringLiteral("大航海時代 Online"));
   setFocusPolicy(Qt::StrongFocus);
   // The read-out is drawn exactly once per pixel; no background fill needed.
@@ -35,7 +49,7 @@ SeaWindow::SeaWindow(bool animate, QWidget* parent) : QWidget(parent) {
     update();
   });
   sailTimer_.start(1000);
-  if (animate) {
+  if (options_.animate) {
     connect(&waveTimer_, &QTimer::timeout, this, [this] {
       wavePhase_ += 0.12;
       update();
@@ -58,6 +72,10 @@ QString SeaWindow::Apply(const QString& command) {
     const auto size = ParseSize(c.mid(5).toStdString());
     if (!size) return QStringLiteral("error bad size: ") + c;
     resize(size->first, size->second);
+  } else if (c.startsWith(QStringLiteral("readout-at "))) {
+    const auto place = ParsePlace(c.mid(11).toStdString());
+    if (!place) return QStringLiteral("error bad place: ") + c;
+    options_.readoutAt = QPoint(place->first, place->second);
   } else if (!voyage_.ShowFixed(c.toStdString())) {
     return QStringLiteral("error bad position: ") + c;
   }
@@ -68,12 +86,6 @@ QString SeaWindow::Apply(const QString& command) {
 void SeaWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   update();
-}
-
-void SeaWindow::moveEvent(QMoveEvent* event) {
-  QWidget::moveEvent(event);
-  // The frame's size becomes known once a window manager has framed us.
-  if (frameGeometry().size() != lastOuter_) update();
 }
 
 void SeaWindow::keyPressEvent(QKeyEvent* event) {
@@ -93,13 +105,49 @@ void SeaWindow::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const int horizon = height() * 30 / 100;
   p.setRenderHint(QPainter::Antialiasing, true);
-  paintSky(p, horizon);
-  paintSea(p, horizon);
-  paintCoast(p, horizon);
+  if (options_.busy) {
+    paintBusy(p);
+  } else {
+    paintSky(p, horizon);
+    paintSea(p, horizon);
+    paintCoast(p, horizon);
+  }
   paintShip(p, horizon);
   paintHud(p);
   p.setRenderHint(QPainter::Antialiasing, false);
-  paintReadout(p);
+  if (options_.decoys) paintDecoys(p);
+  if (options_.readout) paintReadout(p);
+}
+
+void SeaWindow::paintBusy(QPainter& p) {
+  // Noise in the read-out's own white and black among sea colours, the same
+  // for every paint at one size: every probe of the recognizer finds white
+  // and black somewhere in it.
+  if (busy_.size() != size()) {
+    busy_ = QImage(size(), QImage::Format_RGB32);
+    const QRgb colors[] = {qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(24, 70, 130), qRgb(46, 118, 160),
+                           qRgb(236, 246, 250), qRgb(12, 48, 92)};
+    std::uint32_t state = 20261208u;
+    for (int y = 0; y < busy_.height(); ++y) {
+      auto* line = reinterpret_cast<QRgb*>(busy_.scanLine(y));
+      for (int x = 0; x < busy_.width(); ++x) {
+        state = state * 1664525u + 1013904223u;
+        line[x] = colors[(state >> 24) % std::size(colors)];
+      }
+    }
+  }
+  p.drawImage(0, 0, busy_);
+}
+
+void SeaWindow::paintDecoys(QPainter& p) {
+  // A price that reads as a place in the world, nearer the bottom-right
+  // corner than the read-out; a second one top left; a clock that changes
+  // every second; a ship's number. None of them moves as a ship does.
+  DrawInReadoutFont(p, "12,500", width() - 200, height() - 60);
+  DrawInReadoutFont(p, "3,8", 30, 30);
+  const QTime now = QTime::currentTime();
+  DrawInReadoutFont(p, now.toString(QStringLiteral("hh mm ss")).toStdString(), width() - 120, 12);
+  DrawInReadoutFont(p, "1234", width() / 2 - 12, height() * 30 / 100 + 8);
 }
 
 void SeaWindow::paintSky(QPainter& p, int horizon) {
@@ -294,10 +342,8 @@ void SeaWindow::paintHud(QPainter& p) {
 }
 
 void SeaWindow::paintReadout(QPainter& p) {
-  const QSize outer = frameGeometry().size();
-  lastOuter_ = outer;
-  const int left = ReadoutLeftFor(outer.width());
-  const int top = ReadoutTopFor(outer.height());
+  const int left = options_.readoutAt ? options_.readoutAt->x() : ReadoutLeftFor(width());
+  const int top = options_.readoutAt ? options_.readoutAt->y() : ReadoutTopFor(height());
   const std::string text = voyage_.Readout();
   // The game's read-out sits on a small dark plate covering all twelve cells.
   const QRect plate(left - 4, top - 4, 12 * kCellWidth + 8, kCellHeight + 8);
@@ -306,14 +352,7 @@ void SeaWindow::paintReadout(QPainter& p) {
   p.setBrush(Qt::NoBrush);
   p.drawRect(plate.adjusted(0, 0, -1, -1));
 
-  const ReadoutImage image = RenderReadout(text);
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x) {
-      const Ink ink = image.at(x, y);
-      if (ink == Ink::None) continue;
-      p.fillRect(QRect(left - 1 + x, top - 1 + y, 1, 1), ink == Ink::White ? QColor(255, 255, 255) : QColor(0, 0, 0));
-    }
-  }
+  DrawInReadoutFont(p, text, left, top);
 }
 
 }  // namespace crewmap::gamesim

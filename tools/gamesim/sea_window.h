@@ -1,23 +1,37 @@
 #pragma once
 // The substitute game window: a sea with a coast and a sailing ship, and the
-// coordinate read-out drawn pixel-exact where the game would draw it for the
-// window's current outer size.
+// coordinate read-out drawn pixel-exact where the game draws it: 78 pixels
+// left of and 272 above the client area's bottom-right corner, or at a place
+// of the caller's choosing. On request it also draws digits elsewhere in the
+// read-out's font (a price, a clock, a ship's number) and a busy picture
+// full of the read-out's own white and black, which must never pass for it.
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 
 #include "gamesim/voyage.h"
 
 namespace crewmap::gamesim {
 
+struct SceneOptions {
+  // Let the waves roll (off for tests and benchmarks, so that the window
+  // only repaints when the read-out changes).
+  bool animate = true;
+  std::optional<QPoint> readoutAt;  // the first cell's place; none: the game's
+  bool readout = true;              // false: the read-out is not shown at all
+  bool decoys = false;
+  bool busy = false;
+};
+
 class SeaWindow : public QWidget {
   Q_OBJECT
  public:
-  // `animate`: let the waves roll (off for tests and benchmarks, so that the
-  // window only repaints when the read-out changes).
-  explicit SeaWindow(bool animate, QWidget* parent = nullptr);
+  explicit SeaWindow(SceneOptions options, QWidget* parent = nullptr);
 
   Voyage& voyage() { return voyage_; }
-  // Applies one automation command ("X,Y" or "size WxH"), repaints, and
+  // Applies one automation command ("X,Y", "size WxH" or "readout-at X,Y"),
+  // repaints, and
   // returns the acknowledgement line ("shown <text> <W>x<H>" with the outer
   // size) or an "error ..." line.
   QString Apply(const QString& command);
@@ -27,7 +41,6 @@ class SeaWindow : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
 
  private:
   void paintSky(class QPainter& p, int horizon);
@@ -35,13 +48,16 @@ class SeaWindow : public QWidget {
   void paintSea(QPainter& p, int horizon);
   void paintShip(QPainter& p, int horizon);
   void paintHud(QPainter& p);
+  void paintBusy(QPainter& p);
+  void paintDecoys(QPainter& p);
   void paintReadout(QPainter& p);
 
+  SceneOptions options_;
+  QImage busy_;  // the busy picture for the current size
   Voyage voyage_;
   QTimer sailTimer_;
   QTimer waveTimer_;
   double wavePhase_ = 0.0;
-  QSize lastOuter_;
 };
 
 }  // namespace crewmap::gamesim

@@ -106,18 +106,27 @@ std::string Voyage::Readout() const {
   return std::to_string(x) + "," + std::to_string(y);
 }
 
-std::optional<std::pair<int, int>> ParseSize(std::string_view text) {
-  const auto sep = text.find('x');
-  if (sep == std::string_view::npos) return std::nullopt;
-  int w = 0;
-  int h = 0;
+namespace {
+
+// Two integers joined by `sep`, each within [low, 10000].
+std::optional<std::pair<int, int>> ParsePair(std::string_view text, char sep, int low) {
+  const auto at = text.find(sep);
+  if (at == std::string_view::npos) return std::nullopt;
+  int a = 0;
+  int b = 0;
   const auto* begin = text.data();
-  const auto r1 = std::from_chars(begin, begin + sep, w);
-  const auto r2 = std::from_chars(begin + sep + 1, begin + text.size(), h);
-  if (r1.ec != std::errc{} || r1.ptr != begin + sep || r2.ec != std::errc{} || r2.ptr != begin + text.size())
+  const auto r1 = std::from_chars(begin, begin + at, a);
+  const auto r2 = std::from_chars(begin + at + 1, begin + text.size(), b);
+  if (r1.ec != std::errc{} || r1.ptr != begin + at || r2.ec != std::errc{} || r2.ptr != begin + text.size())
     return std::nullopt;
-  if (w < 1 || h < 1 || w > 10000 || h > 10000) return std::nullopt;
-  return std::make_pair(w, h);
+  if (a < low || b < low || a > 10000 || b > 10000) return std::nullopt;
+  return std::make_pair(a, b);
 }
+
+}  // namespace
+
+std::optional<std::pair<int, int>> ParseSize(std::string_view text) { return ParsePair(text, 'x', 1); }
+
+std::optional<std::pair<int, int>> ParsePlace(std::string_view text) { return ParsePair(text, ',', 0); }
 
 }  // namespace crewmap::gamesim

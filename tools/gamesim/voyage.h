@@ -50,5 +50,7 @@ class Voyage {
 
 // Parses "WxH" (both 1 to 10000); nothing when malformed.
 std::optional<std::pair<int, int>> ParseSize(std::string_view text);
+// Parses "X,Y" (both 0 to 10000); nothing when malformed.
+std::optional<std::pair<int, int>> ParsePlace(std::string_view text);
 
 }  // namespace crewmap::gamesim

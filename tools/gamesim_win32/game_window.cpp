@@ -13,8 +13,8 @@ constexpr COLORREF kDeepSea = RGB(16, 48, 96);
 
 }  // namespace
 
-GameWindow::GameWindow(std::string readout, HANDLE readyEvent)
-    : readout_(std::move(readout)), readyEvent_(readyEvent) {}
+GameWindow::GameWindow(std::string readout, HANDLE readyEvent, std::optional<ReadoutOrigin> readoutAt, bool decoys)
+    : readout_(std::move(readout)), readyEvent_(readyEvent), readoutAt_(readoutAt), decoys_(decoys) {}
 
 bool GameWindow::Create(int left, int top, int outerWidth, int outerHeight) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -30,6 +30,7 @@ bool GameWindow::Create(int left, int top, int outerWidth, int outerHeight) {
   if (!hwnd_) return false;
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
+  if (decoys_) SetTimer(hwnd_, 1, 1000, nullptr);  // the clock
   return true;
 }
 
@@ -70,7 +71,8 @@ LRESULT GameWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;  // the paint covers the whole client area
     case WM_SIZE:
-      // The read-out's place follows the outer size.
+    case WM_TIMER:
+      // The read-out's place follows the client size; the clock ticks.
       InvalidateRect(hwnd_, nullptr, FALSE);
       return 0;
     case WM_COPYDATA: {
@@ -106,12 +108,20 @@ void GameWindow::paint(HDC dc) {
   DeleteObject(sea);
   DeleteObject(deep);
 
-  RECT outer;
-  GetWindowRect(hwnd_, &outer);
-  const ReadoutOrigin origin = ReadoutOriginFor(outer.right - outer.left, outer.bottom - outer.top);
-  for (const ReadoutPixel& p : RenderReadout(readout_, origin)) {
-    SetPixelV(dc, p.x, p.y, p.white ? RGB(255, 255, 255) : RGB(0, 0, 0));
+  const auto draw = [dc](const std::string& text, ReadoutOrigin at) {
+    for (const ReadoutPixel& p : RenderReadout(text, at)) SetPixelV(dc, p.x, p.y, p.white ? RGB(255, 255, 255) : RGB(0, 0, 0));
+  };
+  if (decoys_) {
+    // A price that reads as a place in the world, nearer the bottom-right
+    // corner than the read-out; a clock that changes every second.
+    draw("12,500", {client.right - 200, client.bottom - 60});
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char clock[16];
+    wsprintfA(clock, "%02d %02d %02d", now.wHour, now.wMinute, now.wSecond);
+    draw(clock, {client.right - 120, 12});
   }
+  draw(readout_, readoutAt_ ? *readoutAt_ : ReadoutOriginFor(client.right, client.bottom));
 }
 
 }  // namespace crewmap::gamesim_win32

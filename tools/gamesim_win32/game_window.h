@@ -1,10 +1,15 @@
 #pragma once
 // The substitute game window: a top-level Win32 window titled
-// "大航海時代 Online" that paints a sea and the coordinate read-out at the
-// place the game uses for the window's outer size.
+// "大航海時代 Online" that paints a sea and the coordinate read-out where the
+// game draws it (78 left of and 272 above the client area's bottom-right
+// corner) or at a place given, and on request digits in the read-out's font
+// elsewhere (a price, a clock) that must never pass for it.
 #include <windows.h>
 
+#include <optional>
 #include <string>
+
+#include "readout_font.h"
 
 namespace crewmap::gamesim_win32 {
 
@@ -13,7 +18,7 @@ inline constexpr ULONG_PTR kCopyDataReadout = 0x43524D31;  // "CRM1"
 
 class GameWindow {
  public:
-  GameWindow(std::string readout, HANDLE readyEvent);
+  GameWindow(std::string readout, HANDLE readyEvent, std::optional<ReadoutOrigin> readoutAt, bool decoys);
   // Creates and shows the window with the given outer rectangle; false on failure.
   bool Create(int left, int top, int outerWidth, int outerHeight);
   int Run();
@@ -26,6 +31,8 @@ class GameWindow {
   HWND hwnd_ = nullptr;
   std::string readout_;
   HANDLE readyEvent_ = nullptr;  // set once the first paint is on the screen
+  std::optional<ReadoutOrigin> readoutAt_;
+  bool decoys_ = false;
 };
 
 }  // namespace crewmap::gamesim_win32

@@ -1,15 +1,19 @@
 // gamesim_win32: a stand-in for the game's window on Windows (and Wine).
 //   gamesim_win32.exe [--size WxH | --client WxH] [--at X,Y] [--text 14175,7410] [--ready HANDLE]
+//                     [--readout-at X,Y] [--decoys]
 // --size is the outer size, frame included (default 806x629); --client asks
 // for that client area instead, with whatever frame the system draws; --at the outer
 // top-left on the screen; --text the read-out as drawn; --ready an inherited
-// event handle (decimal) that is set once the first paint is done.
+// event handle (decimal) that is set once the first paint is done;
+// --readout-at the read-out's first cell in client coordinates instead of the
+// game's place; --decoys a price and a clock in the read-out's font.
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "game_window.h"
@@ -31,6 +35,8 @@ int main(int argc, char** argv) {
   long width = 806, height = 629, left = 40, top = 40;
   std::string text = "14175,7410";
   HANDLE ready = nullptr;
+  std::optional<crewmap::gamesim_win32::ReadoutOrigin> readoutAt;
+  bool decoys = false;
   for (int i = 1; i < argc; ++i) {
     const bool hasValue = i + 1 < argc;
     if (std::strcmp(argv[i], "--size") == 0 && hasValue) {
@@ -52,16 +58,27 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "gamesim_win32: --at wants X,Y\n");
         return 2;
       }
+    } else if (std::strcmp(argv[i], "--readout-at") == 0 && hasValue) {
+      long x = 0, y = 0;
+      if (!parsePair(argv[++i], ',', x, y)) {
+        std::fprintf(stderr, "gamesim_win32: --readout-at wants X,Y\n");
+        return 2;
+      }
+      readoutAt = crewmap::gamesim_win32::ReadoutOrigin{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
+    } else if (std::strcmp(argv[i], "--decoys") == 0) {
+      decoys = true;
     } else if (std::strcmp(argv[i], "--text") == 0 && hasValue) {
       text = argv[++i];
     } else if (std::strcmp(argv[i], "--ready") == 0 && hasValue) {
       ready = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::strtoull(argv[++i], nullptr, 10)));
     } else {
-      std::fprintf(stderr, "usage: gamesim_win32 [--size WxH | --client WxH] [--at X,Y] [--text READOUT] [--ready HANDLE]\n");
+      std::fprintf(stderr,
+                   "usage: gamesim_win32 [--size WxH | --client WxH] [--at X,Y] [--text READOUT] [--ready HANDLE]"
+                   " [--readout-at X,Y] [--decoys]\n");
       return 2;
     }
   }
-  crewmap::gamesim_win32::GameWindow window(text, ready);
+  crewmap::gamesim_win32::GameWindow window(text, ready, readoutAt, decoys);
   if (!window.Create(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
                      static_cast<int>(height))) {
     std::fprintf(stderr, "gamesim_win32: cannot create the window (error %lu)\n", GetLastError());

@@ -1,5 +1,6 @@
 #include "readout_font.h"
 
+#include <algorithm>
 #include <array>
 
 namespace crewmap::gamesim_win32 {
@@ -38,25 +39,8 @@ bool isBody(const Glyph& g, int dx, int dy) {
 
 }  // namespace
 
-ReadoutOrigin ReadoutOriginFor(std::int32_t outerWidth, std::int32_t outerHeight) {
-  // Each row: the read-out sits 78 pixels left of and 272 pixels above the
-  // bottom-right corner of a client area of the nominal size.
-  constexpr std::array<std::int32_t, 4> kWidths = {1280, 1152, 1024, 800};
-  constexpr std::array<std::int32_t, 4> kHeights = {960, 864, 768, 600};
-  ReadoutOrigin origin;
-  for (std::int32_t w : kWidths) {
-    if (outerWidth >= w) {
-      origin.x = w - 78;
-      break;
-    }
-  }
-  for (std::int32_t h : kHeights) {
-    if (outerHeight >= h) {
-      origin.y = h - 272;
-      break;
-    }
-  }
-  return origin;
+ReadoutOrigin ReadoutOriginFor(std::int32_t clientWidth, std::int32_t clientHeight) {
+  return {std::max(0, clientWidth - 78), std::max(0, clientHeight - 272)};
 }
 
 std::vector<ReadoutPixel> RenderReadout(std::string_view text, ReadoutOrigin origin) {

@@ -103,6 +103,13 @@ bool Win32WindowSource::GetWindowRect(WindowHandle window, WindowRect& rect) {
   return true;
 }
 
+bool Win32WindowSource::GetClientArea(WindowHandle window, ClientArea& area) {
+  RECT r{};
+  if (window == 0 || !::GetClientRect(toHwnd(window), &r)) return false;
+  area = {r.right - r.left, r.bottom - r.top, ::IsIconic(toHwnd(window)) != FALSE};
+  return true;
+}
+
 std::uint32_t Win32WindowSource::GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) {
   if (dc == 0) return kInvalidColor;
   // CLR_INVALID is 0xFFFFFFFF, the same value as kInvalidColor; a COLORREF is

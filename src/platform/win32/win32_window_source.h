@@ -25,6 +25,8 @@ class Win32WindowSource final : public WindowSource {
   WindowHandle FindWindowByTitle(std::string_view title) override;
   DeviceContext GetDC(WindowHandle window) override;
   bool GetWindowRect(WindowHandle window, WindowRect& rect) override;
+  // GetClientRect and IsIconic; within GetDC and ReleaseDC in the game's units.
+  bool GetClientArea(WindowHandle window, ClientArea& area) override;
   std::uint32_t GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) override;
   // Pixels outside the context's clipping region (off the screen, covered,
   // outside the client area, a minimised window) read invalid, as GetPixel

@@ -4,11 +4,15 @@
 #include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <vector>
 #include <mutex>
@@ -137,6 +141,13 @@ std::uint32_t Component(unsigned long pixel, unsigned long mask) {
   return static_cast<std::uint32_t>((value * 255 + max / 2) / max);
 }
 
+// The shift of an 8-bit colour mask (0xFF << shift), or -1 for any other mask.
+int ByteShift(unsigned long mask) {
+  for (int shift = 0; shift + 8 <= static_cast<int>(8 * sizeof mask); ++shift)
+    if (mask == 0xFFul << shift) return shift;
+  return -1;
+}
+
 // Most windows of a client's own tree lie within a few levels of the root:
 // the client itself, or a window manager frame (possibly nested once) around it.
 constexpr int kSearchDepth = 3;
@@ -153,6 +164,7 @@ X11WindowSource::X11WindowSource() {
   netWmName_ = XInternAtom(display, "_NET_WM_NAME", False);
   utf8String_ = XInternAtom(display, "UTF8_STRING", False);
   netFrameExtents_ = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
+  wmState_ = XInternAtom(display, "WM_STATE", False);
   // How the server lays out image data, for decoding GetImage replies.
   const xcb_setup_t* setup = xcb_get_setup(XGetXCBConnection(display));
   lsbFirst_ = setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST;
@@ -160,11 +172,25 @@ X11WindowSource::X11WindowSource() {
     bitsPerPixel_[it.data->depth] = it.data->bits_per_pixel;
     scanlinePad_[it.data->depth] = it.data->scanline_pad;
   }
+  if (XShmQueryExtension(display)) shared_ = std::make_unique<SharedImage>();
 }
+
+// The segment is marked for removal as soon as the server has attached it,
+// so it goes when both sides let go, also when this process dies.
+struct X11WindowSource::SharedImage {
+  XShmSegmentInfo info{};
+  std::size_t size = 0;
+  bool attached = false;
+  ~SharedImage() {
+    if (info.shmaddr) shmdt(info.shmaddr);
+  }
+};
 
 X11WindowSource::~X11WindowSource() {
   if (!display_) return;
   Display* display = Dpy(display_);
+  if (shared_ && shared_->attached && !broken_) XShmDetach(display, &shared_->info);
+  shared_.reset();
   // Closing a broken connection would talk to the lost server again; its
   // memory and socket are left behind instead.
   if (!broken_) XCloseDisplay(display);
@@ -349,6 +375,8 @@ DeviceContext X11WindowSource::GetDC(WindowHandle window) {
   context.greenMask = attributes.visual->green_mask;
   context.blueMask = attributes.visual->blue_mask;
   context.colormap = attributes.colormap;
+  context.visual = attributes.visual;
+  context.depth = attributes.depth;
   const DeviceContext id = nextContext_++;
   contexts_.emplace(id, context);
   return id;
@@ -395,6 +423,35 @@ bool X11WindowSource::GetWindowRect(WindowHandle window, WindowRect& rect) {
   };
   rect = {clamp32(left), clamp32(topEdge), clamp32(right), clamp32(bottom)};
   return true;
+}
+
+bool X11WindowSource::GetClientArea(WindowHandle window, ClientArea& area) {
+  if (!Connected() || window == 0) return false;
+  unsigned long xid = 0;
+  if (!Resolve(window, xid)) return false;
+  // One round trip: viewability, size and the window manager's state together.
+  xcb_connection_t* c = XGetXCBConnection(Dpy(display_));
+  const auto drawable = static_cast<xcb_window_t>(xid);
+  const auto attributesCookie = xcb_get_window_attributes(c, drawable);
+  const auto geometryCookie = xcb_get_geometry(c, drawable);
+  const auto stateCookie =
+      xcb_get_property(c, 0, drawable, static_cast<xcb_atom_t>(wmState_), static_cast<xcb_atom_t>(wmState_), 0, 1);
+  xcb_generic_error_t* errors[3] = {};
+  xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(c, attributesCookie, &errors[0]);
+  xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, geometryCookie, &errors[1]);
+  xcb_get_property_reply_t* state = xcb_get_property_reply(c, stateCookie, &errors[2]);
+  for (xcb_generic_error_t* e : errors) std::free(e);
+  const bool ok = attributes && geometry && Resolve(window, xid);
+  if (ok) {
+    constexpr std::uint32_t kIconicState = 3;
+    const bool iconic = state && state->format == 32 && xcb_get_property_value_length(state) >= 4 &&
+                        *static_cast<const std::uint32_t*>(xcb_get_property_value(state)) == kIconicState;
+    area = {geometry->width, geometry->height, iconic || attributes->map_state != XCB_MAP_STATE_VIEWABLE};
+  }
+  std::free(attributes);
+  std::free(geometry);
+  std::free(state);
+  return ok;
 }
 
 std::uint32_t X11WindowSource::ToColorRef(const Context& context, unsigned long pixel) {
@@ -476,6 +533,12 @@ void X11WindowSource::GetPixels(DeviceContext dc, const PixelPoint* points, std:
 }
 
 bool X11WindowSource::FetchImage(const Context& context, const PixelRect& part, PixelBlock& block) {
+  // Bands of a client area go through shared memory; the few pixels of a
+  // read-out are not worth it.
+  constexpr std::int64_t kSharedFrom = 4096;
+  if (shared_ && std::int64_t{part.width} * part.height >= kSharedFrom) {
+    if (FetchShared(context, part, block)) return true;
+  }
   xcb_connection_t* c = XGetXCBConnection(Dpy(display_));
   xcb_generic_error_t* error = nullptr;
   xcb_get_image_reply_t* reply = xcb_get_image_reply(
@@ -488,33 +551,102 @@ bool X11WindowSource::FetchImage(const Context& context, const PixelRect& part, 
   if (!reply) return false;
   const auto bpp = bitsPerPixel_.find(reply->depth);
   const auto pad = scanlinePad_.find(reply->depth);
-  bool ok = bpp != bitsPerPixel_.end() && pad != scanlinePad_.end() && bpp->second % 8 == 0 &&
-            bpp->second >= 8 && bpp->second <= 32 && pad->second > 0;
+  bool ok = bpp != bitsPerPixel_.end() && pad != scanlinePad_.end() && pad->second > 0;
   if (ok) {
-    const int bytes = bpp->second / 8;
     const std::size_t rowBits = static_cast<std::size_t>(part.width) * static_cast<std::size_t>(bpp->second);
     const std::size_t padBits = static_cast<std::size_t>(pad->second);
     const std::size_t stride = (rowBits + padBits - 1) / padBits * padBits / 8;
-    const std::uint8_t* data = xcb_get_image_data(reply);
-    ok = static_cast<std::size_t>(xcb_get_image_data_length(reply)) >= stride * static_cast<std::size_t>(part.height);
-    // Converting costs a round trip per colour only on visuals without colour
-    // masks; the few colours of the read-out repeat.
-    std::unordered_map<unsigned long, std::uint32_t> converted;
-    const PixelRect& whole = block.Rect();
-    for (std::int32_t y = 0; ok && y < part.height; ++y) {
-      const std::uint8_t* src = data + static_cast<std::size_t>(y) * stride;
-      std::uint32_t* dst = block.Row(part.top - whole.top + y) + (part.left - whole.left);
-      for (std::int32_t x = 0; x < part.width; ++x, src += bytes) {
-        unsigned long pixel = 0;
-        for (int b = 0; b < bytes; ++b)
-          pixel |= static_cast<unsigned long>(src[lsbFirst_ ? b : bytes - 1 - b]) << (8 * b);
-        const auto known = converted.find(pixel);
-        dst[x] = known != converted.end() ? known->second : (converted[pixel] = ToColorRef(context, pixel));
-      }
-    }
+    ok = static_cast<std::size_t>(xcb_get_image_data_length(reply)) >= stride * static_cast<std::size_t>(part.height) &&
+         Decode(context, part, xcb_get_image_data(reply), stride, bpp->second, block);
   }
   std::free(reply);
+  // A server that gives by socket what it refused through shared memory
+  // cannot use our segment (another machine, say): stop asking it so.
+  if (ok && shared_ && std::int64_t{part.width} * part.height >= kSharedFrom) {
+    if (shared_->attached) XShmDetach(Dpy(display_), &shared_->info);
+    shared_.reset();
+  }
   return ok;
+}
+
+bool X11WindowSource::FetchShared(const Context& context, const PixelRect& part, PixelBlock& block) {
+  Display* display = Dpy(display_);
+  XImage* image = XShmCreateImage(display, static_cast<Visual*>(context.visual), static_cast<unsigned>(context.depth),
+                                  ZPixmap, nullptr, &shared_->info, static_cast<unsigned>(part.width),
+                                  static_cast<unsigned>(part.height));
+  if (!image) return false;
+  const std::size_t bytes = static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(image->height);
+  if (bytes > shared_->size) {
+    // A larger segment: the old one goes.
+    if (shared_->attached) XShmDetach(display, &shared_->info);
+    if (shared_->info.shmaddr) shmdt(shared_->info.shmaddr);
+    shared_->info = {};
+    shared_->size = 0;
+    shared_->attached = false;
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    void* address = id >= 0 ? shmat(id, nullptr, 0) : reinterpret_cast<void*>(-1);
+    if (address != reinterpret_cast<void*>(-1)) {
+      shared_->info.shmid = id;
+      shared_->info.shmaddr = static_cast<char*>(address);
+      shared_->info.readOnly = False;
+      shared_->attached = XShmAttach(display, &shared_->info) != 0;
+      XSync(display, False);
+      shared_->size = bytes;
+    }
+    if (id >= 0) shmctl(id, IPC_RMID, nullptr);
+  }
+  bool ok = shared_->attached && shared_->size >= bytes;
+  if (ok) {
+    image->data = shared_->info.shmaddr;
+    ok = XShmGetImage(display, static_cast<Drawable>(context.drawable), image, part.left, part.top, AllPlanes) != 0 &&
+         Decode(context, part, reinterpret_cast<const std::uint8_t*>(image->data),
+                static_cast<std::size_t>(image->bytes_per_line), image->bits_per_pixel, block);
+  }
+  image->data = nullptr;  // the segment is ours, not the image's
+  XDestroyImage(image);
+  return ok;
+}
+
+bool X11WindowSource::Decode(const Context& context, const PixelRect& part, const std::uint8_t* data,
+                             std::size_t stride, int bitsPerPixel, PixelBlock& block) {
+  if (bitsPerPixel % 8 != 0 || bitsPerPixel < 8 || bitsPerPixel > 32) return false;
+  const int bytes = bitsPerPixel / 8;
+  // Converting costs a round trip per colour only on visuals without colour
+  // masks; the few colours of the read-out repeat. The common 8-bit-per-
+  // component visuals are converted by shifts alone: a whole client area
+  // is copied when the read-out is searched for.
+  std::unordered_map<unsigned long, std::uint32_t> converted;
+  const int red = ByteShift(context.redMask), green = ByteShift(context.greenMask),
+            blue = ByteShift(context.blueMask);
+  const bool byShifts = red >= 0 && green >= 0 && blue >= 0;
+  // The usual 32-bit little-endian 0x00RRGGBB: only red and blue swap.
+  const bool swapOnly = byShifts && bytes == 4 && lsbFirst_ && red == 16 && green == 8 && blue == 0;
+  const PixelRect& whole = block.Rect();
+  for (std::int32_t y = 0; y < part.height; ++y) {
+    const std::uint8_t* src = data + static_cast<std::size_t>(y) * stride;
+    std::uint32_t* dst = block.Row(part.top - whole.top + y) + (part.left - whole.left);
+    if (swapOnly) {
+      for (std::int32_t x = 0; x < part.width; ++x) {
+        std::uint32_t p;
+        std::memcpy(&p, src + 4 * static_cast<std::size_t>(x), 4);
+        dst[x] = (p >> 16 & 0xFFu) | (p & 0xFF00u) | (p & 0xFFu) << 16;
+      }
+      continue;
+    }
+    for (std::int32_t x = 0; x < part.width; ++x, src += bytes) {
+      unsigned long pixel = 0;
+      for (int b = 0; b < bytes; ++b)
+        pixel |= static_cast<unsigned long>(src[lsbFirst_ ? b : bytes - 1 - b]) << (8 * b);
+      if (byShifts) {
+        dst[x] = static_cast<std::uint32_t>((pixel >> red & 0xFFu) | (pixel >> green & 0xFFu) << 8 |
+                                            (pixel >> blue & 0xFFu) << 16);
+        continue;
+      }
+      const auto known = converted.find(pixel);
+      dst[x] = known != converted.end() ? known->second : (converted[pixel] = ToColorRef(context, pixel));
+    }
+  }
+  return true;
 }
 
 bool X11WindowSource::ReadBlock(DeviceContext dc, const PixelRect& rect, PixelBlock& block) {

@@ -2,7 +2,8 @@
 // The X11 backend of the window source: Xlib over its own display connection.
 // Titles come from _NET_WM_NAME (UTF-8), else WM_NAME; the outer rectangle is
 // that of the window manager's frame; each pixel read is one 1 x 1 GetImage,
-// and a block read one GetImage of the whole rectangle.
+// and a block read one GetImage of the whole rectangle (a large one through
+// shared memory where the server offers it).
 // Requests that can go together (the pixels of one step of the glyph
 // decision, the windows of one level of the lookup) are sent together through
 // the connection's XCB side, so they cost one round trip instead of one each.
@@ -16,6 +17,7 @@
 // reads another window. A plain window id (upper bits zero) is accepted too,
 // unwatched.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -39,6 +41,9 @@ class X11WindowSource final : public WindowSource {
   WindowHandle FindWindowByTitle(std::string_view title) override;
   DeviceContext GetDC(WindowHandle window) override;
   bool GetWindowRect(WindowHandle window, WindowRect& rect) override;
+  // The window's own size; minimised when the window manager has iconified
+  // it (WM_STATE) or it is not viewable at all (unmapped).
+  bool GetClientArea(WindowHandle window, ClientArea& area) override;
   std::uint32_t GetPixel(DeviceContext dc, std::int32_t x, std::int32_t y) override;
   void GetPixels(DeviceContext dc, const PixelPoint* points, std::size_t count, std::uint32_t* colors) override;
   // One GetImage of the rectangle. Where the server refuses it (part of the
@@ -56,7 +61,10 @@ class X11WindowSource final : public WindowSource {
     unsigned long greenMask = 0;
     unsigned long blueMask = 0;
     unsigned long colormap = 0;  // for visuals without colour masks
+    void* visual = nullptr;      // Xlib's Visual, for shared-memory copies
+    int depth = 0;
   };
+  struct SharedImage;  // a shared-memory segment for large copies (MIT-SHM)
 
   WindowHandle Track(unsigned long xid);
   // The window id of a handle; false when its window has been destroyed.
@@ -68,6 +76,13 @@ class X11WindowSource final : public WindowSource {
   // Fetches one GetImage of `part` (inside `block`'s rectangle) into the
   // block; false when the server refuses it or its data cannot be decoded.
   bool FetchImage(const Context& context, const PixelRect& part, PixelBlock& block);
+  // The same through shared memory, which spares the server and us a copy
+  // through the socket; false when the extension cannot be used or the
+  // server refuses.
+  bool FetchShared(const Context& context, const PixelRect& part, PixelBlock& block);
+  // Converts image data of `part` (rows `stride` bytes apart) into the block.
+  bool Decode(const Context& context, const PixelRect& part, const std::uint8_t* data, std::size_t stride,
+              int bitsPerPixel, PixelBlock& block);
 
   ::_XDisplay* display_ = nullptr;
   bool broken_ = false;  // the connection was lost; every call now fails
@@ -75,6 +90,7 @@ class X11WindowSource final : public WindowSource {
   unsigned long netWmName_ = 0;
   unsigned long utf8String_ = 0;
   unsigned long netFrameExtents_ = 0;
+  unsigned long wmState_ = 0;
   bool lsbFirst_ = true;                        // byte order of image data
   std::unordered_map<int, int> bitsPerPixel_;   // by depth
   std::unordered_map<int, int> scanlinePad_;    // by depth, in bits
@@ -84,6 +100,7 @@ class X11WindowSource final : public WindowSource {
   // handle leaves when its window is destroyed.
   std::unordered_map<WindowHandle, unsigned long> tracked_;
   std::unordered_map<DeviceContext, Context> contexts_;
+  std::unique_ptr<SharedImage> shared_;  // null: shared memory is not used
 };
 
 }  // namespace crewmap::platform
