@@ -1,6 +1,8 @@
 #include "navi/outlined_text.h"
 
+#include <QImage>
 #include <QPainter>
+#include <algorithm>
 
 #include "common/twips.h"
 #include "ui/fonts.h"
@@ -12,7 +14,7 @@ OutlinedText::OutlinedText(float leftTwips, float topTwips, float widthTwips, fl
   setAttribute(Qt::WA_TransparentForMouseEvents);
   setGeometry(TwipsToPixels(leftTwips), TwipsToPixels(topTwips), TwipsToPixels(widthTwips),
               TwipsToPixels(heightTwips));
-  QFont font = ui::DesignFont(ui::kPGothic, 10.5, true);
+  QFont font = ui::DesignFont(ui::kPGothic, 12, true);
   font.setStyleStrategy(QFont::NoAntialias);
   setFont(font);
 }
@@ -26,16 +28,39 @@ bool OutlinedText::setText(const QString& text) {
 
 void OutlinedText::paintEvent(QPaintEvent*) {
   if (text_.isEmpty()) return;
+  // Drawn at the screen's resolution: the letters, then around them a black
+  // outline one screen pixel wide (two from 200 %). Outlines made of copies
+  // shifted by a whole logical pixel would be 1.5 screen pixels off at
+  // 150 %: ragged, and closing the gaps inside a colon.
+  const qreal ratio = devicePixelRatioF();
+  QImage letters((QSizeF(size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+  letters.setDevicePixelRatio(ratio);
+  letters.fill(Qt::transparent);
+  {
+    QPainter painter(&letters);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setFont(font());
+    painter.setPen(QColor::fromRgb(kLetter));
+    painter.drawText(rect(), Qt::AlignCenter, text_);
+  }
+  const int reach = std::max(1, static_cast<int>(ratio));
+  QImage drawn = letters.copy();
+  const int w = letters.width(), h = letters.height();
+  for (int y = 0; y < h; ++y) {
+    QRgb* out = reinterpret_cast<QRgb*>(drawn.scanLine(y));
+    for (int x = 0; x < w; ++x) {
+      if (qAlpha(out[x]) != 0) continue;
+      bool near = false;
+      for (int ny = std::max(0, y - reach); ny <= std::min(h - 1, y + reach) && !near; ++ny) {
+        const QRgb* row = reinterpret_cast<const QRgb*>(letters.constScanLine(ny));
+        for (int nx = std::max(0, x - reach); nx <= std::min(w - 1, x + reach) && !near; ++nx)
+          near = qAlpha(row[nx]) != 0;
+      }
+      if (near) out[x] = kOutline;
+    }
+  }
   QPainter painter(this);
-  painter.setRenderHint(QPainter::TextAntialiasing, false);
-  painter.setFont(font());
-  // The outline: the letters in black one pixel off in each of 8 directions.
-  painter.setPen(QColor::fromRgb(kOutline));
-  for (int dy = -1; dy <= 1; ++dy)
-    for (int dx = -1; dx <= 1; ++dx)
-      if (dx != 0 || dy != 0) painter.drawText(rect().translated(dx, dy), Qt::AlignCenter, text_);
-  painter.setPen(QColor::fromRgb(kLetter));
-  painter.drawText(rect(), Qt::AlignCenter, text_);
+  painter.drawImage(QPointF(0, 0), drawn);
 }
 
 }  // namespace crewmap::navi
