@@ -4,7 +4,10 @@
 #include <QPaintEngine>
 #include <QPainter>
 
+#include <array>
+
 #include "common/twips.h"
+#include "map/slot_colours.h"
 
 namespace crewmap::map {
 
@@ -20,10 +23,46 @@ bool MapArea::Show(const MapView& view) {
   return true;
 }
 
+void MapArea::ShowTrails(std::vector<TrailPiece> pieces) {
+  if (pieces == trails_) return;
+  // Only the parts the old and the new pieces cover need painting again.
+  QRegion changed;
+  for (const std::vector<TrailPiece>* list : {&trails_, &pieces})
+    for (const TrailPiece& p : *list)
+      changed += QRectF(QPointF(p.x0, p.y0), QPointF(p.x1, p.y1)).normalized().toAlignedRect().adjusted(-2, -2, 2, 2);
+  trails_ = std::move(pieces);
+  update(changed);
+}
+
 QImage MapArea::Grab() {
   QImage image(size(), QImage::Format_RGB32);
-  if (!image.isNull()) Draw(image.rect(), image.bits(), image.bytesPerLine());
+  if (image.isNull()) return image;
+  Draw(image.rect(), image.bits(), image.bytesPerLine());
+  QPainter painter(&image);
+  DrawTrails(painter, QRegion(image.rect()));
   return image;
+}
+
+void MapArea::DrawTrails(QPainter& painter, const QRegion& clip) const {
+  if (trails_.empty()) return;
+  // One call per slot and strength: the newest band nearly opaque, the
+  // oldest faint. Two pixels wide in the slot's deeper colour, which shows
+  // on sea and land alike.
+  std::array<std::array<std::vector<QLineF>, kTrailBands>, Trails::kSlots> lines;
+  for (const TrailPiece& p : trails_) lines[p.slot][p.band].emplace_back(p.x0, p.y0, p.x1, p.y1);
+  painter.save();
+  painter.setClipRegion(clip);
+  painter.setRenderHint(QPainter::Antialiasing);
+  for (int slot = 0; slot < Trails::kSlots; ++slot) {
+    for (int band = 0; band < kTrailBands; ++band) {
+      if (lines[slot][band].empty()) continue;
+      QColor colour = QColor::fromRgb(static_cast<QRgb>(kSlotColours[slot].border));
+      colour.setAlpha(230 - band * 190 / (kTrailBands - 1));
+      painter.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap));
+      painter.drawLines(lines[slot][band].data(), static_cast<int>(lines[slot][band].size()));
+    }
+  }
+  painter.restore();
 }
 
 void MapArea::Draw(const QRect& rect, uchar* dst, qsizetype stride) {
@@ -66,6 +105,7 @@ void MapArea::paintEvent(QPaintEvent* event) {
       if (target.isEmpty()) continue;
       Draw(target.translated(-offset), bits + target.top() * stride + target.left() * qsizetype{4}, stride);
     }
+    DrawTrails(painter, event->region());
     return;
   }
   // Anything else (a grab into a pixmap, a scaled display): draw the part
@@ -77,6 +117,7 @@ void MapArea::paintEvent(QPaintEvent* event) {
     Draw(part, image.bits(), image.bytesPerLine());
     painter.drawImage(part.topLeft(), image);
   }
+  DrawTrails(painter, event->region());
 }
 
 void MapArea::mousePressEvent(QMouseEvent* event) {

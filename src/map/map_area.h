@@ -7,8 +7,12 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "map/map_drawing.h"
+#include "map/trails.h"
+
+class QPainter;
 
 namespace crewmap::map {
 
@@ -36,6 +40,9 @@ class MapArea : public QWidget {
   // shown: a redraw of an unchanged view (the once-a-second centring on a
   // player who has not moved) costs nothing. True when it repaints.
   bool Show(const MapView& view);
+  // Draws these trail pieces over the map from now on (repaints when they
+  // change).
+  void ShowTrails(std::vector<TrailPiece> pieces);
   // What the area shows, drawn into a new image of its size.
   QImage Grab();
 
@@ -52,8 +59,11 @@ class MapArea : public QWidget {
   // Draws the area's pixels `rect` into 32-bit pixels whose top-left one is
   // at `dst`, `stride` bytes per row.
   void Draw(const QRect& rect, uchar* dst, qsizetype stride);
+  // The trails over what Draw drew, inside `clip`.
+  void DrawTrails(QPainter& painter, const QRegion& clip) const;
 
   MapView view_;
+  std::vector<TrailPiece> trails_;
   ScaledViewScratch scratch_;
 };
 
