@@ -482,8 +482,8 @@ void frmMap::RedrawView() {
   view.h = size.h;
   view.area = Picture1->size();
   PlaceTargetMarks();
-  PlaceTrails();
   Picture1->Show(view);
+  PlaceTrails();
 }
 
 void frmMap::resizeEvent(QResizeEvent* event) {

@@ -4,10 +4,12 @@
 #include <QPaintEngine>
 #include <QPainter>
 
-#include <array>
+#include <algorithm>
+#include <cmath>
+#include <span>
+#include <vector>
 
 #include "common/twips.h"
-#include "map/slot_colours.h"
 
 namespace crewmap::map {
 
@@ -20,16 +22,50 @@ bool MapArea::Show(const MapView& view) {
   if (view == view_) return false;
   view_ = view;
   update();
+  wholePending_ = true;
   return true;
 }
 
 void MapArea::ShowTrails(std::vector<TrailPiece> pieces) {
+  // Kept in order of their tops: a paint comes in bands (the controls over
+  // the map cut it up), and each band draws only the pieces that reach it.
+  const auto top = [](const TrailPiece& p) { return std::min(p.y0, p.y1); };
+  std::stable_sort(pieces.begin(), pieces.end(), [&](const TrailPiece& a, const TrailPiece& b) { return top(a) < top(b); });
   if (pieces == trails_) return;
-  // Only the parts the old and the new pieces cover need painting again.
+  trailHeight_ = 0;
+  for (const TrailPiece& p : pieces) trailHeight_ = std::max(trailHeight_, std::fabs(p.y1 - p.y0));
+  if (wholePending_) {  // all of the area is to be painted anyway
+    trails_ = std::move(pieces);
+    return;
+  }
+  // Only the cells of a coarse grid that the old or the new pieces touch
+  // are painted again (a region built piece by piece costs the square of
+  // their number).
+  constexpr int kCell = 32;
+  const int columns = width() / kCell + 1, rows = height() / kCell + 1;
+  std::vector<char> touched(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
+  for (const std::vector<TrailPiece>* list : {&trails_, &pieces}) {
+    for (const TrailPiece& p : *list) {
+      const QRect box = QRectF(QPointF(p.x0, p.y0), QPointF(p.x1, p.y1)).normalized().toAlignedRect().adjusted(-2, -2, 2, 2) &
+                        rect();
+      for (int row = box.top() / kCell; !box.isEmpty() && row <= box.bottom() / kCell; ++row)
+        for (int column = box.left() / kCell; column <= box.right() / kCell; ++column)
+          touched[static_cast<std::size_t>(row * columns + column)] = 1;
+    }
+  }
+  std::vector<QRect> cells;
+  for (int row = 0; row < rows; ++row)
+    for (int column = 0; column < columns;) {
+      if (!touched[static_cast<std::size_t>(row * columns + column)]) {
+        ++column;
+        continue;
+      }
+      const int first = column;
+      while (column < columns && touched[static_cast<std::size_t>(row * columns + column)]) ++column;
+      cells.emplace_back(first * kCell, row * kCell, (column - first) * kCell, kCell);
+    }
   QRegion changed;
-  for (const std::vector<TrailPiece>* list : {&trails_, &pieces})
-    for (const TrailPiece& p : *list)
-      changed += QRectF(QPointF(p.x0, p.y0), QPointF(p.x1, p.y1)).normalized().toAlignedRect().adjusted(-2, -2, 2, 2);
+  changed.setRects(cells.data(), static_cast<int>(cells.size()));
   trails_ = std::move(pieces);
   update(changed);
 }
@@ -38,31 +74,7 @@ QImage MapArea::Grab() {
   QImage image(size(), QImage::Format_RGB32);
   if (image.isNull()) return image;
   Draw(image.rect(), image.bits(), image.bytesPerLine());
-  QPainter painter(&image);
-  DrawTrails(painter, QRegion(image.rect()));
   return image;
-}
-
-void MapArea::DrawTrails(QPainter& painter, const QRegion& clip) const {
-  if (trails_.empty()) return;
-  // One call per slot and strength: the newest band nearly opaque, the
-  // oldest faint. Two pixels wide in the slot's deeper colour, which shows
-  // on sea and land alike.
-  std::array<std::array<std::vector<QLineF>, kTrailBands>, Trails::kSlots> lines;
-  for (const TrailPiece& p : trails_) lines[p.slot][p.band].emplace_back(p.x0, p.y0, p.x1, p.y1);
-  painter.save();
-  painter.setClipRegion(clip);
-  painter.setRenderHint(QPainter::Antialiasing);
-  for (int slot = 0; slot < Trails::kSlots; ++slot) {
-    for (int band = 0; band < kTrailBands; ++band) {
-      if (lines[slot][band].empty()) continue;
-      QColor colour = QColor::fromRgb(static_cast<QRgb>(kSlotColours[slot].border));
-      colour.setAlpha(230 - band * 190 / (kTrailBands - 1));
-      painter.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap));
-      painter.drawLines(lines[slot][band].data(), static_cast<int>(lines[slot][band].size()));
-    }
-  }
-  painter.restore();
 }
 
 void MapArea::Draw(const QRect& rect, uchar* dst, qsizetype stride) {
@@ -81,9 +93,15 @@ void MapArea::Draw(const QRect& rect, uchar* dst, qsizetype stride) {
   if (!shown.isEmpty())
     DrawViewRect(*view_.left, *view_.right, view_.viewX, view_.viewY, view_.w, view_.h, view_.area.width(),
                  view_.area.height(), rect, dst, stride, scratch_, view_.level);
+  const auto from = std::lower_bound(trails_.begin(), trails_.end(), rect.top() - trailHeight_ - 2,
+                                     [](const TrailPiece& p, float y) { return std::min(p.y0, p.y1) < y; });
+  const auto to = std::upper_bound(from, trails_.end(), static_cast<float>(rect.bottom() + 2),
+                                   [](float y, const TrailPiece& p) { return y < std::min(p.y0, p.y1); });
+  DrawTrailPieces(std::span(from, to), rect, dst, stride);
 }
 
 void MapArea::paintEvent(QPaintEvent* event) {
+  wholePending_ = false;
   QPainter painter(this);
   // Painting into the window's backing store (a 32-bit image at one device
   // pixel per pixel, this area at a whole-pixel offset in it): draw the map
@@ -105,7 +123,6 @@ void MapArea::paintEvent(QPaintEvent* event) {
       if (target.isEmpty()) continue;
       Draw(target.translated(-offset), bits + target.top() * stride + target.left() * qsizetype{4}, stride);
     }
-    DrawTrails(painter, event->region());
     return;
   }
   // Anything else (a grab into a pixmap, a scaled display): draw the part
@@ -117,7 +134,6 @@ void MapArea::paintEvent(QPaintEvent* event) {
     Draw(part, image.bits(), image.bytesPerLine());
     painter.drawImage(part.topLeft(), image);
   }
-  DrawTrails(painter, event->region());
 }
 
 void MapArea::mousePressEvent(QMouseEvent* event) {

@@ -12,8 +12,6 @@
 #include "map/map_drawing.h"
 #include "map/trails.h"
 
-class QPainter;
-
 namespace crewmap::map {
 
 // What one redraw shows: the view of w x h map pixels at (viewX, viewY) from
@@ -43,6 +41,7 @@ class MapArea : public QWidget {
   // Draws these trail pieces over the map from now on (repaints when they
   // change).
   void ShowTrails(std::vector<TrailPiece> pieces);
+  std::size_t TrailCount() const { return trails_.size(); }
   // What the area shows, drawn into a new image of its size.
   QImage Grab();
 
@@ -56,14 +55,14 @@ class MapArea : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
-  // Draws the area's pixels `rect` into 32-bit pixels whose top-left one is
-  // at `dst`, `stride` bytes per row.
+  // Draws the area's pixels `rect` (the map and the trails over it) into
+  // 32-bit pixels whose top-left one is at `dst`, `stride` bytes per row.
   void Draw(const QRect& rect, uchar* dst, qsizetype stride);
-  // The trails over what Draw drew, inside `clip`.
-  void DrawTrails(QPainter& painter, const QRegion& clip) const;
 
   MapView view_;
-  std::vector<TrailPiece> trails_;
+  std::vector<TrailPiece> trails_;  // by their tops
+  float trailHeight_ = 0;           // the tallest piece
+  bool wholePending_ = false;  // Show asked for all of the area to be painted
   ScaledViewScratch scratch_;
 };
 

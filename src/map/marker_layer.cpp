@@ -6,6 +6,7 @@
 #include "common/twips.h"
 #include "map/circle_shape.h"
 #include "map/label_spread.h"
+#include "map/name_label.h"
 #include "map/slot_colours.h"
 #include "ui/fonts.h"
 
@@ -13,7 +14,7 @@ namespace crewmap::map {
 namespace {
 
 QLabel* MakeNameLabel(QWidget* parent, const QString& name, int index, const QColor& colour) {
-  auto* label = new QLabel(parent);
+  auto* label = new NameLabel(parent);
   label->setObjectName(QStringLiteral("%1_%2").arg(name).arg(index));
   label->setFont(ui::DesignFont(ui::kGothic, 9, true));
   QPalette palette = label->palette();

@@ -21,22 +21,21 @@ int End(int logical, double ratio, int limit) {
 // times over: the drawing grows by `steps` pixels into the white.
 QImage Grow(QImage image, int steps) {
   const int w = image.width(), h = image.height();
+  const qsizetype stride = image.bytesPerLine() / 4;
+  static constexpr int kDx[8] = {-1, 1, 0, 0, -1, 1, -1, 1};  // sides before corners
+  static constexpr int kDy[8] = {0, 0, -1, 1, -1, -1, 1, 1};
   for (int step = 0; step < steps; ++step) {
     const QImage from = image.copy();
+    const QRgb* in = reinterpret_cast<const QRgb*>(from.constBits());
+    QRgb* out = reinterpret_cast<QRgb*>(image.bits());
     for (int y = 0; y < h; ++y) {
-      QRgb* out = reinterpret_cast<QRgb*>(image.scanLine(y));
       for (int x = 0; x < w; ++x) {
-        if (Drawn(out[x])) continue;
-        for (int k = 0; k < 8; ++k) {  // sides before corners
-          static constexpr int kDx[8] = {-1, 1, 0, 0, -1, 1, -1, 1};
-          static constexpr int kDy[8] = {0, 0, -1, 1, -1, -1, 1, 1};
+        if (Drawn(in[y * stride + x])) continue;
+        for (int k = 0; k < 8; ++k) {
           const int nx = x + kDx[k], ny = y + kDy[k];
-          if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
-          const QRgb near = reinterpret_cast<const QRgb*>(from.constScanLine(ny))[nx];
-          if (Drawn(near)) {
-            out[x] = near;
-            break;
-          }
+          if (nx < 0 || ny < 0 || nx >= w || ny >= h || !Drawn(in[ny * stride + nx])) continue;
+          out[y * stride + x] = in[ny * stride + nx];
+          break;
         }
       }
     }

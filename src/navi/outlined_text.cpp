@@ -46,17 +46,16 @@ void OutlinedText::paintEvent(QPaintEvent*) {
   const int reach = std::max(1, static_cast<int>(ratio));
   QImage drawn = letters.copy();
   const int w = letters.width(), h = letters.height();
+  const qsizetype stride = letters.bytesPerLine() / 4;
+  const QRgb* in = reinterpret_cast<const QRgb*>(letters.constBits());
+  QRgb* out = reinterpret_cast<QRgb*>(drawn.bits());
   for (int y = 0; y < h; ++y) {
-    QRgb* out = reinterpret_cast<QRgb*>(drawn.scanLine(y));
     for (int x = 0; x < w; ++x) {
-      if (qAlpha(out[x]) != 0) continue;
-      bool near = false;
-      for (int ny = std::max(0, y - reach); ny <= std::min(h - 1, y + reach) && !near; ++ny) {
-        const QRgb* row = reinterpret_cast<const QRgb*>(letters.constScanLine(ny));
-        for (int nx = std::max(0, x - reach); nx <= std::min(w - 1, x + reach) && !near; ++nx)
-          near = qAlpha(row[nx]) != 0;
-      }
-      if (near) out[x] = kOutline;
+      if (qAlpha(in[y * stride + x]) == 0) continue;
+      // A letter pixel: the clear pixels around it become outline.
+      for (int ny = std::max(0, y - reach); ny <= std::min(h - 1, y + reach); ++ny)
+        for (int nx = std::max(0, x - reach); nx <= std::min(w - 1, x + reach); ++nx)
+          if (qAlpha(in[ny * stride + nx]) == 0) out[ny * stride + nx] = kOutline;
     }
   }
   QPainter painter(this);
