@@ -120,13 +120,7 @@ frmMap::frmMap() : QWidget(nullptr) {
 
   // Stacking over the map, bottom to top: the markers (names below
   // circles), the meeting flag, the target cross.
-  markers_ = std::make_unique<MarkerLayer>(Picture1);
-  Shape1 = markers_->Shape1;
-  lblPoint = markers_->lblPoint;
-  lblPoint2 = markers_->lblPoint2;
-  lblPoint3 = markers_->lblPoint3;
-  lblPoint4 = markers_->lblPoint4;
-  lblPoint5 = markers_->lblPoint5;
+  MakeMarkers(Picture1);
   Flag1 = new MeetingFlag(Picture1);
   Flag1->setObjectName(QStringLiteral("Flag1"));
   Flag1->hide();
@@ -338,7 +332,7 @@ void frmMap::PlaceTrails() {
 
 QImage frmMap::MapSurface() const { return Picture1->Grab(); }
 
-void frmMap::ShowMarkers() { markers_->Show(scene_.Markers(CurrentView())); }
+void frmMap::ShowMarkers() { PlaceMarkers(scene_.Markers(CurrentView())); }
 
 bool frmMap::MakeHalfDCs() {
   halfDCs_ = halfDcHook ? halfDcHook() : true;
@@ -429,7 +423,7 @@ void frmMap::Picture1_MouseDown(Qt::MouseButton button, double x, double y) {
     if (onFlag && scene_.AimAtMeetingPoint()) {
       Label1->show();
       PlaceTargetMarks();
-    } else if (!FollowSlot(markers_->At(pixel))) {
+    } else if (!FollowSlot(MarkerAt(pixel))) {
       // Open map: a fixed target, and following ends.
       scene_.AimAtMap(ClickToMapX(x, ViewX, Hosei_), ClickToMapY(y, ViewY, Hosei_));
       Label1->move(TwipsToPixels(x - 150), TwipsToPixels(y - 150));

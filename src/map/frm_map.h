@@ -6,13 +6,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "common/game_point.h"
 #include "map/map_drawing.h"
 #include "map/map_scene.h"
+#include "map/marker_layer.h"
 #include "map/transform.h"
 #include "net/slots.h"
 
@@ -24,12 +24,11 @@ class QTimer;
 
 namespace crewmap::map {
 
-class CircleShape;
 class MapArea;
-class MarkerLayer;
 class MeetingFlag;
 
-class frmMap : public QWidget {
+// The marker sets (Shape1, lblPoint..lblPoint5) come from MarkerLayer.
+class frmMap : public QWidget, public MarkerLayer {
   Q_OBJECT
 
  public:
@@ -114,12 +113,6 @@ class frmMap : public QWidget {
   QPushButton* Command4 = nullptr;  // clear the meeting point
   MeetingFlag* Flag1 = nullptr;     // the meeting point
   QTimer* Timer1 = nullptr;         // right-button scrolling
-  std::array<CircleShape*, 9> Shape1{};
-  std::array<QLabel*, 9> lblPoint{};   // light nickname
-  std::array<QLabel*, 9> lblPoint2{};  // black copy one pixel above
-  std::array<QLabel*, 9> lblPoint3{};  // ... below
-  std::array<QLabel*, 9> lblPoint4{};  // ... left
-  std::array<QLabel*, 9> lblPoint5{};  // ... right
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -161,7 +154,6 @@ class frmMap : public QWidget {
   std::int32_t ViewX = 0;
   std::int32_t ViewY = 0;
   MapScene scene_;
-  std::unique_ptr<MarkerLayer> markers_;
   std::function<void(std::optional<GamePoint>)> share_;
   std::function<bool()> shareOpen_;
   std::string naviText_;

@@ -30,7 +30,7 @@ QColor Rgb(std::uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); 
 
 }  // namespace
 
-MarkerLayer::MarkerLayer(QWidget* area) {
+void MarkerLayer::MakeMarkers(QWidget* area) {
   // Bottom to top: the name labels (each light label above its four black
   // copies), then the circles.
   const QColor light = QPalette().color(QPalette::Base);
@@ -48,7 +48,7 @@ MarkerLayer::MarkerLayer(QWidget* area) {
   }
 }
 
-void MarkerLayer::Show(const std::array<MarkerShow, 9>& markers) {
+void MarkerLayer::PlaceMarkers(const std::array<MarkerShow, 9>& markers) {
   // The names first, to learn their sizes; then each kept clear of the
   // names of lower slots, so members at one spot get a column of names.
   std::vector<LabelBox> boxes;
@@ -95,7 +95,7 @@ void MarkerLayer::Show(const std::array<MarkerShow, 9>& markers) {
   }
 }
 
-int MarkerLayer::At(QPoint pixel) const {
+int MarkerLayer::MarkerAt(QPoint pixel) const {
   // Top-most first: circles lie above the names, higher slots above lower.
   // A circle is small: a few pixels around it count.
   for (int i = 8; i >= 0; --i)

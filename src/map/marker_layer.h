@@ -18,11 +18,11 @@ class CircleShape;
 class MarkerLayer {
  public:
   // Makes the widgets as children of the map area, in their stacking order.
-  explicit MarkerLayer(QWidget* area);
+  void MakeMarkers(QWidget* area);
 
-  void Show(const std::array<MarkerShow, 9>& markers);
+  void PlaceMarkers(const std::array<MarkerShow, 9>& markers);
   // The slot whose marker (circle or name) lies under the pixel, or -1.
-  int At(QPoint pixel) const;
+  int MarkerAt(QPoint pixel) const;
 
   std::array<CircleShape*, 9> Shape1{};
   std::array<QLabel*, 9> lblPoint{};   // light nickname

@@ -49,10 +49,15 @@ void Xdo(const std::string& args) {
   Pump(60);
 }
 
-// A colourful window that counts the presses it receives.
+// A colourful window under the overlay's first place that counts the
+// presses it receives.
 class Backdrop : public QWidget {
  public:
-  Backdrop() : QWidget(nullptr, Qt::FramelessWindowHint) {}
+  Backdrop() : QWidget(nullptr, Qt::FramelessWindowHint) {
+    setGeometry(560, 400, 220, 200);
+    show();
+    Pump(200);
+  }
   int presses = 0;
 
  protected:
@@ -302,9 +307,6 @@ TEST_F(FrmNaviTest, AsksToStayAboveWithoutAFrame) {
 
 TEST_F(FrmNaviTest, WhitePixelsNeitherShowNorTakeClicks) {
   Backdrop backdrop;
-  backdrop.setGeometry(560, 400, 220, 200);
-  backdrop.show();
-  Pump(200);
   frmNavi& navi = ShowNavi();
   const QPoint origin = navi.pos();
 
@@ -334,9 +336,6 @@ TEST_F(FrmNaviTest, WhitePixelsNeitherShowNorTakeClicks) {
 
 TEST_F(FrmNaviTest, DotShowsOverAWindowWhereverItMoves) {
   Backdrop backdrop;
-  backdrop.setGeometry(560, 400, 220, 200);
-  backdrop.show();
-  Pump(200);
   frmNavi& navi = ShowNavi();
   const QPoint origin = navi.pos();
   const QRgb red = qRgb(255, 0, 0);
@@ -393,9 +392,6 @@ TEST_F(FrmNaviTest, DotShowsOverAWindowWhereverItMoves) {
 // a bar ("--‡--"); marks missing from the cut-out.
 TEST_F(FrmNaviTest, NoWhiteShowsOverTheGameAtEveryScaling) {
   Backdrop backdrop;
-  backdrop.setGeometry(560, 400, 220, 200);
-  backdrop.show();
-  Pump(200);
   frmNavi& navi = ShowNavi();
   const QString text = QStringLiteral("2722 --:--");
   navi.SetDistanceText(text);
