@@ -221,10 +221,10 @@ void frmMap::GetPoint(std::int32_t& x, std::int32_t& y) {
 
 void frmMap::AngleShow(std::int32_t& x, std::int32_t& y) {
   const HeadingOffset offset = scene_.OffsetFrom(x, y);
-  const std::string text = scene_.NaviTextFor(offset);
-  ShowNaviText(text);
+  const MapScene::DistanceTexts texts = scene_.DistanceTextsFor(offset);
+  ShowNaviText(texts.map);
   navi::frmNavi& navi = navi::frmNavi::Load();
-  navi.SetDistanceText(QString::fromStdString(text));
+  navi.SetDistanceText(QString::fromStdString(texts.overlay));
   navi.SetRingMarks(scene_.RingMarks());
   // Last: a fault message opens a modal loop in which this window may go.
   float dx = offset.dx, dy = offset.dy;

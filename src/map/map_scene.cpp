@@ -114,10 +114,11 @@ HeadingOffset MapScene::OffsetFrom(std::int32_t x, std::int32_t y) const {
   return kind_ == Kind::Point ? OffsetTo(pointX_, pointY_, x, y) : AngleShowOffset(targetX_, targetY_, x, y);
 }
 
-std::string MapScene::NaviTextFor(const HeadingOffset& offset) const {
+MapScene::DistanceTexts MapScene::DistanceTextsFor(const HeadingOffset& offset) const {
   if (kind_ == Kind::None) return {};
   const double distance = std::hypot(static_cast<double>(offset.dx), static_cast<double>(offset.dy));
-  return NaviText(distance, ArrivalSeconds(distance, track_.Speed(nowMs_)));
+  const std::optional<std::int64_t> seconds = ArrivalSeconds(distance, track_.Speed(nowMs_));
+  return {NaviText(distance, seconds), OverlayText(distance, seconds)};
 }
 
 std::vector<navi::RingMark> MapScene::RingMarks() const {
@@ -130,8 +131,9 @@ std::vector<navi::RingMark> MapScene::RingMarks() const {
     const auto position = ParsePosition(slot.Point);
     if (!position) continue;
     const HeadingOffset offset = OffsetTo(position->x, position->y, x, y);
-    const SlotColours& colours = kSlotColours[i];
-    marks.push_back({offset.dx, offset.dy, colours.fill, colours.border,
+    // The deeper colour, as the member's trail: slot 2's light one is the
+    // ring's own.
+    marks.push_back({offset.dx, offset.dy, kSlotColours[i].border,
                      !ownKnown_ || AgeOf(slot.PointAtMs, nowMs_).old});
   }
   return marks;

@@ -79,8 +79,12 @@ class MapScene {
   // Whether the own slot had a position at the last tick.
   bool OwnKnown() const { return ownKnown_; }
   HeadingOffset OffsetFrom(std::int32_t x, std::int32_t y) const;
-  // Distance and time to the target ("2722 4:32"), "" without a target.
-  std::string NaviTextFor(const HeadingOffset& offset) const;
+  // Distance and time to the target for the map ("2722 4:32") and for the
+  // overlay ("2722\n4:32"); both "" without a target.
+  struct DistanceTexts {
+    std::string map, overlay;
+  };
+  DistanceTexts DistanceTextsFor(const HeadingOffset& offset) const;
   // The other members with positions, as marks for the overlay's ring, from
   // the own position of the last tick (or the last one known, then every
   // mark old). Not the player, nor the member the target follows (the dot

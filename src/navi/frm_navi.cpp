@@ -128,7 +128,7 @@ frmNavi::frmNavi() : QWidget(nullptr) {
   }
 
   // Centred in the ring, clear of the dot and the marks on the ring.
-  lblDistance = new OutlinedText(165, 585, 1500, 720, this);
+  lblDistance = new OutlinedText(165, 525, 1500, 840, this);
   lblDistance->setObjectName(QStringLiteral("lblDistance"));
 
   Marks = new RingMarkView(this);
@@ -221,8 +221,7 @@ void frmNavi::PointToAngle(float& x, float& y) {
 }
 
 void frmNavi::SetDistanceText(const QString& text) {
-  // "2722 4:32": the time under the distance, both large enough to read.
-  if (lblDistance->setText(QString(text).replace(QLatin1Char(' '), QLatin1Char('\n')))) updateMask();
+  if (lblDistance->setText(text)) updateMask();
 }
 
 void frmNavi::SetRingMarks(const std::vector<RingMark>& marks) {

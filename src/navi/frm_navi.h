@@ -31,8 +31,8 @@ class frmNavi : public QWidget {
   // Places the dot for the offset (x, y) from the player to the target, in
   // game units. Never shows the window.
   void PointToAngle(float& x, float& y);
-  // Shows the distance and arrival time ("2722 4:32") inside the ring, one
-  // under the other ("" shows nothing).
+  // Shows the distance and arrival time inside the ring ("2722\n4:32", one
+  // line under the other; "" shows nothing).
   void SetDistanceText(const QString& text);
   // Marks the other members on the ring, each at its bearing.
   void SetRingMarks(const std::vector<RingMark>& marks);

@@ -35,10 +35,10 @@ void RingMarkView::paintEvent(QPaintEvent*) {
       // Old: hollow, a ring in the slot's deeper colour.
       painter.setBrush(Qt::NoBrush);
       painter.drawEllipse(box);
-      painter.setPen(QPen(Rgb(p.mark.border), 2));
+      painter.setPen(QPen(Rgb(p.mark.colour), 2));
       painter.drawEllipse(box.adjusted(1.5, 1.5, -1.5, -1.5));
     } else {
-      painter.setBrush(Rgb(p.mark.fill));
+      painter.setBrush(Rgb(p.mark.colour));
       painter.drawEllipse(box);
     }
   }

@@ -1,6 +1,7 @@
 #pragma once
 // The other members' marks on the overlay's ring: small black-edged circles
-// in their slots' colours, hollow where a member's position is old. Drawn with hard
+// in their slots' deeper colours (those of their trails), hollow where a
+// member's position is old. Drawn with hard
 // edges and never in pure white, so the window's cut-out keeps exactly
 // them. Takes no mouse input.
 #include <QWidget>

@@ -9,11 +9,11 @@
 namespace crewmap::navi {
 
 // A member to mark: the offset from the player to it in game units (x
-// towards the right of the world map, y towards its bottom), its colours
+// towards the right of the world map, y towards its bottom), its colour
 // (0xRRGGBB) and whether its position is old.
 struct RingMark {
   float dx = 0, dy = 0;
-  std::uint32_t fill = 0, border = 0;
+  std::uint32_t colour = 0;
   bool old = false;
   bool operator==(const RingMark&) const = default;
 };

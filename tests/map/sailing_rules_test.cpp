@@ -58,6 +58,8 @@ TEST(SailingRules, TextsAndAges) {
   EXPECT_EQ(NaviText(2.5, 4), "2 0:04");  // halves to even
   EXPECT_EQ(NaviText(40, 59999), "40 999:59");
   EXPECT_EQ(NaviText(40, std::nullopt), "40 --:--");
+  EXPECT_EQ(OverlayText(2721.855, 272), "2722\n4:32");
+  EXPECT_EQ(OverlayText(40, std::nullopt), "40");
   // Faults caught: the age band edges (fresh up to 10 s, never-stamped is
   // fresh) and the unit changes.
   const struct {

@@ -163,7 +163,7 @@ TEST(BearingMessage, NumbersWithAtMostSevenSignificantDigits) {
 TEST(RingMarks, AtEachBearingAndSpreadWhereTheyMeet) {
   const auto place = [](std::vector<std::pair<float, float>> offsets) {
     std::vector<RingMark> marks;
-    for (const auto& [x, y] : offsets) marks.push_back({x, y, 0x80FF80, 0x00C000, false});
+    for (const auto& [x, y] : offsets) marks.push_back({x, y, 0x00C000, false});
     return PlaceRingMarks(marks);
   };
   const auto centre = [](const PlacedMark& p) { return std::pair(p.left + kMarkDiameter / 2, p.top + kMarkDiameter / 2); };

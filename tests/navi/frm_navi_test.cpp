@@ -393,10 +393,10 @@ TEST_F(FrmNaviTest, DotShowsOverAWindowWhereverItMoves) {
 TEST_F(FrmNaviTest, NoWhiteShowsOverTheGameAtEveryScaling) {
   Backdrop backdrop;
   frmNavi& navi = ShowNavi();
-  const QString text = QStringLiteral("2722 --:--");
+  const QString text = QStringLiteral("2722\n12:34");
   navi.SetDistanceText(text);
   std::vector<RingMark> marks;
-  for (int i = 0; i < 8; ++i) marks.push_back({i < 2 ? 1.0f : std::cos(i * 0.8f), i < 2 ? 0.0f : std::sin(i * 0.8f), 0xFFFF80, 0xC0C000, i == 7});
+  for (int i = 0; i < 8; ++i) marks.push_back({i < 2 ? 1.0f : std::cos(i * 0.8f), i < 2 ? 0.0f : std::sin(i * 0.8f), 0xC0C000, i == 7});
   navi.SetRingMarks(marks);
   ASSERT_EQ(navi.Marks->Placed().size(), 8u);
   Pump(300);
@@ -414,12 +414,12 @@ TEST_F(FrmNaviTest, NoWhiteShowsOverTheGameAtEveryScaling) {
     EXPECT_TRUE(navi.mask().contains(centre.toPoint())) << m.index;
     EXPECT_NE(screen.pixel(device(navi.pos() + centre)), under.pixel(device(navi.pos() + centre - backdrop.pos())));
   }
-  // Down through the colon (the time, "--:--", under the distance): letter,
-  // then the game between its dots, then letter again.
+  // Down through the colon (the time under the distance): letter, then the
+  // game between its dots, then letter again.
   const QFontMetricsF metrics(navi.lblDistance->font());
   const QRect box = navi.lblDistance->geometry();
-  const double x = box.center().x() + 0.5 - metrics.horizontalAdvance(QStringLiteral("--:--")) / 2 +
-                   metrics.horizontalAdvance(QStringLiteral("--")) + metrics.horizontalAdvance(QStringLiteral(":")) / 2;
+  const double x = box.center().x() + 0.5 - metrics.horizontalAdvance(QStringLiteral("12:34")) / 2 +
+                   metrics.horizontalAdvance(QStringLiteral("12")) + metrics.horizontalAdvance(QStringLiteral(":")) / 2;
   QString seen;
   for (int y = box.center().y() + 1; y <= box.bottom(); ++y) {  // the second line
     const QPointF at(x, y);
