@@ -13,7 +13,13 @@
 //   shrinking the window again (target: at most 120 MB for a host); run it
 //   alone (--benchmark_filter=ResidentMemory) for figures untouched by the
 //   other benchmarks' allocations;
-// - loading the two pictures.
+// - loading the two pictures;
+// - with eight members and the player sailing circles (9 trails of five
+//   minutes, 300 points each): the 1920 x 1080 frame again (BM_Frame with
+//   trails=1, same counters and target), the overlay's update and repaint
+//   with eight marks (BM_Overlay; run once more with QT_SCALE_FACTOR=1.5 for
+//   the scaled cut-out), and resident memory over an hour of ticks
+//   (BM_TrailsHour, simulated time; target: growth at most 5 MB).
 // Uses $DISPLAY, or starts a private Xvfb when none is set.
 // With CREWMAP_MAP_SHOTS=DIR set it first saves what the map window shows on
 // the screen at every zoom step and size into DIR, so that two builds can be
@@ -21,6 +27,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QPainter>
@@ -29,6 +36,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +48,9 @@
 #include "map/jpeg.h"
 #include "map/map_area.h"
 #include "map/map_files.h"
+#include "map/markers.h"
+#include "navi/frm_navi.h"
+#include "net/slots.h"
 #include "support/xvfb_server.h"
 
 namespace {
@@ -113,6 +124,26 @@ double TimeBlock(int frames, std::vector<double>& perFrame, Frame frame) {
   return total;
 }
 
+// The group sailing: slot i (0 the player) on a circle of 1500 game units at
+// 20 units a second around its own centre near map pixel (2500, 1100), at
+// second `t`.
+crewmap::net::SlotTable GroupAt(std::int64_t t) {
+  crewmap::net::SlotTable table{};
+  for (int i = 0; i <= 8; ++i) {
+    const double angle = 20.0 * static_cast<double>(t) / 1500 + i * 0.7;
+    const int x = static_cast<int>(8000 + 250 * i + 1500 * std::cos(angle));
+    const int y = static_cast<int>(3300 + 120 * i + 1500 * std::sin(angle));
+    table[static_cast<std::size_t>(i)] = {"Member" + std::to_string(i), std::to_string(x) + "," + std::to_string(y),
+                                          1000 * t + 1};
+  }
+  return table;
+}
+
+// Runs the main tick's map update for seconds [from, to) of the group.
+void Sail(std::int64_t from, std::int64_t to) {
+  for (std::int64_t t = from; t < to; ++t) crewmap::map::UpdateMapMarkers(GroupAt(t), 0, 1000 * t + 1);
+}
+
 // One iteration: a block of anchor frames, a block of memcpys of the same
 // bytes and a block of map frames, each window raised while it is measured
 // (the X server's copy to its framebuffer is part of both). The counters are
@@ -121,6 +152,10 @@ void BM_Frame(benchmark::State& state) {
   const QSize size = kSizes[state.range(0)];
   const int zoom = static_cast<int>(state.range(1));
   frmMap& map = ShownMap(size, zoom);
+  const bool trails = state.range(2) != 0;
+  map.Check1->setChecked(false);  // the frames below move the view themselves
+  map.Check2->setChecked(trails);
+  if (trails) Sail(0, 300);
   AnchorWindow anchor(size);
   anchor.show();
   QCoreApplication::processEvents();
@@ -150,6 +185,7 @@ void BM_Frame(benchmark::State& state) {
   }
   const double mapMs = Median(mapTimes), anchorMs = Median(anchorTimes), copyMs = Median(copyTimes);
   state.counters["hosei"] = static_cast<double>(map.Hosei()) / 10000.0;
+  state.counters["trail_pieces"] = static_cast<double>(map.Picture1->TrailCount());
   state.counters["map_ms"] = mapMs;
   state.counters["drawImage_ms"] = anchorMs;
   state.counters["memcpy_ms"] = copyMs;
@@ -164,8 +200,9 @@ void BM_Frame(benchmark::State& state) {
   anchor.hide();
 }
 BENCHMARK(BM_Frame)
-    ->ArgsProduct({{0, 1}, {0, 1, 2, 3, 4, 5, 6}})
-    ->ArgNames({"size", "zoom"})
+    ->ArgsProduct({{0, 1}, {0, 1, 2, 3, 4, 5, 6}, {0}})
+    ->ArgsProduct({{0}, {0, 2, 4}, {1}})
+    ->ArgNames({"size", "zoom", "trails"})
     ->UseManualTime()
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
@@ -283,6 +320,55 @@ void BM_ResidentMemory(benchmark::State& state) {
   state.counters["rss_MB_before_load"] = bare;
 }
 BENCHMARK(BM_ResidentMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The overlay's work on a tick with eight marks that moved: new marks,
+// distance text and dot, the cut-out made again, and the repaint.
+void BM_Overlay(benchmark::State& state) {
+  frmMap& map = ShownMap(kSizes[1], 2);
+  Sail(0, 30);
+  crewmap::navi::frmNavi& navi = crewmap::navi::frmNavi::Load();
+  navi.show();
+  QCoreApplication::processEvents();
+  std::int64_t t = 30;
+  for (auto _ : state) {
+    std::vector<crewmap::navi::RingMark> marks = map.Scene().RingMarks();
+    for (auto& m : marks) m.dx += static_cast<float>(t % 50) * 40;  // every mark moves
+    navi.SetRingMarks(marks);
+    navi.SetDistanceText(QString::number(1000 + t % 997) + QStringLiteral(" 1:23"));
+    float x = std::cos(static_cast<float>(t) * 0.1f), y = std::sin(static_cast<float>(t) * 0.1f);
+    navi.PointToAngle(x, y);
+    navi.repaint();
+    ++t;
+  }
+  state.counters["marks"] = static_cast<double>(map.Scene().RingMarks().size());
+  state.counters["device_pixel_ratio"] = navi.devicePixelRatioF();
+}
+BENCHMARK(BM_Overlay)->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// Resident memory over an hour of the group's ticks, the map shown with its
+// trails and the overlay open: after the first ten minutes (trails full)
+// and after the hour.
+void BM_TrailsHour(benchmark::State& state) {
+  frmMap& map = ShownMap(kSizes[0], 2);
+  map.Check2->setChecked(true);
+  crewmap::navi::frmNavi::Load().show();
+  for (auto _ : state) {
+    Sail(0, 600);
+    QCoreApplication::processEvents();
+    const double settled = ResidentMegabytes();
+    for (std::int64_t t = 600; t < 3600; t += 60) {
+      Sail(t, t + 60);
+      map.Picture1->repaint();
+      QCoreApplication::processEvents();
+    }
+    const double hour = ResidentMegabytes();
+    state.counters["rss_MB_10min"] = settled;
+    state.counters["rss_MB_hour"] = hour;
+    state.counters["rss_growth_MB"] = hour - settled;
+  }
+  state.counters["trail_pieces"] = static_cast<double>(map.Picture1->TrailCount());
+}
+BENCHMARK(BM_TrailsHour)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Saves the screen's image of the map window at every zoom step, at both
 // sizes and at views inside the left half, across the seam, across the

@@ -139,6 +139,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(line.substr(0, report->Nick.size() + 1) == report->Nick + "\t");
     FUZZ_CHECK(report->Point.find('\t') == std::string::npos);
+    // A proposal is also its proposer's report; our host's notice naming
+    // the proposer is a notice line every member takes, or none at all.
+    if (const auto proposal = crewmap::net::ParseMeetingProposal(line)) {
+      FUZZ_CHECK(proposal->nick == report->Nick);
+      const std::string naming = crewmap::net::BuildProposerNotice(
+          proposal->nick, proposal->notice.kind == crewmap::net::MeetingNoticeKind::Cleared);
+      if (!naming.empty()) {
+        const std::vector<std::string> told = Receive({naming}, LineReceiver::kMaxLine);
+        FUZZ_CHECK(told.size() == 1 && told[0] + "\r\n" == naming);
+        CheckMemberReading(told[0]);
+      }
+    }
     relays += crewmap::net::BuildRelay(slot, line);
     reports.push_back(*report);
   }

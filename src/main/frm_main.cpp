@@ -344,7 +344,16 @@ void frmMain::Form_Load() {
 
 map::frmMap& frmMain::LoadMap() {
   map::frmMap& map = map::frmMap::Load();
-  if (IsHost()) map.SetMeetingShare([this](std::optional<GamePoint> point) { ShareMeetingPoint(point); });
+  if (IsHost()) {
+    map.SetMeetingShare([this](std::optional<GamePoint> point) { ShareMeetingPoint(point); });
+  } else {
+    // A member proposes to its host, which tells everyone (this member too).
+    map.SetMeetingShare(
+        [this](std::optional<GamePoint> point) {
+          member_->ProposeMeetingPoint(point, net::EncodeWireText(ToUtf8(txtNick->text())));
+        },
+        [this] { return Winsock[1]->State() == net::SocketState::Connected; });
+  }
   map.SetMeetingPoint(meetingPoint_);
   return map;
 }
@@ -541,6 +550,7 @@ void frmMain::MakeHostSide() {
                     ui::MessageButtons::Ok);
   };
   view.unloaded = [this] { return unloaded_; };
+  view.meetingPoint = [this](std::optional<GamePoint> point) { MeetingPointReceived(point); };
   host_ = std::make_unique<HostSide>(
       Winsock, Slots, options_.port, HostRules{options_.relayRate, options_.peerTimes, options_.throttle},
       std::move(view));

@@ -135,9 +135,10 @@ class frmMain : public QWidget, public reader::CaptureControls {
   const HostSide* Host() const { return host_.get(); }
 
   // The group's meeting point. On the host, every sharing and clearing goes
-  // through ShareMeetingPoint to the members; on a member, what the host
-  // shares or clears arrives in MeetingPointReceived. MeetingPoint() is the
-  // latest either way (nothing: none, or cleared).
+  // through ShareMeetingPoint to the members; a member's map proposes one to
+  // the host, and what the host shares or clears (its own or a member's
+  // proposal) arrives in MeetingPointReceived. MeetingPoint() is the latest
+  // either way (nothing: none, or cleared).
   void ShareMeetingPoint(std::optional<GamePoint> point);
   void MeetingPointReceived(std::optional<GamePoint> point);
   const std::optional<GamePoint>& MeetingPoint() const { return meetingPoint_; }

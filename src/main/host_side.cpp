@@ -125,6 +125,12 @@ void HostSide::DataArrival(int n) {
   const std::string* latest = nullptr;
   const std::int64_t now = SteadyNowMs();
   for (const std::string& piece : pieces) {
+    if (const auto proposal = net::ParseMeetingProposal(piece)) {
+      // Not a position: a proposal is told to everyone as a notice instead,
+      // at the pace relays are (every one of them shows in every log).
+      if (budgets_[i].Take(now)) Proposed(*proposal);
+      continue;
+    }
     if (!net::ClassifyHostPiece(piece)) continue;  // a line without meaning: skipped
     latest = &piece;
     if (!budgets_[i].Take(now)) {
@@ -196,6 +202,19 @@ void HostSide::SendBlankLine() {
 void HostSide::ShareMeetingPoint(std::optional<GamePoint> point) {
   meetingPoint_ = point;
   SendToMembers(ToBytes(net::BuildMeetingNotice(point)), net::Traffic::Control, -1);
+}
+
+void HostSide::Proposed(const net::MeetingProposal& proposal) {
+  const bool cleared = proposal.notice.kind == net::MeetingNoticeKind::Cleared;
+  const std::optional<GamePoint> point = cleared ? std::nullopt : std::optional(proposal.notice.point);
+  // Nothing to tell: the point is the one shared, or none is to be cleared.
+  if (point == meetingPoint_) return;
+  view_.appendLog(startup::NoticeRow(startup::CurrentTimestamp(), net::DecodeWireText(proposal.nick) +
+                                                                      std::string(net::ProposerSuffix(cleared))));
+  const std::string naming = net::BuildProposerNotice(proposal.nick, cleared);
+  if (!naming.empty()) SendToMembers(ToBytes(naming), net::Traffic::Control, -1);
+  ShareMeetingPoint(point);
+  if (view_.meetingPoint) view_.meetingPoint(point);
 }
 
 void HostSide::SendToMembers(const QByteArray& line, net::Traffic kind, int sender) {

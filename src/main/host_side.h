@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "net/line_receiver.h"
+#include "net/meeting_point.h"
 #include "net/outgoing_queue.h"
 #include "net/peer_rules.h"
 #include "net/relay_budget.h"
@@ -37,6 +38,8 @@ struct HostView {
   std::function<void(const std::vector<std::string>& rows)> showRows;
   std::function<void(int port)> listenFailed;  // another program holds the port
   std::function<bool()> unloaded;               // the window is going: no new listener
+  // A member's proposal changed the group's meeting point (nothing: cleared).
+  std::function<void(std::optional<GamePoint> point)> meetingPoint;
 };
 
 // The host's limits on what one peer may do.
@@ -72,6 +75,7 @@ class HostSide {
   // and with each member that joins later, right after its slot assignment;
   // nothing clears it (a clearing notice goes out and the point is forgotten).
   void ShareMeetingPoint(std::optional<GamePoint> point);
+  const std::optional<GamePoint>& MeetingPoint() const { return meetingPoint_; }
 
   bool Occupied(int n) const { return occupied_[static_cast<std::size_t>(n)]; }
   // Reports stored but not relayed because their sender was over its budget.
@@ -85,6 +89,9 @@ class HostSide {
   // Makes the first free slot of 1..8 listen when none of them does.
   void ListenAgainIfFree();
   void Departure(int n);
+  // A member proposed a meeting point (or clearing it): it becomes the
+  // group's, announced with a notice naming the proposer.
+  void Proposed(const net::MeetingProposal& proposal);
   int ListenerChoice(bool afterAcceptance) const;
   // `line` to every connected member of slots 1..8.
   void SendToMembers(const QByteArray& line, net::Traffic kind, int sender);

@@ -36,6 +36,7 @@ MemberEffect ApplyMemberPiece(net::SlotTable& Slots, std::int16_t& MySlot, std::
       if (!slot.Point.empty()) slot.PointAtMs = nowMs;
       effect.rows = RowForm::Full;
       effect.relaySlot = message->Slot;
+      effect.proposalUnheard = message->Slot == MySlot && net::ParseMeetingProposal(piece.substr(3)).has_value();
       break;
     }
   }

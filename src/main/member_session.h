@@ -19,6 +19,9 @@ struct MemberEffect {
   bool assigned = false;        // the host gave this member its slot: a join
   int relaySlot = -1;           // the slot a position relay filled
   net::MeetingNotice meeting;   // a notice that shares or clears the meeting point
+  // The host relayed this member's own proposal as a report: it does not
+  // take proposals (it follows the protocol without them).
+  bool proposalUnheard = false;
 };
 
 // Applies one received line (code page 932 bytes, without CR LF) that

@@ -7,6 +7,7 @@
 #include "main/member_session.h"
 #include "main/slot_rows.h"
 #include "net/host_port.h"
+#include "net/meeting_point.h"
 #include "net/messages.h"
 #include "net/winsock.h"
 #include "startup/log_lines.h"
@@ -37,6 +38,7 @@ constexpr const char* kBackRow = "再接続しました";
 constexpr const char* kStoppedRow = "再接続を中止しました";
 constexpr const char* kAddressRow = "アドレスが変わったため、再接続を中止しました";
 constexpr const char* kGaveUpRow = "再接続できませんでした。もう一度「接続」を押してください";
+constexpr const char* kUnheardRow = "このサーバは集合地点の提案を受け付けません";
 
 }  // namespace
 
@@ -110,6 +112,7 @@ void MemberSide::Connect(const QString& address) {
   address_ = address;
   established_ = false;
   refused_ = false;
+  toldUnheard_ = false;
   receiver_.Reset();
   // "address", "address:port", "[IPv6]" or "[IPv6]:port"; a malformed entry
   // leaves no host, and the attempt fails like an unknown one.
@@ -152,6 +155,10 @@ void MemberSide::DataArrival() {
     if (effect.assigned) Joined(previousSlot);
     if (effect.meeting.kind == net::MeetingNoticeKind::Point) view_.meetingPoint(effect.meeting.point);
     if (effect.meeting.kind == net::MeetingNoticeKind::Cleared) view_.meetingPoint(std::nullopt);
+    if (effect.proposalUnheard && !toldUnheard_) {
+      toldUnheard_ = true;
+      view_.appendLog(startup::NoticeRow(startup::CurrentTimestamp(), kUnheardRow));
+    }
   }
   if (rows) view_.showRows(BuildMemberRows(Slots, 8, *rows));
 }
@@ -175,7 +182,19 @@ void MemberSide::Joined(std::int16_t previousSlot) {
   }
 }
 
-void MemberSide::SendReport(const QByteArray& line) { socket_->SendData(line, net::Traffic::Position, MySlot); }
+void MemberSide::SendReport(const QByteArray& line) {
+  lastReport_.assign(line.constData(), static_cast<std::size_t>(line.size()));
+  if (lastReport_.ends_with(net::kLineEnd)) lastReport_.resize(lastReport_.size() - net::kLineEnd.size());
+  socket_->SendData(line, net::Traffic::Position, MySlot);
+}
+
+bool MemberSide::ProposeMeetingPoint(std::optional<GamePoint> point, const std::string& nick) {
+  if (socket_->State() != net::SocketState::Connected) return false;
+  const std::string line = net::BuildMeetingProposal(lastReport_.empty() ? nick + "\t" : lastReport_, point);
+  // Control: a later report must not replace it before it has gone.
+  socket_->SendData(QByteArray(line.data(), static_cast<qsizetype>(line.size())), net::Traffic::Control);
+  return true;
+}
 
 void MemberSide::SendBlankLine() {
   socket_->SendData(QByteArray(net::kLineEnd.data(), static_cast<qsizetype>(net::kLineEnd.size())),

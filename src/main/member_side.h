@@ -80,6 +80,10 @@ class MemberSide {
   // The tick's lines to the host (only while connected).
   void SendReport(const QByteArray& line);
   void SendBlankLine();
+  // Proposes a meeting point (or clearing it) to the host, in a copy of the
+  // last report (nickname TAB position; `nick` and no position before the
+  // first). False when not connected.
+  bool ProposeMeetingPoint(std::optional<GamePoint> point, const std::string& nick);
 
  private:
   // Points the socket at `address` and starts connecting.
@@ -111,6 +115,8 @@ class MemberSide {
   bool rejoined_ = false;      // a retry has joined; steadyTimer_ runs
   bool lastRefused_ = false;   // the connection the retries follow was refused as full
   int retries_ = 0;            // retries started since the loss
+  std::string lastReport_;     // the last position report, without its CR LF
+  bool toldUnheard_ = false;   // said on this connection that the host takes no proposals
   QElapsedTimer sinceLoss_;
   std::unique_ptr<QTimer> retryTimer_;    // the wait before the next retry
   std::unique_ptr<QTimer> attemptTimer_;  // a retry's time-out

@@ -15,12 +15,11 @@
 #include <cstdio>
 
 #include "common/twips.h"
-#include "map/circle_shape.h"
 #include "map/jpeg.h"
 #include "map/map_area.h"
 #include "map/map_drawing.h"
+#include "map/marker_layer.h"
 #include "map/meeting_flag.h"
-#include "map/sailing_text.h"
 #include "navi/frm_navi.h"
 #include "ui/cached_look.h"
 #include "ui/fonts.h"
@@ -36,16 +35,6 @@ frmMap* instance = nullptr;
 QString pictureFolder;
 std::function<bool()> halfDcHook;
 
-struct SlotColours {
-  QColor fill;
-  QColor border;
-};
-const SlotColours kSlotColours[9] = {
-    {{255, 128, 128}, {192, 0, 0}},     {{255, 192, 128}, {192, 64, 0}}, {{255, 255, 128}, {192, 192, 0}},
-    {{128, 255, 128}, {0, 192, 0}},     {{128, 255, 255}, {0, 192, 192}}, {{128, 128, 255}, {0, 0, 192}},
-    {{255, 128, 255}, {192, 0, 192}},   {{224, 224, 224}, {128, 128, 128}}, {{255, 128, 128}, {192, 0, 0}},
-};
-
 // Reads one picture file whole and decodes it; a missing or empty file is a
 // failed load like undecodable bytes.
 QImage ReadPicture(const char* name) {
@@ -59,19 +48,6 @@ QImage ReadPicture(const char* name) {
   QImage picture = LoadJpeg(*buffer);
   buffer.reset();  // released as soon as the picture is made
   return picture;
-}
-
-QLabel* MakeNameLabel(QWidget* parent, const QString& name, int index, const QColor& colour) {
-  auto* label = new QLabel(parent);
-  label->setObjectName(QStringLiteral("%1_%2").arg(name).arg(index));
-  label->setFont(ui::DesignFont(ui::kGothic, 9, true));
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, colour);
-  label->setPalette(palette);
-  label->setAttribute(Qt::WA_TransparentForMouseEvents);
-  label->setContentsMargins(0, 0, 0, 0);
-  label->hide();
-  return label;
 }
 
 // White bold text on black: readable on any part of the map.
@@ -142,21 +118,9 @@ frmMap::frmMap() : QWidget(nullptr) {
   Picture1->onMouseDown = [this](Qt::MouseButton b, double x, double y) { Picture1_MouseDown(b, x, y); };
   Picture1->onMouseUp = [this](Qt::MouseButton) { Picture1_MouseUp(); };
 
-  // Stacking over the map, bottom to top: the name labels (each light label
-  // above its four black copies), the circles, then the target cross.
-  const QColor light = QPalette().color(QPalette::Base);
-  for (int i = 0; i < 9; ++i) {
-    lblPoint2[i] = MakeNameLabel(Picture1, QStringLiteral("lblPoint2"), i, Qt::black);
-    lblPoint3[i] = MakeNameLabel(Picture1, QStringLiteral("lblPoint3"), i, Qt::black);
-    lblPoint4[i] = MakeNameLabel(Picture1, QStringLiteral("lblPoint4"), i, Qt::black);
-    lblPoint5[i] = MakeNameLabel(Picture1, QStringLiteral("lblPoint5"), i, Qt::black);
-    lblPoint[i] = MakeNameLabel(Picture1, QStringLiteral("lblPoint"), i, light);
-  }
-  for (int i = 0; i < 9; ++i) {
-    Shape1[i] = new CircleShape(Picture1, kSlotColours[i].fill, kSlotColours[i].border);
-    Shape1[i]->setObjectName(QStringLiteral("Shape1_%1").arg(i));
-    Shape1[i]->hide();
-  }
+  // Stacking over the map, bottom to top: the markers (names below
+  // circles), the meeting flag, the target cross.
+  MakeMarkers(Picture1);
   Flag1 = new MeetingFlag(Picture1);
   Flag1->setObjectName(QStringLiteral("Flag1"));
   Flag1->hide();
@@ -195,6 +159,16 @@ frmMap::frmMap() : QWidget(nullptr) {
   Check1->setGeometry(ui::TwipsRect(720, 120, 1575, 255));
   Check1->setChecked(true);
 
+  // The trails, under "自分を中心" and in its look.
+  Check2 = new ui::CachedLook<QCheckBox, QStyleOptionButton>(QStringLiteral("軌跡"), this);
+  Check2->setObjectName(QStringLiteral("Check2"));
+  Check2->setToolTip(QStringLiteral("メンバーがこの数分に進んだ道を線で表示します"));
+  WhiteOnBlack(*Check2);
+  ui::UseTickBoxStyle(*Check2);
+  Check2->setGeometry(ui::TwipsRect(720, 435, 1575, 255));
+  Check2->setChecked(true);
+  connect(Check2, &QCheckBox::toggled, this, [this] { PlaceTrails(); });
+
   Command2 = new ui::CachedLook<QPushButton, QStyleOptionButton>(QStringLiteral("ナビ"), this);
   Command2->setObjectName(QStringLiteral("Command2"));
   Command2->setGeometry(ui::TwipsRect(5490 - 1650, 120, 735, 375));
@@ -205,7 +179,7 @@ frmMap::frmMap() : QWidget(nullptr) {
   Command1->setGeometry(ui::TwipsRect(5490 - 810, 120, 735, 375));
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
-  // The host's meeting-point buttons, below "ナビ" and "閉じる"; shown by
+  // The meeting-point buttons, below "ナビ" and "閉じる"; shown by
   // SetMeetingShare.
   Command3 = new ui::CachedLook<QPushButton, QStyleOptionButton>(QStringLiteral("集合地点を共有"), this);
   Command3->setObjectName(QStringLiteral("Command3"));
@@ -218,6 +192,7 @@ frmMap::frmMap() : QWidget(nullptr) {
   Command4->setObjectName(QStringLiteral("Command4"));
   Command4->setToolTip(QStringLiteral("集合地点を取り消し、メンバー全員の地図から消します"));
   Command4->setGeometry(ui::TwipsRect(5490 - 1650, 990, 1575, 375));
+  Command4->setEnabled(false);  // until a point is shared
   Command4->hide();
   connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
 
@@ -245,18 +220,23 @@ void frmMap::GetPoint(std::int32_t& x, std::int32_t& y) {
 }
 
 void frmMap::AngleShow(std::int32_t& x, std::int32_t& y) {
-  HeadingOffset offset = targetKind_ == TargetKind::Point ? OffsetTo(targetGameX_, targetGameY_, x, y)
-                                                          : AngleShowOffset(TargetX_, TargetY_, x, y);
-  std::string text;
-  if (targetKind_ != TargetKind::None) {
-    const double distance = std::hypot(static_cast<double>(offset.dx), static_cast<double>(offset.dy));
-    text = map::NaviText(distance, ArrivalSeconds(distance, track_.Speed(nowMs_)));
-  }
-  ShowNaviText(text);
+  const HeadingOffset offset = scene_.OffsetFrom(x, y);
+  const MapScene::DistanceTexts texts = scene_.DistanceTextsFor(offset);
+  ShowNaviText(texts.map);
   navi::frmNavi& navi = navi::frmNavi::Load();
-  navi.SetDistanceText(QString::fromStdString(text));
+  navi.SetDistanceText(QString::fromStdString(texts.overlay));
+  navi.SetRingMarks(scene_.RingMarks());
   // Last: a fault message opens a modal loop in which this window may go.
-  navi.PointToAngle(offset.dx, offset.dy);
+  float dx = offset.dx, dy = offset.dy;
+  navi.PointToAngle(dx, dy);
+}
+
+void frmMap::OwnPositionUnknown() {
+  ShowNaviText("");
+  if (navi::frmNavi* navi = navi::frmNavi::Loaded()) {
+    navi->SetDistanceText(QString());
+    navi->SetRingMarks(scene_.RingMarks());
+  }
 }
 
 void frmMap::ShowNaviText(const std::string& text) {
@@ -269,99 +249,74 @@ void frmMap::ShowNaviText(const std::string& text) {
 }
 
 void frmMap::NoteSlots(const net::SlotTable& Slots, std::int16_t MySlot, std::int64_t nowMs) {
-  seen_ = Slots;
-  mySlot_ = MySlot;
-  nowMs_ = nowMs;
-  if (MySlot >= 0 && static_cast<std::size_t>(MySlot) < Slots.size()) {
-    const net::Slot& own = Slots[static_cast<std::size_t>(MySlot)];
-    // A position stamped on arrival counts at its arrival: one seen again
-    // on a later tick is the same reading.
-    if (const auto position = ParsePosition(own.Point))
-      track_.Add(own.PointAtMs != 0 ? own.PointAtMs : nowMs, position->x, position->y);
+  const int followed = scene_.FollowedSlot();
+  scene_.Note(Slots, MySlot, nowMs);
+  if (followed >= 0) {
+    PlaceTargetMarks();
+    ShowFollowCaption();
   }
-  if (follow_.Active()) {
-    if (const auto position = StepFollow(follow_, Slots[static_cast<std::size_t>(follow_.slot)]))
-      SetPointTarget(position->x, position->y);
-    if (follow_.left) ShowFollowCaption();
-  }
+  EnableShareButtons();
+  if (isVisible()) PlaceTrails();
 }
 
 bool frmMap::FollowSlot(int slot) {
-  if (slot < 0 || slot > 8 || slot == mySlot_) return false;
-  const net::Slot& entry = seen_[static_cast<std::size_t>(slot)];
-  if (entry.Nick.empty()) return false;
-  follow_ = Follow{slot, entry.Nick, false};
-  // Without a position yet the target stays until the first one arrives.
-  if (const auto position = ParsePosition(entry.Point)) SetPointTarget(position->x, position->y);
+  if (!scene_.FollowSlot(slot)) return false;
+  Label1->setVisible(scene_.HasTarget());
+  PlaceTargetMarks();
   ShowFollowCaption();
+  EnableShareButtons();
   return true;
 }
 
 void frmMap::ShowFollowCaption() {
-  if (follow_.slot < 0) {
-    lblFollow->hide();
-    return;
-  }
-  lblFollow->setText(QString::fromStdString(FollowCaption(follow_.nick, follow_.left)));
+  const std::string text = scene_.FollowText();
+  lblFollow->setVisible(!text.empty());
+  if (text.empty()) return;
+  lblFollow->setText(QString::fromStdString(text));
   lblFollow->adjustSize();
   lblFollow->move(8, Picture1->height() - 8 - lblFollow->height());
-  lblFollow->show();
 }
 
-void frmMap::SetPointTarget(double x, double y) {
-  targetKind_ = TargetKind::Point;
-  targetGameX_ = x;
-  targetGameY_ = y;
-  TargetX_ = RoundClampInt32(GameToMapX(x));
-  TargetY_ = RoundClampInt32(GameToMapY(y));
-  Label1->show();
-  Command3->setEnabled(true);
-  PlaceTargetMarks();
-}
-
-void frmMap::SetMeetingShare(std::function<void(std::optional<GamePoint>)> share) {
+void frmMap::SetMeetingShare(std::function<void(std::optional<GamePoint>)> share, std::function<bool()> open) {
   share_ = std::move(share);
+  shareOpen_ = std::move(open);
   Command3->setVisible(static_cast<bool>(share_));
   Command4->setVisible(static_cast<bool>(share_));
+  EnableShareButtons();
 }
 
 void frmMap::SetMeetingPoint(std::optional<GamePoint> point) {
-  meeting_ = point;
+  scene_.SetMeetingPoint(point);
   PlaceTargetMarks();
+  EnableShareButtons();
+}
+
+void frmMap::EnableShareButtons() {
+  const bool open = share_ && (!shareOpen_ || shareOpen_());
+  Command3->setEnabled(open && scene_.HasTarget());
+  // Clearing only while a point is shared: otherwise it would tell everyone
+  // of a clearing that clears nothing.
+  Command4->setEnabled(open && scene_.MeetingPoint().has_value());
 }
 
 void frmMap::Command3_Click() {
-  if (!share_ || targetKind_ == TargetKind::None) return;
-  const double x = targetKind_ == TargetKind::Point ? targetGameX_ : MapToGameX(TargetX_);
-  const double y = targetKind_ == TargetKind::Point ? targetGameY_ : MapToGameY(TargetY_);
-  // A spot in the world: east-west into 0..16383, north-south inside it
-  // (a target can lie past the seam or above the top of a tall view).
-  const std::int32_t wx = RoundClampInt32(x - WorldWidth * std::floor(x / WorldWidth)) % WorldWidth;
-  const std::int32_t wy = std::clamp(RoundClampInt32(y), 0, WorldHeight - 1);
-  share_(GamePoint{wx, wy});
+  if (const auto point = scene_.ShareablePoint(); share_ && point) share_(point);
 }
 
 void frmMap::Command4_Click() {
-  if (share_) share_(std::nullopt);
+  if (share_ && scene_.MeetingPoint()) share_(std::nullopt);
 }
 
+ViewState frmMap::CurrentView() const { return {ViewX, ViewY, Visible().w, Hosei_}; }
+
 void frmMap::PlaceTargetMarks() {
-  const VisibleSize size = Visible();
-  TwipsPoint cross;
-  if (targetKind_ == TargetKind::Point) {
-    cross = GameToArea(targetGameX_, targetGameY_, ViewX, ViewY, size.w, Hosei_);
-    cross.left -= 150;
-    cross.top -= 150;
-  } else {
-    cross = TargetCrossCorner(TargetX_, TargetY_, ViewX, ViewY, Hosei_);
-  }
+  const ViewState view = CurrentView();
+  const TwipsPoint cross = scene_.CrossCorner(view);
   Label1->move(TwipsToPixels(cross.left), TwipsToPixels(cross.top));
   PlaceDistance();
-  if (meeting_) {
-    const TwipsPoint at = GameToArea(meeting_->x, meeting_->y, ViewX, ViewY, size.w, Hosei_);
-    Flag1->move(TwipsToPixels(at.left) - MeetingFlag::kFootX, TwipsToPixels(at.top) - MeetingFlag::kFootY);
-  }
-  Flag1->setVisible(meeting_.has_value());
+  if (const auto foot = scene_.MeetingFoot(view))
+    Flag1->move(TwipsToPixels(foot->left) - MeetingFlag::kFootX, TwipsToPixels(foot->top) - MeetingFlag::kFootY);
+  Flag1->setVisible(scene_.MeetingPoint().has_value());
 }
 
 void frmMap::PlaceDistance() {
@@ -369,45 +324,15 @@ void frmMap::PlaceDistance() {
   lblDistance->setVisible(!Label1->isHidden() && !naviText_.empty());
 }
 
-int frmMap::MarkerAt(QPoint pixel) const {
-  // Top-most first: circles lie above the names, higher slots above lower.
-  // A circle is small: a few pixels around it count.
-  for (int i = 8; i >= 0; --i)
-    if (!Shape1[i]->isHidden() && Shape1[i]->geometry().adjusted(-3, -3, 3, 3).contains(pixel)) return i;
-  for (int i = 8; i >= 0; --i)
-    if (!lblPoint[i]->isHidden() && lblPoint[i]->geometry().contains(pixel)) return i;
-  return -1;
+void frmMap::PlaceTrails() {
+  Picture1->ShowTrails(Check2->isChecked() ? TrailPieces(scene_.MemberTrails(), scene_.NowMs(), ViewX, ViewY, Hosei_,
+                                                         Picture1->width(), Picture1->height())
+                                           : std::vector<TrailPiece>());
 }
 
 QImage frmMap::MapSurface() const { return Picture1->Grab(); }
 
-void frmMap::ShowMarker(int i, const QString& text, const MarkerPlacement& placement, bool faded) {
-  if (i < 0 || i > 8) return;
-  Shape1[i]->move(TwipsToPixels(placement.shapeLeft), TwipsToPixels(placement.shapeTop));
-  Shape1[i]->SetFaded(faded);
-  QLabel* labels[5] = {lblPoint[i], lblPoint2[i], lblPoint3[i], lblPoint4[i], lblPoint5[i]};
-  for (int k = 0; k < 5; ++k) {
-    // Faded: the name at half strength, blended with the map under it.
-    QColor colour = k == 0 ? QPalette().color(QPalette::Base) : QColor(Qt::black);
-    colour.setAlpha(faded ? 128 : 255);
-    if (labels[k]->palette().color(QPalette::WindowText) != colour) {
-      QPalette palette = labels[k]->palette();
-      palette.setColor(QPalette::WindowText, colour);
-      labels[k]->setPalette(palette);
-    }
-    labels[k]->setText(text);
-    labels[k]->adjustSize();
-    labels[k]->move(TwipsToPixels(placement.labelLeft[k]), TwipsToPixels(placement.labelTop[k]));
-  }
-  Shape1[i]->show();
-  for (QLabel* label : labels) label->show();
-}
-
-void frmMap::HideMarker(int i) {
-  if (i < 0 || i > 8) return;
-  for (QLabel* label : {lblPoint[i], lblPoint2[i], lblPoint3[i], lblPoint4[i], lblPoint5[i]}) label->hide();
-  Shape1[i]->hide();
-}
+void frmMap::ShowMarkers() { PlaceMarkers(scene_.Markers(CurrentView())); }
 
 bool frmMap::MakeHalfDCs() {
   halfDCs_ = halfDcHook ? halfDcHook() : true;
@@ -494,23 +419,19 @@ void frmMap::Picture1_MouseDown(Qt::MouseButton button, double x, double y) {
     // On the meeting flag: the meeting point becomes the target; on a
     // member's marker (not one's own): that member is followed.
     const QPoint pixel(TwipsToPixels(x), TwipsToPixels(y));
-    if (meeting_ && !Flag1->isHidden() && Flag1->geometry().contains(pixel)) {
-      follow_ = Follow();
-      ShowFollowCaption();
-      SetPointTarget(meeting_->x, meeting_->y);
-      return;
+    const bool onFlag = !Flag1->isHidden() && Flag1->geometry().contains(pixel);
+    if (onFlag && scene_.AimAtMeetingPoint()) {
+      Label1->show();
+      PlaceTargetMarks();
+    } else if (!FollowSlot(MarkerAt(pixel))) {
+      // Open map: a fixed target, and following ends.
+      scene_.AimAtMap(ClickToMapX(x, ViewX, Hosei_), ClickToMapY(y, ViewY, Hosei_));
+      Label1->move(TwipsToPixels(x - 150), TwipsToPixels(y - 150));
+      Label1->show();
+      PlaceDistance();
     }
-    if (FollowSlot(MarkerAt(pixel))) return;
-    // Open map: a fixed target, and following ends.
-    follow_ = Follow();
     ShowFollowCaption();
-    targetKind_ = TargetKind::Fixed;
-    TargetX_ = ClickToMapX(x, ViewX, Hosei_);
-    TargetY_ = ClickToMapY(y, ViewY, Hosei_);
-    Label1->move(TwipsToPixels(x - 150), TwipsToPixels(y - 150));
-    Label1->show();
-    PlaceDistance();
-    Command3->setEnabled(true);
+    EnableShareButtons();
   }
 }
 
@@ -556,6 +477,7 @@ void frmMap::RedrawView() {
   view.area = Picture1->size();
   PlaceTargetMarks();
   Picture1->Show(view);
+  PlaceTrails();
 }
 
 void frmMap::resizeEvent(QResizeEvent* event) {

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "common/game_point.h"
-#include "map/follow.h"
 #include "map/map_drawing.h"
-#include "map/own_track.h"
+#include "map/map_scene.h"
+#include "map/marker_layer.h"
 #include "map/transform.h"
 #include "net/slots.h"
 
@@ -24,11 +24,11 @@ class QTimer;
 
 namespace crewmap::map {
 
-class CircleShape;
 class MapArea;
 class MeetingFlag;
 
-class frmMap : public QWidget {
+// The marker sets (Shape1, lblPoint..lblPoint5) come from MarkerLayer.
+class frmMap : public QWidget, public MarkerLayer {
   Q_OBJECT
 
  public:
@@ -57,41 +57,44 @@ class frmMap : public QWidget {
   // empty hook restores the real step, which cannot fail here.
   static void SetHalfDcHook(std::function<bool()> hook);
 
-  // Marker set i (0..8): the circle and its five name labels, placed in
-  // twips relative to the map area (converted to pixels here); a faded one
-  // is drawn at half strength against the map.
-  void ShowMarker(int i, const QString& text, const MarkerPlacement& placement, bool faded = false);
-  void HideMarker(int i);
-
-  // Run by the main tick with the slot table, hidden or not: keeps the
-  // table for following, the own reading for the speed, and moves the
-  // target with the member it follows.
+  // Run by the main tick with the slot table, hidden or not: the scene
+  // keeps the table for following and the trails, the own readings for the
+  // speed, and moves the target with the member it follows.
   void NoteSlots(const net::SlotTable& Slots, std::int16_t MySlot, std::int64_t nowMs);
+  // Run by the main tick while the map is visible: the markers of slots
+  // 0..8 where the scene places them for the view, names kept apart.
+  void ShowMarkers();
+  // Run by the main tick while the map is visible and the own position is
+  // unknown: no distance or time shows as if it were live, and the overlay's
+  // marks show as old.
+  void OwnPositionUnknown();
 
   // Makes the member in `slot` (0..8) the target, moving with it every tick.
   // Not the own slot, nor a slot without a nickname: false then, and
   // nothing changes.
   bool FollowSlot(int slot);
   // The slot followed, -1 for none (also once its member has left).
-  int FollowedSlot() const { return follow_.Active() ? follow_.slot : -1; }
+  int FollowedSlot() const { return scene_.FollowedSlot(); }
 
-  // On the host: shows the buttons that share the current target (in whole
-  // game units) as the group's meeting point, or clear it, through `share`.
-  // An empty function hides them.
-  void SetMeetingShare(std::function<void(std::optional<crewmap::GamePoint>)> share);
+  // Shows the buttons that share the current target (in whole game units)
+  // as the group's meeting point, or clear it, through `share`; they work
+  // while `open` says so (always, without one). An empty `share` hides them.
+  void SetMeetingShare(std::function<void(std::optional<crewmap::GamePoint>)> share,
+                       std::function<bool()> open = {});
   // Draws the group's meeting point as a flag, or removes it.
   void SetMeetingPoint(std::optional<crewmap::GamePoint> point);
 
   // What the map and the overlay show as distance and time ("" before a
-  // target is chosen).
+  // target is chosen, and while the own position is unknown).
   const std::string& NaviText() const { return naviText_; }
 
   // What the window holds, for the main tick and for checks.
   bool HasPictures() const { return !LeftHalfPicture.isNull() && !RightHalfPicture.isNull(); }
   const QImage& LeftPicture() const { return LeftHalfPicture; }
   const QImage& RightPicture() const { return RightHalfPicture; }
-  std::int32_t TargetX() const { return TargetX_; }
-  std::int32_t TargetY() const { return TargetY_; }
+  std::int32_t TargetX() const { return scene_.TargetX(); }
+  std::int32_t TargetY() const { return scene_.TargetY(); }
+  const MapScene& Scene() const { return scene_; }
   // The visible size w x h in map pixels for the current size and zoom.
   VisibleSize VisibleMapSize() const { return Visible(); }
   // What the map area shows, drawn into a new image of its size.
@@ -99,7 +102,8 @@ class frmMap : public QWidget {
 
   MapArea* Picture1 = nullptr;
   QSlider* Slider1 = nullptr;
-  QCheckBox* Check1 = nullptr;
+  QCheckBox* Check1 = nullptr;     // "自分を中心"
+  QCheckBox* Check2 = nullptr;     // "軌跡": the trails
   QPushButton* Command1 = nullptr;  // "閉じる"
   QPushButton* Command2 = nullptr;  // "ナビ"
   QLabel* Label1 = nullptr;         // the target cross
@@ -109,12 +113,6 @@ class frmMap : public QWidget {
   QPushButton* Command4 = nullptr;  // clear the meeting point
   MeetingFlag* Flag1 = nullptr;     // the meeting point
   QTimer* Timer1 = nullptr;         // right-button scrolling
-  std::array<CircleShape*, 9> Shape1{};
-  std::array<QLabel*, 9> lblPoint{};   // light nickname
-  std::array<QLabel*, 9> lblPoint2{};  // black copy one pixel above
-  std::array<QLabel*, 9> lblPoint3{};  // ... below
-  std::array<QLabel*, 9> lblPoint4{};  // ... left
-  std::array<QLabel*, 9> lblPoint5{};  // ... right
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -136,14 +134,16 @@ class frmMap : public QWidget {
   void RedrawView();
   void Command3_Click();
   void Command4_Click();
+  // The view the map shows now.
+  ViewState CurrentView() const;
   // Places the cross, its distance text and the meeting flag for the view.
   void PlaceTargetMarks();
   // The distance text beside the cross, wherever the cross is.
   void PlaceDistance();
-  // A target in game units (a member, a meeting point), shown by the cross.
-  void SetPointTarget(double x, double y);
-  // The slot whose marker (circle or name) lies under the pixel, or -1.
-  int MarkerAt(QPoint pixel) const;
+  // Gives the map area the trails' pieces for the view (none when off).
+  void PlaceTrails();
+  // The share buttons' states for the target, the meeting point and `open`.
+  void EnableShareButtons();
   void ShowNaviText(const std::string& text);
   void ShowFollowCaption();
   bool MakeHalfDCs();
@@ -153,21 +153,9 @@ class frmMap : public QWidget {
   HoseiValue Hosei_ = HoseiOne;
   std::int32_t ViewX = 0;
   std::int32_t ViewY = 0;
-  std::int32_t TargetX_ = 0;
-  std::int32_t TargetY_ = 0;
-  // The target: none chosen yet (map pixel 0, 0), a map pixel picked on open
-  // map (TargetX_, TargetY_), or a point in game units.
-  enum class TargetKind { None, Fixed, Point };
-  TargetKind targetKind_ = TargetKind::None;
-  double targetGameX_ = 0;
-  double targetGameY_ = 0;
-  Follow follow_;
-  std::optional<GamePoint> meeting_;
+  MapScene scene_;
   std::function<void(std::optional<GamePoint>)> share_;
-  net::SlotTable seen_{};  // the slot table of the last tick
-  std::int16_t mySlot_ = -1;
-  std::int64_t nowMs_ = 0;
-  OwnTrack track_;
+  std::function<bool()> shareOpen_;
   std::string naviText_;
   std::int32_t PressX = 0;
   std::int32_t PressY = 0;

@@ -4,6 +4,11 @@
 #include <QPaintEngine>
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
+#include <span>
+#include <vector>
+
 #include "common/twips.h"
 
 namespace crewmap::map {
@@ -17,12 +22,58 @@ bool MapArea::Show(const MapView& view) {
   if (view == view_) return false;
   view_ = view;
   update();
+  wholePending_ = true;
   return true;
+}
+
+void MapArea::ShowTrails(std::vector<TrailPiece> pieces) {
+  // Kept in order of their tops: a paint comes in bands (the controls over
+  // the map cut it up), and each band draws only the pieces that reach it.
+  const auto top = [](const TrailPiece& p) { return std::min(p.y0, p.y1); };
+  std::stable_sort(pieces.begin(), pieces.end(), [&](const TrailPiece& a, const TrailPiece& b) { return top(a) < top(b); });
+  if (pieces == trails_) return;
+  trailHeight_ = 0;
+  for (const TrailPiece& p : pieces) trailHeight_ = std::max(trailHeight_, std::fabs(p.y1 - p.y0));
+  if (wholePending_) {  // all of the area is to be painted anyway
+    trails_ = std::move(pieces);
+    return;
+  }
+  // Only the cells of a coarse grid that the old or the new pieces touch
+  // are painted again (a region built piece by piece costs the square of
+  // their number).
+  constexpr int kCell = 32;
+  const int columns = width() / kCell + 1, rows = height() / kCell + 1;
+  std::vector<char> touched(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
+  for (const std::vector<TrailPiece>* list : {&trails_, &pieces}) {
+    for (const TrailPiece& p : *list) {
+      const QRect box = QRectF(QPointF(p.x0, p.y0), QPointF(p.x1, p.y1)).normalized().toAlignedRect().adjusted(-2, -2, 2, 2) &
+                        rect();
+      for (int row = box.top() / kCell; !box.isEmpty() && row <= box.bottom() / kCell; ++row)
+        for (int column = box.left() / kCell; column <= box.right() / kCell; ++column)
+          touched[static_cast<std::size_t>(row * columns + column)] = 1;
+    }
+  }
+  std::vector<QRect> cells;
+  for (int row = 0; row < rows; ++row)
+    for (int column = 0; column < columns;) {
+      if (!touched[static_cast<std::size_t>(row * columns + column)]) {
+        ++column;
+        continue;
+      }
+      const int first = column;
+      while (column < columns && touched[static_cast<std::size_t>(row * columns + column)]) ++column;
+      cells.emplace_back(first * kCell, row * kCell, (column - first) * kCell, kCell);
+    }
+  QRegion changed;
+  changed.setRects(cells.data(), static_cast<int>(cells.size()));
+  trails_ = std::move(pieces);
+  update(changed);
 }
 
 QImage MapArea::Grab() {
   QImage image(size(), QImage::Format_RGB32);
-  if (!image.isNull()) Draw(image.rect(), image.bits(), image.bytesPerLine());
+  if (image.isNull()) return image;
+  Draw(image.rect(), image.bits(), image.bytesPerLine());
   return image;
 }
 
@@ -42,9 +93,15 @@ void MapArea::Draw(const QRect& rect, uchar* dst, qsizetype stride) {
   if (!shown.isEmpty())
     DrawViewRect(*view_.left, *view_.right, view_.viewX, view_.viewY, view_.w, view_.h, view_.area.width(),
                  view_.area.height(), rect, dst, stride, scratch_, view_.level);
+  const auto from = std::lower_bound(trails_.begin(), trails_.end(), rect.top() - trailHeight_ - 2,
+                                     [](const TrailPiece& p, float y) { return std::min(p.y0, p.y1) < y; });
+  const auto to = std::upper_bound(from, trails_.end(), static_cast<float>(rect.bottom() + 2),
+                                   [](float y, const TrailPiece& p) { return y < std::min(p.y0, p.y1); });
+  DrawTrailPieces(std::span(from, to), rect, dst, stride);
 }
 
 void MapArea::paintEvent(QPaintEvent* event) {
+  wholePending_ = false;
   QPainter painter(this);
   // Painting into the window's backing store (a 32-bit image at one device
   // pixel per pixel, this area at a whole-pixel offset in it): draw the map

@@ -7,8 +7,10 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "map/map_drawing.h"
+#include "map/trails.h"
 
 namespace crewmap::map {
 
@@ -36,6 +38,10 @@ class MapArea : public QWidget {
   // shown: a redraw of an unchanged view (the once-a-second centring on a
   // player who has not moved) costs nothing. True when it repaints.
   bool Show(const MapView& view);
+  // Draws these trail pieces over the map from now on (repaints when they
+  // change).
+  void ShowTrails(std::vector<TrailPiece> pieces);
+  std::size_t TrailCount() const { return trails_.size(); }
   // What the area shows, drawn into a new image of its size.
   QImage Grab();
 
@@ -49,11 +55,14 @@ class MapArea : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
-  // Draws the area's pixels `rect` into 32-bit pixels whose top-left one is
-  // at `dst`, `stride` bytes per row.
+  // Draws the area's pixels `rect` (the map and the trails over it) into
+  // 32-bit pixels whose top-left one is at `dst`, `stride` bytes per row.
   void Draw(const QRect& rect, uchar* dst, qsizetype stride);
 
   MapView view_;
+  std::vector<TrailPiece> trails_;  // by their tops
+  float trailHeight_ = 0;           // the tallest piece
+  bool wholePending_ = false;  // Show asked for all of the area to be painted
   ScaledViewScratch scratch_;
 };
 

@@ -3,8 +3,12 @@
 // from the two half pictures at map scale, and bringing it to the map area
 // 1:1 or stretched with nearest-neighbour sampling.
 #include <QImage>
+#include <QRect>
 #include <cstdint>
+#include <span>
 #include <vector>
+
+#include "map/trails.h"
 
 namespace crewmap::map {
 
@@ -86,5 +90,14 @@ void DrawViewRect(const QImage& left, const QImage& right, std::int32_t viewX, s
 void DrawViewScaled(const QImage& left, const QImage& right, std::int32_t viewX, std::int32_t viewY,
                     std::int32_t w, std::int32_t h, QImage& dst, ScaledViewScratch& scratch,
                     const HalfSizeLevel* level = nullptr);
+
+// Draws trail pieces (area pixels) two pixels wide over what `dst` holds:
+// the pixels `rect` of the area, the rect's top-left one at `dst`, `stride`
+// bytes per row, 32-bit. Each piece is blended once per pixel in its slot's
+// deeper colour at its band's strength, and without its newer end, where
+// the next piece (or the member's marker) begins, so joints are not drawn
+// twice. Plain stepping, no anti-aliasing: thousands of pieces cost a small
+// part of a frame.
+void DrawTrailPieces(std::span<const TrailPiece> pieces, const QRect& rect, uchar* dst, qsizetype stride);
 
 }  // namespace crewmap::map

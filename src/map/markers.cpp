@@ -1,15 +1,12 @@
 #include "map/markers.h"
 
 #include <QCheckBox>
-#include <QString>
-#include <string>
 
 #include "common/rounding.h"
 #include "common/twips.h"
 #include "map/frm_map.h"
 #include "map/map_area.h"
 #include "map/position_text.h"
-#include "map/sailing_text.h"
 #include "map/transform.h"
 
 namespace crewmap::map {
@@ -34,28 +31,16 @@ void UpdateMapMarkers(const net::SlotTable& Slots, std::int16_t MySlot, std::int
     map->MovePoint(vx, vy);
   }
 
-  for (int i = 0; i <= 8; ++i) {
-    const net::Slot& slot = Slots[static_cast<std::size_t>(i)];
-    const auto position = ParsePosition(slot.Point);
-    if (!position) {
-      map->HideMarker(i);
-      continue;
-    }
-    std::int32_t vx = 0, vy = 0;
-    map->GetPoint(vx, vy);
-    // A member just across the seam is drawn where the view shows it.
-    const double x = NearestCopyX(position->x, vx, map->VisibleMapSize().w);
-    const PositionAge age = AgeOf(slot.PointAtMs, nowMs);
-    const std::string text = age.old ? slot.Nick + " " + age.text : slot.Nick;
-    map->ShowMarker(i, QString::fromStdString(text), PlaceMarker(x, position->y, vx, vy, HoseiToDouble(z)), age.old);
-  }
+  map->ShowMarkers();
 
-  if (map->isVisible() && own) {
-    // ParsePosition guarantees both round into 32 bits.
-    std::int32_t x = RoundToInt32(own->x).value_or(0);
-    std::int32_t y = RoundToInt32(own->y).value_or(0);
-    map->AngleShow(x, y);
+  if (!own) {
+    map->OwnPositionUnknown();
+    return;
   }
+  // ParsePosition guarantees both round into 32 bits.
+  std::int32_t x = RoundToInt32(own->x).value_or(0);
+  std::int32_t y = RoundToInt32(own->y).value_or(0);
+  map->AngleShow(x, y);
 }
 
 }  // namespace crewmap::map

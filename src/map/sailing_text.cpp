@@ -20,6 +20,13 @@ std::string NaviText(double distance, std::optional<std::int64_t> seconds) {
   return std::to_string(static_cast<std::int64_t>(units)) + " " + ArrivalText(seconds);
 }
 
+std::string OverlayText(double distance, std::optional<std::int64_t> seconds) {
+  std::string text = NaviText(distance, seconds);
+  const std::size_t space = text.find(' ');
+  if (!seconds) return text.substr(0, space);
+  return text.replace(space, 1, "\n");
+}
+
 PositionAge AgeOf(std::int64_t pointAtMs, std::int64_t nowMs) {
   if (pointAtMs == 0 || nowMs - pointAtMs <= kFreshMs) return {};
   const std::int64_t seconds = (nowMs - pointAtMs) / 1000;

@@ -13,6 +13,10 @@ std::string ArrivalText(std::optional<std::int64_t> seconds);
 
 // The distance in whole game units and the arrival time: "2722 4:32".
 std::string NaviText(double distance, std::optional<std::int64_t> seconds);
+// The same for the overlay's ring, the time under the distance ("2722\n4:32"),
+// and without it when it is unknown ("2722"): "--:--" drawn small inside the
+// ring read as a cross.
+std::string OverlayText(double distance, std::optional<std::int64_t> seconds);
 
 // How old a position is that arrived at `pointAtMs` (steady clock; 0 = never
 // stamped, counted as fresh), seen at `nowMs`. Older than 10 s it is drawn

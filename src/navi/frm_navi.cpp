@@ -4,18 +4,21 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
+#include <QWindow>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QRegion>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
-#include <vector>
 
 #include "common/twips.h"
 #include "navi/bearing.h"
+#include "navi/cut_out.h"
 #include "navi/drag_rules.h"
 #include "navi/outlined_text.h"
+#include "navi/ring_mark_view.h"
 #include "navi/shape.h"
 #include "ui/first_placement.h"
 #include "ui/fonts.h"
@@ -82,7 +85,7 @@ frmNavi::frmNavi() : QWidget(nullptr) {
   setAutoFillBackground(true);
 
   // Stacking from the bottom: the handle, the ring, the disc on the handle,
-  // the up mark, the dot.
+  // the up mark, the distance, the other members' marks, the dot.
   lblNavi = new QLabel(QStringLiteral("●"), this);
   lblNavi->setObjectName(QStringLiteral("lblNavi"));
   lblNavi->setGeometry(0, 0, TwipsToPixels(375), TwipsToPixels(375));
@@ -124,9 +127,12 @@ frmNavi::frmNavi() : QWidget(nullptr) {
     Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
   }
 
-  // Centred in the ring, clear of the dot wherever it runs on the ring.
-  lblDistance = new OutlinedText(165, 795, 1500, 300, this);
+  // Centred in the ring, clear of the dot and the marks on the ring.
+  lblDistance = new OutlinedText(165, 525, 1500, 840, this);
   lblDistance->setObjectName(QStringLiteral("lblDistance"));
+
+  Marks = new RingMarkView(this);
+  Marks->setObjectName(QStringLiteral("Marks"));
 
   Shape3 = new Shape(Shape::Kind::Circle, 360, 60, 60, 60, this);
   Shape3->setObjectName(QStringLiteral("Shape3"));
@@ -160,29 +166,31 @@ void frmNavi::Form_Load() {
 }
 
 void frmNavi::updateMask() {
-  // Render the window as it looks now and keep every pixel that is not pure
-  // white, row by row as runs (one-pixel-high bands in y-x order). The render
-  // must ignore the current mask, which still has the dot's old place: through
-  // it the dot's new pixels would be clipped away and never become visible.
-  QImage image(size(), QImage::Format_RGB32);
+  // Render the window as it looks now, at the screen's resolution, and keep
+  // every pixel that is not pure white. The render must ignore the current
+  // mask, which still has the dot's old place: through it the dot's new
+  // pixels would be clipped away and never become visible.
+  const qreal ratio = devicePixelRatioF();
+  QImage image((QSizeF(size()) * ratio).toSize(), QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
   image.fill(kWhite);
-  render(&image, QPoint(), QRegion(),
-         QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);
-  const QRgb white = kWhite.rgb();
-  std::vector<QRect> runs;
-  for (int y = 0; y < image.height(); ++y) {
-    const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    int x = 0;
-    while (x < image.width()) {
-      while (x < image.width() && (row[x] | 0xff000000u) == white) ++x;
-      const int start = x;
-      while (x < image.width() && (row[x] | 0xff000000u) != white) ++x;
-      if (x > start) runs.emplace_back(start, y, x - start, 1);
-    }
+  rendering_ = true;
+  render(&image, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren | QWidget::IgnoreMask);
+  rendering_ = false;
+  CutOut cut = CutOutWhite(image, size());
+  setMask(cut.region);
+  if (!cut.filled.isNull() || !underlay_.isNull()) {
+    underlay_ = std::move(cut.filled);
+    update();
   }
-  QRegion region;
-  region.setRects(runs.data(), static_cast<int>(runs.size()));
-  setMask(region);
+}
+
+void frmNavi::paintEvent(QPaintEvent*) {
+  // Scaled: under the controls, their drawing with the white at their edges
+  // filled in (see CutOutWhite).
+  if (underlay_.isNull() || rendering_) return;
+  QPainter painter(this);
+  painter.drawImage(QPointF(0, 0), underlay_);
 }
 
 void frmNavi::PointToAngle(float& x, float& y) {
@@ -216,6 +224,10 @@ void frmNavi::SetDistanceText(const QString& text) {
   if (lblDistance->setText(text)) updateMask();
 }
 
+void frmNavi::SetRingMarks(const std::vector<RingMark>& marks) {
+  if (Marks->SetMarks(marks)) updateMask();
+}
+
 bool frmNavi::eventFilter(QObject* watched, QEvent* event) {
   if (watched != lblNavi) return QWidget::eventFilter(watched, event);
   ++handling_;
@@ -240,8 +252,10 @@ bool frmNavi::eventFilter(QObject* watched, QEvent* event) {
 
 void frmNavi::showEvent(QShowEvent* event) {
   // Fonts and styles are settled once the window is shown: cut it out again
-  // from what it draws now.
+  // from what it draws now, and again on a screen of another scaling.
   updateMask();
+  if (windowHandle())
+    connect(windowHandle(), &QWindow::screenChanged, this, &frmNavi::updateMask, Qt::UniqueConnection);
   // The overlay belongs over the game, at its design place from the game's
   // corner (in the game's pixels, so at every display scaling), but not over
   // the read-out; without the game, at its design place on the screen.

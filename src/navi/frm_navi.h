@@ -1,8 +1,12 @@
 #pragma once
 // The navigation overlay: a small frameless, always-on-top window whose white
 // parts are cut out; a red dot on its ring points towards the map's target.
+#include <QImage>
 #include <QWidget>
 #include <cstdint>
+#include <vector>
+
+#include "navi/ring_marks.h"
 
 class QLabel;
 class QTimer;
@@ -10,6 +14,7 @@ class QTimer;
 namespace crewmap::navi {
 
 class OutlinedText;
+class RingMarkView;
 class Shape;
 
 class frmNavi : public QWidget {
@@ -26,8 +31,11 @@ class frmNavi : public QWidget {
   // Places the dot for the offset (x, y) from the player to the target, in
   // game units. Never shows the window.
   void PointToAngle(float& x, float& y);
-  // Shows the distance and arrival time inside the ring ("" shows nothing).
+  // Shows the distance and arrival time inside the ring ("2722\n4:32", one
+  // line under the other; "" shows nothing).
   void SetDistanceText(const QString& text);
+  // Marks the other members on the ring, each at its bearing.
+  void SetRingMarks(const std::vector<RingMark>& marks);
 
   // Design size of the client area, in twips.
   static constexpr int kWidthTwips = 1860;
@@ -43,6 +51,7 @@ class frmNavi : public QWidget {
   QLabel* Label1 = nullptr;  // the up mark
   QLabel* lblNavi = nullptr; // drag handle and close control
   OutlinedText* lblDistance = nullptr;  // distance and time, inside the ring
+  RingMarkView* Marks = nullptr;        // the other members on the ring
   QTimer* Timer1 = nullptr;  // drives dragging
 
   // Cursor distance from the window's top and left edges when a drag
@@ -54,6 +63,7 @@ class frmNavi : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
@@ -68,6 +78,8 @@ class frmNavi : public QWidget {
   void updateMask();
 
   int handling_ = 0;  // > 0 while one of this window's own handlers runs
+  QImage underlay_;    // scaled displays only: see paintEvent
+  bool rendering_ = false;
 };
 
 }  // namespace crewmap::navi

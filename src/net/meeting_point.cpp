@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "net/line_receiver.h"
 #include "net/messages.h"
 #include "net/wire_text.h"
 
@@ -53,6 +54,32 @@ MeetingNotice ParseMeetingNotice(std::string_view piece) {
   const auto y = ParseCoordinate(numbers.substr(comma + 1), kWorldHeight);
   if (!x || !y) return {};
   return {MeetingNoticeKind::Point, GamePoint{*x, *y}};
+}
+
+std::string BuildMeetingProposal(std::string_view report, std::optional<GamePoint> point) {
+  std::string notice = BuildMeetingNotice(point);
+  notice.resize(notice.size() - kLineEnd.size());
+  return std::string(report) + "\t" + notice + std::string(kLineEnd);
+}
+
+std::optional<MeetingProposal> ParseMeetingProposal(std::string_view piece) {
+  const std::size_t first = piece.find('\t');
+  if (first == std::string_view::npos) return std::nullopt;
+  const std::size_t second = piece.find('\t', first + 1);
+  if (second == std::string_view::npos) return std::nullopt;
+  const MeetingNotice notice = ParseMeetingNotice(piece.substr(second + 1));  // a fourth TAB fails here
+  if (notice.kind == MeetingNoticeKind::None) return std::nullopt;
+  return MeetingProposal{std::string(piece.substr(0, first)), notice};
+}
+
+std::string_view ProposerSuffix(bool cleared) {
+  return cleared ? " が集合地点を解除しました" : " が集合地点を共有しました";
+}
+
+std::string BuildProposerNotice(std::string_view nick, bool cleared) {
+  std::string line = std::string(kNoticeTag) + std::string(nick) + EncodeWireText(ProposerSuffix(cleared));
+  if (line.size() > LineReceiver::kMaxLine) return {};  // only a nickname no member of ours can type
+  return line + std::string(kLineEnd);
 }
 
 }  // namespace crewmap::net

@@ -33,4 +33,30 @@ struct MeetingNotice {
 // anything else is None.
 MeetingNotice ParseMeetingNotice(std::string_view piece);
 
+// A member proposes a point (or clearing it) to its host. The line is the
+// member's own position report with the notice's text (without its CR LF)
+// as a third TAB field: "User1\t14175,7410\t*******集合地点 8192,4096".
+// A host that does not know proposals takes it as the report it also is,
+// and relays it as one; every member ignores fields after the second, so
+// nothing new shows anywhere. `report` is "nickname TAB position" without
+// its CR LF.
+std::string BuildMeetingProposal(std::string_view report, std::optional<GamePoint> point);
+
+struct MeetingProposal {
+  std::string nick;  // the proposer's nickname, as received
+  MeetingNotice notice;
+};
+
+// Reads a line as a proposal: exactly three TAB fields, the third a meeting
+// notice. Anything else (a plain report included) gives nothing.
+std::optional<MeetingProposal> ParseMeetingProposal(std::string_view piece);
+
+// The notice line a host sends ahead of a proposed point's notice, naming
+// the proposer (`nick` as received, code page 932): "*******太郎 が集合地点を
+// 共有しました", or "...を解除しました" for clearing. With its CR LF; empty
+// when it would be longer than a member takes.
+std::string BuildProposerNotice(std::string_view nick, bool cleared);
+// What follows the nickname there (UTF-8).
+std::string_view ProposerSuffix(bool cleared);
+
 }  // namespace crewmap::net

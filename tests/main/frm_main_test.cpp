@@ -40,6 +40,7 @@
 #include "map/meeting_flag.h"
 #include "navi/frm_navi.h"
 #include "navi/x11_props.h"
+#include "net/classify.h"
 #include "net/line_receiver.h"
 #include "net/messages.h"
 #include "net/wire_text.h"
@@ -760,6 +761,58 @@ TEST_F(MainWindowTest, TheMeetingPointReachesEveryMemberAndLaterJoinersRightAfte
   Peer& three = Join(3);
   test::Spin(200);
   EXPECT_EQ(three.received, "client#3\r\n");
+
+  // A member proposes: everyone is told who, then the point; it is not
+  // relayed as a report. The same point again tells nothing new.
+  const QByteArray proposal = "Kaito\t5,5\t" + Sjis("*******集合地点 100,200") + "\r\n";
+  one.Send(proposal + proposal);
+  const QByteArray told = Sjis("*******Kaito が集合地点を共有しました\r\n*******集合地点 100,200") + "\r\n";
+  for (Peer* p : {&one, &two, &three}) EXPECT_TRUE(p->WaitReceived(told));
+  EXPECT_EQ(window->MeetingPoint(), (GamePoint{100, 200}));
+  EXPECT_FALSE(map->Flag1->isHidden());
+  EXPECT_TRUE(window->List1->text(window->List1->count() - 1).endsWith("]Kaito が集合地点を共有しました"));
+  one.Send("Kaito\t5,5\t" + Sjis("*******集合地点を解除しました") + "\r\n");
+  EXPECT_TRUE(two.WaitReceived(Sjis("*******Kaito が集合地点を解除しました\r\n") + cleared));
+  EXPECT_FALSE(window->MeetingPoint());
+  EXPECT_EQ(two.received.count(told), 1);
+  EXPECT_FALSE(two.received.contains("01:Kaito"));
+}
+
+// Against a host that follows the protocol exactly, which relays every line
+// as a report. Catches: a proposal that reaches the exact members as anything
+// but the proposer's own report (garbage in their lists or logs); the member
+// not told that this host takes no proposals, or told at every press.
+TEST_F(MainWindowTest, AProposalToAnExactHostIsOnlyTheReportItRidesOn) {
+  test::ExactHost exact(port);
+  MakeMember();
+  window->txtNick->setText("太郎");
+  probe->Show("14175,7410");
+  window->Text1->setText("127.0.0.1");
+  window->Command1_Click();
+  Peer other;  // an exact member, in slot 2
+  ASSERT_TRUE(other.Connect(port) && other.WaitReceived("client#2\r\n"));
+  other.Send("Other\t300,400\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return window->Slots[2].Nick == "Other"; }));
+  map::frmMap& map = *map::frmMap::Loaded();
+  map.show();
+  window->Timer1_Timer();  // its report, and the map learns of slot 2
+  ASSERT_TRUE(map.FollowSlot(2));
+  map.Command3->click();
+  map.Command3->click();
+  const QByteArray line = Sjis("太郎") + "\t14175,7410\t" + Sjis("*******集合地点 300,400");
+  ASSERT_TRUE(WaitUntil([&] { return exact.lines.count(line) == 2 && other.received.count("01:" + line) == 2; }));
+  for (const QByteArray& piece : other.received.split('\n')) {
+    const auto message = net::ClassifyMemberPiece(piece.chopped(piece.endsWith('\r') ? 1 : 0).toStdString());
+    if (!message || message->Kind == net::MemberMessageKind::SlotAssignment) continue;
+    EXPECT_EQ(message->Kind, net::MemberMessageKind::PositionRelay) << piece.constData();
+    if (message->Slot == 1) {
+      EXPECT_EQ(message->Nick + "\t" + message->Point, (Sjis("太郎") + "\t14175,7410").toStdString());
+    }
+  }
+  ASSERT_TRUE(WaitUntil([&] { return Items(window->List1).join("|").contains("このサーバは集合地点の提案を受け付けません"); }));
+  test::Spin(200);
+  EXPECT_EQ(Items(window->List1).join("|").count("このサーバは集合地点の提案を受け付けません"), 1);
+  EXPECT_FALSE(window->MeetingPoint());
 }
 
 TEST_F(MainWindowTest, EmptyPositionsAndJapaneseNicknamesAreRelayedAsTheyCame) {
@@ -1492,7 +1545,7 @@ class SideHost {
       QObject::connect(socket, &net::Winsock::Error, [this](int i, int, const QString&) { side_->ConnectionEnded(i); });
     }
     HostView view{[](int, SlotLight) {}, [this](const std::string& row) { log += row + "\n"; },
-                  [](const std::vector<std::string>&) {}, [](int) {}, [] { return false; }};
+                  [](const std::vector<std::string>&) {}, [](int) {}, [] { return false; }, {}};
     // The member sends nothing here (ticks by hand): no first-line deadline within the case.
     side_ = std::make_unique<HostSide>(sockets_, table_, port, HostRules{{}, {60000, 600000}, {}}, std::move(view));
     side_->Start();

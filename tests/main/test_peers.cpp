@@ -72,6 +72,33 @@ void Peer::Reset() {
   socket.abort();
 }
 
+ExactHost::ExactHost(int port) {
+  server_.listen(QHostAddress::LocalHost, static_cast<quint16>(port));
+  connect(&server_, &QTcpServer::newConnection, this, [this] {
+    while (QTcpSocket* member = server_.nextPendingConnection()) {
+      int n = 1;
+      while (n <= 9 && members_[n]) ++n;
+      if (n > 9) {
+        member->close();
+        continue;
+      }
+      members_[n] = member;
+      member->write("client#" + QByteArray::number(n) + "\r\n");
+      connect(member, &QTcpSocket::readyRead, this, [this, member, n] {
+        const QByteArray data = member->readAll();
+        for (qsizetype from = 0, end = 0; end >= 0; from = end + 2) {
+          end = data.indexOf("\r\n", from);
+          const QByteArray line = data.mid(from, end < 0 ? -1 : end - from);
+          if (line.count(' ') == line.size()) continue;  // empty, or spaces only
+          lines << line;
+          for (int j = 1; j <= 8; ++j)
+            if (members_[j]) members_[j]->write(QByteArray::number(n).rightJustified(2, '0') + ":" + line + "\r\n");
+        }
+      });
+    }
+  });
+}
+
 HttpEcho::HttpEcho(QByteArray body, bool silent, int delayMs)
     : body_(std::move(body)), silent_(silent), delayMs_(delayMs) {
   server_.listen(QHostAddress::LocalHost, 0);

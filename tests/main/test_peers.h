@@ -36,6 +36,22 @@ class Peer : public QObject {
   QTcpSocket socket;
 };
 
+// A host that follows the protocol exactly, with nothing of ours added: the
+// n-th connection gets slot n ("client#n"), and every line it receives (each
+// arrival split at CR LF, nothing carried over) goes to every member of
+// slots 1..8, the sender too, as "NN:" + the line.
+class ExactHost : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit ExactHost(int port);
+  QList<QByteArray> lines;  // every line received, in order
+
+ private:
+  QTcpServer server_;
+  QTcpSocket* members_[10] = {};
+};
+
 // Answers every request with one fixed HTTP/1.0 reply body (or never, when
 // silent), `delayMs` after the request is in, then closes.
 class HttpEcho : public QObject {

@@ -285,7 +285,7 @@ TEST_F(MapWindow, TheScreenShowsEveryZoomStepOfTheRealPictures) {
   right.convertTo(QImage::Format_RGB32);
   frmMap& map = ShownMap(401, 223);  // odd sizes: stretches that do not divide evenly
   map.Check1->setChecked(false);
-  const QRect controls[] = {map.Slider1->geometry(), map.Check1->geometry(), map.Command1->geometry(),
+  const QRect controls[] = {map.Slider1->geometry(), map.Check1->geometry(), map.Check2->geometry(), map.Command1->geometry(),
                             map.Command2->geometry()};
   for (int position : {2, 0, 1, 3, 4, 5, 6}) {
     map.Slider1->setValue(position);

@@ -2,11 +2,14 @@
 // readings, the texts shown, following a member through the slot table.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "map/follow.h"
+#include "map/label_spread.h"
 #include "map/own_track.h"
 #include "map/sailing_text.h"
+#include "map/trails.h"
 
 namespace crewmap::map {
 namespace {
@@ -56,6 +59,8 @@ TEST(SailingRules, TextsAndAges) {
   EXPECT_EQ(NaviText(40, 59999), "40 999:59");
   EXPECT_EQ(NaviText(40, 70), "40 1:10");  // caught: "1:010"
   EXPECT_EQ(NaviText(40, std::nullopt), "40 --:--");
+  EXPECT_EQ(OverlayText(2721.855, 272), "2722\n4:32");
+  EXPECT_EQ(OverlayText(40, std::nullopt), "40");
   // Faults caught: the age band edges (fresh up to 10 s, never-stamped is
   // fresh) and the unit changes.
   const struct {
@@ -87,6 +92,56 @@ TEST(SailingRules, FollowingEndsWhenTheMemberLeaves) {
     EXPECT_TRUE(follow.left);
     EXPECT_FALSE(StepFollow(follow, {"Kaito", "10,20", 0}));  // gone stays gone
   }
+}
+
+// Faults caught: a line across the whole world where a member crosses the
+// seam, or none where the view shows the other side; no break where the
+// member left, was silent, jumped or was replaced by another in its slot;
+// pieces older than the window drawn; memory growing with the hours.
+TEST(SailingRules, TrailsBreakWrapAndStayBounded) {
+  Trails trails;
+  net::SlotTable slots{};
+  const auto at = [&](std::int64_t t, const char* nick, std::string point) {
+    slots[2] = {nick, std::move(point), t};
+    trails.Note(slots, t);
+  };
+  const auto pieces = [&](std::int64_t now, std::int32_t viewX) {
+    return TrailPieces(trails, now, viewX, 0, HoseiOne, 366, 222);
+  };
+  at(1000, "Kaito", "16380,100");
+  at(2000, "Kaito", "6,100");  // 10 units east, over the seam
+  for (const std::int32_t viewX : {4700, 0}) {
+    const auto p = pieces(2000, viewX);
+    ASSERT_EQ(p.size(), 1u) << viewX;
+    EXPECT_NEAR(p[0].x1 - p[0].x0, 10 * 4792.0 / 16384, 1e-3) << viewX;
+    EXPECT_EQ(p[0].band, 0);
+  }
+  at(3000, "Kaito", "6,100");   // still there: nothing new
+  at(4000, "Kaito", "5006,100");  // a jump
+  at(5000, "Kaito", "5016,100");
+  at(30000, "Kaito", "5026,100");  // after 25 s without a position
+  at(31000, "Kaito", "");           // left, or its read-out lost
+  at(32000, "Kaito", "5036,100");
+  at(33000, "Kaito", "5046,100");
+  EXPECT_EQ(trails.Count(2), 7u);
+  EXPECT_EQ(pieces(33000, 1300).size(), 2u);  // 5006-5016 and 5036-5046
+  EXPECT_EQ(pieces(33000 + Trails::kWindowMs - 1500, 1300).size(), 1u);  // the older one has gone by
+  at(34000, "Rin", "5056,100");  // another member in the slot
+  EXPECT_EQ(trails.Count(2), 1u);
+  for (std::int64_t t = 0; t < 4000; ++t) at(35000 + t * 1000, "Rin", std::to_string(t % 9000) + ",100");
+  EXPECT_EQ(trails.Count(2), Trails::kCapacity);
+  EXPECT_EQ(trails.At(2, Trails::kCapacity - 1).x, 3999);
+}
+
+// Faults caught: names at one spot drawn over each other; a name moved that
+// was in nobody's way.
+TEST(SailingRules, NamesAtOneSpotStackDownwards) {
+  std::vector<LabelBox> boxes = {{100, 50, 40, 14}, {100, 50, 60, 14}, {300, 50, 40, 14}, {120, 55, 40, 14}};
+  SpreadLabels(boxes);
+  EXPECT_EQ(boxes[0].top, 50);
+  EXPECT_EQ(boxes[1].top, 64);
+  EXPECT_EQ(boxes[2].top, 50);
+  EXPECT_EQ(boxes[3].top, 78);
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 // The dot's place on the navigation ring for an offset to the target.
 #include "navi/bearing.h"
+#include "navi/ring_marks.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace crewmap::navi {
 namespace {
@@ -151,6 +154,39 @@ TEST(BearingMessage, NumbersWithAtMostSevenSignificantDigits) {
       {std::numeric_limits<float>::quiet_NaN(), "NaN"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatSingle(c.value), c.text) << c.value;
+}
+
+// Faults caught: a mark on the far side of the ring (mirrored, as the dot once
+// was), two members in one direction drawn over each other, a group around
+// east (angle 0) left overlapping across the full turn or flung apart, a
+// member at the player's own spot given a direction.
+TEST(RingMarks, AtEachBearingAndSpreadWhereTheyMeet) {
+  const auto place = [](std::vector<std::pair<float, float>> offsets) {
+    std::vector<RingMark> marks;
+    for (const auto& [x, y] : offsets) marks.push_back({x, y, 0x00C000, false});
+    return PlaceRingMarks(marks);
+  };
+  const auto centre = [](const PlacedMark& p) { return std::pair(p.left + kMarkDiameter / 2, p.top + kMarkDiameter / 2); };
+  const auto lone = place({{10, 0}, {0, 0}, {0, 5}});
+  ASSERT_EQ(lone.size(), 2u);
+  EXPECT_EQ(centre(lone[0]), std::pair(915.0 + 780, 945.0));  // east: right
+  EXPECT_EQ(lone[1].index, 2u);
+  EXPECT_NEAR(centre(lone[1]).first, 915, 1e-9);  // south: bottom
+  EXPECT_NEAR(centre(lone[1]).second, 945 + 660, 1e-9);
+
+  // Eight members: two due north, three about east on both sides of angle 0.
+  const auto eight = place({{0, -50}, {0, -9000}, {100, -1}, {100, 1}, {5000, 0}, {-1, 1}, {-30, -30}, {3, 90}});
+  ASSERT_EQ(eight.size(), 8u);
+  for (std::size_t a = 0; a < eight.size(); ++a) {
+    EXPECT_EQ(eight[a].index, a);
+    const double want = std::atan2(eight[a].mark.dy, eight[a].mark.dx);
+    EXPECT_LT(std::fabs(std::remainder(eight[a].angle - want, 2 * 3.14159265358979)), 0.3) << a;
+    for (std::size_t b = 0; b < a; ++b)
+      EXPECT_GE(std::hypot(centre(eight[a]).first - centre(eight[b]).first,
+                           centre(eight[a]).second - centre(eight[b]).second),
+                kMarkDiameter)
+          << a << " over " << b;
+  }
 }
 
 }  // namespace

@@ -56,6 +56,35 @@ TEST(MeetingPoint, NoticeTextBothWays) {
     EXPECT_EQ(ParseMeetingNotice(wire(other)).kind, MeetingNoticeKind::None) << other;
 }
 
+// Catches a proposal that a host without proposals would store or relay as
+// anything but the member's own report, a plain report (or any other line)
+// taken for a proposal, and a naming notice too long for a member.
+TEST(MeetingPoint, ProposalsRideOnTheReport) {
+  const std::string report = "User1\t14175,7410";
+  const std::string point = BuildMeetingProposal(report, GamePoint{8192, 4096});
+  EXPECT_EQ(point, report + "\t" + EncodeWireText("*******集合地点 8192,4096") + "\r\n");
+  const std::string line = point.substr(0, point.size() - 2);
+  const auto asReport = ClassifyHostPiece(line);
+  ASSERT_TRUE(asReport);
+  EXPECT_EQ(asReport->Nick + "\t" + asReport->Point, report);
+  const auto relayed = ClassifyMemberPiece("03:" + line);
+  ASSERT_TRUE(relayed);
+  EXPECT_EQ(relayed->Kind, MemberMessageKind::PositionRelay);
+  EXPECT_EQ(relayed->Nick + "\t" + relayed->Point, report);
+  const auto proposal = ParseMeetingProposal(line);
+  ASSERT_TRUE(proposal);
+  EXPECT_EQ(proposal->nick, "User1");
+  EXPECT_EQ(proposal->notice.point, (GamePoint{8192, 4096}));
+  const std::string clear = BuildMeetingProposal("User1\t", std::nullopt);
+  EXPECT_EQ(ParseMeetingProposal(clear.substr(0, clear.size() - 2))->notice.kind, MeetingNoticeKind::Cleared);
+  for (const std::string& other : {report, report + "\t", report + "\tx", "a\t" + EncodeWireText("*******集合地点 1,2"),
+                                  line + "\tmore", "*******" + EncodeWireText("集合地点 1,2")})
+    EXPECT_FALSE(ParseMeetingProposal(other)) << other;
+  EXPECT_EQ(BuildProposerNotice(EncodeWireText("太郎"), false), EncodeWireText("*******太郎 が集合地点を共有しました") + "\r\n");
+  EXPECT_EQ(BuildProposerNotice("x", true), EncodeWireText("*******x が集合地点を解除しました") + "\r\n");
+  EXPECT_EQ(BuildProposerNotice(std::string(4070, 'n'), false), "");
+}
+
 TEST(LineReceiver, SplitsSkipsBlanksAndKeepsOrder) {
   LineReceiver r;
   EXPECT_EQ(r.Feed("00:Host\t1,2\r\n03:User1\t14175,7410\r\n"),

@@ -1,0 +1,112 @@
+#pragma once
+// What the map window and the overlay show while sailing together, worked
+// out from the slot table, the view and the user's picks: the markers and
+// how old their positions are, the target (a spot, a followed member or the
+// meeting point) and its cross, the meeting flag, the trails, the distance
+// and time, and where the other members lie from the player. Plain C++, so
+// it is tested without a window; the map window only puts the results on
+// its widgets.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/game_point.h"
+#include "map/follow.h"
+#include "map/own_track.h"
+#include "map/trails.h"
+#include "map/transform.h"
+#include "navi/ring_marks.h"
+#include "net/slots.h"
+
+namespace crewmap::map {
+
+// The view the map shows: origin and visible width in map pixels, zoom.
+struct ViewState {
+  std::int32_t viewX = 0, viewY = 0, w = 0;
+  HoseiValue hosei = HoseiOne;
+};
+
+// One slot's marker: hidden, or placed (in twips) with its name, the age of
+// an old position behind it.
+struct MarkerShow {
+  bool visible = false;
+  std::string text;
+  MarkerPlacement placement;
+  bool old = false;
+};
+
+class MapScene {
+ public:
+  // The tick, hidden map or not: the slot table and own slot, at `nowMs`.
+  // Keeps the own readings (speed), the trails, and moves the target with
+  // the member followed.
+  void Note(const net::SlotTable& Slots, std::int16_t MySlot, std::int64_t nowMs);
+
+  // --- the target
+  // A map pixel picked on open map; following ends.
+  void AimAtMap(std::int32_t mapX, std::int32_t mapY);
+  // The member in `slot` (0..8) becomes the target and is followed. Not the
+  // own slot, nor a slot without a nickname: false, and nothing changes.
+  bool FollowSlot(int slot);
+  // The meeting point becomes the target; following ends. False without one.
+  bool AimAtMeetingPoint();
+  bool HasTarget() const { return kind_ != Kind::None; }
+  // The target as a map pixel (the spec'd TargetX, TargetY).
+  std::int32_t TargetX() const { return targetX_; }
+  std::int32_t TargetY() const { return targetY_; }
+  int FollowedSlot() const { return follow_.Active() ? follow_.slot : -1; }
+  // "Kaito を追跡中", "Kaito が離れました", or "" when nobody is followed.
+  std::string FollowText() const;
+  // The target as a spot in the world, in whole game units, to share.
+  std::optional<GamePoint> ShareablePoint() const;
+
+  // --- the group's meeting point
+  void SetMeetingPoint(std::optional<GamePoint> point) { meeting_ = point; }
+  const std::optional<GamePoint>& MeetingPoint() const { return meeting_; }
+
+  // --- what the map shows for `view`
+  std::array<MarkerShow, 9> Markers(const ViewState& view) const;
+  // The cross's top-left corner, twips.
+  TwipsPoint CrossCorner(const ViewState& view) const;
+  // The foot of the meeting flag, twips; nothing without a meeting point.
+  std::optional<TwipsPoint> MeetingFoot(const ViewState& view) const;
+  const map::Trails& MemberTrails() const { return trails_; }
+  std::int64_t NowMs() const { return nowMs_; }
+
+  // --- heading, from the own position (x, y)
+  // Whether the own slot had a position at the last tick.
+  bool OwnKnown() const { return ownKnown_; }
+  HeadingOffset OffsetFrom(std::int32_t x, std::int32_t y) const;
+  // Distance and time to the target for the map ("2722 4:32") and for the
+  // overlay ("2722\n4:32"); both "" without a target.
+  struct DistanceTexts {
+    std::string map, overlay;
+  };
+  DistanceTexts DistanceTextsFor(const HeadingOffset& offset) const;
+  // The other members with positions, as marks for the overlay's ring, from
+  // the own position of the last tick (or the last one known, then every
+  // mark old). Not the player, nor the member the target follows (the dot
+  // shows that one).
+  std::vector<navi::RingMark> RingMarks() const;
+
+ private:
+  enum class Kind { None, Fixed, Point };
+  void AimAtPoint(double x, double y);
+
+  Kind kind_ = Kind::None;
+  std::int32_t targetX_ = 0, targetY_ = 0;  // map pixel
+  double pointX_ = 0, pointY_ = 0;          // game units, for Kind::Point
+  Follow follow_;
+  std::optional<GamePoint> meeting_;
+  net::SlotTable seen_{};
+  std::int16_t mySlot_ = -1;
+  std::int64_t nowMs_ = 0;
+  bool ownKnown_ = false;
+  std::optional<GamePosition> lastOwn_;
+  OwnTrack track_;
+  map::Trails trails_;
+};
+
+}  // namespace crewmap::map
