@@ -45,11 +45,8 @@ std::string LastMemberList(const fs::path& log) {
 // One crewmap process that reports its lists on standard error.
 class Instance : public crewmap::test::ProgramProcess {
  public:
-  // Temporary files in the test's own folder: instance numbers (which
-  // stagger the windows) are then counted among this test's instances only,
-  // not among crewmaps of other runs on the machine.
   Instance(const fs::path& exe, const fs::path& log)
-      : ProgramProcess(exe, log, {{"CREWMAP_DEBUG_LISTS", "1"}, {"TMPDIR", log.parent_path().string()}}), log_(log) {}
+      : ProgramProcess(exe, log, {{"CREWMAP_DEBUG_LISTS", "1"}}), log_(log) {}
   std::string MemberList() const { return LastMemberList(log_); }
 
  private:
