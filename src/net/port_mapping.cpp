@@ -218,6 +218,13 @@ void PortMapping::Map(Router& r, RouterReport& report, const std::function<bool(
   // Our own port first; a router that takes only leases without end is
   // asked again for one (said in the log, and removed on close like any other).
   report.portsTried = 1;
+  const int former = request_.formerExternalPort;
+  if (former > 0 && former != request_.internalPort && !stop()) {
+    if (AddMapping(r, former, permanent_) == UPNPCOMMAND_SUCCESS) {
+      externalPort_ = former;
+      return;
+    }
+  }
   int code = AddMapping(r, request_.internalPort, permanent_);
   report.errorCode = code;
   if (code == UPNPCOMMAND_SUCCESS) externalPort_ = request_.internalPort;
@@ -384,6 +391,7 @@ RouterCheck PortMapping::Check(const std::string& ipv6Address, const std::functi
     const RouterReport before = last_;
     MappingRequest again = request_;
     again.ipv6Address = ipv6Address;
+    if (before.mapping == MappingOutcome::Mapped) again.formerExternalPort = before.externalPort;
     check.report = Open(again, stopping);
     check.silent = false;
     const bool mapped = check.report.mapping == MappingOutcome::Mapped;
@@ -420,6 +428,7 @@ void PortMapping::CheckMapping(Router& r, RouterReport& now, RouterCheck& check,
   } else {
     externalPort_ = 0;
     permanent_ = false;
+    request_.formerExternalPort = 0;  // just refused
     RouterReport fresh;
     Map(r, fresh, stop);
     code = fresh.errorCode;

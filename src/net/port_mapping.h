@@ -18,6 +18,9 @@ struct MappingRequest {
   int discoveryMs = 2000;         // how long SSDP discovery waits for answers
   std::string ipv6Address;        // open a pinhole to this address when not empty
   std::string description = "Crewmap";  // marks our mappings on the router
+  // A port members were already given (a router found again after a
+  // restart): asked for first, so the address they hold stays right.
+  int formerExternalPort = 0;
   // How often the router is checked while it answers (see Check).
   int checkSeconds = kCheckSeconds;
   // Every few minutes: two cheap requests a time, well below one a minute,
