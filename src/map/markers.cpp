@@ -8,6 +8,7 @@
 #include "map/map_area.h"
 #include "map/position_text.h"
 #include "map/transform.h"
+#include "navi/frm_navi.h"
 
 namespace crewmap::map {
 
@@ -15,7 +16,11 @@ void UpdateMapMarkers(const net::SlotTable& Slots, std::int16_t MySlot, std::int
   frmMap* map = frmMap::Loaded();
   if (!map) return;
   map->NoteSlots(Slots, MySlot, nowMs);
-  if (!map->isVisible()) return;
+  // The overlay over the game keeps pointing while the map is hidden
+  // ("閉じる"): a frozen dot and ring would show an old heading as live.
+  const bool mapShown = map->isVisible();
+  const navi::frmNavi* navi = navi::frmNavi::Loaded();
+  if (!mapShown && !(navi && navi->isVisible())) return;
   const HoseiValue z = map->Hosei();
 
   // An own slot outside the table counts as having no position.
@@ -23,7 +28,7 @@ void UpdateMapMarkers(const net::SlotTable& Slots, std::int16_t MySlot, std::int
   if (MySlot >= 0 && static_cast<std::size_t>(MySlot) < Slots.size())
     own = ParsePosition(Slots[static_cast<std::size_t>(MySlot)].Point);
 
-  if (own && map->Check1->isChecked()) {
+  if (own && mapShown && map->Check1->isChecked()) {
     const double pw = PixelsToTwips(map->Picture1->width());
     const double ph = PixelsToTwips(map->Picture1->height());
     std::int32_t vx = CentreViewX(own->x, pw, z);
@@ -31,7 +36,7 @@ void UpdateMapMarkers(const net::SlotTable& Slots, std::int16_t MySlot, std::int
     map->MovePoint(vx, vy);
   }
 
-  map->ShowMarkers();
+  if (mapShown) map->ShowMarkers();
 
   if (!own) {
     map->OwnPositionUnknown();

@@ -319,6 +319,14 @@ TEST_F(Markers, NothingHappensWhileTheMapIsHiddenOrTheOwnSlotIsUnknown) {
   UpdateMapMarkers(slots_, -1);
   EXPECT_EQ(navi::frmNavi::Loaded(), nullptr);
 
+  // Caught: an overlay left pointing at an old heading once the map is
+  // hidden ("閉じる") while it stays over the game.
+  navi::frmNavi::Load().show();
+  map.hide();
+  slots_[1] = {"mate", "4100,2000"};
+  UpdateMapMarkers(slots_, 0);
+  EXPECT_EQ(navi::frmNavi::Loaded()->Marks->Placed().size(), 1u);
+
   frmMap::Unload();
   UpdateMapMarkers(slots_, 0);  // not loaded: nothing, and no crash
   EXPECT_EQ(frmMap::Loaded(), nullptr);
