@@ -53,7 +53,7 @@ class MapScene {
   // The meeting point becomes the target; following ends. False without one.
   bool AimAtMeetingPoint();
   bool HasTarget() const { return kind_ != Kind::None; }
-  // The target as a map pixel (the spec'd TargetX, TargetY).
+  // The target as a map pixel.
   std::int32_t TargetX() const { return targetX_; }
   std::int32_t TargetY() const { return targetY_; }
   int FollowedSlot() const { return follow_.Active() ? follow_.slot : -1; }
