@@ -8,9 +8,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
-#include <QScreen>
 #include <QTest>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -250,7 +248,7 @@ TEST_F(Markers, FollowsAMemberAcrossTheSeam) {
 // mark on the far side for a member just across the seam, or missing for an
 // old one; two names at one spot drawn over each other; trails not drawn, or
 // not gone with "軌跡" off; a distance still shown as live once the own
-// position is unknown. With CREWMAP_MAP_SHOT=FILE the screen is saved.
+// position is unknown.
 TEST_F(Markers, TheWholeGroupOnTheMapAndTheOverlay) {
   frmMap::SetPictureFolder(QString());  // the real pictures beside the tests
   frmMap& map = ShownMap();
@@ -281,13 +279,6 @@ TEST_F(Markers, TheWholeGroupOnTheMapAndTheOverlay) {
   EXPECT_FALSE(map.lblPoint[1]->geometry().intersects(map.lblPoint[2]->geometry()));
   EXPECT_EQ(map.lblPoint[1]->x(), map.lblPoint[2]->x());
   const QImage withTrails = map.MapSurface();
-  if (const char* shot = std::getenv("CREWMAP_MAP_SHOT")) {
-    map.Command2->click();
-    navi->move(380, 180);  // over the map: white specks would show there
-    QTest::qWait(300);
-    const qreal r = map.devicePixelRatio();
-    map.screen()->grabWindow(0).copy(0, 0, qRound(760 * r), qRound(420 * r)).save(QString::fromLocal8Bit(shot));
-  }
   map.Check2->setChecked(false);
   const QImage without = map.MapSurface();
   int trailPixels = 0;

@@ -123,6 +123,7 @@ TEST(CaptureX11, AReadoutDrawnElsewhereIsReadOnceTheShipSailsAndDecoysNever) {
   const auto still = std::chrono::steady_clock::now() + 6500ms;
   for (; std::chrono::steady_clock::now() < still; std::this_thread::sleep_for(100ms))
     ASSERT_EQ(capture.CapturePosition().position, "");
+  EXPECT_EQ(capture.CapturePosition().state, CaptureState::Confirming);
   // Under way, a step at a time: read where it is, and on while it lies still.
   auto sail = [&](int x, int y) {
     std::string p;
