@@ -38,8 +38,9 @@ const std::vector<std::string> kReadouts = {"14602,5579", "14175,7410", "3838,83
 struct SizeCase {
   int width;
   int height;
+  bool client = false;  // the size of the client area, at 0,0 (else the outer size)
 };
-void PrintTo(const SizeCase& s, std::ostream* os) { *os << s.width << "x" << s.height; }
+void PrintTo(const SizeCase& s, std::ostream* os) { *os << s.width << "x" << s.height << (s.client ? " client" : ""); }
 
 class ReaderWin32 : public ::testing::TestWithParam<SizeCase> {};
 
@@ -76,67 +77,54 @@ TEST_P(ReaderWin32, ReadsEveryReadoutWhereTheGameDrawsIt) {
   const SizeCase size = GetParam();
   GameSimProcess sim;
   std::string error;
-  ASSERT_TRUE(sim.Start(size.width, size.height, kReadouts.front(), error)) << error;
+  const std::wstring client = std::to_wstring(size.width) + L"x" + std::to_wstring(size.height);
+  ASSERT_TRUE(size.client ? sim.Start(0, 0, kReadouts.front(), error, L"--at 0,0 --client " + client)
+                          : sim.Start(size.width, size.height, kReadouts.front(), error)) << error;
 
   platform::Win32WindowSource source;
   // The outer rectangle, frame included, is what the origin table is keyed on.
   platform::WindowRect rect;
   ASSERT_TRUE(source.GetWindowRect(reinterpret_cast<std::uintptr_t>(sim.Window()), rect));
-  EXPECT_EQ(rect.right - rect.left, size.width);
-  EXPECT_EQ(rect.bottom - rect.top, size.height);
+  if (!size.client) {
+    EXPECT_EQ(rect.right - rect.left, size.width);
+    EXPECT_EQ(rect.bottom - rect.top, size.height);
+  }
 
   TestControls controls;
   reader::CoordinateCapture capture(source, controls);
-  RECT client{};  // Wine's frame leaves a client area other than the table's nominal one
-  GetClientRect(sim.Window(), &client);
+  RECT area{};  // Wine's frame leaves a client area other than the table's nominal one
+  GetClientRect(sim.Window(), &area);
   for (const std::string& drawn : kReadouts) {
     SCOPED_TRACE("read-out " + drawn);
     ASSERT_TRUE(sim.SetReadout(drawn));
-    const std::string expected = reader::test::ExpectedReading(drawn, client.right, client.bottom);
+    const std::string expected = reader::test::ExpectedReading(drawn, area.right, area.bottom);
     const reader::CaptureOutcome outcome = CaptureOnceSettled(capture, expected);
     EXPECT_TRUE(outcome.ok);
     EXPECT_EQ(outcome.position, expected);
+    if (size.client && !expected.empty()) {  // read where the game draws it, in its own pixels
+      EXPECT_EQ(outcome.place.origin.x, size.width - 78);
+      EXPECT_EQ(outcome.place.origin.y, size.height - 272);
+    }
     EXPECT_EQ(capture.GameWindow, reinterpret_cast<std::uintptr_t>(sim.Window()));
   }
   EXPECT_TRUE(controls.failures.empty());
 }
 
 // Two rows of the origin table in both directions, and one window whose
-// width and height fall in different rows.
-INSTANTIATE_TEST_SUITE_P(OuterSizes, ReaderWin32,
-                         ::testing::Values(SizeCase{806, 629}, SizeCase{1286, 989}, SizeCase{1280, 600}),
+// width and height fall in different rows; then client areas of the
+// table's sizes and the 16:9 sizes players use (caught: not read where the
+// game draws its read-out, from the client area's corner in the game's own
+// pixels).
+INSTANTIATE_TEST_SUITE_P(Sizes, ReaderWin32,
+                         ::testing::Values(SizeCase{806, 629}, SizeCase{1286, 989}, SizeCase{1280, 600},
+                                           SizeCase{800, 600, true}, SizeCase{1024, 768, true},
+                                           SizeCase{1152, 864, true}, SizeCase{1280, 960, true},
+                                           SizeCase{1280, 720, true}, SizeCase{1366, 768, true},
+                                           SizeCase{1600, 900, true}, SizeCase{1920, 1080, true},
+                                           SizeCase{2560, 1440, true}),
                          [](const ::testing::TestParamInfo<SizeCase>& info) {
-                           return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
-                         });
-
-// Faults caught: a game window of a size outside the origin table (16:9)
-// is not read where the game draws its read-out, from the client area's
-// corner in the game's own pixels; the table's own sizes read otherwise.
-class ReaderWin32Client : public ::testing::TestWithParam<SizeCase> {};
-
-TEST_P(ReaderWin32Client, ReadsWhereTheGameDrawsItAtEverySize) {
-  const SizeCase size = GetParam();
-  GameSimProcess sim;
-  std::string error;
-  const std::wstring client = std::to_wstring(size.width) + L"x" + std::to_wstring(size.height);
-  ASSERT_TRUE(sim.Start(0, 0, "14602,5579", error, L"--at 0,0 --client " + client)) << error;
-  platform::Win32WindowSource source;
-  TestControls controls;
-  reader::CoordinateCapture capture(source, controls);
-  for (const char* shown : {"14602,5579", "3838,8183", "16383,0"}) {
-    ASSERT_TRUE(sim.SetReadout(shown));
-    const reader::CaptureOutcome outcome = CaptureOnceSettled(capture, shown);
-    EXPECT_TRUE(outcome.position == shown && outcome.place.origin.x == size.width - 78 &&
-                outcome.place.origin.y == size.height - 272) << outcome.position;
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(ClientSizes, ReaderWin32Client,
-                         ::testing::Values(SizeCase{800, 600}, SizeCase{1024, 768}, SizeCase{1152, 864},
-                                           SizeCase{1280, 960}, SizeCase{1280, 720}, SizeCase{1366, 768},
-                                           SizeCase{1600, 900}, SizeCase{1920, 1080}, SizeCase{2560, 1440}),
-                         [](const ::testing::TestParamInfo<SizeCase>& info) {
-                           return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                           return std::string(info.param.client ? "client" : "outer") + std::to_string(info.param.width) +
+                                  "x" + std::to_string(info.param.height);
                          });
 
 // Faults caught: a read-out drawn elsewhere is never found under Win32, or a
@@ -426,7 +414,7 @@ TEST(ReaderWin32Dpi, ReadsTheSameAt144DotsPerInch) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring command = L"\"" + std::wstring(self) +
-                         L"\" --gtest_filter=OuterSizes/ReaderWin32.*:ReaderWin32Dpi.TheDisplayHas*:"
+                         L"\" --gtest_filter=Sizes/ReaderWin32.*/outer*:ReaderWin32Dpi.TheDisplayHas*:"
                          L"ReaderWin32Block.RandomReadouts*";
   SetEnvironmentVariableW(L"CREWMAP_EXPECT_DPI", L"144");
   STARTUPINFOW startup{};
