@@ -99,8 +99,9 @@ void ReadoutFinder::SearchBand(ClientPixels& pixels, std::int64_t nowMs) {
   // Bands overlap by a read-out's rows with their outline, so that each
   // read-out lies wholly in one band.
   constexpr std::int32_t kOverlap = 12;
+  // (Not std::clamp: a client area lower than two overlaps is read whole.)
   const auto rows = static_cast<std::int32_t>(
-      std::clamp<std::int64_t>(kBandPixels / view_.clientWidth, 2 * kOverlap, view_.clientHeight));
+      std::min<std::int64_t>(std::max<std::int64_t>(kBandPixels / view_.clientWidth, 2 * kOverlap), view_.clientHeight));
   const std::int32_t top = std::max(0, bandBottom_ - rows);
   platform::PixelBlock band;
   const bool read = pixels.Read({0, top, view_.clientWidth, bandBottom_ - top}, band, true);
