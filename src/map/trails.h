@@ -48,7 +48,6 @@ class Trails {
     std::size_t count = 0;
     std::string nick;          // whose trail it is
     std::int64_t seenMs = -1;  // the position was last there (moved or not)
-    std::int64_t stampMs = 0;  // the stamp of the position last seen
     bool pendingBreak = false;
   };
   std::array<Ring, kSlots> rings_;

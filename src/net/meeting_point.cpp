@@ -9,10 +9,6 @@
 namespace crewmap::net {
 namespace {
 
-// The world in game units: it wraps east-west, not north-south.
-constexpr std::int32_t kWorldWidth = 16384;
-constexpr std::int32_t kWorldHeight = 8192;
-
 // The constant parts, as they go on the wire.
 const std::string& PointHead() {
   static const std::string head = std::string(kNoticeTag) + EncodeWireText("集合地点 ");
@@ -21,18 +17,6 @@ const std::string& PointHead() {
 const std::string& ClearedLine() {
   static const std::string line = std::string(kNoticeTag) + EncodeWireText("集合地点を解除しました");
   return line;
-}
-
-// Plain decimal below `limit` (at most five digits, no sign or blanks).
-std::optional<std::int32_t> ParseCoordinate(std::string_view digits, std::int32_t limit) {
-  if (digits.empty() || digits.size() > 5) return std::nullopt;
-  std::int32_t value = 0;
-  for (const char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  if (value >= limit) return std::nullopt;
-  return value;
 }
 
 }  // namespace
@@ -47,13 +31,9 @@ std::string BuildMeetingNotice(std::optional<GamePoint> point) {
 MeetingNotice ParseMeetingNotice(std::string_view piece) {
   if (piece == ClearedLine()) return {MeetingNoticeKind::Cleared, {}};
   if (piece.substr(0, PointHead().size()) != PointHead()) return {};
-  const std::string_view numbers = piece.substr(PointHead().size());
-  const std::size_t comma = numbers.find(',');
-  if (comma == std::string_view::npos) return {};
-  const auto x = ParseCoordinate(numbers.substr(0, comma), kWorldWidth);
-  const auto y = ParseCoordinate(numbers.substr(comma + 1), kWorldHeight);
-  if (!x || !y) return {};
-  return {MeetingNoticeKind::Point, GamePoint{*x, *y}};
+  const auto point = ParseWorldPoint(piece.substr(PointHead().size()));
+  if (!point) return {};
+  return {MeetingNoticeKind::Point, *point};
 }
 
 std::string BuildMeetingProposal(std::string_view report, std::optional<GamePoint> point) {

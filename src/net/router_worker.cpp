@@ -94,7 +94,9 @@ void RouterWorker::Start() {
         const RouterCheck found = mapping.Check(ipv6Now ? ipv6Now() : request.ipv6Address, stopping);
         if (shared->Stopping()) break;
         check = Clock::now() + std::chrono::seconds(SecondsUntilCheck(request.checkSeconds, !found.silent));
-        if (found.remade) renewal = renewalAt();  // a fresh lease
+        // A fresh lease; or the first one at all (a router found only now,
+        // a pinhole for a new address), which nothing was set to renew.
+        if (found.remade || renewal == Clock::time_point::max()) renewal = renewalAt();
         if (!found.silent)
           shared->Post([shared, found] {
             if (shared->owner && shared->owner->reports_.checked) shared->owner->reports_.checked(found);

@@ -51,11 +51,9 @@ class ContextPixels final : public ClientPixels {
     points.reserve(static_cast<std::size_t>(rect.width) * static_cast<std::size_t>(rect.height));
     for (std::int32_t y = 0; y < rect.height; ++y)
       for (std::int32_t x = 0; x < rect.width; ++x) points.push_back({rect.left + x, rect.top + y});
+    // The block's rows lie one after the other, in the points' order.
     block.Reset(rect, platform::kInvalidColor);
-    std::vector<std::uint32_t> colors(points.size());
-    source_.GetPixels(dc_, points.data(), points.size(), colors.data());
-    for (std::int32_t y = 0; y < rect.height; ++y)
-      std::copy_n(colors.begin() + static_cast<std::ptrdiff_t>(y) * rect.width, rect.width, block.Row(y));
+    source_.GetPixels(dc_, points.data(), points.size(), block.Row(0));
     return true;
   }
 

@@ -8,6 +8,7 @@ namespace crewmap::reader {
 struct ReadoutOrigin {
   std::int32_t x = 0;
   std::int32_t y = 0;
+  bool operator==(const ReadoutOrigin&) const = default;
 };
 
 // x origin for an outer width: 1202, 1074, 946, 722, or 0 below 800.

@@ -8,6 +8,14 @@
 #include "reader/whole_glyphs.h"
 
 namespace crewmap::reader {
+namespace {
+
+// Keeps a screen coordinate or size where sums of a few of them stay in 32 bits.
+std::int32_t Clamp32(std::int64_t v) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
+}
+
+}  // namespace
 
 platform::PixelRect ReadoutOnScreen(const platform::WindowRect& outer) {
   const std::int64_t width = std::int64_t{outer.right} - outer.left;
@@ -24,10 +32,7 @@ platform::PixelRect ReadoutOnScreen(const platform::WindowRect& outer) {
   const std::int64_t top = std::int64_t{outer.top} + probes.top - kOutline;
   const std::int64_t w = probes.width + 2 * kOutline + frameLeft;
   const std::int64_t h = probes.height + 2 * kOutline + frameTop;
-  const auto clamp32 = [](std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
-  };
-  return {clamp32(left), clamp32(top), clamp32(w), clamp32(h)};
+  return {Clamp32(left), Clamp32(top), Clamp32(w), Clamp32(h)};
 }
 
 platform::PixelRect CornerReadoutOnScreen(const platform::WindowRect& outer) {
@@ -40,10 +45,7 @@ platform::PixelRect CornerReadoutOnScreen(const platform::WindowRect& outer) {
   const platform::PixelRect cells = WholeGlyphArea(*corner);
   const std::int64_t left = std::int64_t{outer.left} + cells.left - kMaxFrameLeft;
   const std::int64_t top = std::int64_t{outer.top} + cells.top - kMaxFrameLeft;
-  const auto clamp32 = [](std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
-  };
-  return {clamp32(left), clamp32(top), cells.width + kMaxFrameLeft, cells.height + kMaxFrameLeft};
+  return {Clamp32(left), Clamp32(top), cells.width + kMaxFrameLeft, cells.height + kMaxFrameLeft};
 }
 
 }  // namespace crewmap::reader

@@ -17,9 +17,7 @@ std::optional<ReadoutOrigin> CornerOrigin(std::int32_t clientWidth, std::int32_t
 }
 
 FinderResult ReadoutFinder::Read(ClientPixels& pixels, const WindowView& view, std::int64_t nowMs) {
-  if (view.window != view_.window || view.clientWidth != view_.clientWidth ||
-      view.clientHeight != view_.clientHeight || view.table.x != view_.table.x || view.table.y != view_.table.y)
-    Restart(view, nowMs);
+  if (view != view_) Restart(view, nowMs);
 
   // The place that read last time first: while it keeps reading, a capture
   // costs the one read it always has.
@@ -64,7 +62,7 @@ void ReadoutFinder::Restart(const WindowView& view, std::int64_t nowMs) {
   // size the window source cannot tell), it is read exactly as it always
   // was; elsewhere it needs the same evidence as the corner's place.
   const auto corner = CornerOrigin(view.clientWidth, view.clientHeight);
-  probeTable_ = view.clientWidth < 0 || (corner && corner->x == view.table.x && corner->y == view.table.y);
+  probeTable_ = view.clientWidth < 0 || corner == view.table;
   trusted_.reset();
   found_.reset();
   candidates_.clear();
@@ -99,17 +97,16 @@ void ReadoutFinder::SearchBand(ClientPixels& pixels, std::int64_t nowMs) {
   // Bands overlap by a read-out's rows with their outline, so that each
   // read-out lies wholly in one band.
   constexpr std::int32_t kOverlap = 12;
+  // (Not std::clamp: a client area lower than two overlaps is read whole.)
   const auto rows = static_cast<std::int32_t>(
-      std::clamp<std::int64_t>(kBandPixels / view_.clientWidth, 2 * kOverlap, view_.clientHeight));
+      std::min<std::int64_t>(std::max<std::int64_t>(kBandPixels / view_.clientWidth, 2 * kOverlap), view_.clientHeight));
   const std::int32_t top = std::max(0, bandBottom_ - rows);
   platform::PixelBlock band;
   const bool read = pixels.Read({0, top, view_.clientWidth, bandBottom_ - top}, band, true);
   if (read) {
-    for (FoundReadout& f : FindReadouts(band)) {
-      const auto same = [&f](const Candidate& c) { return c.origin.x == f.origin.x && c.origin.y == f.origin.y; };
-      if (std::none_of(candidates_.begin(), candidates_.end(), same))
+    for (FoundReadout& f : FindReadouts(band))
+      if (std::ranges::find(candidates_, f.origin, &Candidate::origin) == candidates_.end())
         candidates_.push_back({f.origin, std::move(f.position)});
-    }
     std::stable_sort(candidates_.begin(), candidates_.end(),
                      [this](const Candidate& a, const Candidate& b) { return Before(a.origin, b.origin); });
     if (candidates_.size() > kMaxCandidates) candidates_.resize(kMaxCandidates);

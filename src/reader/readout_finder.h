@@ -46,6 +46,7 @@ struct WindowView {
   std::int32_t clientWidth = -1;  // -1: the client area's size is not known
   std::int32_t clientHeight = -1;
   ReadoutOrigin table;  // the origin table's place for the outer size
+  bool operator==(const WindowView&) const = default;
 };
 
 struct FinderResult {

@@ -37,8 +37,7 @@ std::vector<FoundReadout> FindReadouts(const platform::PixelBlock& block) {
       std::int64_t first = x;
       for (int k = 1; k < kCellCount && MatchGlyph(block, first - kCellPitch, y); ++k) first -= kCellPitch;
       const ReadoutOrigin origin{static_cast<std::int32_t>(first), static_cast<std::int32_t>(y)};
-      const auto same = [&origin](const FoundReadout& f) { return f.origin.x == origin.x && f.origin.y == origin.y; };
-      if (std::any_of(found.begin(), found.end(), same)) continue;
+      if (std::ranges::find(found, origin, &FoundReadout::origin) != found.end()) continue;
       std::string position = ReadWholeGlyphs(block, origin);
       if (!position.empty()) found.push_back({origin, std::move(position)});
     }

@@ -1,6 +1,6 @@
 #include "reader/validation.h"
 
-#include <optional>
+#include "common/game_point.h"
 
 namespace crewmap::reader {
 namespace {
@@ -14,35 +14,13 @@ bool IsNumber(std::string_view field) {
   return true;
 }
 
-struct WorldPoint {
-  int x;
-  int y;
-};
-
-std::optional<int> SmallNumber(std::string_view field, int below) {
-  if (!IsNumber(field) || field.size() > 5) return std::nullopt;
-  int value = 0;
-  for (const char c : field) value = value * 10 + (c - '0');
-  if (value >= below) return std::nullopt;
-  return value;
-}
-
-std::optional<WorldPoint> ParseWorld(std::string_view text) {
-  const auto comma = text.find(',');
-  if (comma == std::string_view::npos) return std::nullopt;
-  const auto x = SmallNumber(text.substr(0, comma), kWorldWidth);
-  const auto y = SmallNumber(text.substr(comma + 1), kWorldHeight);
-  if (!x || !y) return std::nullopt;
-  return WorldPoint{*x, *y};
-}
-
 }  // namespace
 
-bool IsWorldPosition(std::string_view text) { return ParseWorld(text).has_value(); }
+bool IsWorldPosition(std::string_view text) { return ParseWorldPoint(text).has_value(); }
 
 bool PlausibleStep(std::string_view from, std::string_view to) {
-  const auto a = ParseWorld(from);
-  const auto b = ParseWorld(to);
+  const auto a = ParseWorldPoint(from);
+  const auto b = ParseWorldPoint(to);
   if (!a || !b) return false;
   int dx = a->x > b->x ? a->x - b->x : b->x - a->x;
   if (dx > kWorldWidth / 2) dx = kWorldWidth - dx;  // across the seam

@@ -10,12 +10,8 @@ namespace crewmap::reader {
 // passes, the empty text otherwise. Field lengths are not limited.
 std::string ValidatePosition(std::string_view joined);
 
-// The game's world: x from 0 to 16383 (east-west, wrapping), y from 0 to 8191.
-inline constexpr int kWorldWidth = 16384;
-inline constexpr int kWorldHeight = 8192;
-
 // True for exactly two runs of digits joined by one comma that name a place
-// in the world. Stricter than ValidatePosition, for places found by search.
+// in the world (ParseWorldPoint). Stricter than ValidatePosition, for places found by search.
 bool IsWorldPosition(std::string_view text);
 
 // True when the second of two world positions read one capture after the
