@@ -38,6 +38,10 @@ TEST(SlotRows, ShortFormAfterDepartureCoversSlotNine) {
   EXPECT_EQ(BuildMemberRows(table, 9, RowForm::Short), (Rows{"00:Host", "02:太郎", "09:Nine"}));
   EXPECT_EQ(BuildMemberRows(table, 8, RowForm::Short), (Rows{"00:Host", "02:太郎"}));
   EXPECT_TRUE(BuildMemberRows(net::SlotTable{}, 9, RowForm::Full).empty());
+  // A double-click follows the row's slot; a row of any other form is no slot.
+  EXPECT_EQ(SlotOfRow("09:Nine"), 9);
+  EXPECT_EQ(SlotOfRow("12:太郎:3,4"), 12);
+  for (const char* other : {"2:Two", "0x:Hex", "03Nick", "", "List2"}) EXPECT_FALSE(SlotOfRow(other)) << other;
 }
 
 struct ListenerCase {
