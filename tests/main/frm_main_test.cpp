@@ -1356,8 +1356,7 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   EXPECT_EQ(Items(window->List2), QStringList{"05:Five:5,5"});
   EXPECT_FALSE(window->MeetingPoint().has_value());
 
-  // From slot 1 the host goes and a retry rejoins elsewhere (caught: the own
-  // old row kept, the name listed twice).
+  // From slot 1, a retry rejoins elsewhere (caught: the own old row kept, the name twice).
   link->write("client#1\r\n01:Me\t7,7\r\n");
   ASSERT_TRUE(WaitUntil([&] { return window->List2->count() == 2; }));
   link->close();
@@ -1365,8 +1364,7 @@ TEST_F(MemberSideTest, ConnectsAndFollowsTheHost) {
   link->write("client#6\r\n");
   ASSERT_TRUE(WaitUntil([&] { return window->MySlot == 6; }));
   EXPECT_EQ(Items(window->List2), QStringList{"05:Five:5,5"});
-  // That rejoin drops within its first minute: 「中止」 still stops the
-  // retries (caught: it started an attempt of its own).
+  // That rejoin drops within a minute: 「中止」 stops (caught: it started an attempt).
   link->close();
   ASSERT_TRUE(WaitUntil([&] { return window->Text2->text().startsWith("再接続中"); }));
   window->Command1->click();
