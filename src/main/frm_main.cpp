@@ -4,10 +4,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFontMetrics>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
@@ -16,77 +12,23 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
-#include <optional>
 
-#include "common/steady_ms.h"
-#include "common/twips.h"
 #include "main/host_address.h"
 #include "main/host_side.h"
+#include "main/main_window_support.h"
 #include "main/member_side.h"
-#include "main/slot_rows.h"
 #include "map/frm_map.h"
-#include "map/markers.h"
-#include "navi/frm_navi.h"
 #include "net/address_lookup.h"
-#include "net/messages.h"
 #include "net/router_worker.h"
-#include "net/wire_text.h"
 #include "net/winsock.h"
 #include "platform/window_source.h"
 #include "startup/common.h"
-#include "startup/log_lines.h"
 #include "startup/settings.h"
-#include "ui/back_on_top.h"
 #include "ui/first_placement.h"
 #include "ui/fonts.h"
 #include "ui/list_box.h"
-#include "ui/message_box.h"
-#include "ui/twips_rect.h"
 
 namespace crewmap::main {
-namespace {
-
-QString FromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-std::string ToUtf8(const QString& text) { return text.toStdString(); }
-
-QByteArray ToBytes(const std::string& bytes) {
-  return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-bool IsHost() { return startup::StartMode == 0; }
-
-constexpr int kMaxNickChars = 2000;
-
-constexpr int kCaptureLineTwips = 240;
-const QString kSrvIpCaption = QStringLiteral("SRV IP");
-
-// The activity log keeps its newest rows only. A host writes two rows per
-// member visit and a member one per connection, so even a long evening of
-// nine members coming and going stays far below this; only a peer that
-// churns connections or floods notice lines reaches it, and then memory stays
-// bounded (at most 500 longest lines, about 4 MB).
-constexpr int kLogRows = 500;
-
-// The substitute fonts run wider than the design fonts: a caption that would
-// be clipped by its label's design width is drawn a little smaller instead.
-void FitCaption(QLabel* label, const QFont& designFont) {
-  QFont font = designFont;
-  while (font.pointSizeF() > 6.0 && QFontMetrics(font).horizontalAdvance(label->text()) > label->width())
-    font.setPointSizeF(font.pointSizeF() - 0.5);
-  label->setFont(font);
-}
-
-// With CREWMAP_DEBUG_LISTS set, every change of the member list, every new
-// activity-log line and the host's own address are also written to standard
-// error, so that automated runs of separate processes can check what each
-// window shows.
-bool DebugLists() {
-  static const bool on = qEnvironmentVariableIsSet("CREWMAP_DEBUG_LISTS");
-  return on;
-}
-
-}  // namespace
 
 frmMain::frmMain(MainOptions options, QWidget* parent)
     : QWidget(parent), options_(std::move(options)) {
@@ -108,135 +50,6 @@ frmMain::~frmMain() {
     options_.closeWaitMs = 0;
     Form_Unload();
   }
-}
-
-void frmMain::BuildControls() {
-  setWindowTitle(QStringLiteral("Crewmap"));
-  // The design's size, and a line along the bottom for the capture's state.
-  setFixedSize(TwipsToPixels(4335), TwipsToPixels(3360 + kCaptureLineTwips));
-
-  const QFont gothic = ui::DesignFont(ui::kGothic);
-  const QFont pGothic = ui::DesignFont(ui::kPGothic);
-  const QFont pop = ui::DesignFont(ui::kPopTitle, 12.0);
-
-  Text2 = new QLineEdit(QStringLiteral("Text2"), this);
-  Text2->setObjectName(QStringLiteral("Text2"));
-  Text2->setGeometry(ui::TwipsRect(0, 0, 4215, 375));
-  Text2->setFont(pGothic);
-  // Status texts come from the connection, never from the keyboard.
-  Text2->setReadOnly(true);
-
-  static const char* const kDigits[] = {"", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
-  for (int n = 1; n <= net::kHighestSocket; ++n) {
-    QLabel* label = new QLabel(QString::fromUtf8(kDigits[n]), this);
-    label->setObjectName(QStringLiteral("lbl%1").arg(n));
-    label->setGeometry(ui::TwipsRect(480 * (n - 1), 0, 405, 390));
-    label->setFont(pop);
-    label->setAlignment(Qt::AlignCenter);
-    label->setAutoFillBackground(true);
-    lbl[static_cast<std::size_t>(n)] = label;
-  }
-
-  List2 = new ui::ListBox(this);
-  List2->setObjectName(QStringLiteral("List2"));
-  List2->setGeometry(ui::TwipsRect(0, 480, 2655, 1860));
-  List2->setFont(gothic);
-  for (int i = 0; i < 10; ++i) List2->addItem(QStringLiteral("List2"));
-  // A double-click on a member's row ("NN:nick..." ) follows it on the map.
-  connect(List2, &ui::ListBox::rowDoubleClicked, this, [this](int row) {
-    const QString text = List2->text(row);
-    bool number = false;
-    const int slot = text.left(2).toInt(&number);
-    if (number && text.mid(2, 1) == QStringLiteral(":"))
-      if (map::frmMap* map = map::frmMap::Loaded()) map->FollowSlot(slot);
-  });
-
-  Label1 = new QLabel(kSrvIpCaption, this);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setGeometry(ui::TwipsRect(2760, 600, 555, 180));
-
-  Check1 = new QCheckBox(QStringLiteral("Lock"), this);
-  Check1->setObjectName(QStringLiteral("Check1"));
-  Check1->setGeometry(ui::TwipsRect(3600, 480, 735, 255));
-  Check1->setFont(pGothic);
-
-  Text1 = new QLineEdit(QStringLiteral("000.000.000.000"), this);
-  Text1->setObjectName(QStringLiteral("Text1"));
-  Text1->setGeometry(ui::TwipsRect(2760, 840, 1575, 270));
-  Text1->setFont(gothic);
-
-  Label2 = new QLabel(QStringLiteral("おなまえ"), this);
-  Label2->setObjectName(QStringLiteral("Label2"));
-  Label2->setGeometry(ui::TwipsRect(2760, 1320, 660, 180));
-
-  txtNick = new QLineEdit(QStringLiteral("User1"), this);
-  txtNick->setObjectName(QStringLiteral("txtNick"));
-  txtNick->setGeometry(ui::TwipsRect(2760, 1560, 1575, 270));
-  txtNick->setFont(gothic);
-  // At most two bytes a character on the wire: the report, and its relay with
-  // the slot in front, stay within the longest line any instance accepts.
-  txtNick->setMaxLength(kMaxNickChars);
-
-  Command2 = new QPushButton(QStringLiteral("MAP"), this);
-  Command2->setObjectName(QStringLiteral("Command2"));
-  Command2->setGeometry(ui::TwipsRect(2760, 2040, 735, 255));
-  Command2->setFont(pGothic);
-  connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-
-  Command1 = new QPushButton(QStringLiteral("接続"), this);
-  Command1->setObjectName(QStringLiteral("Command1"));
-  Command1->setGeometry(ui::TwipsRect(3600, 2040, 735, 255));
-  Command1->setFont(pGothic);
-  connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-
-  List1 = new ui::ListBox(this);
-  List1->setObjectName(QStringLiteral("List1"));
-  List1->setGeometry(ui::TwipsRect(0, 2400, 4335, 960));
-  List1->setFont(gothic);
-  List1->setMaxRows(kLogRows);
-
-  lblCapture = new QLabel(this);
-  lblCapture->setObjectName(QStringLiteral("lblCapture"));
-  lblCapture->setGeometry(ui::TwipsRect(60, 3360, 4275, kCaptureLineTwips));
-  lblCapture->setFont(pGothic);
-
-  // The keyboard as on Windows: Tab goes through the controls as they lie
-  // (the left column, then the right one from the top, then the log), and
-  // Enter in either box presses "接続", the window's default button.
-  QWidget::setTabOrder(Text2, List2);
-  QWidget::setTabOrder(List2, Check1);
-  QWidget::setTabOrder(Check1, Text1);
-  QWidget::setTabOrder(Text1, txtNick);
-  QWidget::setTabOrder(txtNick, Command2);
-  QWidget::setTabOrder(Command2, Command1);
-  QWidget::setTabOrder(Command1, List1);
-  Command1->setDefault(true);
-  // Enter only ever connects: while the member retries by itself the
-  // button reads 「中止」, and ending the retries takes a click on it.
-  for (QLineEdit* box : {Text1, txtNick})
-    connect(box, &QLineEdit::returnPressed, this, [this] {
-      if (Command1->isVisible() && Command1->text() == MemberSide::ConnectCaption())
-        Command1->click();  // a disabled button ignores it
-    });
-
-  FitCaption(Label1, pGothic);
-  FitCaption(Label2, pGothic);
-
-  // Host only: what the router said, in a few words under the address box
-  // (in the free strip above "おなまえ"); the whole diagnosis is its tool tip.
-  lblReach = new QLabel(this);
-  lblReach->setObjectName(QStringLiteral("lblReach"));
-  lblReach->setGeometry(ui::TwipsRect(2760, 1125, 1575, 195));
-  lblReach->setFont(pGothic);
-  lblReach->setAutoFillBackground(true);
-  lblReach->hide();
-
-  for (int n = 1; n <= net::kHighestSocket; ++n) SetIndicator(n, FreeColor());
-
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(1000);
-  connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
 }
 
 void frmMain::ConnectSockets() {
@@ -342,22 +155,6 @@ void frmMain::Form_Load() {
   loaded_ = true;
 }
 
-map::frmMap& frmMain::LoadMap() {
-  map::frmMap& map = map::frmMap::Load();
-  if (IsHost()) {
-    map.SetMeetingShare([this](std::optional<GamePoint> point) { ShareMeetingPoint(point); });
-  } else {
-    // A member proposes to its host, which tells everyone (this member too).
-    map.SetMeetingShare(
-        [this](std::optional<GamePoint> point) {
-          member_->ProposeMeetingPoint(point, net::EncodeWireText(ToUtf8(txtNick->text())));
-        },
-        [this] { return Winsock[1]->State() == net::SocketState::Connected; });
-  }
-  map.SetMeetingPoint(meetingPoint_);
-  return map;
-}
-
 void frmMain::Form_Unload() {
   if (unloaded_) return;
   unloaded_ = true;
@@ -425,24 +222,6 @@ void frmMain::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
 }
 
-void frmMain::Command2_Click() {
-  const QDir folder(ProgramFolder());
-  const QStringList names = folder.entryList(QDir::Files | QDir::Hidden);
-  auto present = [&names](const QString& wanted) {
-    for (const QString& name : names)
-      if (name.compare(wanted, Qt::CaseInsensitive) == 0) return true;
-    return false;
-  };
-  if (!present(QStringLiteral("worldmap_c1.JPG")) || !present(QStringLiteral("worldmap_c2.JPG"))) {
-    ui::ShowMessage(QStringLiteral("MAPファイルが無いﾃﾞｽね。\r\nこれでは表示できないのですが＾＾；"),
-                    ui::MessageButtons::Ok);
-    return;
-  }
-  map::frmMap& map = LoadMap();
-  if (!map.isVisible()) ui::PlaceOnFirstShow(map, windowSource_.get());
-  map.show();
-}
-
 // ---------------------------------------------------------------- activity log and lists
 
 void frmMain::AppendLog(const QString& line) {
@@ -462,179 +241,6 @@ void frmMain::ShowRows(const std::vector<std::string>& rows) {
     for (const std::string& row : rows) joined += (joined.empty() ? "" : "|") + row;
     std::fprintf(stderr, "List2= %s\n", joined.c_str());
   }
-}
-
-// ---------------------------------------------------------------- the tick
-
-void frmMain::Timer1_Timer() {
-  if (unloaded_) return;
-  // 1. Gate: an unconnected member reads and sends nothing. Its map still
-  // shows how old what it last heard is: a member trying its host again
-  // would otherwise show bright markers of a group it has lost touch with.
-  if (startup::StartMode == 1 && Winsock[1]->State() != net::SocketState::Connected) {
-    lblCapture->clear();  // nothing is read until the member is connected
-    map::UpdateMapMarkers(Slots, MySlot);
-    return;
-  }
-
-  // 2. Capture.
-  const reader::CaptureOutcome outcome = capture_->CapturePosition();
-  ShowCapture(outcome);
-  if (outcome.ok) {
-    const std::string nickBytes = net::EncodeWireText(ToUtf8(txtNick->text()));
-    if (IsHost()) {
-      // 3. Host: own slot, list, and the host position to every connected member.
-      Slots[0].Nick = ToUtf8(txtNick->text());
-      Slots[0].Point = outcome.position;
-      if (!outcome.position.empty()) Slots[0].PointAtMs = SteadyNowMs();
-      ShowRows(BuildMemberRows(Slots, 8, RowForm::Full));
-      host_->SendHostPosition(ToBytes(net::BuildHostPosition(nickBytes, outcome.position)));
-    } else if (startup::StartMode == 1) {
-      // 4. Member: the position report.
-      member_->SendReport(ToBytes(net::BuildPositionReport(nickBytes, outcome.position)));
-    }
-  } else if (IsHost()) {
-    // No position while the capture fails, but a blank line, which every
-    // peer skips: it shows the members that the host is still there.
-    host_->SendBlankLine();
-  } else {
-    // Likewise towards the host: this member is still there.
-    member_->SendBlankLine();
-  }
-
-  // 5. The map, also after a capture failure.
-  map::UpdateMapMarkers(Slots, MySlot);
-}
-
-void frmMain::ShowCapture(const reader::CaptureOutcome& outcome) {
-  const QString line = FromUtf8(reader::CaptureStateText(outcome));
-  if (lblCapture->text() != line) {
-    lblCapture->setText(line);
-    FitCaption(lblCapture, ui::DesignFont(ui::kPGothic));
-  }
-  if (captureLog_.ShouldLog(ToUtf8(line)))
-    AppendLog(FromUtf8(startup::NoticeRow(startup::CurrentTimestamp(), ToUtf8(line))));
-  // The failure text stands in the caption only while captures fail.
-  if (outcome.ok && Label1->text() != kSrvIpCaption) {
-    Label1->setText(kSrvIpCaption);
-    FitCaption(Label1, ui::DesignFont(ui::kPGothic));
-  }
-  // A game window started again (or made anew for a new size) opens above
-  // the overlay: put the overlay back above it.
-  const platform::WindowHandle game = capture_->GameWindow;
-  if (game != 0 && game != overlaidGame_) {
-    overlaidGame_ = game;
-    if (navi::frmNavi* navi = navi::frmNavi::Loaded(); navi && navi->isVisible()) ui::PutBackOnTop(*navi);
-  }
-}
-
-// ---------------------------------------------------------------- sockets
-
-void frmMain::MakeHostSide() {
-  HostView view;
-  view.setIndicator = [this](int n, SlotLight light) {
-    SetIndicator(n, light == SlotLight::Listening   ? ListeningColor()
-                    : light == SlotLight::Connected ? ConnectedColor()
-                                                    : FreeColor());
-  };
-  view.appendLog = [this](const std::string& line) { AppendLog(FromUtf8(line)); };
-  view.showRows = [this](const std::vector<std::string>& rows) { ShowRows(rows); };
-  view.listenFailed = [this](int port) {
-    // The window says it too, where the user looks for the address.
-    AppendLog(FromUtf8(startup::NoticeRow(startup::CurrentTimestamp(),
-                                          "ポート" + std::to_string(port) + "で接続を待ち受けできません")));
-    // Say so rather than show a listener that is not there.
-    ui::ShowMessage(QStringLiteral("ポート%1で接続を待ち受けできません。\r\n"
-                                   "ほかのCrewmapなどがこのポートを使っていないか確かめてください。")
-                        .arg(port),
-                    ui::MessageButtons::Ok);
-  };
-  view.unloaded = [this] { return unloaded_; };
-  view.meetingPoint = [this](std::optional<GamePoint> point) { MeetingPointReceived(point); };
-  host_ = std::make_unique<HostSide>(
-      Winsock, Slots, options_.port, HostRules{options_.relayRate, options_.peerTimes, options_.throttle},
-      std::move(view));
-}
-
-void frmMain::Winsock_ConnectionRequest(int index, qintptr requestID) {
-  if (!IsHost() || index < 1 || index > net::kHighestSocket) return;
-  host_->ConnectionRequest(index, requestID);
-}
-
-void frmMain::Winsock_Connect(int index) {
-  if (IsHost() || index != 1) return;
-  member_->Connected();
-}
-
-void frmMain::Winsock_DataArrival(int index, qint64 /*bytesTotal*/) {
-  if (index < 1 || index > net::kHighestSocket) return;
-  if (IsHost())
-    host_->DataArrival(index);
-  else if (index == 1)
-    member_->DataArrival();
-}
-
-void frmMain::Winsock_Close(int index) {
-  if (index < 1 || index > net::kHighestSocket) return;
-  if (IsHost()) {
-    host_->ConnectionEnded(index);
-  } else if (index == 1) {
-    member_->Closed();
-  }
-}
-
-void frmMain::Winsock_Error(int index, int /*number*/, const QString& /*description*/) {
-  if (index < 1 || index > net::kHighestSocket) return;
-  // A connection that ends in an error (a peer that stopped reading or a
-  // peer gone included) ends like a close.
-  if (IsHost()) {
-    host_->ConnectionEnded(index);
-  } else if (index == 1) {
-    member_->Failed();
-  }
-}
-
-// ---------------------------------------------------------------- member side
-
-void frmMain::MakeMemberSide() {
-  MemberView view;
-  view.setStatus = [this](const QString& text) { Text2->setText(text); };
-  view.setButton = [this](bool enabled, const QString& caption) {
-    Command1->setText(caption);
-    Command1->setEnabled(enabled);
-  };
-  view.appendLog = [this](const std::string& line) { AppendLog(FromUtf8(line)); };
-  view.showRows = [this](const std::vector<std::string>& rows) { ShowRows(rows); };
-  view.wait = [this](int ms) { ProcessEventsFor(ms); };
-  view.unloaded = [this] { return unloaded_; };
-  view.meetingPoint = [this](std::optional<GamePoint> point) { MeetingPointReceived(point); };
-  member_ = std::make_unique<MemberSide>(
-      Winsock[1], Slots, MySlot, MemberTimes{options_.port, options_.connectTimeoutMs, options_.retry, options_.rejoinSteadyMs},
-      std::move(view));
-  connect(Text1, &QLineEdit::textChanged, this, [this](const QString& text) { member_->AddressChanged(text); });
-}
-
-void frmMain::Command1_Click() {
-  if (IsHost() || unloaded_) return;
-  member_->ButtonPressed(Text1->text());
-  if (unloaded_ && deleteWhenIdle_ && waitDepth_ == 0) deleteLater();
-}
-
-// ---------------------------------------------------------------- the meeting point
-
-void frmMain::ShareMeetingPoint(std::optional<GamePoint> point) {
-  if (!host_) return;
-  meetingPoint_ = point;
-  host_->ShareMeetingPoint(point);
-  if (map::frmMap* map = map::frmMap::Loaded()) map->SetMeetingPoint(point);
-}
-
-void frmMain::MeetingPointReceived(std::optional<GamePoint> point) {
-  meetingPoint_ = point;
-  if (map::frmMap* map = map::frmMap::Loaded()) map->SetMeetingPoint(point);
-  if (DebugLists())
-    std::fprintf(stderr, "Meeting= %s\n",
-                 point ? (std::to_string(point->x) + "," + std::to_string(point->y)).c_str() : "");
 }
 
 }  // namespace crewmap::main

@@ -34,6 +34,7 @@ MemberEffect ApplyMemberPiece(net::SlotTable& Slots, std::int16_t& MySlot, std::
       slot.Nick = net::DecodeWireText(message->Nick);
       slot.Point = net::DecodeWireText(message->Point);
       if (!slot.Point.empty()) slot.PointAtMs = nowMs;
+      slot.HeardAtMs = nowMs;
       effect.rows = RowForm::Full;
       effect.relaySlot = message->Slot;
       effect.proposalUnheard = message->Slot == MySlot && net::ParseMeetingProposal(piece.substr(3)).has_value();

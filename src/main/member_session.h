@@ -28,8 +28,8 @@ struct MemberEffect {
 // arrived at `nowMs` (steady clock): a slot assignment sets the own slot and
 // is logged (the table is kept: see MemberSide for the rows of an earlier
 // connection); a leave notice empties its slot; a
-// notice line is logged; a relay fills its slot, stamping a non-empty
-// position with `nowMs`. A line without meaning changes nothing.
+// notice line is logged; a relay fills its slot, stamped as heard at `nowMs`
+// (a non-empty position also as read then). A line without meaning changes nothing.
 MemberEffect ApplyMemberPiece(net::SlotTable& Slots, std::int16_t& MySlot, std::string_view piece,
                               std::int64_t nowMs);
 

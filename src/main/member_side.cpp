@@ -5,11 +5,13 @@
 
 #include "common/steady_ms.h"
 #include "main/member_session.h"
+#include "main/silent_rows.h"
 #include "main/slot_rows.h"
 #include "net/host_port.h"
 #include "net/meeting_point.h"
 #include "net/messages.h"
 #include "net/winsock.h"
+#include "net/wire_text.h"
 #include "startup/log_lines.h"
 
 namespace crewmap::main {
@@ -39,6 +41,7 @@ constexpr const char* kStoppedRow = "再接続を中止しました";
 constexpr const char* kAddressRow = "アドレスが変わったため、再接続を中止しました";
 constexpr const char* kGaveUpRow = "再接続できませんでした。もう一度「接続」を押してください";
 constexpr const char* kUnheardRow = "このサーバは集合地点の提案を受け付けません";
+constexpr const char* kNoPositionRow = "座標を読み取れていないため、集合地点の提案を送れません";
 
 }  // namespace
 
@@ -113,6 +116,8 @@ void MemberSide::Connect(const QString& address) {
   established_ = false;
   refused_ = false;
   toldUnheard_ = false;
+  // A proposal carries only a position read on this connection.
+  presentPosition_.clear();
   receiver_.Reset();
   // "address", "address:port", "[IPv6]" or "[IPv6]:port"; a malformed entry
   // leaves no host, and the attempt fails like an unknown one.
@@ -124,6 +129,7 @@ void MemberSide::Connect(const QString& address) {
 
 void MemberSide::Connected() {
   established_ = true;
+  connectedAtMs_ = SteadyNowMs();
   attemptTimer_->stop();
   view_.setStatus(kConnected);
   view_.setButton(false, ConnectCaption());
@@ -165,9 +171,9 @@ void MemberSide::DataArrival() {
 
 void MemberSide::Joined(std::int16_t previousSlot) {
   // The rows of members still there stay (the host relays them when it can:
-  // a member whose capture fails is never relayed) and go as the host
-  // announces departures; only this member's own row under its old number
-  // is known to be stale.
+  // a member whose capture fails is never relayed); those the host no longer
+  // has go unheard and are dropped in time (ForgetSilentRows). Only this
+  // member's own row under its old number is known to be stale now.
   if (previousSlot >= 1 && previousSlot != MySlot) Slots[static_cast<std::size_t>(previousSlot)] = net::Slot{};
   // A meeting point is the host's to tell: it does so right after this line
   // if one is shared, so none held from before (cleared during an outage,
@@ -182,15 +188,45 @@ void MemberSide::Joined(std::int16_t previousSlot) {
   }
 }
 
-void MemberSide::SendReport(const QByteArray& line) {
-  lastReport_.assign(line.constData(), static_cast<std::size_t>(line.size()));
-  if (lastReport_.ends_with(net::kLineEnd)) lastReport_.resize(lastReport_.size() - net::kLineEnd.size());
-  socket_->SendData(line, net::Traffic::Position, MySlot);
+void MemberSide::Reading(const std::string& nick, const std::optional<std::string>& position) {
+  presentPosition_ = position.value_or(std::string());
+  if (position) {
+    ownEntry_.Nick = nick;
+    ownEntry_.Point = *position;
+    if (!position->empty()) ownEntry_.PointAtMs = SteadyNowMs();
+  }
+  if (socket_->State() != net::SocketState::Connected) return;
+  if (!position) {
+    SendBlankLine();
+    return;
+  }
+  const std::string line = net::BuildPositionReport(net::EncodeWireText(nick), *position);
+  socket_->SendData(QByteArray(line.data(), static_cast<qsizetype>(line.size())), net::Traffic::Position, MySlot);
+}
+
+net::SlotTable MemberSide::Shown() const {
+  net::SlotTable shown = Slots;
+  if (socket_->State() != net::SocketState::Connected && MySlot >= 0 && MySlot <= net::kHighestSocket)
+    shown[static_cast<std::size_t>(MySlot)] = ownEntry_;
+  return shown;
+}
+
+void MemberSide::ForgetSilentRows() {
+  // Rows heard on the present connection stay until the host says they left.
+  const bool connected = established_ && socket_->State() == net::SocketState::Connected;
+  if (DropSilentRows(Slots, connected ? std::optional(connectedAtMs_) : std::nullopt, SteadyNowMs(), kSilentRowMs) > 0)
+    view_.showRows(BuildMemberRows(Slots, 8, RowForm::Full));
 }
 
 bool MemberSide::ProposeMeetingPoint(std::optional<GamePoint> point, const std::string& nick) {
   if (socket_->State() != net::SocketState::Connected) return false;
-  const std::string line = net::BuildMeetingProposal(lastReport_.empty() ? nick + "\t" : lastReport_, point);
+  // The proposal rides on a report, which a host without proposals relays
+  // as one: an old position would reach every member as fresh.
+  if (presentPosition_.empty()) {
+    view_.appendLog(startup::NoticeRow(startup::CurrentTimestamp(), kNoPositionRow));
+    return false;
+  }
+  const std::string line = net::BuildMeetingProposal(nick + "\t" + presentPosition_, point);
   // Control: a later report must not replace it before it has gone.
   socket_->SendData(QByteArray(line.data(), static_cast<qsizetype>(line.size())), net::Traffic::Control);
   return true;

@@ -77,12 +77,20 @@ class MemberSide {
   // The window is going: no more retries.
   void Stop();
 
-  // The tick's lines to the host (only while connected).
-  void SendReport(const QByteArray& line);
-  void SendBlankLine();
-  // Proposes a meeting point (or clearing it) to the host, in a copy of the
-  // last report (nickname TAB position; `nick` and no position before the
-  // first). False when not connected.
+  // The tick's reading, connected or not: the position read (empty when
+  // nothing was readable), or nothing when the capture failed; `nick` is the
+  // nickname box's text. While connected it goes to the host as a report (a
+  // blank line after a failure: this member is still there).
+  void Reading(const std::string& nick, const std::optional<std::string>& position);
+  // The slot table as the map and the overlay show it: while not connected
+  // no relay brings this member's own entry, so it is the latest reading.
+  net::SlotTable Shown() const;
+  // Once a tick: drops the rows nobody vouches for that have gone unheard
+  // (see DropSilentRows) and lists the table again if any went.
+  void ForgetSilentRows();
+  // Proposes a meeting point (or clearing it) to the host, in a report of
+  // `nick` (wire bytes) at the present position. False when not connected;
+  // without a present position nothing is sent and the log says why.
   bool ProposeMeetingPoint(std::optional<GamePoint> point, const std::string& nick);
 
  private:
@@ -94,6 +102,7 @@ class MemberSide {
   void ScheduleRetry();
   void Retry();
   void AttemptTimedOut();
+  void SendBlankLine();
   // Ends the retries with a log row; the status and button are the caller's.
   void EndRetrying(const char* row);
   void ShowIdle(const QString& status);
@@ -115,7 +124,11 @@ class MemberSide {
   bool rejoined_ = false;      // a retry has joined; steadyTimer_ runs
   bool lastRefused_ = false;   // the connection the retries follow was refused as full
   int retries_ = 0;            // retries started since the loss
-  std::string lastReport_;     // the last position report, without its CR LF
+  // The position read by the last tick; empty when it read nothing, its
+  // capture failed, or no tick has read since this connection began.
+  std::string presentPosition_;
+  net::Slot ownEntry_;          // the own entry as read (kept over a capture failure)
+  std::int64_t connectedAtMs_ = 0;  // when this connection was established (steady clock)
   bool toldUnheard_ = false;   // said on this connection that the host takes no proposals
   QElapsedTimer sinceLoss_;
   std::unique_ptr<QTimer> retryTimer_;    // the wait before the next retry

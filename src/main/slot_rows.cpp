@@ -19,4 +19,10 @@ std::vector<std::string> BuildMemberRows(const net::SlotTable& Slots, int lastSl
   return rows;
 }
 
+std::optional<int> SlotOfRow(std::string_view row) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (row.size() < 3 || !digit(row[0]) || !digit(row[1]) || row[2] != ':') return std::nullopt;
+  return (row[0] - '0') * 10 + (row[1] - '0');
+}
+
 }  // namespace crewmap::main

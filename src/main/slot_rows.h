@@ -2,7 +2,9 @@
 // The member list's rows, built from the slot table. Plain text rules, no
 // widgets, so the host, the member and the tick all list the table the same
 // way and the rules are tested without a window.
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/slots.h"
@@ -16,5 +18,9 @@ enum class RowForm {
 
 // One row per slot 0..lastSlot whose Nick is not empty, in slot order.
 std::vector<std::string> BuildMemberRows(const net::SlotTable& Slots, int lastSlot, RowForm form);
+
+// The slot a listed row stands for: its two leading digits, when a colon
+// follows them. Nothing for any other row.
+std::optional<int> SlotOfRow(std::string_view row);
 
 }  // namespace crewmap::main

@@ -14,6 +14,9 @@ struct Slot {
   // When the last non-empty Point was stored (steady clock, ms); 0: never.
   // The map draws a position that has not been renewed for a while as old.
   std::int64_t PointAtMs = 0;
+  // When the slot's member was last heard of, with or without a position
+  // (steady clock, ms); 0: never. A member drops rows it no longer hears of.
+  std::int64_t HeardAtMs = 0;
 };
 
 inline constexpr int kLowestSocket = 1;

@@ -9,6 +9,7 @@
 #include "main/listener_choice.h"
 #include "main/member_session.h"
 #include "main/retry_schedule.h"
+#include "main/silent_rows.h"
 #include "main/slot_rows.h"
 #include "net/wire_text.h"
 
@@ -38,6 +39,10 @@ TEST(SlotRows, ShortFormAfterDepartureCoversSlotNine) {
   EXPECT_EQ(BuildMemberRows(table, 9, RowForm::Short), (Rows{"00:Host", "02:太郎", "09:Nine"}));
   EXPECT_EQ(BuildMemberRows(table, 8, RowForm::Short), (Rows{"00:Host", "02:太郎"}));
   EXPECT_TRUE(BuildMemberRows(net::SlotTable{}, 9, RowForm::Full).empty());
+  // A double-click follows the row's slot; a row of any other form is no slot.
+  EXPECT_EQ(SlotOfRow("09:Nine"), 9);
+  EXPECT_EQ(SlotOfRow("12:太郎:3,4"), 12);
+  for (const char* other : {"2:Two", "0x:Hex", "03Nick", "", "List2"}) EXPECT_FALSE(SlotOfRow(other)) << other;
 }
 
 struct ListenerCase {
@@ -118,6 +123,7 @@ TEST(MemberSession, EachKindOfLine) {
   e = ApplyMemberPiece(table, mySlot, "00:Host\t", 800);
   EXPECT_EQ(table[0].Point, "");
   EXPECT_EQ(table[0].PointAtMs, 700);
+  EXPECT_EQ(table[0].HeardAtMs, 800);  // heard, though it read nothing: not a row gone silent
 
   ApplyMemberPiece(table, mySlot, "02:Two\t2,2", 1);
   e = ApplyMemberPiece(table, mySlot, "disconn02", 1);
@@ -142,6 +148,24 @@ TEST(MemberSession, MalformedLinesAreSkippedWithoutChange) {
     EXPECT_TRUE(e.logLine.empty() && !e.rows && !e.assigned) << bad;
     EXPECT_EQ(mySlot, 7) << bad;
     EXPECT_EQ(table[1].Nick, "One") << bad;
+  }
+}
+
+// Catches: ghosts kept for good; a row the present connection has heard
+// (a member whose capture fails) dropped; a row dropped while still fresh,
+// or judged by its last position when it was heard since.
+TEST(SilentRows, Table) {
+  constexpr std::int64_t now = 1'000'000, T = kSilentRowMs, never = 0;
+  const struct { std::int64_t heard, pointAt; std::optional<std::int64_t> vouchedSince; bool stays; } cases[] = {
+      {now - T, never, {}, true},          {now - T - 1, never, {}, false},     {never, now - T - 1, {}, false},
+      {now - 5, now - T - 1, {}, true},    {never, never, {}, true},            {now - T - 1, never, now - T - 1, true},
+      {now - T - 1, never, now - T, false}};
+  for (const auto& c : cases) {
+    net::SlotTable table = TableWith({{0, "Host", "1,1"}, {4, "Four", "4,4"}});  // the host's row: never stamped
+    table[4].HeardAtMs = c.heard;
+    table[4].PointAtMs = c.pointAt;
+    EXPECT_EQ(DropSilentRows(table, c.vouchedSince, now, T), c.stays ? 0 : 1) << c.heard << " " << c.pointAt;
+    EXPECT_EQ(table[4].Nick.empty(), !c.stays);
   }
 }
 
