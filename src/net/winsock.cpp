@@ -61,6 +61,8 @@ void Winsock::SetReadRate(const ByteRate& rate) { readBudget_ = ByteBudget(rate)
 
 void Winsock::Reset() {
   ++generation_;
+  lookup_.reset();  // its answer, whenever it comes, is dropped
+  dialing_.clear();
   StopListening();
   stallTimer_->stop();
   readTimer_->stop();
@@ -219,6 +221,8 @@ void Winsock::OnSocketError(int socketError) {
 
 void Winsock::Close() {
   ++generation_;
+  lookup_.reset();
+  dialing_.clear();
   StopListening();
   stallTimer_->stop();
   readTimer_->stop();

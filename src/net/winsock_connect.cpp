@@ -1,10 +1,8 @@
 // The Winsock control's outgoing connections: the host name looked up, then
-// dialled.
-#include <QCoreApplication>
-#include <QHostAddress>
-#include <QHostInfo>
+// each of its addresses dialled in turn.
 #include <QTcpSocket>
-#include <QThreadPool>
+#include <QUrl>
+#include <utility>
 
 #include "net/remote_host.h"
 #include "net/winsock.h"
@@ -25,32 +23,53 @@ void Winsock::Connect() {
   }
   state_ = SocketState::Connecting;
   const QString target = QString::fromStdString(*host);
-  if (!QHostAddress(target).isNull()) {
-    Dial(target);
+  const QHostAddress literal(target);
+  if (!literal.isNull()) {
+    Dial({literal});
     return;
   }
-  // A host name is looked up afresh on every attempt: Qt would take it from
-  // its cache for a minute, and a member retrying its host by a dynamic-DNS
-  // name must find the host at its new address as soon as the name says so.
-  // The blocking lookup runs on a pool thread and renews Qt's cache; dialling
-  // the name then takes that answer (and tries each address as Qt does).
-  const quint64 generation = generation_;
-  const QPointer<Winsock> self(this);
-  QThreadPool::globalInstance()->start([self, generation, target] {
-    QHostInfo::fromName(target);
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [self, generation, target] {
-          if (self && self->generation_ == generation && self->state_ == SocketState::Connecting) self->Dial(target);
-        },
-        Qt::QueuedConnection);
-  });
+  // A host name is looked up afresh on every attempt, past any cache: a
+  // member retrying its host by a dynamic-DNS name must find the host at its
+  // new address as soon as the name says so. The lookup blocks, so it runs
+  // on a thread of its own that nobody waits for (see name_lookup.h); the
+  // answer comes back here, or is dropped once the control has moved on.
+  const QByteArray ascii = QUrl::toAce(target);  // a name in other scripts as the resolver takes it
+  if (ascii.isEmpty()) {
+    FailLater(kErrHostNotFound, QStringLiteral("Not a host name: \"%1\"").arg(remoteHost_));
+    return;
+  }
+  lookup_ = std::make_unique<NameLookup>(ascii.toStdString(), resolver_, this,
+                                         [this](const std::vector<std::string>& found) { OnNameLookedUp(found); });
 }
 
-void Winsock::Dial(const QString& host) {
+void Winsock::OnNameLookedUp(const std::vector<std::string>& found) {
+  lookup_.reset();
+  if (state_ != SocketState::Connecting) return;
+  std::vector<QHostAddress> addresses;
+  for (const std::string& text : found) {
+    const QHostAddress address(QString::fromStdString(text));
+    if (!address.isNull()) addresses.push_back(address);
+  }
+  if (addresses.empty()) {
+    state_ = SocketState::Error;
+    emit Error(index_, kErrHostNotFound, QStringLiteral("Host not found"));
+    return;
+  }
+  Dial(std::move(addresses));
+}
+
+void Winsock::Dial(std::vector<QHostAddress> addresses) {
+  dialing_ = std::move(addresses);
+  DialNext();
+}
+
+void Winsock::DialNext() {
+  const QHostAddress address = dialing_.front();
+  dialing_.erase(dialing_.begin());
   auto* socket = new QTcpSocket(this);
   socket_ = socket;
   connect(socket, &QTcpSocket::connected, this, [this] {
+    dialing_.clear();
     Tune(socket_);
     remoteIp_ = PeerText(socket_->peerAddress());
     state_ = SocketState::Connected;
@@ -58,9 +77,24 @@ void Winsock::Dial(const QString& host) {
   });
   connect(socket, &QTcpSocket::readyRead, this, [this] { OnReadyRead(); });
   connect(socket, &QTcpSocket::disconnected, this, &Winsock::OnDisconnected);
-  connect(socket, &QTcpSocket::errorOccurred, this,
-          [this](QAbstractSocket::SocketError e) { OnSocketError(static_cast<int>(e)); });
-  socket->connectToHost(host, static_cast<quint16>(remotePort_));
+  connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError e) {
+    if (state_ != SocketState::Connecting || dialing_.empty()) {
+      OnSocketError(static_cast<int>(e));
+      return;
+    }
+    // The next address of the name, as Qt tries them; from the event loop,
+    // not inside the failing socket's own signal.
+    socket->disconnect(this);
+    socket_ = nullptr;
+    socket->deleteLater();
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation = generation_] {
+          if (generation_ == generation && state_ == SocketState::Connecting && !dialing_.empty()) DialNext();
+        },
+        Qt::QueuedConnection);
+  });
+  socket->connectToHost(address, static_cast<quint16>(remotePort_));
 }
 
 }  // namespace crewmap::net
