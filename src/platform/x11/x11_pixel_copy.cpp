@@ -113,7 +113,10 @@ bool X11WindowSource::FetchImage(const Context& context, const PixelRect& part, 
   // read-out are not worth it.
   constexpr std::int64_t kSharedFrom = 4096;
   if (shared_ && std::int64_t{part.width} * part.height >= kSharedFrom) {
-    if (FetchShared(context, part, block)) return true;
+    if (FetchShared(context, part, block)) {
+      ++sharedCopies_;
+      return true;
+    }
   }
   xcb_connection_t* c = XGetXCBConnection(Dpy(display_));
   xcb_generic_error_t* error = nullptr;
