@@ -1,30 +1,19 @@
+// The Winsock control: listening, taking over and closing connections,
+// reading what arrives within the read budget, and reporting closes and
+// errors. Sending is in winsock_sending.cpp, outgoing connections in
+// winsock_connect.cpp.
 #include "net/winsock.h"
 
-#include <QCoreApplication>
-#include <QHostAddress>
-#include <QHostInfo>
 #include <QTcpSocket>
-#include <QThreadPool>
 #include <QTimer>
 
 #include "common/steady_ms.h"
 #include "net/pending_connections.h"
 #include "net/port_listener.h"
-#include "net/remote_host.h"
+#include "net/winsock_internal.h"
 
 namespace crewmap::net {
 namespace {
-
-// Error numbers of the classic control, so messages and logs read the same.
-constexpr int kErrBadState = 40006;
-constexpr int kErrInvalidArgument = 40014;
-constexpr int kErrAddressInUse = 10048;
-constexpr int kErrNetworkDown = 10050;
-constexpr int kErrConnectionAborted = 10053;
-constexpr int kErrConnectionReset = 10054;
-constexpr int kErrTimedOut = 10060;
-constexpr int kErrConnectionRefused = 10061;
-constexpr int kErrHostNotFound = 11001;
 
 // A connection being closed by us may keep sending what is buffered; it is
 // cut off after this long so that the closing phase always ends.
@@ -33,25 +22,6 @@ constexpr int kLingerMs = 30000;
 // A connection held at its read budget is read again once this much (or all
 // that waits) may be taken.
 constexpr qint64 kReadPieceBytes = 2048;
-
-int ErrorNumber(QAbstractSocket::SocketError error) {
-  switch (error) {
-    case QAbstractSocket::ConnectionRefusedError: return kErrConnectionRefused;
-    case QAbstractSocket::RemoteHostClosedError: return kErrConnectionAborted;
-    case QAbstractSocket::HostNotFoundError: return kErrHostNotFound;
-    case QAbstractSocket::SocketTimeoutError: return kErrTimedOut;
-    case QAbstractSocket::AddressInUseError: return kErrAddressInUse;
-    case QAbstractSocket::NetworkError: return kErrNetworkDown;
-    default: return kErrConnectionReset;
-  }
-}
-
-QString PeerText(const QHostAddress& address) {
-  bool isV4 = false;
-  const quint32 v4 = address.toIPv4Address(&isV4);
-  if (isV4) return QHostAddress(v4).toString();
-  return address.toString();
-}
 
 }  // namespace
 
@@ -91,6 +61,8 @@ void Winsock::SetReadRate(const ByteRate& rate) { readBudget_ = ByteBudget(rate)
 
 void Winsock::Reset() {
   ++generation_;
+  lookup_.reset();  // its answer, whenever it comes, is dropped
+  dialing_.clear();
   StopListening();
   stallTimer_->stop();
   readTimer_->stop();
@@ -194,109 +166,6 @@ void Winsock::Adopt(QTcpSocket* socket) {
           [this](QAbstractSocket::SocketError e) { OnSocketError(static_cast<int>(e)); });
 }
 
-void Winsock::Connect() {
-  Reset();
-  const auto host = NormalizeRemoteHost(remoteHost_.toStdString());
-  if (!host) {
-    FailLater(kErrHostNotFound, QStringLiteral("Not a host address: \"%1\"").arg(remoteHost_));
-    return;
-  }
-  if (remotePort_ <= 0 || remotePort_ > 65535) {
-    FailLater(kErrInvalidArgument, QStringLiteral("Invalid remote port %1").arg(remotePort_));
-    return;
-  }
-  state_ = SocketState::Connecting;
-  const QString target = QString::fromStdString(*host);
-  if (!QHostAddress(target).isNull()) {
-    Dial(target);
-    return;
-  }
-  // A host name is looked up afresh on every attempt: Qt would take it from
-  // its cache for a minute, and a member retrying its host by a dynamic-DNS
-  // name must find the host at its new address as soon as the name says so.
-  // The blocking lookup runs on a pool thread and renews Qt's cache; dialling
-  // the name then takes that answer (and tries each address as Qt does).
-  const quint64 generation = generation_;
-  const QPointer<Winsock> self(this);
-  QThreadPool::globalInstance()->start([self, generation, target] {
-    QHostInfo::fromName(target);
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [self, generation, target] {
-          if (self && self->generation_ == generation && self->state_ == SocketState::Connecting) self->Dial(target);
-        },
-        Qt::QueuedConnection);
-  });
-}
-
-void Winsock::Dial(const QString& host) {
-  auto* socket = new QTcpSocket(this);
-  socket_ = socket;
-  connect(socket, &QTcpSocket::connected, this, [this] {
-    Tune(socket_);
-    remoteIp_ = PeerText(socket_->peerAddress());
-    state_ = SocketState::Connected;
-    emit Connected(index_);
-  });
-  connect(socket, &QTcpSocket::readyRead, this, [this] { OnReadyRead(); });
-  connect(socket, &QTcpSocket::disconnected, this, &Winsock::OnDisconnected);
-  connect(socket, &QTcpSocket::errorOccurred, this,
-          [this](QAbstractSocket::SocketError e) { OnSocketError(static_cast<int>(e)); });
-  socket->connectToHost(host, static_cast<quint16>(remotePort_));
-}
-
-bool Winsock::SendData(const QByteArray& bytes, Traffic kind, int slot) {
-  if (state_ != SocketState::Connected || !socket_) return false;
-  const std::size_t before = queue_.Lines();
-  queue_.Push(kind, slot, bytes.toStdString());
-  if (kind == Traffic::Position && queue_.Lines() == before) ++positionsDropped_;
-  Pump();
-  return true;
-}
-
-void Winsock::Pump() {
-  if (!socket_ || state_ != SocketState::Connected) {
-    stallTimer_->stop();
-    return;
-  }
-  while (queue_.MayHandOff(static_cast<std::size_t>(socket_->bytesToWrite()))) {
-    const std::string line = queue_.Pop();
-    socket_->write(line.data(), static_cast<qint64>(line.size()));
-  }
-  WatchQueue();
-}
-
-void Winsock::WatchQueue() {
-  const bool waiting = socket_->bytesToWrite() > 0 || !queue_.Empty();
-  const std::int64_t left = queue_.Observe(waiting, progressed_, SteadyNowMs());
-  progressed_ = false;
-  if (left < 0)
-    stallTimer_->stop();
-  else if (!stallTimer_->isActive() || stallTimer_->remainingTime() > left + 100)
-    stallTimer_->start(static_cast<int>(left));
-}
-
-void Winsock::OnStallTimer() {
-  if (!socket_ || state_ != SocketState::Connected) return;
-  const bool waiting = socket_->bytesToWrite() > 0 || !queue_.Empty();
-  const std::int64_t left = queue_.Observe(waiting, progressed_, SteadyNowMs());
-  progressed_ = false;
-  if (left < 0) return;
-  if (left > 0) {
-    stallTimer_->start(static_cast<int>(left));
-    return;
-  }
-  // The peer has taken nothing for the whole grace period: drop the
-  // connection without trying to send what waits, and report it like a
-  // broken one.
-  ++generation_;
-  socket_->disconnect(this);
-  socket_->abort();
-  queue_.Reset();
-  state_ = SocketState::Error;
-  emit Error(index_, kErrPeerStalled, QStringLiteral("The peer stopped reading"));
-}
-
 QByteArray Winsock::GetData() {
   QByteArray data;
   data.swap(received_);
@@ -352,6 +221,8 @@ void Winsock::OnSocketError(int socketError) {
 
 void Winsock::Close() {
   ++generation_;
+  lookup_.reset();
+  dialing_.clear();
   StopListening();
   stallTimer_->stop();
   readTimer_->stop();

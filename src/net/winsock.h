@@ -23,11 +23,15 @@
 // tcp_liveness.h, so that a peer that has gone without a word ends in the
 // Error signal within half a minute, whether or not anything is being sent.
 #include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <memory>
+#include <vector>
 
 #include "net/byte_budget.h"
+#include "net/name_lookup.h"
 #include "net/outgoing_queue.h"
 #include "net/tcp_liveness.h"
 
@@ -88,8 +92,13 @@ class Winsock : public QObject {
   // Connects to RemoteHost():RemotePort() from any free local port. State
   // becomes Connecting; the Connected signal or the Error signal (state
   // Error) follows. An empty or malformed address gives state Error at once
-  // and the Error signal from the event loop.
+  // and the Error signal from the event loop. A host name is looked up
+  // afresh each time, on a thread nobody waits for: Close, Abort and the
+  // control's end drop a lookup still under way without waiting for it.
   void Connect();
+  // How host names are looked up (kept across Close); the system's resolver
+  // unless set.
+  void SetNameResolver(NameResolver resolver) { resolver_ = std::move(resolver); }
   // Sends one line on an established connection; ignored in any other
   // state. A position line from sender `slot` replaces that sender's unsent
   // older one; control lines always go, in order. True if the line was queued.
@@ -127,8 +136,10 @@ class Winsock : public QObject {
 
  private:
   void Adopt(QTcpSocket* socket);
-  // Connects a new socket to `host` (an address, or a name just looked up).
-  void Dial(const QString& host);
+  // Connects to each of `addresses` in turn until one answers.
+  void Dial(std::vector<QHostAddress> addresses);
+  void DialNext();
+  void OnNameLookedUp(const std::vector<std::string>& found);
   // Reads what the budget allows (everything when `all`), then emits DataArrival.
   void OnReadyRead(bool all = false);
   void OnDisconnected();
@@ -164,6 +175,9 @@ class Winsock : public QObject {
   ByteBudget readBudget_;
   QTimer* readTimer_ = nullptr;  // reads again once the budget has refilled
   Liveness liveness_;
+  NameResolver resolver_ = ResolveWithSystem;
+  std::unique_ptr<NameLookup> lookup_;  // the host name being looked up
+  std::vector<QHostAddress> dialing_;   // addresses not yet tried, next first
 };
 
 }  // namespace crewmap::net

@@ -259,9 +259,12 @@ TEST(X11WindowSource, ABlockReadGivesWhatSingleReadsGiveOrDeclines) {
   };
   int invalid = 0;
   const DeviceContext parentDc = source.GetDC(parent);
+  const std::uint64_t sharedBefore = source.SharedCopies();
   ASSERT_TRUE(sameAsSingleReads(parentDc, {-3, -3, 106, 66}, invalid));
   EXPECT_EQ(invalid, 106 * 66 - 100 * 60) << "the frame around the window reads invalid";
   ASSERT_TRUE(sameAsSingleReads(parentDc, {0, 0, 100, 60}, invalid));
+  // Catches a shared-memory path that fails and quietly gives way to the socket.
+  EXPECT_EQ(source.SharedCopies(), sharedBefore + 2) << "each copy of the whole window went through shared memory";
   ASSERT_TRUE(sameAsSingleReads(parentDc, {0, 0, 4, 4}, invalid));
   EXPECT_EQ(invalid, 0);
   for (const PixelRect outside : {PixelRect{-10, -10, 5, 5}, PixelRect{65536, 0, 4, 4}}) {

@@ -37,6 +37,10 @@ class X11WindowSource final : public WindowSource {
 
   // True while the display connection is open and has not broken.
   bool Connected() const;
+  // Block reads copied through shared memory so far: none where the server
+  // lacks the extension or the first such copy failed (reads then go
+  // through the socket for good).
+  std::uint64_t SharedCopies() const { return sharedCopies_; }
 
   WindowHandle FindWindowByTitle(std::string_view title) override;
   DeviceContext GetDC(WindowHandle window) override;
@@ -101,6 +105,7 @@ class X11WindowSource final : public WindowSource {
   std::unordered_map<WindowHandle, unsigned long> tracked_;
   std::unordered_map<DeviceContext, Context> contexts_;
   std::unique_ptr<SharedImage> shared_;  // null: shared memory is not used
+  std::uint64_t sharedCopies_ = 0;
 };
 
 }  // namespace crewmap::platform
