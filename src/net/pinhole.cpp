@@ -1,5 +1,6 @@
 // The IPv6 pinhole: IPv6 needs no address translation, only the router's
 // firewall opened for our port (IGD WANIPv6FirewallControl).
+#include <memory>
 #include <string>
 
 #include <miniupnpc/upnpcommands.h>
@@ -40,6 +41,20 @@ void PortMapping::OpenPinhole(Router& r, RouterReport& report) {
   } else {
     report.pinhole = PinholeOutcome::Refused;
     report.pinholeError = result;
+  }
+}
+
+void PortMapping::OpenPinholeWhereAllowed(Router& r, RouterReport& report,
+                                          const std::function<std::unique_ptr<Router>()>& overIPv6) {
+  OpenPinhole(r, report);
+  // A router that lets each address open pinholes only for itself wants
+  // the request over IPv6, from that address: find it there and ask again.
+  if (report.pinhole != PinholeOutcome::Refused || report.pinholeError != kNotAuthorized) return;
+  if (std::unique_ptr<Router> v6 = overIPv6()) {
+    RouterReport again = report;
+    OpenPinhole(*v6, again);
+    if (again.pinhole == PinholeOutcome::Opened) pinholeRouter_ = std::move(v6);
+    if (again.pinhole != PinholeOutcome::NoService) report = again;
   }
 }
 

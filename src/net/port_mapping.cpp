@@ -83,6 +83,7 @@ RouterReport PortMapping::Ask(const MappingRequest& request, const std::function
   if (stop()) return report;
   Map(r, report, stop);
   if (externalPort_ > 0) {
+    request_.formerExternalPort = externalPort_;
     report.mapping = MappingOutcome::Mapped;
     report.externalPort = externalPort_;
     report.permanent = permanent_;
@@ -91,19 +92,8 @@ RouterReport PortMapping::Ask(const MappingRequest& request, const std::function
   }
 
   // IPv6: no address translation, only the router's firewall to open.
-  if (!request.ipv6Address.empty() && !stop()) {
-    OpenPinhole(r, report);
-    // A router that lets each address open pinholes only for itself wants
-    // the request over IPv6, from that address: find it there and ask again.
-    if (report.pinhole == PinholeOutcome::Refused && report.pinholeError == kNotAuthorized && !stop()) {
-      if (std::unique_ptr<Router> v6 = overIPv6.get()) {
-        RouterReport again = report;
-        OpenPinhole(*v6, again);
-        if (again.pinhole == PinholeOutcome::Opened) pinholeRouter_ = std::move(v6);
-        if (again.pinhole != PinholeOutcome::NoService) report = again;
-      }
-    }
-  }
+  if (!request.ipv6Address.empty() && !stop())
+    OpenPinholeWhereAllowed(r, report, [&] { return stop() ? nullptr : overIPv6.get(); });
   return report;
 }
 
@@ -142,6 +132,9 @@ void PortMapping::Map(Router& r, RouterReport& report, const std::function<bool(
 
   // An IGD v1 router is searched only where another port may be granted.
   bool search = RefusalDependsOnPort(code);
+  // A refusal of another kind (a router still starting, say) ends what a
+  // search that found nothing said: a later one is searched for in full.
+  if (!search) probe_ = -1;
   if (r.Version2() && !stop()) {
     // IGD v2 routers choose a free port of their own.
     char reserved[8] = {};
@@ -169,7 +162,12 @@ void PortMapping::Map(Router& r, RouterReport& report, const std::function<bool(
       search = code == kInvalidAction || code == kActionNotImplemented;
     }
   }
-  if (search && !stop()) Search(r, report, stop);
+  if (search && !stop()) {
+    if (probe_ < 0)
+      Search(r, report, stop);
+    else
+      Probe(r);
+  }
 }
 
 int PortMapping::OurMappings(Router& r, bool remove, const std::function<bool()>& stop,
@@ -231,6 +229,7 @@ void PortMapping::Close() {
   permanent_ = false;
   sweepOnClose_ = false;
   forwardedPorts_.clear();
+  probe_ = -1;
   pinholeId_.clear();
   pinholeRouter_.reset();
   router_.reset();

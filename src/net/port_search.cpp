@@ -31,10 +31,7 @@ constexpr int kSearchRequestsAtOnce = 4;
 void PortMapping::Search(Router& r, RouterReport& report, const std::function<bool()>& stop) {
   // A few requests at a time: each costs the router a connection of its own,
   // and one after another they would keep the host waiting for seconds.
-  std::vector<int> hints = forwardedPorts_;
-  std::array<unsigned char, 16> ipv6{};
-  if (inet_pton(AF_INET6, request_.ipv6Address.c_str(), ipv6.data()) == 1) hints.push_back(MapEPortHint(ipv6));
-  const std::vector<int> order = PortSearchOrder(request_.internalPort, hints);
+  const std::vector<int> order = SearchOrder();
   std::mutex mutex;
   std::size_t next = 0;
   int asked = 0;
@@ -82,6 +79,31 @@ void PortMapping::Search(Router& r, RouterReport& report, const std::function<bo
   report.errorCode = lastRefusal;
   externalPort_ = granted;
   permanent_ = grantedPermanent;
+  // Every port refused: later checks ask one of them each (Probe) rather
+  // than the whole search again, until the router changes its answer.
+  probe_ = granted == 0 && !routerGone && next == order.size() && !stop() ? 0 : -1;
+}
+
+void PortMapping::Probe(Router& r) {
+  // A router whose rules changed grants one of the search's ports: a
+  // request a check finds it without a search's load on the router.
+  const std::vector<int> order = SearchOrder();
+  const int port = order[static_cast<std::size_t>(probe_) % order.size()];
+  probe_ = (probe_ + 1) % static_cast<int>(order.size());
+  bool permanent = false;
+  const int code = AddMapping(r, port, permanent);
+  if (code == UPNPCOMMAND_SUCCESS) {
+    externalPort_ = port;
+    permanent_ = permanent;
+    probe_ = -1;
+  }
+}
+
+std::vector<int> PortMapping::SearchOrder() const {
+  std::vector<int> hints = forwardedPorts_;
+  std::array<unsigned char, 16> ipv6{};
+  if (inet_pton(AF_INET6, request_.ipv6Address.c_str(), ipv6.data()) == 1) hints.push_back(MapEPortHint(ipv6));
+  return PortSearchOrder(request_.internalPort, hints);
 }
 
 }  // namespace crewmap::net

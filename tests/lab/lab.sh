@@ -11,6 +11,9 @@
 #   lab.sh down DIR           stops what the lab runs and removes it
 #   lab.sh restart DIR [PORT] the router restarts and forgets every mapping
 #                             (a power cut), on HTTP port PORT when given
+#   lab.sh refuse DIR         the same, but it comes up still starting: it
+#                             answers, and every mapping fails (error 501)
+#                             until the next restart
 #   lab.sh readdress DIR IPV4 a new outside address (a PPPoE reconnect)
 #
 # SITUATION:
@@ -183,11 +186,12 @@ CONF
   start_miniupnpd
 }
 
-# miniupnpd as configured in DIR, waited for until it answers on its port.
+# miniupnpd as configured in DIR (or by the file $1), waited for until it
+# answers on its port.
 start_miniupnpd() {
-  local port
+  local port conf="${1:-$DIR/miniupnpd.conf}"
   port="$(sed -n 's/^http_port=//p' "$DIR/miniupnpd.conf")"
-  start_in_ns "$NS_ROUTER" "$DIR/miniupnpd.log" /usr/sbin/miniupnpd -d -f "$DIR/miniupnpd.conf" -P "$DIR/miniupnpd.pid"
+  start_in_ns "$NS_ROUTER" "$DIR/miniupnpd.log" /usr/sbin/miniupnpd -d -f "$conf" -P "$DIR/miniupnpd.pid"
   for _ in $(seq 50); do
     in_ns "$NS_PC" bash -c "exec 3<>/dev/tcp/$ROUTER_LAN4/$port" 2>/dev/null && return 0
     sleep 0.1
@@ -204,7 +208,14 @@ lab_restart() {
                           flush chain inet filter postrouting_miniupnpd"
   rm -f "$DIR/leases" "$DIR/miniupnpd.pid"
   [ -z "${1:-}" ] || sed -i "s/^http_port=.*/http_port=$1/" "$DIR/miniupnpd.conf"
-  start_miniupnpd
+  start_miniupnpd "${2:-}"
+}
+
+# Its rules not loaded yet and its firewall chain missing: miniupnpd answers
+# and fails to add any mapping (UPnP error 501, whatever the port).
+lab_refuse() {
+  grep -v '^allow\|^deny' "$DIR/miniupnpd.conf" | sed 's/^upnp_nat_chain=.*/upnp_nat_chain=not_ready/' >"$DIR/refusing.conf"
+  lab_restart "" "$DIR/refusing.conf"
 }
 
 # The old address is gone from the router, and from what the internet knows.
@@ -366,8 +377,8 @@ case "${1:-}" in
     DIR="$2"
     lab_down
     ;;
-  restart|readdress)
-    DIR="${2:?usage: lab.sh restart DIR [PORT] | lab.sh readdress DIR IPV4}" && . "$DIR/lab.env"
+  restart|refuse|readdress)
+    DIR="${2:?usage: lab.sh restart DIR [PORT] | lab.sh refuse DIR | lab.sh readdress DIR IPV4}" && . "$DIR/lab.env"
     "lab_$1" "${3:-}" ;;
-  *) die "usage: lab.sh up SITUATION DIR | lab.sh down DIR | lab.sh restart DIR [PORT] | lab.sh readdress DIR IPV4" ;;
+  *) die "usage: lab.sh up SITUATION DIR | lab.sh down DIR | lab.sh restart|refuse DIR [PORT] | lab.sh readdress DIR IPV4" ;;
 esac

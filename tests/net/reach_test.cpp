@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/diagnosis.h"
@@ -279,8 +280,18 @@ TEST(RouterRules, RenewalAtHalfTheLeaseAndSoonAfterARefusal) {
   EXPECT_EQ(SecondsUntilRenewal(100, true, true), 50);
   EXPECT_EQ(SecondsUntilRenewal(3600, false, true), 0);
   EXPECT_TRUE(SecondsUntilCheck(180, true) == 180 && SecondsUntilCheck(180, false) == 30 && SecondsUntilCheck(3, false) == 3);
-  for (const int code : {606, 718, 729}) EXPECT_TRUE(RefusalDependsOnPort(code)) << code;
-  for (const int code : {501, 402, 728, -3}) EXPECT_FALSE(RefusalDependsOnPort(code)) << code;
+  // AddPortMapping refusals as routers send them, and whether another port may still be granted.
+  const std::pair<int, bool> refusals[] = {
+      {606, true},   // Action not authorized: miniupnpd's answer for a port its rules deny
+      {718, true},   // ConflictInMappingEntry: another device holds the port
+      {729, true},   // ConflictWithOtherMechanisms: PCP or NAT-PMP holds it
+      {501, false},  // Action Failed: miniupnpd whose firewall is not ready
+      {402, false},  // Invalid Args
+      {724, false},  // SamePortValuesRequired: the internal port or none
+      {725, false},  // OnlyPermanentLeasesSupported: asked again without end instead
+      {728, false},  // NoPortMapsAvailable
+      {-3, false}};  // miniupnpc: no answer over HTTP
+  for (const auto& [code, otherPortMayDo] : refusals) EXPECT_EQ(RefusalDependsOnPort(code), otherPortMayDo) << code;
 }
 
 // A later check's rows. Catches: none for a mapping made again or a new
