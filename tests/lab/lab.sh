@@ -11,9 +11,7 @@
 #   lab.sh down DIR           stops what the lab runs and removes it
 #   lab.sh restart DIR [PORT] the router restarts and forgets every mapping
 #                             (a power cut), on HTTP port PORT when given
-#   lab.sh refuse DIR         the same, but it comes up still starting: it
-#                             answers, and every mapping fails (error 501)
-#                             until the next restart
+#   lab.sh refuse DIR         a restart that comes up failing every mapping (501)
 #   lab.sh readdress DIR IPV4 a new outside address (a PPPoE reconnect)
 #
 # SITUATION:
@@ -186,12 +184,11 @@ CONF
   start_miniupnpd
 }
 
-# miniupnpd as configured in DIR (or by the file $1), waited for until it
-# answers on its port.
+# miniupnpd as configured in DIR, waited for until it answers on its port.
 start_miniupnpd() {
-  local port conf="${1:-$DIR/miniupnpd.conf}"
+  local port
   port="$(sed -n 's/^http_port=//p' "$DIR/miniupnpd.conf")"
-  start_in_ns "$NS_ROUTER" "$DIR/miniupnpd.log" /usr/sbin/miniupnpd -d -f "$conf" -P "$DIR/miniupnpd.pid"
+  start_in_ns "$NS_ROUTER" "$DIR/miniupnpd.log" /usr/sbin/miniupnpd -d -f "$DIR/miniupnpd.conf" -P "$DIR/miniupnpd.pid"
   for _ in $(seq 50); do
     in_ns "$NS_PC" bash -c "exec 3<>/dev/tcp/$ROUTER_LAN4/$port" 2>/dev/null && return 0
     sleep 0.1
@@ -208,14 +205,15 @@ lab_restart() {
                           flush chain inet filter postrouting_miniupnpd"
   rm -f "$DIR/leases" "$DIR/miniupnpd.pid"
   [ -z "${1:-}" ] || sed -i "s/^http_port=.*/http_port=$1/" "$DIR/miniupnpd.conf"
-  start_miniupnpd "${2:-}"
+  start_miniupnpd
 }
 
-# Its rules not loaded yet and its firewall chain missing: miniupnpd answers
-# and fails to add any mapping (UPnP error 501, whatever the port).
+# Its rules not loaded and its firewall chain missing, miniupnpd answers and
+# fails every mapping (UPnP error 501, whatever the port).
 lab_refuse() {
-  grep -v '^allow\|^deny' "$DIR/miniupnpd.conf" | sed 's/^upnp_nat_chain=.*/upnp_nat_chain=not_ready/' >"$DIR/refusing.conf"
-  lab_restart "" "$DIR/refusing.conf"
+  cp "$DIR/miniupnpd.conf" "$DIR/working.conf"
+  sed -i '/^allow\|^deny/d; s/^upnp_nat_chain=.*/upnp_nat_chain=not_ready/' "$DIR/miniupnpd.conf"
+  lab_restart && mv "$DIR/working.conf" "$DIR/miniupnpd.conf"
 }
 
 # The old address is gone from the router, and from what the internet knows.
@@ -378,7 +376,7 @@ case "${1:-}" in
     lab_down
     ;;
   restart|refuse|readdress)
-    DIR="${2:?usage: lab.sh restart DIR [PORT] | lab.sh refuse DIR | lab.sh readdress DIR IPV4}" && . "$DIR/lab.env"
+    DIR="${2:?usage: lab.sh restart|refuse DIR [PORT] | lab.sh readdress DIR IPV4}" && . "$DIR/lab.env"
     "lab_$1" "${3:-}" ;;
-  *) die "usage: lab.sh up SITUATION DIR | lab.sh down DIR | lab.sh restart|refuse DIR [PORT] | lab.sh readdress DIR IPV4" ;;
+  *) die "usage: lab.sh up SITUATION DIR | lab.sh down DIR | lab.sh restart DIR [PORT] | lab.sh readdress DIR IPV4" ;;
 esac

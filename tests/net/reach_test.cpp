@@ -280,17 +280,12 @@ TEST(RouterRules, RenewalAtHalfTheLeaseAndSoonAfterARefusal) {
   EXPECT_EQ(SecondsUntilRenewal(100, true, true), 50);
   EXPECT_EQ(SecondsUntilRenewal(3600, false, true), 0);
   EXPECT_TRUE(SecondsUntilCheck(180, true) == 180 && SecondsUntilCheck(180, false) == 30 && SecondsUntilCheck(3, false) == 3);
-  // AddPortMapping refusals as routers send them, and whether another port may still be granted.
-  const std::pair<int, bool> refusals[] = {
-      {606, true},   // Action not authorized: miniupnpd's answer for a port its rules deny
-      {718, true},   // ConflictInMappingEntry: another device holds the port
-      {729, true},   // ConflictWithOtherMechanisms: PCP or NAT-PMP holds it
-      {501, false},  // Action Failed: miniupnpd whose firewall is not ready
-      {402, false},  // Invalid Args
-      {724, false},  // SamePortValuesRequired: the internal port or none
-      {725, false},  // OnlyPermanentLeasesSupported: asked again without end instead
-      {728, false},  // NoPortMapsAvailable
-      {-3, false}};  // miniupnpc: no answer over HTTP
+  // AddPortMapping refusals as routers send them, and whether another port may still be granted:
+  // not authorized (miniupnpd: a port its rules deny), held by another device or by PCP/NAT-PMP;
+  // action failed (miniupnpd whose firewall is not ready), invalid args, SamePortValuesRequired,
+  // OnlyPermanentLeasesSupported (asked again without end instead), no ports left, no answer.
+  const std::pair<int, bool> refusals[] = {{606, true},  {718, true},  {729, true},  {501, false}, {402, false},
+                                           {724, false}, {725, false}, {728, false}, {-3, false}};
   for (const auto& [code, otherPortMayDo] : refusals) EXPECT_EQ(RefusalDependsOnPort(code), otherPortMayDo) << code;
 }
 
