@@ -42,6 +42,9 @@ struct RouterCheck {
   bool silent = false;
   bool remade = false;    // a mapping or pinhole of ours had gone and was made again
   bool lost = false;      // one had gone and the router refused to make it again
+  // A request of this check went unanswered: what it asked about stands as
+  // it was said before, and the router is checked again soon.
+  bool unanswered = false;
   RouterReport report;    // everything as it stands after the check
 };
 

@@ -1,6 +1,7 @@
 #include "net/router_worker.h"
 
 #include <QMetaObject>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -93,10 +94,12 @@ void RouterWorker::Start() {
       if (Clock::now() >= check) {
         const RouterCheck found = mapping.Check(ipv6Now ? ipv6Now() : request.ipv6Address, stopping);
         if (shared->Stopping()) break;
-        check = Clock::now() + std::chrono::seconds(SecondsUntilCheck(request.checkSeconds, !found.silent));
-        // A fresh lease; or the first one at all (a router found only now,
-        // a pinhole for a new address), which nothing was set to renew.
-        if (found.remade || renewal == Clock::time_point::max()) renewal = renewalAt();
+        check = Clock::now() +
+                std::chrono::seconds(SecondsUntilCheck(request.checkSeconds, !found.silent && !found.unanswered));
+        // A lease made by this check (again, or the first at all: a router
+        // found only now, a mapping granted after refusals, a pinhole for a
+        // new address) is renewed within half its time, as every other.
+        renewal = std::min(renewal, renewalAt());
         if (!found.silent)
           shared->Post([shared, found] {
             if (shared->owner && shared->owner->reports_.checked) shared->owner->reports_.checked(found);

@@ -11,6 +11,7 @@
 #   lab.sh down DIR           stops what the lab runs and removes it
 #   lab.sh restart DIR [PORT] the router restarts and forgets every mapping
 #                             (a power cut), on HTTP port PORT when given
+#   lab.sh refuse DIR         a restart that comes up failing every mapping (501)
 #   lab.sh readdress DIR IPV4 a new outside address (a PPPoE reconnect)
 #
 # SITUATION:
@@ -207,6 +208,14 @@ lab_restart() {
   start_miniupnpd
 }
 
+# Its rules not loaded and its firewall chain missing, miniupnpd answers and
+# fails every mapping (UPnP error 501, whatever the port).
+lab_refuse() {
+  cp "$DIR/miniupnpd.conf" "$DIR/working.conf"
+  sed -i '/^allow\|^deny/d; s/^upnp_nat_chain=.*/upnp_nat_chain=not_ready/' "$DIR/miniupnpd.conf"
+  lab_restart && mv "$DIR/working.conf" "$DIR/miniupnpd.conf"
+}
+
 # The old address is gone from the router, and from what the internet knows.
 lab_readdress() {
   in_ns "$NS_ROUTER" ip addr del "$ROUTER_WAN4/24" dev wan0
@@ -366,8 +375,8 @@ case "${1:-}" in
     DIR="$2"
     lab_down
     ;;
-  restart|readdress)
-    DIR="${2:?usage: lab.sh restart DIR [PORT] | lab.sh readdress DIR IPV4}" && . "$DIR/lab.env"
+  restart|refuse|readdress)
+    DIR="${2:?usage: lab.sh restart|refuse DIR [PORT] | lab.sh readdress DIR IPV4}" && . "$DIR/lab.env"
     "lab_$1" "${3:-}" ;;
   *) die "usage: lab.sh up SITUATION DIR | lab.sh down DIR | lab.sh restart DIR [PORT] | lab.sh readdress DIR IPV4" ;;
 esac

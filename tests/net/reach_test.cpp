@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/diagnosis.h"
@@ -279,8 +280,13 @@ TEST(RouterRules, RenewalAtHalfTheLeaseAndSoonAfterARefusal) {
   EXPECT_EQ(SecondsUntilRenewal(100, true, true), 50);
   EXPECT_EQ(SecondsUntilRenewal(3600, false, true), 0);
   EXPECT_TRUE(SecondsUntilCheck(180, true) == 180 && SecondsUntilCheck(180, false) == 30 && SecondsUntilCheck(3, false) == 3);
-  for (const int code : {606, 718, 729}) EXPECT_TRUE(RefusalDependsOnPort(code)) << code;
-  for (const int code : {501, 402, 728, -3}) EXPECT_FALSE(RefusalDependsOnPort(code)) << code;
+  // AddPortMapping refusals as routers send them, and whether another port may still be granted:
+  // not authorized (miniupnpd: a port its rules deny), held by another device or by PCP/NAT-PMP;
+  // action failed (miniupnpd whose firewall is not ready), invalid args, SamePortValuesRequired,
+  // OnlyPermanentLeasesSupported (asked again without end instead), no ports left, no answer.
+  const std::pair<int, bool> refusals[] = {{606, true},  {718, true},  {729, true},  {501, false}, {402, false},
+                                           {724, false}, {725, false}, {728, false}, {-3, false}};
+  for (const auto& [code, otherPortMayDo] : refusals) EXPECT_EQ(RefusalDependsOnPort(code), otherPortMayDo) << code;
 }
 
 // A later check's rows. Catches: none for a mapping made again or a new
