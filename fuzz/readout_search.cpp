@@ -12,6 +12,7 @@
 #include "fuzz_support.h"
 #include "reader/glyph.h"
 #include "reader/glyph_shape.h"
+#include "reader/reading_guard.h"
 #include "reader/readout_search.h"
 #include "reader/validation.h"
 #include "reader/whole_glyphs.h"
@@ -47,13 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::int64_t x = std::int64_t{left} - 7; x < std::int64_t{left} + width; x += 3) {
     const char c = MatchGlyph(block, x, std::int64_t{top} + 1);
     FUZZ_CHECK(c == 0 || c == ',' || (c >= '0' && c <= '9'));
+    FUZZ_CHECK(!c || HoldsGlyphPiece(block, x, std::int64_t{top} + 1));  // a whole glyph is a piece too
   }
+  const CellsRead cells = ReadCells(block, {static_cast<std::int32_t>(left + width / 4), top + 1});
+  FUZZ_CHECK((cells.show == CellsShow::Readout) == !cells.text.empty());
 
   const std::string rest(input.Rest());
   const std::string a = rest.substr(0, rest.find('|'));
   const std::string b = rest.find('|') == std::string::npos ? "" : rest.substr(rest.find('|') + 1);
   FUZZ_CHECK(PlausibleStep(a, b) == PlausibleStep(b, a));
   FUZZ_CHECK(!PlausibleStep(a, a));
+  FUZZ_CHECK(WithinReach(a, b, 5000) == WithinReach(b, a, 5000) && WithinReach(a, a, 0));
   if (IsWorldPosition(a)) FUZZ_CHECK(ValidatePosition(a) == a);
   return 0;
 }

@@ -6,7 +6,6 @@
 
 #include "common/steady_ms.h"
 #include "reader/glyph.h"
-#include "reader/glyph_shape.h"
 #include "reader/origin.h"
 #include "reader/validation.h"
 #include "reader/whole_glyphs.h"
@@ -20,28 +19,33 @@ class ContextPixels final : public ClientPixels {
   ContextPixels(platform::WindowSource& source, platform::DeviceContext dc, PixelFetch fetch)
       : source_(source), dc_(dc), fetch_(fetch) {}
 
-  std::string ReadProbes(ReadoutOrigin origin) override {
+  PlaceReading ReadProbes(ReadoutOrigin origin) override {
     // One request for every pixel of the twelve cells and their outline; the
-    // copy answers exactly as single reads would. Each character the probes
-    // read must also stand there as a whole glyph, so that a busy picture
-    // where the game shows no read-out never passes for one (a glyph of the
-    // font always passes). Without a copy, the probes are read one by one.
-    std::string joined;
+    // copy answers exactly as single reads would. The probes of each cell
+    // must read what stands there whole (a glyph, or nothing in a plainly
+    // empty cell), so that a busy picture where the game shows no read-out
+    // never passes for one, nor a read-out partly covered for a shorter one.
+    // Without a copy, the probes are read one by one, as they always were.
+    PlaceReading reading;
     platform::PixelBlock block;
     const platform::PixelRect area = WholeGlyphArea(origin);
     if (fetch_ == PixelFetch::Block && area.width > 0 && source_.ReadBlock(dc_, area, block)) {
+      const CellsRead cells = ReadCells(block, origin);
+      reading.covered = cells.show == CellsShow::Covered;
+      if (cells.show != CellsShow::Readout) return reading;
       const PixelRead fromCopy = [&block](std::int32_t x, std::int32_t y) { return block.At(x, y); };
-      for (int i = 0; i < kCellCount; ++i) {
-        const std::int32_t x = origin.x + kCellPitch * i;
-        const std::string c = ReadGlyph(fromCopy, x, origin.y);
-        if (!c.empty() && MatchGlyph(block, x, origin.y) != c[0]) return {};
-        joined += c;
+      for (std::size_t i = 0; i < kCellCount; ++i) {
+        const std::string probed = ReadGlyph(fromCopy, origin.x + kCellPitch * static_cast<int>(i), origin.y);
+        if (probed != (i < cells.text.size() ? cells.text.substr(i, 1) : std::string())) return reading;
       }
-    } else {
-      for (int i = 0; i < kCellCount; ++i)
-        joined += ReadGlyph(source_, dc_, origin.x + kCellPitch * i, origin.y);
+      reading.position = ValidatePosition(cells.text);
+      return reading;
     }
-    return ValidatePosition(joined);
+    std::string joined;
+    for (int i = 0; i < kCellCount; ++i) joined += ReadGlyph(source_, dc_, origin.x + kCellPitch * i, origin.y);
+    reading.position = ValidatePosition(joined);
+    reading.whole = false;
+    return reading;
   }
 
   bool Read(const platform::PixelRect& rect, platform::PixelBlock& block, bool copyOnly) override {
@@ -100,9 +104,10 @@ CaptureOutcome CoordinateCapture::CapturePosition() {
   const bool known = GameWindow != 0 && source_.GetClientArea(GameWindow, client);
   if (GameWindow == 0) {
     out.state = CaptureState::NoWindow;
-    out.position = pixels.ReadProbes(view.table);
+    out.position = pixels.ReadProbes(view.table).position;
   } else if (known && client.minimised) {
     out.state = CaptureState::Minimised;
+    finder_.NothingShown();
   } else {
     WindowView sized = view;
     if (known) {
@@ -112,6 +117,8 @@ CaptureOutcome CoordinateCapture::CapturePosition() {
     FinderResult found = finder_.Read(pixels, sized, clock_());
     out.position = std::move(found.position);
     out.state = !out.position.empty() ? CaptureState::Reading
+                : found.held          ? CaptureState::Held
+                : found.covered       ? CaptureState::Covered
                 : found.confirming    ? CaptureState::Confirming
                                       : CaptureState::NotFound;
     if (found.place) out.place = *found.place;

@@ -29,7 +29,9 @@ enum class CaptureState {
   NoWindow,    // no window has the game's title (the screen's corner was read)
   Minimised,   // the game window is minimised: there is nothing to read
   NotFound,    // no read-out in the client area
-  Confirming,  // a searched place waits for a second reading that moved
+  Confirming,  // a searched place waits for readings that moved
+  Covered,     // the read-out is there, but something lies over part of it
+  Held,        // the reading jumped further than a ship sails: held back
   Reading,     // a position was read
 };
 

@@ -15,6 +15,10 @@ std::string CaptureStateText(const CaptureOutcome& outcome) {
              "の画面）";
     case CaptureState::Confirming:
       return "座標らしき表示を確認中（船が動くと読み始めます）";
+    case CaptureState::Covered:
+      return "座標の表示が隠れています";
+    case CaptureState::Held:
+      return "座標が急に飛んだため確かめています（表示が隠れていませんか）";
     case CaptureState::Reading:
       break;
   }

@@ -1,6 +1,7 @@
 #include "reader/glyph_shape.h"
 
 #include <array>
+#include <cstdint>
 #include <iterator>
 #include <string>
 
@@ -135,6 +136,21 @@ char MatchGlyph(const platform::PixelBlock& block, std::int64_t x, std::int64_t 
   const std::string probed = ReadGlyph(
       [shape](std::int32_t px, std::int32_t py) { return Has(shape, px, py) ? kWhite : kBlack; }, 0, 0);
   return probed == "3" || probed == "8" ? probed[0] : 0;
+}
+
+bool HoldsGlyphPiece(const platform::PixelBlock& block, std::int64_t x, std::int64_t y) {
+  const auto at = [&block](std::int64_t px, std::int64_t py) {
+    if (px < INT32_MIN || px > INT32_MAX || py < INT32_MIN || py > INT32_MAX) return platform::kInvalidColor;
+    return block.At(static_cast<std::int32_t>(px), static_cast<std::int32_t>(py));
+  };
+  constexpr int kSteps[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+  for (int dy = 0; dy < kRows; ++dy)
+    for (int dx = 1; dx < kColumns - 1; ++dx) {
+      if (at(x + dx, y + dy) != kWhite) continue;
+      for (const auto& [sx, sy] : kSteps)
+        if (at(x + dx + sx, y + dy + sy) == kBlack) return true;
+    }
+  return false;
 }
 
 }  // namespace crewmap::reader

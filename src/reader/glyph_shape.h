@@ -17,4 +17,11 @@ namespace crewmap::reader {
 // outline leaves the copy hold no glyph.
 char MatchGlyph(const platform::PixelBlock& block, std::int64_t x, std::int64_t y);
 
+// Whether the cell at (x, y) of the copy shows a piece of a glyph: a white
+// pixel where a glyph's body lies (columns 1 to 4, rows 0 to 9) with a black
+// pixel beside it, across or down. A glyph cut by something drawn over it
+// leaves such a piece; a plain picture, or a box of one colour, does not.
+// Pixels outside the copy count as neither white nor black.
+bool HoldsGlyphPiece(const platform::PixelBlock& block, std::int64_t x, std::int64_t y);
+
 }  // namespace crewmap::reader

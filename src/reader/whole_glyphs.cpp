@@ -7,17 +7,31 @@
 
 namespace crewmap::reader {
 
-std::string ReadWholeGlyphs(const platform::PixelBlock& block, ReadoutOrigin origin) {
+CellsRead ReadCells(const platform::PixelBlock& block, ReadoutOrigin origin) {
   // A glyph in the cell before means the text starts earlier than `origin`
   // (or is no read-out at all): a part of it would read as a wrong position.
-  if (MatchGlyph(block, std::int64_t{origin.x} - kCellPitch, origin.y)) return {};
-  std::string text;
+  CellsRead read;
+  if (MatchGlyph(block, std::int64_t{origin.x} - kCellPitch, origin.y)) return read;
+  bool glyphs = false;  // a whole glyph stands in some cell
+  bool broken = false;  // a piece of one, or a glyph after a cell without one
+  bool ended = false;   // the run from the first cell has ended
   for (int i = 0; i < kCellCount; ++i) {
-    const char c = MatchGlyph(block, std::int64_t{origin.x} + kCellPitch * i, origin.y);
-    if (!c) break;
-    text += c;
+    const std::int64_t x = std::int64_t{origin.x} + kCellPitch * i;
+    const char c = MatchGlyph(block, x, origin.y);
+    glyphs = glyphs || c;
+    if (c && ended) broken = true;
+    if (c && !ended) read.text += c;
+    if (!c && HoldsGlyphPiece(block, x, origin.y)) broken = true;
+    ended = ended || !c;
   }
-  return IsWorldPosition(text) ? text : std::string();
+  read.show = !glyphs ? CellsShow::Nothing : broken ? CellsShow::Covered : CellsShow::Readout;
+  if (read.show != CellsShow::Readout) read.text.clear();
+  return read;
+}
+
+std::string ReadWholeGlyphs(const platform::PixelBlock& block, ReadoutOrigin origin) {
+  CellsRead read = ReadCells(block, origin);
+  return read.show == CellsShow::Readout && IsWorldPosition(read.text) ? std::move(read.text) : std::string();
 }
 
 platform::PixelRect WholeGlyphArea(ReadoutOrigin origin) {

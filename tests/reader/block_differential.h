@@ -77,8 +77,8 @@ class Differential {
     }
     EXPECT_EQ(b.ok, s.ok) << where;
     // A copy also checks that what the probes read are whole glyphs: a
-    // read-out cut by the screen's edge reads as nothing rather than a part.
-    if (!(b.position.empty() && last.invalid > 0)) {
+    // read-out cut by the screen's edge (or covered) reads as nothing rather than a part.
+    if (!(b.position.empty() && (last.invalid > 0 || b.state == CaptureState::Covered))) {
       EXPECT_EQ(b.position, s.position) << where;
     }
     EXPECT_EQ(block_.GameWindow, single_.GameWindow) << where;
@@ -90,6 +90,8 @@ class Differential {
   }
 
   CoordinateCapture& single() { return single_; }
+  // Both captures see the read-out gone (the caller took it away).
+  bool Gone() { return CaptureUntilGone(block_) && CaptureUntilGone(single_); }
 
   Controls controls;
   PixelComparison last;

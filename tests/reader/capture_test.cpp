@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <limits>
 #include <map>
 #include <memory>
 #include <optional>
 #include <random>
+#include <regex>
 #include <set>
 #include <string>
 #include <tuple>
@@ -408,7 +410,10 @@ TEST(ValidatePosition, WorldPositionsAndShipSteps) {
 
 // Fault caught: noise in the read-out's own white and black where a table
 // size puts the read-out (a busy picture, no read-out shown) read as a
-// position; the probes alone let such noise through.
+// position; the probes alone let such noise through. Also: a glyph's outline
+// checked across only (a white bar without black above and below reads as
+// "1"); no look at the cell before the place (a longer number one cell
+// earlier is read from its middle).
 TEST(CapturePosition, NoiseAtTheTablePlaceNeverReads) {
   FakeDesktop desktop;
   desktop.copies = true;
@@ -423,20 +428,65 @@ TEST(CapturePosition, NoiseAtTheTablePlaceNeverReads) {
       for (int x = 930; x < 1030; ++x) canvas->Set(x, y, rng() % 2 ? 0x00FFFFFFu : rng() % 2 ? 0u : test::kSea);
     ASSERT_EQ(capture.CapturePosition().position, "") << "tick " << i;
   }
+  for (const bool bar : {false, true}) {
+    for (int y = 480; y < 520; ++y)
+      for (int x = 930; x < 1030; ++x) canvas->Set(x, y, test::kSea);
+    canvas->DrawReadout(bar ? "14602,5579" : "114602,5579", bar ? 946 : 940, 496);
+    for (const int dy : {-2, -1, 9, 10})
+      for (const int dx : {2, 3, 4})
+        if (bar) canvas->Set(946 + dx, 496 + dy, dx == 3 ? 0x00FFFFFFu : 0u);
+    EXPECT_EQ(capture.CapturePosition().position, "") << (bar ? "a bar through the 1" : "one cell earlier");
+  }
 }
 
-TEST(CaptureState, EachOutcomeHasItsLineAndOnlyLastingChangesAreLogged) {
-  const auto line = [](CaptureState state, bool locked = false) {
-    return CaptureStateText({true, "", state, locked, 1920, 1080, {PlaceKind::Found, {1842, 808}}});
-  };
-  EXPECT_EQ(line(CaptureState::NoContext), "ゲーム画面を読めません");
-  EXPECT_EQ(line(CaptureState::NoContext, true), "ゲーム画面を読めません（Lockを外すと探し直します）");
-  EXPECT_EQ(line(CaptureState::NoWindow), "ゲーム画面が見つかりません");
-  EXPECT_EQ(line(CaptureState::Minimised), "ゲーム画面が最小化されています");
-  EXPECT_EQ(line(CaptureState::NotFound), "座標が見つかりません（1920×1080の画面）");
-  EXPECT_EQ(line(CaptureState::Confirming), "座標らしき表示を確認中（船が動くと読み始めます）");
-  EXPECT_EQ(line(CaptureState::Reading), "座標を読み取り中（左から1842・上から808）");
+// Fault caught: a number that counted fast for a while and then slowly (a
+// tally) is taken for a ship's read-out and kept for good.
+TEST(CapturePosition, ACounterIsDroppedOnceItStepsBetweenRests) {
+  FakeDesktop desktop;
+  desktop.copies = true;
+  FakeControls controls;
+  const auto game = desktop.Open(kTitle, {0, 0, 1280, 720}, nullptr, platform::ClientArea{1280, 720, false});
+  std::int64_t now = 0;
+  CoordinateCapture capture(desktop, controls, PixelFetch::Block, [&now] { return now; });
+  int count = 500, lastRead = -1;
+  for (int second = 0; second < 120; ++second, now += 1000) {
+    if (second < 10 || second % 5 == 0) ++count;  // every second, then every fifth
+    desktop.At(game).canvas = std::make_shared<test::ReadoutCanvas>(1280, 720);
+    desktop.At(game).canvas->DrawReadout("12," + std::to_string(count), 100, 100);
+    if (!capture.CapturePosition().position.empty()) lastRead = second;
+  }
+  EXPECT_LT(lastRead, 30);
+}
 
+#ifdef CREWMAP_SOURCE_DIR
+// Faults caught: a state without a line of its own, a line the README does not
+// give, numbers swapped (expected: its rows, the numbers put in for W, H, X, Y).
+TEST(CaptureState, EachOutcomeReadsAsTheReadmeListsIt) {
+  std::set<std::string> documented, shown;
+  std::ifstream readme(CREWMAP_SOURCE_DIR "/README.md");
+  const std::regex row(R"(^\| (main window's bottom line|same)[^|]*\|([^|]*)\|)"), span("`([^`]+)`");
+  std::smatch m;
+  for (std::string line, said; std::getline(readme, line);) {
+    said = std::regex_search(line, m, row) && (m[1] == "same" ? !said.empty() : true) ? std::string(m[2]) : "";
+    for (auto it = std::sregex_iterator(said.begin(), said.end(), span); it != std::sregex_iterator(); ++it) {
+      std::string text = (*it)[1];
+      for (const auto& [letter, number] : {std::pair{"W", "1920"}, {"H", "1080"}, {"X", "1842"}, {"Y", "808"}})
+        text = std::regex_replace(text, std::regex(letter), number);
+      documented.insert(text);
+    }
+  }
+  for (int state = 0; state <= static_cast<int>(CaptureState::Reading); ++state)  // Reading comes last
+    for (const bool locked : {false, true}) {
+      const std::string line = CaptureStateText(
+          {true, "", static_cast<CaptureState>(state), locked, 1920, 1080, {PlaceKind::Found, {1842, 808}}});
+      EXPECT_TRUE(documented.count(line)) << line;
+      shown.insert(line);
+    }
+  EXPECT_EQ(shown, documented);
+}
+#endif
+
+TEST(CaptureState, OnlyLastingChangesAreLogged) {
   CaptureStateLog log;
   const std::pair<const char*, bool> ticks[] = {{"a", false}, {"a", true}, {"a", false}, {"b", false},
                                                 {"a", false}, {"a", false}, {"b", false}, {"b", true}};

@@ -10,6 +10,7 @@
 #include "reader/capture.h"
 #include "reader/origin.h"
 #include "reader/readout_finder.h"
+#include "reader/reading_guard.h"
 #include "reader/validation.h"
 
 namespace crewmap::reader::test {
@@ -58,6 +59,21 @@ std::string CaptureWhileNot(CoordinateCapture& capture, Done done) {
 
 inline std::string CaptureUntil(CoordinateCapture& capture, const std::string& expected) {
   return CaptureWhileNot(capture, [&expected](const std::string& read) { return read == expected; });
+}
+
+// Captures until it says `state` `captures` times in a row, reading nothing.
+// NotFound twice: the read-out gone as behind a loading screen, so that what
+// shows next counts wherever it lands.
+inline bool ReadsNothingWhile(CoordinateCapture& capture, CaptureState state, int captures = 25) {
+  CaptureOutcome out;
+  for (int i = 0; i < 250 && (out = capture.CapturePosition()).state != state; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (int i = 1; i < captures && out.position.empty() && out.state == state; ++i, out = capture.CapturePosition())
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  return out.position.empty() && out.state == state;
+}
+inline bool CaptureUntilGone(CoordinateCapture& capture) {
+  return ReadsNothingWhile(capture, CaptureState::NotFound, ReadingGuard::kAbsentCaptures);
 }
 
 // Captures until some position is read.

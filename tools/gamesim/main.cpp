@@ -1,16 +1,21 @@
 // gamesim: the substitute game window.
 //
 //   gamesim [--size WxH] [--pos X,Y] [--still] [--readout-at X,Y] [--no-readout]
-//           [--decoys] [--busy]
+//           [--decoys] [--price-list] [--busy] [--cover X,Y,W,H]
 //
 // --size sets the client size (default 1024x768), --pos shows a fixed
 // position with the ship at anchor, --still stops the wave animation,
 // --readout-at draws the read-out's first cell at that client position
 // instead of the game's (78 left of and 272 above the bottom-right corner),
 // --no-readout hides it, --decoys adds digits in its font elsewhere (a price,
-// a clock, a ship's number), --busy paints noise in its white and black.
+// a clock, a ship's number), --price-list twenty still prices nearer the
+// corner, --busy paints noise in its white and black, --cover draws a plain
+// box over everything at that client place and size (a tooltip, a chat
+// window over the read-out).
 // Lines on standard input drive it without keys: "X,Y" shows a position (at
-// anchor), "size WxH" resizes, "readout-at X,Y" moves the read-out; each is
+// anchor, and the read-out if it was off), "size WxH" resizes, "readout-at
+// X,Y" moves the read-out, "readout off" takes it away as a loading screen
+// does, "cover X,Y,W,H" and "cover off" place and take away the box; each is
 // answered on standard output with "shown <read-out> <outer W>x<outer H>"
 // once repainted, or "error ...".
 #include <QApplication>
@@ -37,7 +42,7 @@ void Say(const QString& line) {
 [[noreturn]] void Usage(const char* why) {
   std::fprintf(stderr,
                "gamesim: %s\nusage: gamesim [--size WxH] [--pos X,Y] [--still] [--readout-at X,Y] "
-               "[--no-readout] [--decoys] [--busy]\n",
+               "[--no-readout] [--decoys] [--price-list] [--busy] [--cover X,Y,W,H]\n",
                why);
   std::exit(2);
 }
@@ -65,6 +70,12 @@ int main(int argc, char** argv) {
       scene.decoys = true;
     } else if (a == QStringLiteral("--busy")) {
       scene.busy = true;
+    } else if (a == QStringLiteral("--price-list")) {
+      scene.priceList = true;
+    } else if (a == QStringLiteral("--cover") && i + 1 < args.size()) {
+      const auto box = crewmap::gamesim::ParseBox(args[++i].toStdString());
+      if (!box) Usage("bad --cover (want X,Y,W,H)");
+      scene.cover = QRect((*box)[0], (*box)[1], (*box)[2], (*box)[3]);
     } else if (a == QStringLiteral("--readout-at") && i + 1 < args.size()) {
       const auto place = crewmap::gamesim::ParsePlace(args[++i].toStdString());
       if (!place) Usage("bad --readout-at (want X,Y)");

@@ -61,7 +61,7 @@ SeaWindow::SeaWindow(SceneOptions options, QWidget* parent) : QWidget(parent), o
 QString SeaWindow::Acknowledge() const {
   const QSize outer = frameGeometry().size();
   return QStringLiteral("shown %1 %2x%3")
-      .arg(QString::fromStdString(voyage_.Readout()))
+      .arg(options_.readout ? QString::fromStdString(voyage_.Readout()) : QStringLiteral("-"))
       .arg(outer.width())
       .arg(outer.height());
 }
@@ -76,7 +76,17 @@ QString SeaWindow::Apply(const QString& command) {
     const auto place = ParsePlace(c.mid(11).toStdString());
     if (!place) return QStringLiteral("error bad place: ") + c;
     options_.readoutAt = QPoint(place->first, place->second);
-  } else if (!voyage_.ShowFixed(c.toStdString())) {
+  } else if (c == QStringLiteral("readout off")) {
+    options_.readout = false;  // as the game does behind a loading screen
+  } else if (c == QStringLiteral("cover off")) {
+    options_.cover.reset();
+  } else if (c.startsWith(QStringLiteral("cover "))) {
+    const auto box = ParseBox(c.mid(6).toStdString());
+    if (!box) return QStringLiteral("error bad box: ") + c;
+    options_.cover = QRect((*box)[0], (*box)[1], (*box)[2], (*box)[3]);
+  } else if (voyage_.ShowFixed(c.toStdString())) {
+    options_.readout = true;
+  } else {
     return QStringLiteral("error bad position: ") + c;
   }
   repaint();
@@ -116,7 +126,9 @@ void SeaWindow::paintEvent(QPaintEvent*) {
   paintHud(p);
   p.setRenderHint(QPainter::Antialiasing, false);
   if (options_.decoys) paintDecoys(p);
+  if (options_.priceList) paintPriceList(p);
   if (options_.readout) paintReadout(p);
+  if (options_.cover) p.fillRect(*options_.cover, QColor(250, 242, 214));  // a tooltip's pale yellow
 }
 
 void SeaWindow::paintBusy(QPainter& p) {
@@ -148,6 +160,15 @@ void SeaWindow::paintDecoys(QPainter& p) {
   const QTime now = QTime::currentTime();
   DrawInReadoutFont(p, now.toString(QStringLiteral("hh mm ss")).toStdString(), width() - 120, 12);
   DrawInReadoutFont(p, "1234", width() / 2 - 12, height() * 30 / 100 + 8);
+}
+
+void SeaWindow::paintPriceList(QPainter& p) {
+  // Twenty prices in a column on a panel nearer the bottom-right corner
+  // than the read-out, each reading as a place in the world, none moving.
+  p.fillRect(QRect(width() - 156, height() - 256, 80, 246), kPanel);
+  for (int row = 0; row < 20; ++row)
+    DrawInReadoutFont(p, std::to_string(1200 + 37 * row) + "," + std::to_string(300 + row), width() - 150,
+                      height() - 250 + 12 * row);
 }
 
 void SeaWindow::paintSky(QPainter& p, int horizon) {

@@ -22,6 +22,8 @@ struct SceneOptions {
   bool readout = true;              // false: the read-out is not shown at all
   bool decoys = false;
   bool busy = false;
+  bool priceList = false;     // a column of still prices in the read-out's font
+  std::optional<QRect> cover;  // a plain box drawn over everything (a tooltip, a chat window)
 };
 
 class SeaWindow : public QWidget {
@@ -30,10 +32,10 @@ class SeaWindow : public QWidget {
   explicit SeaWindow(SceneOptions options, QWidget* parent = nullptr);
 
   Voyage& voyage() { return voyage_; }
-  // Applies one automation command ("X,Y", "size WxH" or "readout-at X,Y"),
-  // repaints, and
-  // returns the acknowledgement line ("shown <text> <W>x<H>" with the outer
-  // size) or an "error ..." line.
+  // Applies one automation command ("X,Y", "size WxH", "readout-at X,Y",
+  // "readout off", "cover X,Y,W,H" or "cover off"), repaints, and returns
+  // the acknowledgement line ("shown <text> <W>x<H>" with the outer size,
+  // "-" for the text while the read-out is off) or an "error ..." line.
   QString Apply(const QString& command);
   QString Acknowledge() const;
 
@@ -51,6 +53,7 @@ class SeaWindow : public QWidget {
   void paintBusy(QPainter& p);
   void paintDecoys(QPainter& p);
   void paintReadout(QPainter& p);
+  void paintPriceList(QPainter& p);
 
   SceneOptions options_;
   QImage busy_;  // the busy picture for the current size

@@ -129,4 +129,13 @@ std::optional<std::pair<int, int>> ParseSize(std::string_view text) { return Par
 
 std::optional<std::pair<int, int>> ParsePlace(std::string_view text) { return ParsePair(text, ',', 0); }
 
+std::optional<std::array<int, 4>> ParseBox(std::string_view text) {
+  const auto second = text.find(',', text.find(',') + 1);
+  if (second == std::string_view::npos) return std::nullopt;
+  const auto place = ParsePlace(text.substr(0, second));
+  const auto size = ParsePair(text.substr(second + 1), ',', 1);
+  if (!place || !size) return std::nullopt;
+  return std::array<int, 4>{place->first, place->second, size->first, size->second};
+}
+
 }  // namespace crewmap::gamesim

@@ -2,6 +2,7 @@
 // The ship's voyage: where it is in game coordinates, where it heads, and how
 // it moves once a second. An autopilot sails a round trip between ports until
 // the player takes the helm.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -52,5 +53,7 @@ class Voyage {
 std::optional<std::pair<int, int>> ParseSize(std::string_view text);
 // Parses "X,Y" (both 0 to 10000); nothing when malformed.
 std::optional<std::pair<int, int>> ParsePlace(std::string_view text);
+// Parses a box "X,Y,W,H" (X, Y 0 to 10000, W, H 1 to 10000) as {X, Y, W, H}.
+std::optional<std::array<int, 4>> ParseBox(std::string_view text);
 
 }  // namespace crewmap::gamesim

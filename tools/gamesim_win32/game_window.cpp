@@ -1,5 +1,7 @@
 #include "game_window.h"
 
+#include <cstdio>
+
 #include "readout_font.h"
 
 namespace crewmap::gamesim_win32 {
@@ -13,8 +15,16 @@ constexpr COLORREF kDeepSea = RGB(16, 48, 96);
 
 }  // namespace
 
-GameWindow::GameWindow(std::string readout, HANDLE readyEvent, std::optional<ReadoutOrigin> readoutAt, bool decoys)
-    : readout_(std::move(readout)), readyEvent_(readyEvent), readoutAt_(readoutAt), decoys_(decoys) {}
+std::optional<RECT> ParseCover(const std::string& text) {
+  int x = 0, y = 0, w = 0, h = 0;
+  char end = 0;
+  if (std::sscanf(text.c_str(), "%d,%d,%d,%d%c", &x, &y, &w, &h, &end) != 4 || w <= 0 || h <= 0) return std::nullopt;
+  return RECT{x, y, x + w, y + h};
+}
+
+GameWindow::GameWindow(std::string readout, HANDLE readyEvent, std::optional<ReadoutOrigin> readoutAt, bool decoys,
+                       std::optional<RECT> cover)
+    : readout_(std::move(readout)), readyEvent_(readyEvent), readoutAt_(readoutAt), decoys_(decoys), cover_(cover) {}
 
 bool GameWindow::Create(int left, int top, int outerWidth, int outerHeight) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -77,8 +87,14 @@ LRESULT GameWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_COPYDATA: {
       const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-      if (!data || data->dwData != kCopyDataReadout) return FALSE;
-      readout_.assign(static_cast<const char*>(data->lpData), data->cbData);
+      if (!data || (data->dwData != kCopyDataReadout && data->dwData != kCopyDataCover)) return FALSE;
+      const std::string text = data->cbData ? std::string(static_cast<const char*>(data->lpData), data->cbData) : "";
+      if (data->dwData == kCopyDataReadout) {
+        readout_ = text;
+      } else {
+        cover_ = ParseCover(text);
+        if (!cover_ && !text.empty()) return FALSE;
+      }
       // Repaint before answering, so the sender reads the new text at once.
       InvalidateRect(hwnd_, nullptr, FALSE);
       UpdateWindow(hwnd_);
@@ -122,6 +138,11 @@ void GameWindow::paint(HDC dc) {
     draw(clock, {client.right - 120, 12});
   }
   draw(readout_, readoutAt_ ? *readoutAt_ : ReadoutOriginFor(client.right, client.bottom));
+  if (cover_) {
+    HBRUSH box = CreateSolidBrush(RGB(250, 242, 214));  // a tooltip's pale yellow
+    FillRect(dc, &*cover_, box);
+    DeleteObject(box);
+  }
 }
 
 }  // namespace crewmap::gamesim_win32

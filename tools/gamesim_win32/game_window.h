@@ -13,12 +13,20 @@
 
 namespace crewmap::gamesim_win32 {
 
-// WM_COPYDATA with this dwData replaces the read-out text (ASCII bytes).
+// WM_COPYDATA with this dwData replaces the read-out text (ASCII bytes; none
+// takes the read-out away, as a loading screen does).
 inline constexpr ULONG_PTR kCopyDataReadout = 0x43524D31;  // "CRM1"
+// WM_COPYDATA with this dwData places a plain box over everything ("X,Y,W,H"
+// in client pixels, ASCII), or takes it away (no bytes).
+inline constexpr ULONG_PTR kCopyDataCover = 0x43524D32;  // "CRM2"
+
+// A box "X,Y,W,H"; nothing when malformed.
+std::optional<RECT> ParseCover(const std::string& text);
 
 class GameWindow {
  public:
-  GameWindow(std::string readout, HANDLE readyEvent, std::optional<ReadoutOrigin> readoutAt, bool decoys);
+  GameWindow(std::string readout, HANDLE readyEvent, std::optional<ReadoutOrigin> readoutAt, bool decoys,
+             std::optional<RECT> cover = std::nullopt);
   // Creates and shows the window with the given outer rectangle; false on failure.
   bool Create(int left, int top, int outerWidth, int outerHeight);
   int Run();
@@ -33,6 +41,7 @@ class GameWindow {
   HANDLE readyEvent_ = nullptr;  // set once the first paint is on the screen
   std::optional<ReadoutOrigin> readoutAt_;
   bool decoys_ = false;
+  std::optional<RECT> cover_;
 };
 
 }  // namespace crewmap::gamesim_win32

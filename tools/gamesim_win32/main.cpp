@@ -1,12 +1,13 @@
 // gamesim_win32: a stand-in for the game's window on Windows (and Wine).
 //   gamesim_win32.exe [--size WxH | --client WxH] [--at X,Y] [--text 14175,7410] [--ready HANDLE]
-//                     [--readout-at X,Y] [--decoys]
+//                     [--readout-at X,Y] [--decoys] [--cover X,Y,W,H]
 // --size is the outer size, frame included (default 806x629); --client asks
 // for that client area instead, with whatever frame the system draws; --at the outer
 // top-left on the screen; --text the read-out as drawn; --ready an inherited
 // event handle (decimal) that is set once the first paint is done;
 // --readout-at the read-out's first cell in client coordinates instead of the
-// game's place; --decoys a price and a clock in the read-out's font.
+// game's place; --decoys a price and a clock in the read-out's font; --cover
+// a plain box over everything at that client place and size (a tooltip).
 #include <windows.h>
 
 #include <cstdint>
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
   HANDLE ready = nullptr;
   std::optional<crewmap::gamesim_win32::ReadoutOrigin> readoutAt;
   bool decoys = false;
+  std::optional<RECT> cover;
   for (int i = 1; i < argc; ++i) {
     const bool hasValue = i + 1 < argc;
     if (std::strcmp(argv[i], "--size") == 0 && hasValue) {
@@ -67,6 +69,11 @@ int main(int argc, char** argv) {
       readoutAt = crewmap::gamesim_win32::ReadoutOrigin{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
     } else if (std::strcmp(argv[i], "--decoys") == 0) {
       decoys = true;
+    } else if (std::strcmp(argv[i], "--cover") == 0 && hasValue) {
+      if (!(cover = crewmap::gamesim_win32::ParseCover(argv[++i]))) {
+        std::fprintf(stderr, "gamesim_win32: --cover wants X,Y,W,H\n");
+        return 2;
+      }
     } else if (std::strcmp(argv[i], "--text") == 0 && hasValue) {
       text = argv[++i];
     } else if (std::strcmp(argv[i], "--ready") == 0 && hasValue) {
@@ -74,11 +81,11 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: gamesim_win32 [--size WxH | --client WxH] [--at X,Y] [--text READOUT] [--ready HANDLE]"
-                   " [--readout-at X,Y] [--decoys]\n");
+                   " [--readout-at X,Y] [--decoys] [--cover X,Y,W,H]\n");
       return 2;
     }
   }
-  crewmap::gamesim_win32::GameWindow window(text, ready, readoutAt, decoys);
+  crewmap::gamesim_win32::GameWindow window(text, ready, readoutAt, decoys, cover);
   if (!window.Create(static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
                      static_cast<int>(height))) {
     std::fprintf(stderr, "gamesim_win32: cannot create the window (error %lu)\n", GetLastError());
