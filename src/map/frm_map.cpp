@@ -226,6 +226,10 @@ void frmMap::AngleShow(std::int32_t& x, std::int32_t& y) {
   navi::frmNavi& navi = navi::frmNavi::Load();
   navi.SetDistanceText(QString::fromStdString(texts.overlay));
   navi.SetRingMarks(scene_.RingMarks());
+  if (!scene_.HasTarget()) {
+    navi.HideDot();  // nothing chosen to point at
+    return;
+  }
   // Last: a fault message opens a modal loop in which this window may go.
   float dx = offset.dx, dy = offset.dy;
   navi.PointToAngle(dx, dy);
