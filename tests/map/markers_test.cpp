@@ -219,6 +219,7 @@ TEST_F(Markers, FollowsAMemberAcrossTheSeam) {
   EXPECT_EQ(map.NaviText(), "414 0:42");
   const navi::frmNavi* navi = navi::frmNavi::Loaded();
   EXPECT_EQ(navi->lblDistance->text(), QStringLiteral("414\n0:42"));
+  EXPECT_TRUE(navi->Marks->Placed().empty()) << "Kaito is the dot, not a mark beside it too";
   EXPECT_EQ(map.lblDistance->text(), QStringLiteral("414 0:42"));
 
   // Kaito's position stops arriving: faded with its age; then Kaito leaves.

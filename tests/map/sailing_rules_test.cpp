@@ -2,6 +2,7 @@
 // readings, the texts shown, following a member through the slot table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -131,10 +132,26 @@ TEST(SailingRules, TrailsBreakWrapAndStayBounded) {
   for (std::int64_t t = 0; t < 4000; ++t) at(35000 + t * 1000, "Rin", std::to_string(t % 9000) + ",100");
   EXPECT_EQ(trails.Count(2), Trails::kCapacity);
   EXPECT_EQ(trails.At(2, Trails::kCapacity - 1).x, 3999);
+
+  // Zoom 0.5 in a window wider than the world: a trail near the west edge
+  // shows on the copy east of the seam and again one world further west.
+  Trails wide;
+  net::SlotTable mio{};
+  for (const auto& [t, x] : {std::pair{1000, "342,100"}, {2000, "352,100"}}) {
+    mio[4] = {"Mio", x, t};
+    wide.Note(mio, t);
+  }
+  const auto both = TrailPieces(wide, 2000, 0, 0, 5000, 2560, 600);
+  ASSERT_EQ(both.size(), 2u);
+  EXPECT_NEAR(std::min(both[0].x0, both[1].x0), 50, 1);
+  EXPECT_NEAR(std::max(both[0].x0, both[1].x0), 50 + 2396, 1);
 }
 
-// Faults caught: names at one spot drawn over each other; a name moved that
-// was in nobody's way.
+// Faults caught: names at one spot drawn over each other (also where a name
+// moved down meets one placed before it higher up); a name moved that was in
+// nobody's way; a name set under another member's circle or a control, or
+// past the map's edge, where a place beside its own circle is free; the
+// distance drawn over a name, past the edge or under a button.
 TEST(SailingRules, NamesAtOneSpotStackDownwards) {
   std::vector<LabelBox> boxes = {{100, 50, 40, 14}, {100, 50, 60, 14}, {300, 50, 40, 14}, {120, 55, 40, 14}};
   SpreadLabels(boxes);
