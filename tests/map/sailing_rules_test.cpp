@@ -179,6 +179,10 @@ TEST(SailingRules, NamesAtOneSpotStackDownwards) {
       {"five at one spot",
        {circle(200, 100), circle(200, 100), circle(200, 100), circle(200, 100), circle(200, 100)},
        {{207, 107, 40, 16}, {207, 85, 40, 16}, {161, 107, 40, 16}, {161, 85, 40, 16}, {207, 123, 40, 16}}},
+      {"a sixth there, another's name below",
+       {circle(200, 116), circle(200, 100), circle(200, 100), circle(200, 100), circle(200, 100), circle(200, 100)},
+       {{207, 123, 40, 16}, {207, 107, 40, 16}, {207, 85, 40, 16}, {161, 107, 40, 16}, {161, 85, 40, 16},
+        {207, 139, 40, 16}}},
   };
   for (const auto& c : cases) {
     MapObstacles around{{0, 0, 366, 222}, c.circles, {{150, 150, 60, 20}}};
