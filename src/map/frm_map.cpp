@@ -118,13 +118,14 @@ frmMap::frmMap() : QWidget(nullptr) {
   Picture1->onMouseDown = [this](Qt::MouseButton b, double x, double y) { Picture1_MouseDown(b, x, y); };
   Picture1->onMouseUp = [this](Qt::MouseButton) { Picture1_MouseUp(); };
 
-  // Stacking over the map, bottom to top: the markers (names below
-  // circles), the meeting flag, the target cross.
+  // Stacking over the map, bottom to top: the names, the controls, then
+  // the circles, the meeting flag and the target cross, which a control
+  // never hides.
   MakeMarkers(Picture1);
-  Flag1 = new MeetingFlag(Picture1);
+  Flag1 = new MeetingFlag(MarksOver());
   Flag1->setObjectName(QStringLiteral("Flag1"));
   Flag1->hide();
-  Label1 = new QLabel(QStringLiteral("＋"), Picture1);
+  Label1 = new QLabel(QStringLiteral("＋"), MarksOver());
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setFont(ui::DesignFont(ui::kPGothic, 15.75));
   {
@@ -136,7 +137,7 @@ frmMap::frmMap() : QWidget(nullptr) {
   Label1->setGeometry(ui::TwipsRect(0, 0, 315, 315));
   Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
   Label1->hide();  // shown by the first left click
-  lblDistance = MakeCaption(Picture1, "lblDistance");
+  lblDistance = MakeCaption(MarksOver(), "lblDistance");  // beside the cross, so above the controls too
   lblFollow = MakeCaption(Picture1, "lblFollow");
 
   Slider1 = new ui::CachedLook<QSlider, QStyleOptionSlider>(Qt::Vertical, this);
@@ -200,6 +201,7 @@ frmMap::frmMap() : QWidget(nullptr) {
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(10);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+  RaiseMarks();
 }
 
 frmMap::~frmMap() {
@@ -226,6 +228,10 @@ void frmMap::AngleShow(std::int32_t& x, std::int32_t& y) {
   navi::frmNavi& navi = navi::frmNavi::Load();
   navi.SetDistanceText(QString::fromStdString(texts.overlay));
   navi.SetRingMarks(scene_.RingMarks());
+  if (!scene_.HasTarget()) {
+    navi.HideDot();  // nothing chosen to point at
+    return;
+  }
   // Last: a fault message opens a modal loop in which this window may go.
   float dx = offset.dx, dy = offset.dy;
   navi.PointToAngle(dx, dy);
@@ -320,7 +326,7 @@ void frmMap::PlaceTargetMarks() {
 }
 
 void frmMap::PlaceDistance() {
-  lblDistance->move(Label1->x() + Label1->width(), Label1->y() + (Label1->height() - lblDistance->height()) / 2);
+  lblDistance->move(PlaceCaption(*lblDistance, *Label1));
   lblDistance->setVisible(!Label1->isHidden() && !naviText_.empty());
 }
 
@@ -332,7 +338,10 @@ void frmMap::PlaceTrails() {
 
 QImage frmMap::MapSurface() const { return Picture1->Grab(); }
 
-void frmMap::ShowMarkers() { PlaceMarkers(scene_.Markers(CurrentView())); }
+void frmMap::ShowMarkers() {
+  PlaceMarkers(scene_.Markers(CurrentView()));
+  PlaceDistance();  // clear of the names where they are now
+}
 
 bool frmMap::MakeHalfDCs() {
   halfDCs_ = halfDcHook ? halfDcHook() : true;

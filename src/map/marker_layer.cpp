@@ -1,5 +1,6 @@
 #include "map/marker_layer.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <vector>
 
@@ -28,11 +29,37 @@ QLabel* MakeNameLabel(QWidget* parent, const QString& name, int index, const QCo
 
 QColor Rgb(std::uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
+// Over the map area and the window's controls: the marks whose place is
+// the world's. Transparent, takes no mouse input (clicks reach the map or
+// the control beneath), and keeps the area's geometry.
+class MarksLayer : public QWidget {
+ public:
+  explicit MarksLayer(QWidget* area) : QWidget(area->parentWidget()), area_(area) {
+    setObjectName(QStringLiteral("MarksOver"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setGeometry(area->geometry());
+    area->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == area_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+      setGeometry(area_->geometry());
+    return false;
+  }
+
+ private:
+  QWidget* area_;
+};
+
+LabelBox BoxOf(const QRect& r) { return {r.left(), r.top(), r.width(), r.height()}; }
+
 }  // namespace
 
 void MarkerLayer::MakeMarkers(QWidget* area) {
+  area_ = area;
   // Bottom to top: the name labels (each light label above its four black
-  // copies), then the circles.
+  // copies) in the area; the circles above them and above the controls.
   const QColor light = QPalette().color(QPalette::Base);
   for (int i = 0; i < 9; ++i) {
     lblPoint2[i] = MakeNameLabel(area, QStringLiteral("lblPoint2"), i, Qt::black);
@@ -41,17 +68,45 @@ void MarkerLayer::MakeMarkers(QWidget* area) {
     lblPoint5[i] = MakeNameLabel(area, QStringLiteral("lblPoint5"), i, Qt::black);
     lblPoint[i] = MakeNameLabel(area, QStringLiteral("lblPoint"), i, light);
   }
+  over_ = area->parentWidget() ? new MarksLayer(area) : area;
   for (int i = 0; i < 9; ++i) {
-    Shape1[i] = new CircleShape(area, Rgb(kSlotColours[i].fill), Rgb(kSlotColours[i].border));
+    Shape1[i] = new CircleShape(over_, Rgb(kSlotColours[i].fill), Rgb(kSlotColours[i].border));
     Shape1[i]->setObjectName(QStringLiteral("Shape1_%1").arg(i));
     Shape1[i]->hide();
   }
 }
 
+void MarkerLayer::RaiseMarks() {
+  if (over_ != area_) over_->raise();
+}
+
+bool MarkerLayer::IsMarker(const QWidget* widget) const {
+  for (int i = 0; i < 9; ++i) {
+    if (widget == Shape1[i]) return true;
+    for (const QLabel* label : Labels(i))
+      if (widget == label) return true;
+  }
+  return false;
+}
+
+MapObstacles MarkerLayer::Obstacles() const {
+  MapObstacles around;
+  around.area = {0, 0, area_->width(), area_->height()};
+  for (const CircleShape* circle : Shape1)
+    if (!circle->isHidden()) around.circles.push_back(BoxOf(circle->geometry()));
+  // The window's own controls lie over the area: its other children.
+  if (const QWidget* window = area_->parentWidget())
+    for (const QWidget* control : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (control != area_ && control != over_ && !control->isHidden() && !control->isWindow())
+        around.controls.push_back(BoxOf(control->geometry().translated(-area_->pos())));
+  return around;
+}
+
 void MarkerLayer::PlaceMarkers(const std::array<MarkerShow, 9>& markers) {
-  // The names first, to learn their sizes; then each kept clear of the
-  // names of lower slots, so members at one spot get a column of names.
+  // The circles first, then the names, to learn their sizes; each name then
+  // goes beside its circle where it is clear.
   std::vector<LabelBox> boxes;
+  std::vector<LabelBox> circles;
   std::vector<int> shown;  // the slot of each box
   for (int i = 0; i < 9; ++i) {
     const MarkerShow& m = markers[static_cast<std::size_t>(i)];
@@ -78,21 +133,38 @@ void MarkerLayer::PlaceMarkers(const std::array<MarkerShow, 9>& markers) {
     }
     boxes.push_back({TwipsToPixels(m.placement.labelLeft[0]) - 1, TwipsToPixels(m.placement.labelTop[0]) - 1,
                      lblPoint[i]->width() + 2, lblPoint[i]->height() + 2});
+    circles.push_back(BoxOf(Shape1[i]->geometry()));
     shown.push_back(i);
   }
   const std::vector<LabelBox> wanted = boxes;
-  SpreadLabels(boxes);
+  MapObstacles around = Obstacles();
+  around.circles = circles;
+  PlaceNames(boxes, around);
   for (std::size_t b = 0; b < boxes.size(); ++b) {
     const int i = shown[b];
     const MarkerPlacement& p = markers[static_cast<std::size_t>(i)].placement;
-    const int down = boxes[b].top - wanted[b].top;
+    const QPoint shift(boxes[b].left - wanted[b].left, boxes[b].top - wanted[b].top);
     int k = 0;
     for (QLabel* label : Labels(i)) {
-      label->move(TwipsToPixels(p.labelLeft[k]), TwipsToPixels(p.labelTop[k]) + down);
+      label->move(QPoint(TwipsToPixels(p.labelLeft[k]), TwipsToPixels(p.labelTop[k])) + shift);
       label->show();
       ++k;
     }
   }
+  names_ = std::move(boxes);
+}
+
+QPoint MarkerLayer::PlaceCaption(const QWidget& caption, const QWidget& anchor) const {
+  // Besides the names, whatever else shows over the map (the meeting flag,
+  // the following caption) is kept clear of.
+  std::vector<LabelBox> taken = names_;
+  for (const QWidget* layer : {area_, over_})
+    for (const QWidget* w : layer->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (w != &caption && w != &anchor && w != over_ && !w->isHidden() && !IsMarker(w))
+        taken.push_back(BoxOf(w->geometry()));
+  const LabelBox at =
+      PlaceBeside(BoxOf(anchor.geometry()), caption.width(), caption.height(), taken, Obstacles());
+  return {at.left, at.top};
 }
 
 int MarkerLayer::MarkerAt(QPoint pixel) const {

@@ -20,9 +20,11 @@
 #include "navi/outlined_text.h"
 #include "navi/ring_mark_view.h"
 #include "navi/shape.h"
+#include "navi/target_dot.h"
 #include "ui/first_placement.h"
 #include "ui/fonts.h"
 #include "ui/message_box.h"
+#include "ui/remembered_place.h"
 
 namespace crewmap::navi {
 namespace {
@@ -33,6 +35,8 @@ frmNavi* g_instance = nullptr;
 bool g_faultMessageOpen = false;
 
 const QColor kWhite(255, 255, 255);
+// The name its place is remembered under.
+const char* const kPlaceName = "navi";
 
 // The screen the window is kept on: its extent in twips.
 QRect ScreenPixels() {
@@ -134,10 +138,9 @@ frmNavi::frmNavi() : QWidget(nullptr) {
   Marks = new RingMarkView(this);
   Marks->setObjectName(QStringLiteral("Marks"));
 
-  Shape3 = new Shape(Shape::Kind::Circle, 360, 60, 60, 60, this);
+  Shape3 = new TargetDot(360, 60, this);
   Shape3->setObjectName(QStringLiteral("Shape3"));
-  Shape3->setFill(QColor(255, 0, 0));
-  Shape3->setBorder(QColor(255, 0, 0), 1);
+  Shape3->hide();  // until there is a target to point at
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -209,15 +212,23 @@ void frmNavi::PointToAngle(float& x, float& y) {
       return;
     }
     case BearingResult::Kind::Place: {
-      const QRect before = Shape3->geometry();
+      const QRect before = Shape3->isHidden() ? QRect() : Shape3->geometry();
       Shape3->hide();
       Shape3->setLeftTop(result.Left, result.Top);
       Shape3->show();
+      const bool marksMoved = Marks->SetDotAngle(DotAngle(result.Left, result.Top));
       // Called every second; the cut-out only changes when the dot moves.
-      if (Shape3->geometry() != before) updateMask();
+      if (Shape3->geometry() != before || marksMoved) updateMask();
       return;
     }
   }
+}
+
+void frmNavi::HideDot() {
+  if (Shape3->isHidden()) return;
+  Shape3->hide();
+  Marks->SetDotAngle(std::nullopt);
+  updateMask();
 }
 
 void frmNavi::SetDistanceText(const QString& text) {
@@ -256,10 +267,12 @@ void frmNavi::showEvent(QShowEvent* event) {
   updateMask();
   if (windowHandle())
     connect(windowHandle(), &QWindow::screenChanged, this, &frmNavi::updateMask, Qt::UniqueConnection);
-  // The overlay belongs over the game, at its design place from the game's
-  // corner (in the game's pixels, so at every display scaling), but not over
-  // the read-out; without the game, at its design place on the screen.
-  ui::PlaceOverGameOnFirstShow(*this, QPoint(TwipsToPixels(kDesignLeftTwips), TwipsToPixels(kDesignTopTwips)));
+  // Where the player last left it; else over the game, at its design place
+  // from the game's corner (in the game's pixels, so at every display
+  // scaling), but not over the read-out; without the game, at its design
+  // place on the screen.
+  ui::PlaceRememberedOnFirstShow(*this, kPlaceName,
+                                 QPoint(TwipsToPixels(kDesignLeftTwips), TwipsToPixels(kDesignTopTwips)));
   QWidget::showEvent(event);
 }
 
@@ -281,10 +294,16 @@ void frmNavi::lblNavi_MouseDown(int button) {
   const QPoint cursor = QCursor::pos();
   DragOffsetY = DragOffset(cursor.y(), PixelsToTwips(y()));
   DragOffsetX = DragOffset(cursor.x(), PixelsToTwips(x()));
+  dragFrom_ = pos();
   Timer1->start();
 }
 
-void frmNavi::lblNavi_MouseUp() { Timer1->stop(); }
+void frmNavi::lblNavi_MouseUp() {
+  // A drag that moved the window: that is where the player wants it, now
+  // and when it opens again (reopened with "ナビ", or in a later run).
+  if (Timer1->isActive() && pos() != dragFrom_) ui::RememberPlace(kPlaceName, {x(), y()});
+  Timer1->stop();
+}
 
 void frmNavi::lblNavi_DblClick() { Unload(); }
 

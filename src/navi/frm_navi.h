@@ -1,7 +1,9 @@
 #pragma once
 // The navigation overlay: a small frameless, always-on-top window whose white
 // parts are cut out; a red dot on its ring points towards the map's target.
+// It opens where the player last left it (ui/remembered_place.h).
 #include <QImage>
+#include <QPoint>
 #include <QWidget>
 #include <cstdint>
 #include <vector>
@@ -16,6 +18,7 @@ namespace crewmap::navi {
 class OutlinedText;
 class RingMarkView;
 class Shape;
+class TargetDot;
 
 class frmNavi : public QWidget {
   Q_OBJECT
@@ -31,6 +34,9 @@ class frmNavi : public QWidget {
   // Places the dot for the offset (x, y) from the player to the target, in
   // game units. Never shows the window.
   void PointToAngle(float& x, float& y);
+  // No target: the dot goes until PointToAngle places it again (it starts
+  // so). A dot towards no chosen spot would point nowhere useful.
+  void HideDot();
   // Shows the distance and arrival time inside the ring ("2722\n4:32", one
   // line under the other; "" shows nothing).
   void SetDistanceText(const QString& text);
@@ -47,7 +53,7 @@ class frmNavi : public QWidget {
   // Controls, named as their objectName.
   Shape* Shape1 = nullptr;   // the ring
   Shape* Shape2 = nullptr;   // olive disc inside the handle
-  Shape* Shape3 = nullptr;   // the direction dot
+  TargetDot* Shape3 = nullptr;  // the direction dot
   QLabel* Label1 = nullptr;  // the up mark
   QLabel* lblNavi = nullptr; // drag handle and close control
   OutlinedText* lblDistance = nullptr;  // distance and time, inside the ring
@@ -78,6 +84,7 @@ class frmNavi : public QWidget {
   void updateMask();
 
   int handling_ = 0;  // > 0 while one of this window's own handlers runs
+  QPoint dragFrom_;    // the window's place when a drag started
   QImage underlay_;    // scaled displays only: see paintEvent
   bool rendering_ = false;
 };

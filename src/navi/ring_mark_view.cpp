@@ -1,6 +1,7 @@
 #include "navi/ring_mark_view.h"
 
 #include <QPainter>
+#include <algorithm>
 
 #include "common/twips.h"
 
@@ -17,7 +18,24 @@ RingMarkView::RingMarkView(QWidget* parent) : QWidget(parent) {
 bool RingMarkView::SetMarks(const std::vector<RingMark>& marks) {
   if (marks == marks_) return false;
   marks_ = marks;
-  placed_ = PlaceRingMarks(marks);
+  placed_ = PlaceRingMarks(marks_, dotAngle_);
+  update();
+  return true;
+}
+
+bool RingMarkView::SetDotAngle(std::optional<double> angle) {
+  if (angle == dotAngle_) return false;
+  dotAngle_ = angle;
+  std::vector<PlacedMark> placed = PlaceRingMarks(marks_, dotAngle_);
+  // The dot turns a little with every reading: only a mark that moves by a
+  // pixel needs drawing (and the window cutting out) again.
+  const auto pixel = [](double twips) { return TwipsToPixels(twips); };
+  const bool same = std::equal(placed.begin(), placed.end(), placed_.begin(), placed_.end(),
+                               [&](const PlacedMark& a, const PlacedMark& b) {
+                                 return pixel(a.left) == pixel(b.left) && pixel(a.top) == pixel(b.top);
+                               });
+  placed_ = std::move(placed);
+  if (same) return false;
   update();
   return true;
 }

@@ -5,6 +5,7 @@
 // edges and never in pure white, so the window's cut-out keeps exactly
 // them. Takes no mouse input.
 #include <QWidget>
+#include <optional>
 #include <vector>
 
 #include "navi/ring_marks.h"
@@ -18,6 +19,9 @@ class RingMarkView : public QWidget {
   explicit RingMarkView(QWidget* parent);
   // False when these marks show already.
   bool SetMarks(const std::vector<RingMark>& marks);
+  // Where the target dot is on the ring (PlaceRingMarks), or none. False
+  // when nothing changes.
+  bool SetDotAngle(std::optional<double> angle);
   const std::vector<PlacedMark>& Placed() const { return placed_; }
 
  protected:
@@ -25,6 +29,7 @@ class RingMarkView : public QWidget {
 
  private:
   std::vector<RingMark> marks_;
+  std::optional<double> dotAngle_;
   std::vector<PlacedMark> placed_;
 };
 

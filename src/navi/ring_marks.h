@@ -4,6 +4,7 @@
 // the same direction, so that every mark stays whole. Plain C++.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace crewmap::navi {
@@ -33,10 +34,27 @@ struct PlacedMark {
   std::size_t index = 0;  // the mark's place in the list given
 };
 
+// The target dot: larger than a mark, so that it is never taken for one.
+inline constexpr double kDotDiameter = 240;  // 16 pixels
+
 // The marks placed, in the order given; a mark whose offset is zero (no
 // direction: the member is where the player is) is left out. Marks closer
 // along the ring than a mark's width and a gap are spread evenly around
-// their middle direction.
-std::vector<PlacedMark> PlaceRingMarks(const std::vector<RingMark>& marks);
+// their middle direction. With the target dot on the ring at `dotAngle`
+// (as PlacedMark::angle), marks it would cover move out to its sides.
+std::vector<PlacedMark> PlaceRingMarks(const std::vector<RingMark>& marks,
+                                       std::optional<double> dotAngle = std::nullopt);
+
+// The drawn dot's top-left corner, twips: centred on the marks' ring, in the
+// direction from the ring's middle that the bearing's place for its small
+// dot (bearing.h; top-left corner at bearingLeft, bearingTop) stands for.
+// That place's own ellipse lies 150 twips above the ring, so the small dot
+// sat outside the ring at the top and inside it at the bottom.
+struct DotCorner {
+  double left = 0, top = 0;
+};
+DotCorner DotOnRing(double bearingLeft, double bearingTop);
+// The drawn dot's direction from the ring's middle, as PlacedMark::angle.
+double DotAngle(double bearingLeft, double bearingTop);
 
 }  // namespace crewmap::navi

@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
+#include <filesystem>
+#include <string>
 
 #include "main/frm_main.h"
 #include "platform/system_path.h"
@@ -10,6 +13,7 @@
 #include "startup/frm_init.h"
 #include "startup/settings.h"
 #include "ui/first_placement.h"
+#include "ui/remembered_place.h"
 
 namespace crewmap::startup {
 
@@ -23,6 +27,18 @@ void StartUp() {
   ProgramFolder = platform::Utf8ToSystemPath(QDir::toNativeSeparators(folder).toStdString());
   IniPath = platform::Utf8ToSystemPath(
       QDir::toNativeSeparators(folder + QLatin1Char('/') + name + QStringLiteral(".ini")).toStdString());
+
+  // Where the player left the overlay, kept in a small file of its own
+  // beside the settings file, which the program only ever reads; in the
+  // player's own settings folder where the program's folder is not theirs
+  // to write (an installed package).
+  QString stateFolder = folder;
+  if (!QFileInfo(folder).isWritable()) {
+    stateFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir().mkpath(stateFolder);
+  }
+  const QByteArray places = (stateFolder + QLatin1Char('/') + name + QStringLiteral("-state.txt")).toUtf8();
+  ui::SetPlaceFile(std::filesystem::path(std::u8string(places.begin(), places.end())));
 
   // Missing files or keys never stop the start.
   (void)LoadLogSettings();

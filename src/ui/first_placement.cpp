@@ -12,6 +12,7 @@
 #include "platform/instance_number.h"
 #include "platform/window_source.h"
 #include "reader/capture.h"
+#include "ui/remembered_place.h"
 #include "ui/window_placement.h"
 
 namespace crewmap::ui {
@@ -116,6 +117,23 @@ void PlaceOnFirstShow(QWidget& window, platform::WindowSource* source, DesignedP
 
 void PlaceOverGameOnFirstShow(QWidget& window, const QPoint& fromGame, platform::WindowSource* source) {
   Place(window, source, DesignedPlace::Keep, fromGame);
+}
+
+void PlaceRememberedOnFirstShow(QWidget& window, const char* name, const QPoint& fromGame,
+                                platform::WindowSource* source) {
+  const std::optional<platform::PixelPoint> left = RememberedPlace(name);
+  if (!left || !window.isWindow() || window.property(kPlacedProperty).toBool()) {
+    Place(window, source, DesignedPlace::Keep, fromGame);
+    return;
+  }
+  window.setProperty(kPlacedProperty, true);
+  std::vector<platform::PixelRect> screens;
+  if (QScreen* primary = QGuiApplication::primaryScreen()) screens.push_back(ToPixelRect(primary->availableGeometry()));
+  for (QScreen* s : QGuiApplication::screens())
+    if (s != QGuiApplication::primaryScreen()) screens.push_back(ToPixelRect(s->availableGeometry()));
+  const QRect frame = window.frameGeometry();
+  const platform::PixelPoint at = KeepOnScreens({left->x, left->y, frame.width(), frame.height()}, screens);
+  window.move(at.x, at.y);
 }
 
 void SetPlacementStagger(int steps) { g_staggerSteps = steps; }

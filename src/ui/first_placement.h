@@ -28,6 +28,12 @@ void PlaceOnFirstShow(QWidget& window, platform::WindowSource* source = nullptr,
 void PlaceOverGameOnFirstShow(QWidget& window, const QPoint& fromGame,
                               platform::WindowSource* source = nullptr);
 
+// The same for a window the player may have moved in this or an earlier
+// run: where it was last left (RememberPlace under `name`), kept on the
+// screens there are now; else as PlaceOverGameOnFirstShow.
+void PlaceRememberedOnFirstShow(QWidget& window, const char* name, const QPoint& fromGame,
+                                platform::WindowSource* source = nullptr);
+
 // Where other instances of the program run, the windows of this one open
 // `steps` places further on, so that they do not lie exactly on theirs.
 void SetPlacementStagger(int steps);

@@ -13,6 +13,20 @@ TickBoxStyle::TickBoxStyle(const QString& baseStyle) : QProxyStyle(baseStyle) {}
 
 void TickBoxStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                                  const QWidget* widget) const {
+  if (element == PE_FrameFocusRect) {
+    // Keyboard focus in the box's text colour: styles draw it in their own
+    // dark or highlight colours, which vanish on the box's black. Where the
+    // system shows focus only once the keyboard is used (Windows), so here.
+    if (!(option->state & State_KeyboardFocusChange) && !proxy()->styleHint(SH_UnderlineShortcut, option, widget))
+      return;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setPen(QPen(option->palette.color(QPalette::WindowText), 1, Qt::DotLine));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+    painter->restore();
+    return;
+  }
   if (element != PE_IndicatorCheckBox) {
     QProxyStyle::drawPrimitive(element, option, painter, widget);
     return;

@@ -24,6 +24,11 @@ struct GameSize {
 constexpr GameSize kGameSizes[] = {{800, 600}, {1024, 768}, {1152, 864}, {1280, 960}};
 constexpr int kTypicalBorder = 8;
 constexpr int kTypicalTitle = 31;
+// The game's own minimise, maximise and close buttons at the right end of
+// its title bar (138 x 31 on Windows 10 and 11, its frame included), with
+// room to spare for other frames: a window of ours never opens over them.
+constexpr int kCaptionButtonsWidth = 160;
+constexpr int kCaptionButtonsHeight = 40;
 
 bool Inside(const PixelRect& inner, const PixelRect& outer) {
   return inner.left >= outer.left && inner.top >= outer.top &&
@@ -104,7 +109,10 @@ PixelPoint PlaceWindow(const PlacementRequest& request) {
   const int w = request.width;
   const int h = request.height;
   const PixelRect& screen = request.screen;
-  const std::vector<PixelRect> readouts = ReadoutsToAvoid(request);
+  std::vector<PixelRect> keepClear = ReadoutsToAvoid(request);
+  if (request.game)
+    keepClear.push_back({request.game->right - kCaptionButtonsWidth, request.game->top, kCaptionButtonsWidth,
+                        kCaptionButtonsHeight});
 
   std::vector<PixelRect> candidates;
   if (request.game && request.designedOverGame) {
@@ -140,7 +148,7 @@ PixelPoint PlaceWindow(const PlacementRequest& request) {
 
   // The designed place counts only where it lies wholly on the screen.
   const auto usable = [&](const PixelRect& c, std::size_t index) {
-    return (index >= corners || Inside(c, screen)) && ClearOf(c, readouts);
+    return (index >= corners || Inside(c, screen)) && ClearOf(c, keepClear);
   };
   const PixelRect chosen = [&] {
     for (std::size_t i = 0; i < candidates.size(); ++i)
@@ -154,7 +162,7 @@ PixelPoint PlaceWindow(const PlacementRequest& request) {
   if (s != 0)
     for (const auto& [dx, dy] : {std::pair{s, s}, std::pair{-s, s}, std::pair{s, -s}, std::pair{-s, -s}}) {
       const PixelRect moved{chosen.left + dx, chosen.top + dy, w, h};
-      if (Inside(moved, screen) && ClearOf(moved, readouts)) return {moved.left, moved.top};
+      if (Inside(moved, screen) && ClearOf(moved, keepClear)) return {moved.left, moved.top};
     }
   return {chosen.left, chosen.top};
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Where one of our windows first opens: never over the game's coordinate
-// read-out, which the reader must see. Plain C++, in screen pixels.
+// read-out, which the reader must see, nor over the buttons at the right
+// end of the game's title bar. Plain C++, in screen pixels.
 #include <optional>
 #include <vector>
 

@@ -379,6 +379,26 @@ TEST_F(MapWindow, LeftClickSetsTheTargetAndTheCrossFollowsTheView) {
   EXPECT_EQ(map.TargetX(), 100);
 }
 
+// Fault caught: keyboard focus on "自分を中心" or "軌跡" not shown (the
+// style's focus frame, in its own dark colours, vanished on their black).
+TEST_F(MapWindow, KeyboardFocusShowsOnTheTickBoxes) {
+  ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
+  frmMap& map = ShownMap();
+  map.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&map));
+  for (QCheckBox* box : {map.Check1, map.Check2}) {
+    map.Command1->setFocus(Qt::TabFocusReason);
+    const QImage without = box->grab().toImage();
+    box->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(box->hasFocus());
+    const QImage with = box->grab().toImage();
+    int lit = 0;
+    for (int y = 0; y < with.height(); ++y)
+      for (int x = 0; x < with.width(); ++x) lit += qGray(with.pixel(x, y)) > 128 && qGray(without.pixel(x, y)) < 64;
+    EXPECT_GT(lit, 20) << box->text().toStdString();
+  }
+}
+
 TEST_F(MapWindow, CloseButtonHidesAndKeepsEverything) {
   ASSERT_TRUE(test::WriteColumnCodedPictures(folder_.path()));
   frmMap& map = ShownMap();

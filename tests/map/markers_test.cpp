@@ -22,6 +22,7 @@
 #include "navi/outlined_text.h"
 #include "navi/ring_mark_view.h"
 #include "navi/shape.h"
+#include "navi/target_dot.h"
 
 namespace crewmap::map {
 namespace {
@@ -95,16 +96,25 @@ TEST_F(Markers, PlacesCirclesAndOutlinedNamesInPixels) {
   EXPECT_FALSE(map.lblPoint[0]->isVisible());
   EXPECT_EQ(View(map), std::make_pair(1000, 500));
 
-  // Stacking, bottom to top: labels, circles, the cross.
+  // Stacking, bottom to top: labels, the window's controls, circles, the cross.
   const QObjectList& order = map.Picture1->children();
   const auto at = [&](QObject* o) { return order.indexOf(o); };
   EXPECT_LT(at(map.lblPoint2[8]), at(map.lblPoint[0]) + 100);
   EXPECT_LT(at(map.lblPoint2[3]), at(map.lblPoint[3]));
-  EXPECT_LT(at(map.lblPoint[8]), at(map.Shape1[0]));
-  EXPECT_LT(at(map.Shape1[8]), at(map.Label1));
-  // On screen the light name sits on its black outline over the map.
-  const QImage shot = map.Picture1->grab().toImage();
-  EXPECT_EQ(shot.pixelColor(170, 85), QColor(128, 255, 128));  // the circle's fill
+  const QObjectList& over = map.MarksOver()->children();
+  EXPECT_LT(over.indexOf(map.Shape1[8]), over.indexOf(map.Label1));
+  // On screen the circles show, also one under the zoom slider (caught: a
+  // member, the flag and the cross hidden under the controls).
+  slots_[6] = {"Sora", "3484,1912"};  // map (1019.0, 559.2): under the slider
+  slots_[7] = {"Mio", "4048,2031"};   // circle at (180, 90): on Kaito's name
+  UpdateMapMarkers(slots_, 0);
+  // Kaito's name moves clear of Mio's circle, its outline with it.
+  EXPECT_FALSE(map.lblPoint[3]->geometry().intersects(map.Shape1[7]->geometry()));
+  EXPECT_EQ(map.lblPoint2[3]->pos(), map.lblPoint[3]->pos() - QPoint(0, 1));
+  ASSERT_TRUE(map.Slider1->geometry().contains(map.Shape1[6]->geometry()));
+  const QImage shot = map.grab().toImage();
+  EXPECT_EQ(shot.pixelColor(170, 85), QColor(128, 255, 128));  // Kaito's circle's fill
+  EXPECT_EQ(shot.pixelColor(map.Shape1[6]->pos() + QPoint(4, 4)), QColor(255, 128, 255));  // Sora's
 }
 
 TEST_F(Markers, ZoomTwoAndEmptySlots) {
@@ -155,11 +165,12 @@ TEST_F(Markers, HeadingGoesToTheNavigationWindow) {
   frmMap& map = ShownMap();
   map.Check1->setChecked(false);
   slots_[2] = {"me", "14175,7410"};
-  // No target yet: towards (0, 0), the shorter way east over the seam.
+  // No target yet: no dot (caught: one towards the world's corner, which
+  // players took for a target).
   UpdateMapMarkers(slots_, 2);
   ASSERT_NE(navi::frmNavi::Loaded(), nullptr);
   EXPECT_FALSE(navi::frmNavi::Loaded()->isVisible());
-  EXPECT_EQ(Dot(), DotFor(16384 - 14175, -7410));
+  EXPECT_TRUE(navi::frmNavi::Loaded()->Shape3->isHidden());
 
   map.Slider1->setValue(4);  // zoom 2
   std::int32_t x = 100, y = 50;
@@ -168,7 +179,7 @@ TEST_F(Markers, HeadingGoesToTheNavigationWindow) {
   ASSERT_EQ(map.TargetX(), 150);
   UpdateMapMarkers(slots_, 2);
   EXPECT_EQ(Dot(), DotFor(2721.855f, -7153.573f));
-  EXPECT_NE(Dot(), DotFor(16384 - 14175, -7410));
+  EXPECT_FALSE(navi::frmNavi::Loaded()->Shape3->isHidden());
 }
 
 // Following a member just east of the seam from a player just west of it,
@@ -208,6 +219,7 @@ TEST_F(Markers, FollowsAMemberAcrossTheSeam) {
   EXPECT_EQ(map.NaviText(), "414 0:42");
   const navi::frmNavi* navi = navi::frmNavi::Loaded();
   EXPECT_EQ(navi->lblDistance->text(), QStringLiteral("414\n0:42"));
+  EXPECT_TRUE(navi->Marks->Placed().empty()) << "Kaito is the dot, not a mark beside it too";
   EXPECT_EQ(map.lblDistance->text(), QStringLiteral("414 0:42"));
 
   // Kaito's position stops arriving: faded with its age; then Kaito leaves.
@@ -278,6 +290,25 @@ TEST_F(Markers, TheWholeGroupOnTheMapAndTheOverlay) {
   EXPECT_FALSE(marks[0].mark.old);
   EXPECT_FALSE(map.lblPoint[1]->geometry().intersects(map.lblPoint[2]->geometry()));
   EXPECT_EQ(map.lblPoint[1]->x(), map.lblPoint[2]->x());
+  // Each name beside its own circle, clear of the other circles, of the
+  // controls and of the distance (caught: names under others' circles, the
+  // distance over a name, under a button or past the edge).
+  std::vector<QRect> controls;
+  for (const QWidget* c : std::initializer_list<const QWidget*>{map.Slider1, map.Check1, map.Check2, map.Command1,
+                                                                map.Command2, map.Command3, map.Command4})
+    if (c->isVisible()) controls.push_back(c->geometry());
+  ASSERT_TRUE(map.lblDistance->isVisible());
+  EXPECT_TRUE(map.Picture1->rect().contains(map.lblDistance->geometry()));  // the cross is near the right edge
+  for (const QRect& c : controls) EXPECT_FALSE(map.lblDistance->geometry().intersects(c));
+  for (int i = 0; i < 9; ++i) {
+    const QRect name = map.lblPoint[i]->geometry();
+    for (int j = 0; j < 9; ++j)
+      if (j != i) {
+        EXPECT_FALSE(name.intersects(map.Shape1[j]->geometry())) << i << " under " << j;
+      }
+    for (const QRect& c : controls) EXPECT_FALSE(name.intersects(c)) << i;
+    EXPECT_FALSE(name.intersects(map.lblDistance->geometry())) << i;
+  }
   const QImage withTrails = map.MapSurface();
   map.Check2->setChecked(false);
   const QImage without = map.MapSurface();

@@ -2,6 +2,7 @@
 // readings, the texts shown, following a member through the slot table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -131,10 +132,26 @@ TEST(SailingRules, TrailsBreakWrapAndStayBounded) {
   for (std::int64_t t = 0; t < 4000; ++t) at(35000 + t * 1000, "Rin", std::to_string(t % 9000) + ",100");
   EXPECT_EQ(trails.Count(2), Trails::kCapacity);
   EXPECT_EQ(trails.At(2, Trails::kCapacity - 1).x, 3999);
+
+  // Zoom 0.5 in a window wider than the world: a trail near the west edge
+  // shows on the copy east of the seam and again one world further west.
+  Trails wide;
+  net::SlotTable mio{};
+  for (const auto& [t, x] : {std::pair{1000, "342,100"}, {2000, "352,100"}}) {
+    mio[4] = {"Mio", x, t};
+    wide.Note(mio, t);
+  }
+  const auto both = TrailPieces(wide, 2000, 0, 0, 5000, 2560, 600);
+  ASSERT_EQ(both.size(), 2u);
+  EXPECT_NEAR(std::min(both[0].x0, both[1].x0), 50, 1);
+  EXPECT_NEAR(std::max(both[0].x0, both[1].x0), 50 + 2396, 1);
 }
 
-// Faults caught: names at one spot drawn over each other; a name moved that
-// was in nobody's way.
+// Faults caught: names at one spot drawn over each other (also where a name
+// moved down meets one placed before it higher up); a name moved that was in
+// nobody's way; a name set under another member's circle or a control, or
+// past the map's edge, where a place beside its own circle is free; the
+// distance drawn over a name, past the edge or under a button.
 TEST(SailingRules, NamesAtOneSpotStackDownwards) {
   std::vector<LabelBox> boxes = {{100, 50, 40, 14}, {100, 50, 60, 14}, {300, 50, 40, 14}, {120, 55, 40, 14}};
   SpreadLabels(boxes);
@@ -142,6 +159,47 @@ TEST(SailingRules, NamesAtOneSpotStackDownwards) {
   EXPECT_EQ(boxes[1].top, 64);
   EXPECT_EQ(boxes[2].top, 50);
   EXPECT_EQ(boxes[3].top, 78);
+  boxes = {{100, 64, 40, 14}, {100, 50, 40, 14}, {100, 50, 40, 14}};
+  SpreadLabels(boxes);
+  EXPECT_EQ(boxes[2].top, 78);
+
+  // Names 40 x 16 beside 8-pixel circles, each coming in at the circle's
+  // lower right.
+  const auto circle = [](int x, int y) { return LabelBox{x, y, 8, 8}; };
+  const auto usual = [](const LabelBox& c) { return LabelBox{c.left + 7, c.top + 7, 40, 16}; };
+  const struct {
+    const char* what;
+    std::vector<LabelBox> circles;
+    std::vector<LabelBox> want;  // the names' places
+  } cases[] = {
+      {"alone", {circle(100, 100)}, {{107, 107, 40, 16}}},
+      {"over another's circle: above it", {circle(100, 100), circle(120, 110)}, {{107, 85, 40, 16}, {127, 117, 40, 16}}},
+      {"at the right edge: to the left", {circle(340, 50)}, {{301, 57, 40, 16}}},
+      {"on a control: above it", {circle(140, 140)}, {{147, 125, 40, 16}}},
+      {"five at one spot",
+       {circle(200, 100), circle(200, 100), circle(200, 100), circle(200, 100), circle(200, 100)},
+       {{207, 107, 40, 16}, {207, 85, 40, 16}, {161, 107, 40, 16}, {161, 85, 40, 16}, {207, 123, 40, 16}}},
+      {"a sixth there, another's name below",
+       {circle(200, 116), circle(200, 100), circle(200, 100), circle(200, 100), circle(200, 100), circle(200, 100)},
+       {{207, 123, 40, 16}, {207, 107, 40, 16}, {207, 85, 40, 16}, {161, 107, 40, 16}, {161, 85, 40, 16},
+        {207, 139, 40, 16}}},
+  };
+  for (const auto& c : cases) {
+    MapObstacles around{{0, 0, 366, 222}, c.circles, {{150, 150, 60, 20}}};
+    std::vector<LabelBox> names;
+    for (const LabelBox& k : c.circles) names.push_back(usual(k));
+    PlaceNames(names, around);
+    EXPECT_EQ(names, c.want) << c.what;
+  }
+
+  // The distance beside the cross: right, else left, below, above.
+  const MapObstacles map{{0, 0, 366, 222}, {}, {{256, 37, 105, 25}, {256, 66, 105, 25}}};
+  const std::vector<LabelBox> name{{200, 100, 40, 16}};
+  EXPECT_EQ(PlaceBeside({100, 100, 21, 21}, 60, 16, name, map), (LabelBox{121, 102, 60, 16}));
+  EXPECT_EQ(PlaceBeside({290, 100, 21, 21}, 60, 16, {}, map), (LabelBox{230, 102, 60, 16}));
+  EXPECT_EQ(PlaceBeside({290, 100, 21, 21}, 60, 16, name, map), (LabelBox{271, 121, 60, 16}));
+  EXPECT_EQ(PlaceBeside({200, 40, 21, 21}, 60, 16, {}, map), (LabelBox{140, 42, 60, 16}));  // not under a button
+  EXPECT_EQ(PlaceBeside({290, 64, 21, 21}, 60, 16, {}, map), (LabelBox{230, 66, 60, 16}));  // a cross on them: inside
 }
 
 }  // namespace

@@ -13,12 +13,14 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <optional>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
@@ -26,7 +28,9 @@
 #include "navi/outlined_text.h"
 #include "navi/ring_mark_view.h"
 #include "navi/shape.h"
+#include "navi/target_dot.h"
 #include "ui/message_box.h"
+#include "ui/remembered_place.h"
 #include "x11_props.h"
 
 namespace crewmap::navi {
@@ -75,6 +79,7 @@ class Backdrop : public QWidget {
 class FrmNaviTest : public testing::Test {
  protected:
   void SetUp() override {
+    ui::SetPlaceFile({});  // nothing remembered from other cases
     frmNavi::Unload();
     Pump(20);
     ASSERT_EQ(frmNavi::Loaded(), nullptr);
@@ -137,7 +142,6 @@ TEST_F(FrmNaviTest, LoadCreatesTheWindowHiddenWithItsDesign) {
     const char* name;
     QRect pixels;
   } controls[] = {
-      {"Shape3", {24, 4, 4, 4}},      // 360, 60, 60 x 60 twips
       {"Label1", {58, 0, 13, 12}},    // 870, 0, 195 x 180
       {"Shape1", {4, 14, 114, 98}},   // 60, 210, 1710 x 1470
       {"lblNavi", {0, 0, 25, 25}},    // 0, 0, 375 x 375
@@ -154,6 +158,7 @@ TEST_F(FrmNaviTest, LoadCreatesTheWindowHiddenWithItsDesign) {
   EXPECT_FALSE(timer->isActive());
   EXPECT_EQ(navi.Shape3->Left(), 360.0f);
   EXPECT_EQ(navi.Shape3->Top(), 60.0f);
+  EXPECT_TRUE(navi.Shape3->isHidden());  // no target yet: no dot
   EXPECT_EQ(navi.lblNavi->text(), QStringLiteral("●"));
   EXPECT_EQ(navi.Label1->text(), QStringLiteral("↑"));
   // Only the handle takes the mouse; the shapes do not.
@@ -168,7 +173,6 @@ TEST_F(FrmNaviTest, ControlsShowTheirColoursAndTheMaskKeepsOnlyThem) {
     QPoint at;
     QColor colour;
   } pixels[] = {
-      {{25, 5}, QColor(255, 0, 0)},      // the dot
       {{23, 1}, QColor(255, 255, 192)},  // the handle, beside the disc
       {{10, 11}, QColor(192, 192, 0)},   // the disc
       {{8, 63}, QColor(255, 255, 128)},  // the ring's left side
@@ -205,6 +209,23 @@ TEST_F(FrmNaviTest, ControlsShowTheirColoursAndTheMaskKeepsOnlyThem) {
     }
   EXPECT_GT(letters, 40);
   EXPECT_TRUE(MaskIsNonWhiteOf(navi, withText));
+
+  // The dot, here due east: a red core in a white ring with a black edge,
+  // 16 pixels across on the ring, unlike the members' plain 9-pixel marks
+  // (caught: a 4-pixel red dot beside slot 0's deep red mark looked like it).
+  float east = 1, north = 0;
+  navi.PointToAngle(east, north);
+  const QImage dotted = Drawn(navi);
+  QString across;
+  for (int x = navi.Shape3->x() - 1; x <= navi.Shape3->geometry().right() + 1; ++x) {
+    const QRgb p = dotted.pixel(x, navi.Shape3->geometry().center().y());
+    const QChar c = p == TargetDot::kEdge ? 'E' : p == TargetDot::kHalo ? 'H' : p == TargetDot::kCore ? 'C' : '.';
+    if (across.isEmpty() || across.back() != c) across += c;
+  }
+  EXPECT_EQ(across, QStringLiteral(".EHCHE.")) << navi.Shape3->x();
+  EXPECT_EQ(navi.Shape3->size(), QSize(16, 16));
+  EXPECT_TRUE(navi.Shape3->geometry().contains(113, 63));  // on the ring's right side
+  EXPECT_TRUE(MaskIsNonWhiteOf(navi, dotted));
 }
 
 // Fault caught: showing the window keeps the cut-out made at load, so what
@@ -234,9 +255,9 @@ TEST_F(FrmNaviTest, PointToAngleOnAnUnloadedWindowCreatesItHiddenWithTheDotPlace
   EXPECT_NEAR(navi->Shape3->Left(), 1398, 0.01);
   EXPECT_NEAR(navi->Shape3->Top(), 1353, 0.01);
   EXPECT_TRUE(navi->Shape3->isVisibleTo(navi));
-  EXPECT_EQ(navi->Shape3->geometry(), QRect(93, 90, 4, 4));
+  EXPECT_EQ(navi->Shape3->geometry(), QRect(84, 90, 16, 16));  // centred on the ring at 1383, 1473 twips
   // The cut-out follows the dot: its new place shows, its design place not.
-  EXPECT_TRUE(navi->mask().contains(QPoint(94, 91)));
+  EXPECT_TRUE(navi->mask().contains(QPoint(92, 98)));
   EXPECT_FALSE(navi->mask().contains(QPoint(25, 5)));
 }
 
@@ -316,7 +337,6 @@ TEST_F(FrmNaviTest, WhitePixelsNeitherShowNorTakeClicks) {
   const QImage backdropImage = backdrop.grab().toImage();
   const QPoint inside = origin + QPoint(61, 63);
   EXPECT_EQ(screen.pixel(inside), backdropImage.pixel(inside - backdrop.pos()));
-  EXPECT_EQ(QColor(screen.pixel(origin + QPoint(25, 5))), QColor(255, 0, 0));
   EXPECT_EQ(QColor(screen.pixel(origin + QPoint(8, 63))), QColor(255, 255, 128));
   EXPECT_EQ(QColor(screen.pixel(origin + QPoint(23, 1))), QColor(255, 255, 192));
 
@@ -399,6 +419,8 @@ TEST_F(FrmNaviTest, NoWhiteShowsOverTheGameAtEveryScaling) {
   for (int i = 0; i < 8; ++i) marks.push_back({i < 2 ? 1.0f : std::cos(i * 0.8f), i < 2 ? 0.0f : std::sin(i * 0.8f), 0xC0C000, i == 7});
   navi.SetRingMarks(marks);
   ASSERT_EQ(navi.Marks->Placed().size(), 8u);
+  float southWest[2] = {-1, 1};
+  navi.PointToAngle(southWest[0], southWest[1]);
   Pump(300);
   const qreal r = navi.devicePixelRatioF();
   const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
@@ -409,6 +431,10 @@ TEST_F(FrmNaviTest, NoWhiteShowsOverTheGameAtEveryScaling) {
     for (int x = qRound(navi.x() * r); x < qRound((navi.x() + navi.width()) * r); ++x)
       white += screen.pixel(x, y) == qRgb(255, 255, 255);
   EXPECT_EQ(white, 0);
+  // The dot is round and whole: its core shows across its middle row.
+  const QRect dot = navi.Shape3->geometry().translated(navi.pos());
+  for (int dx = -2; dx <= 2; ++dx)
+    EXPECT_EQ(screen.pixel(device(QPointF(dot.center()) + QPointF(dx + 0.5, 0.5))), TargetDot::kCore) << dx;
   for (const PlacedMark& m : navi.Marks->Placed()) {
     const QPointF centre(m.left / 15 + 4, m.top / 15 + 4);
     EXPECT_TRUE(navi.mask().contains(centre.toPoint())) << m.index;
@@ -431,7 +457,12 @@ TEST_F(FrmNaviTest, NoWhiteShowsOverTheGameAtEveryScaling) {
   EXPECT_TRUE(first >= 0 && seen.mid(first, last - first).contains(QLatin1Char('.'))) << seen.toStdString();
 }
 
+// Also caught: the overlay reopened ("ナビ", or the next run) at its design
+// place instead of where the player left it, or brought back off the screen.
 TEST_F(FrmNaviTest, DragStopsAtTheBottomRightAndRunsFreePastTheTopLeft) {
+  QTemporaryDir dir;
+  const std::filesystem::path file(dir.filePath(QStringLiteral("crewmap-state.txt")).toStdString());
+  ui::SetPlaceFile(file);
   frmNavi& navi = ShowNavi();
   ASSERT_EQ(navi.pos(), QPoint(603, 438));
   Xdo(Move({625, 441}) + " mousedown 1");
@@ -456,6 +487,17 @@ TEST_F(FrmNaviTest, DragStopsAtTheBottomRightAndRunsFreePastTheTopLeft) {
   Xdo(Move({400, 400}));
   Pump(50);
   EXPECT_EQ(navi.pos(), QPoint(-21, -2));  // released: stays
+
+  // Reopened in this run, then in a later one: there, kept on the screen;
+  // forgotten, at the design place again.
+  for (const bool laterRun : {false, true}) {
+    if (laterRun) ui::SetPlaceFile(file);
+    frmNavi::Unload();
+    EXPECT_EQ(ShowNavi().pos(), QPoint(0, 0)) << laterRun;
+  }
+  ui::SetPlaceFile({});
+  frmNavi::Unload();
+  EXPECT_EQ(ShowNavi().pos(), QPoint(603, 438));
 }
 
 TEST_F(FrmNaviTest, RightPressOnTheHandleUnloadsWithoutDragging) {

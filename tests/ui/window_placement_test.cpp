@@ -14,6 +14,7 @@
 #include "reader/readout_area.h"
 #include "reader/readout_finder.h"
 #include "reader/whole_glyphs.h"
+#include "ui/remembered_place.h"
 
 namespace crewmap::ui {
 namespace {
@@ -119,6 +120,52 @@ TEST(PlaceWindow, NeverOverTheReadoutAlwaysOnTheScreenBesideTheGameWhenThereIsRo
   const PixelRect placed{at.x, at.y, tight.width, tight.height};
   EXPECT_FALSE(Intersects(placed, reader::ReadoutOnScreen(*tight.game))) << Describe(placed);
   EXPECT_TRUE(Contains(tight.screen, placed)) << Describe(placed);
+
+  // A maximised game, its frame past the screen's edges: no side has room,
+  // and the window keeps off the game's minimise, maximise and close buttons
+  // (on Windows the rightmost 138 x 31 pixels of the screen's top).
+  for (const PixelRect& screen : {PixelRect{0, 0, 1920, 1040}, PixelRect{0, 0, 1280, 984}}) {
+    PlacementRequest full;
+    full.screen = screen;
+    full.width = 305;
+    full.height = 263;
+    full.game = WindowRect{-8, -8, screen.width + 8, screen.height + 8};
+    const platform::PixelPoint p = PlaceWindow(full);
+    const PixelRect window{p.x, p.y, full.width, full.height};
+    EXPECT_FALSE(Intersects(window, {screen.width - 138, 0, 138, 31})) << Describe(window);
+    EXPECT_FALSE(Intersects(window, reader::ReadoutOnScreen(*full.game))) << Describe(window);
+    EXPECT_TRUE(Contains(screen, window)) << Describe(window);
+  }
+}
+
+// Faults caught: the overlay brought back off every screen after the screens
+// changed (a second monitor gone, a lower resolution), or moved although it
+// lay wholly on one; the remembered place lost or doubled when written back
+// with other lines.
+TEST(RememberedPlace, ComesBackWhereItWasLeftAndOnAScreen) {
+  const std::vector<PixelRect> two = {{0, 0, 1920, 1040}, {1920, 0, 1280, 984}};
+  const struct {
+    PixelRect window;
+    int x, y;
+  } cases[] = {
+      {{603, 438, 124, 118}, 603, 438},     // on the first screen
+      {{2500, 900, 124, 118}, 2500, 866},   // past the second's bottom
+      {{1900, 100, 124, 118}, 1920, 100},   // across both: onto the one it covers most
+      {{5000, -300, 124, 118}, 1796, 0},    // off both: onto the first
+      {{-21, -2, 124, 118}, 0, 0},          // dragged past the top-left
+  };
+  for (const auto& c : cases) {
+    const platform::PixelPoint at = KeepOnScreens(c.window, two);
+    EXPECT_EQ(at.x, c.x) << Describe(c.window);
+    EXPECT_EQ(at.y, c.y) << Describe(c.window);
+  }
+  std::string text = "main=1,2\nnavi=x,y\n";
+  EXPECT_FALSE(FindPlace(text, "navi"));
+  text = WithPlace(text, "navi", {-21, 438});
+  EXPECT_EQ(text, "main=1,2\nnavi=-21,438\n");
+  EXPECT_EQ(FindPlace(text, "navi")->x, -21);
+  EXPECT_EQ(FindPlace(WithPlace("", "navi", {5, 6}), "navi")->y, 6);
+  EXPECT_FALSE(FindPlace("navigation=1,2\n", "navi"));
 }
 
 // Fault caught: without a game, a window opens at the screen's top-left where
