@@ -7,6 +7,7 @@
 #include "main/member_session.h"
 #include "main/slot_rows.h"
 #include "net/host_port.h"
+#include "net/key_lines.h"
 #include "net/meeting_point.h"
 #include "net/messages.h"
 #include "net/winsock.h"
@@ -114,9 +115,12 @@ void MemberSide::Connect(const QString& address) {
   refused_ = false;
   toldUnheard_ = false;
   receiver_.Reset();
+  // The text a keyed host passes on carries the key after the address.
+  const net::ShareParts typed = net::SplitShareText(address.toStdString());
+  keyCheck_.Begin(KeyFor(typed.key));
   // "address", "address:port", "[IPv6]" or "[IPv6]:port"; a malformed entry
   // leaves no host, and the attempt fails like an unknown one.
-  const auto target = net::ParseHostPort(address.toStdString(), times_.port);
+  const auto target = net::ParseHostPort(typed.address, times_.port);
   socket_->SetRemoteHost(target ? FromUtf8(target->host) : QString());
   socket_->SetRemotePort(target ? target->port : times_.port);
   socket_->Connect();
@@ -125,7 +129,7 @@ void MemberSide::Connect(const QString& address) {
 void MemberSide::Connected() {
   established_ = true;
   attemptTimer_->stop();
-  view_.setStatus(kConnected);
+  view_.setStatus(keyCheck_.Keyed() ? ProvingStatus() : kConnected);
   view_.setButton(false, ConnectCaption());
 }
 
@@ -141,6 +145,10 @@ void MemberSide::DataArrival() {
   std::optional<RowForm> rows;
   const std::int64_t now = SteadyNowMs();
   for (const std::string& piece : pieces) {
+    if (KeyStep(piece)) {
+      if (!established_) return;  // the exchange ended the connection
+      continue;
+    }
     const std::int16_t previousSlot = MySlot;
     const MemberEffect effect = ApplyMemberPiece(Slots, MySlot, piece, now);
     if (!effect.logLine.empty()) {
@@ -185,11 +193,11 @@ void MemberSide::Joined(std::int16_t previousSlot) {
 void MemberSide::SendReport(const QByteArray& line) {
   lastReport_.assign(line.constData(), static_cast<std::size_t>(line.size()));
   if (lastReport_.ends_with(net::kLineEnd)) lastReport_.resize(lastReport_.size() - net::kLineEnd.size());
-  socket_->SendData(line, net::Traffic::Position, MySlot);
+  if (keyCheck_.MaySend()) socket_->SendData(line, net::Traffic::Position, MySlot);
 }
 
 bool MemberSide::ProposeMeetingPoint(std::optional<GamePoint> point, const std::string& nick) {
-  if (socket_->State() != net::SocketState::Connected) return false;
+  if (socket_->State() != net::SocketState::Connected || !keyCheck_.MaySend()) return false;
   const std::string line = net::BuildMeetingProposal(lastReport_.empty() ? nick + "\t" : lastReport_, point);
   // Control: a later report must not replace it before it has gone.
   socket_->SendData(QByteArray(line.data(), static_cast<qsizetype>(line.size())), net::Traffic::Control);
@@ -197,6 +205,7 @@ bool MemberSide::ProposeMeetingPoint(std::optional<GamePoint> point, const std::
 }
 
 void MemberSide::SendBlankLine() {
+  if (!keyCheck_.MaySend()) return;
   socket_->SendData(QByteArray(net::kLineEnd.data(), static_cast<qsizetype>(net::kLineEnd.size())),
                     net::Traffic::Position, net::kBlankLineSender);
 }
