@@ -87,6 +87,7 @@ GroupKeyRow::GroupKeyRow(QWidget& window, QLineEdit& addressBox, int defaultPort
   });
   auto* hint = new QLabel(QStringLiteral("この文をゲームのチャットでメンバーに伝えてください"), fraKey);
   hint->setFont(pGothic);
+  hint->setWordWrap(true);
   grid->addWidget(hint, 2, 0, 1, 3);
   fraKey->setFixedWidth(window.width());
 

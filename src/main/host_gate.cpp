@@ -69,15 +69,15 @@ void HostGate::Take(qintptr requestID) {
   socket->setParent(this);
   const std::string address = PeerText(socket->peerAddress());
   const std::int64_t now = SteadyNowMs();
-  if (!key_ || !throttle_.Admit(address, now)) {
-    // An address that keeps reconnecting is dropped without a word or a
-    // row, as an open host drops it.
+  if (!key_) {
     socket->abort();
     socket->deleteLater();
     return;
   }
-  if (visitors_.size() >= rules_.waiting || !tries_.MayTry(address, now)) {
-    LetGo(socket, address, net::BuildKeyNotice(net::kTooManyTriesNotice), kTooManyRow);
+  // An address that keeps reconnecting or has used up its tries waits for
+  // its answer (the door full too).
+  if (!throttle_.Admit(address, now) || visitors_.size() >= rules_.waiting || !tries_.MayTry(address, now)) {
+    Hold(socket, address);
     return;
   }
   socket->setReadBufferSize(kReadBound);
@@ -98,6 +98,28 @@ void HostGate::Take(qintptr requestID) {
         if (visitors_.count(socket) && socket->state() != QAbstractSocket::ConnectedState) Gone(socket);
       },
       Qt::QueuedConnection);
+}
+
+void HostGate::Hold(QTcpSocket* socket, const std::string& address) {
+  // Answered slowly: a guesser that waits for its answer gets one a hold,
+  // and a flood of connections costs a few held sockets instead of one
+  // accept after another. Past the bound a connection is dropped at once.
+  if (held_.size() >= rules_.held) {
+    socket->abort();
+    socket->deleteLater();
+    Logged(address, kTooManyRow);
+    return;
+  }
+  held_.insert(socket);
+  socket->setReadBufferSize(kReadBound);
+  connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+    if (held_.erase(socket)) socket->deleteLater();
+  });
+  QTimer::singleShot(rules_.holdMs, socket, [this, socket, address] {
+    if (!held_.erase(socket)) return;
+    disconnect(socket, nullptr, this, nullptr);
+    LetGo(socket, address, net::BuildKeyNotice(net::kTooManyTriesNotice), kTooManyRow);
+  });
 }
 
 void HostGate::Read(QTcpSocket* socket) {
@@ -158,6 +180,10 @@ void HostGate::LetGo(QTcpSocket* socket, const std::string& address, const std::
   socket->readAll();
   if (!reply.empty()) socket->write(Bytes(reply));
   CloseSoon(socket);
+  Logged(address, row);
+}
+
+void HostGate::Logged(const std::string& address, std::string_view row) {
   if (const std::optional<int> left = tries_.LogRefusal(address, SteadyNowMs())) {
     std::string text = std::string(row) + address;
     if (*left > 0) text += "（ほかに" + std::to_string(*left) + "件）";

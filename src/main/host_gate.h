@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -26,7 +27,11 @@ namespace crewmap::main {
 
 struct GateRules {
   int answerMs = 5000;     // a peer has this long to prove the key
-  std::size_t waiting = 64;  // connections at the door at once; more are turned away
+  std::size_t waiting = 64;  // connections at the door at once; more are held
+  // A connection from a source without tries left waits this long for its
+  // answer; at most `held` wait at once, more are dropped at once.
+  int holdMs = 2000;
+  std::size_t held = 64;
   net::KeyTryRule tries;
   net::KeyLogRule log;
 };
@@ -57,12 +62,15 @@ class HostGate : public QObject {
     net::HostKeyCheck check;
     QTimer* deadline;
   };
+  void Hold(QTcpSocket* socket, const std::string& address);
   void Read(QTcpSocket* socket);
   // The peer closed or broke the connection before proving anything.
   void Gone(QTcpSocket* socket);
   // Turns the peer away: `reply` (wire bytes, may be empty) goes out, the
   // connection closes, and the refusal is logged as `row`.
   void LetGo(QTcpSocket* socket, const std::string& address, const std::string& reply, std::string_view row);
+  // One row for a refusal, when the log's limits let it.
+  void Logged(const std::string& address, std::string_view row);
   // Out of the door's hands (the deadline and its signals), still open.
   void Forget(QTcpSocket* socket);
   void HandOver(QTcpSocket* socket);
@@ -73,6 +81,7 @@ class HostGate : public QObject {
   std::optional<net::GroupKey> key_;
   net::KeyTries tries_;
   std::map<QTcpSocket*, Visitor> visitors_;
+  std::set<QTcpSocket*> held_;  // waiting for a slow answer
 };
 
 }  // namespace crewmap::main

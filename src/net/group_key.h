@@ -19,7 +19,7 @@ class GroupKey {
  public:
   // PBKDF2 rounds: a few tens of milliseconds once per key on a player's PC,
   // so that guessing from a recorded exchange is slow too.
-  static constexpr int kRounds = 60000;
+  static constexpr int kRounds = 30000;
 
   // The key from the text (NormalizeKey first); nothing when that is empty.
   static std::optional<GroupKey> Stretch(std::string_view utf8);
