@@ -85,7 +85,7 @@ GroupKeyRow::GroupKeyRow(QWidget& window, QLineEdit& addressBox, int defaultPort
   connect(cmdCopy, &QPushButton::clicked, this, [this] {
     if (!ShareText().isEmpty()) QApplication::clipboard()->setText(ShareText());
   });
-  auto* hint = new QLabel(QStringLiteral("この文をゲームのチャットでメンバーに伝えてください"), fraKey);
+  auto* hint = new QLabel(QStringLiteral("この文をゲームのチャットで伝えてください"), fraKey);
   hint->setFont(pGothic);
   hint->setWordWrap(true);
   grid->addWidget(hint, 2, 0, 1, 3);
