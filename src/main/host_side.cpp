@@ -95,9 +95,9 @@ void HostSide::Proved(qintptr requestID) {
 }
 
 void HostSide::SetKey(const std::string& utf8) {
-  std::optional<net::GroupKey> key = net::GroupKey::Stretch(utf8);
   const auto& before = gate_->Key();
-  if ((key ? key->Text() : std::string()) == (before ? before->Text() : std::string())) return;
+  if (net::NormalizeKey(utf8) == (before ? before->Text() : std::string())) return;
+  std::optional<net::GroupKey> key = net::GroupKey::Stretch(utf8);
   const bool keyed = key.has_value();
   gate_->SetKey(std::move(key));
   ++keyGeneration_;
