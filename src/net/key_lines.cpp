@@ -123,8 +123,11 @@ ShareParts SplitShareText(std::string_view typed) {
   if (marker == std::string::npos) return {std::string(typed), {}};
   ShareParts parts;
   parts.address = std::string(TrimBlanks(std::string_view(folded).substr(0, marker)));
-  std::string_view rest = TrimBlanks(std::string_view(folded).substr(marker + kShareMarker.size()));
-  if (!rest.empty() && (rest.front() == ':' || rest.front() == '=')) rest = TrimBlanks(rest.substr(1));
+  std::string_view rest = std::string_view(folded).substr(marker + kShareMarker.size());
+  // "合言葉:" and "合言葉=" as typed by hand; after a blank a ':' is the
+  // key's own, as the host writes a key that begins with one.
+  if (!rest.empty() && (rest.front() == ':' || rest.front() == '=')) rest.remove_prefix(1);
+  rest = TrimBlanks(rest);
   for (std::size_t at = 0; at < rest.size(); ++at) {
     if (!IsBlank(rest[at])) {
       parts.key += rest[at];

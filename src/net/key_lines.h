@@ -68,9 +68,10 @@ inline constexpr std::string_view kShareMarker = "合言葉";
 std::string BuildShareText(std::string_view addressBox, std::string_view key, int defaultPort);
 
 // What a member typed or pasted into the address box, split at the marker:
-// the address as typed before it and the key after it ("合言葉 key",
-// "合言葉:key", full-width forms as their ASCII characters, blanks around
-// the key and runs of blanks inside it taken as one space). Without the
+// the address as typed before it and the key after it ("合言葉 key", or
+// "合言葉:key" and "合言葉=key" with the sign right after the word;
+// full-width forms as their ASCII characters, blanks around the key and
+// runs of blanks inside it taken as one space). Without the
 // marker the whole text is the address and the key is empty.
 struct ShareParts {
   std::string address;
