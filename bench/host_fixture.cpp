@@ -36,14 +36,14 @@ long ResidentKb() {
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-InProcessHost::InProcessHost() {
+InProcessHost::InProcessHost(const std::string& moreSettings) {
   QTcpServer probe;
   probe.listen(QHostAddress::LocalHost, 0);
   port_ = probe.serverPort();
   probe.close();
   // The address-echo page is a closed loopback port: the lookup fails at once.
   ini_ = "/tmp/bench_host_" + std::to_string(::getpid()) + ".ini";
-  std::ofstream(ini_) << "[NET]\nECHOURL=http://127.0.0.1:9/\n";
+  std::ofstream(ini_) << "[NET]\nECHOURL=http://127.0.0.1:9/\n" << moreSettings;
   startup::IniPath = ini_;
   startup::StartMode = 0;
   main::MainOptions options;

@@ -21,10 +21,11 @@ using Clock = std::chrono::steady_clock;
 std::int64_t NowNs();
 long ResidentKb();
 
-// A host window on a free port whose address lookup fails at once.
+// A host window on a free port whose address lookup fails at once;
+// `moreSettings` goes into section NET of its settings file.
 class InProcessHost {
  public:
-  InProcessHost();
+  explicit InProcessHost(const std::string& moreSettings = "");
   ~InProcessHost();
   int Port() const { return port_; }
   main::frmMain& Window() { return *window_; }

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "main/group_key_row.h"
 #include "main/host_address.h"
 #include "main/host_side.h"
 #include "main/main_window_support.h"
@@ -103,6 +104,7 @@ void frmMain::Form_Load() {
   if (!IsHost()) {
     MakeMemberSide();
     member_->Start();
+    member_->SetSettingsKey(startup::LoadNetSettings(startup::IniPath).key);
     for (int n = 1; n <= net::kHighestSocket; ++n) lbl[static_cast<std::size_t>(n)]->hide();
     Text1->setReadOnly(false);
     Text1->clear();
@@ -120,6 +122,8 @@ void frmMain::Form_Load() {
     // The lookup and the router run while the window is up; the box says it
     // is looking until the echo page answers.
     const startup::NetSettings settings = startup::LoadNetSettings(startup::IniPath);
+    keyRow_ = std::make_unique<GroupKeyRow>(*this, *Text1, options_.port, settings.key,
+                                            [this](const std::string& key) { host_->SetKey(key); });
     HostAddressView view;
     view.setAddressBox = [this](const QString& text) {
       Text1->setText(text);

@@ -48,6 +48,7 @@ class frmMap;
 
 namespace crewmap::main {
 
+class GroupKeyRow;
 class HostAddress;
 class HostSide;
 class MemberSide;
@@ -175,6 +176,7 @@ class frmMain : public QWidget, public reader::CaptureControls {
   std::unique_ptr<reader::CoordinateCapture> capture_;
   std::unique_ptr<HostSide> host_;   // host only: the connection handling
   std::unique_ptr<HostAddress> hostAddress_;  // host only: the address box and the router
+  std::unique_ptr<GroupKeyRow> keyRow_;       // host only: the group key beside the address box
   std::unique_ptr<MemberSide> member_;         // member only: the connection to the host
   std::vector<std::string> shownRows_;         // what List2 shows, as last listed
   reader::CaptureStateLog captureLog_;

@@ -33,6 +33,8 @@ HostSide::HostSide(const SocketArray& sockets, net::SlotTable& table, int port, 
   watchTimer_ = std::make_unique<QTimer>();
   watchTimer_->setInterval(std::clamp<std::int64_t>(rules.peerTimes.firstLineMs / 4, 20, 1000));
   QObject::connect(watchTimer_.get(), &QTimer::timeout, [this] { CheckPeers(); });
+  gate_ = std::make_unique<HostGate>(throttle_, GateRules{},
+                                     GateView{view_.appendLog, [this](qintptr id) { Proved(id); }});
 }
 
 HostSide::~HostSide() = default;
@@ -67,10 +69,48 @@ int HostSide::ListenerChoice(bool afterAcceptance) const {
 }
 
 void HostSide::ConnectionRequest(int n, qintptr requestID) {
+  if (Keyed()) {
+    // Every connection proves the key at the door first; the listener
+    // goes on listening meanwhile.
+    gate_->Take(requestID);
+    return;
+  }
   if (n == kRefusingSocket) {
     Refuse(requestID);
     return;
   }
+  Accept(n, requestID, false);
+}
+
+void HostSide::Proved(qintptr requestID) {
+  if (view_.unloaded()) return;
+  for (int n = 1; n <= net::kHighestSocket; ++n) {
+    if (sockets_[static_cast<std::size_t>(n)]->State() != net::SocketState::Listening) continue;
+    if (n == kRefusingSocket)
+      Refuse(requestID);
+    else
+      Accept(n, requestID, true);
+    return;
+  }
+}
+
+void HostSide::SetKey(const std::string& utf8) {
+  const auto& before = gate_->Key();
+  if (net::NormalizeKey(utf8) == (before ? before->Text() : std::string())) return;
+  std::optional<net::GroupKey> key = net::GroupKey::Stretch(utf8);
+  const bool keyed = key.has_value();
+  gate_->SetKey(std::move(key));
+  ++keyGeneration_;
+  view_.appendLog(startup::NoticeRow(startup::CurrentTimestamp(), keyed ? "合言葉を設定しました。参加には合言葉が必要です"
+                                                                        : "合言葉を外しました。だれでも参加できます"));
+  if (!keyed) return;
+  // A new lock keeps out whoever got in without this key.
+  for (int n = 1; n <= net::kHighestSocket; ++n)
+    if (occupied_[static_cast<std::size_t>(n)] && provedKey_[static_cast<std::size_t>(n)] != keyGeneration_)
+      Departure(n);
+}
+
+void HostSide::Accept(int n, qintptr requestID, bool proved) {
   const auto i = static_cast<std::size_t>(n);
   net::Winsock* socket = sockets_[i];
   // 1-2. The listening socket stops listening and takes the connection.
@@ -79,7 +119,7 @@ void HostSide::ConnectionRequest(int n, qintptr requestID) {
   budgets_[i].Reset();
   socket->Accept(requestID);
   const std::int64_t now = SteadyNowMs();
-  if (!throttle_.Admit(socket->RemoteHostIP().toStdString(), now)) {
+  if (!proved && !throttle_.Admit(socket->RemoteHostIP().toStdString(), now)) {
     // An address that keeps reconnecting is turned away for a while, without
     // a log row: the slot listens again as if nothing had happened.
     socket->Abort();
@@ -87,6 +127,7 @@ void HostSide::ConnectionRequest(int n, qintptr requestID) {
     return;
   }
   occupied_[i] = true;
+  provedKey_[i] = proved ? keyGeneration_ : 0;
   watches_[i].Start(now);
   // 3-4. Indicator, then the connection row while the peer is known.
   view_.setIndicator(n, SlotLight::Connected);

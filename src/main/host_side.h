@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "main/host_gate.h"
 #include "net/line_receiver.h"
 #include "net/meeting_point.h"
 #include "net/outgoing_queue.h"
@@ -63,6 +64,11 @@ class HostSide {
   // Slot 1 listens (at load).
   void Start();
   void ConnectionRequest(int n, qintptr requestID);
+  // The group key ("": none). With one, every connection must prove it
+  // before it gets a slot; a new key lets go the members that have not
+  // proved it. Said in one row when it changes.
+  void SetKey(const std::string& utf8);
+  bool Keyed() const { return gate_->Key().has_value(); }
   void DataArrival(int n);
   // The connection of slot n ended (close or error).
   void ConnectionEnded(int n);
@@ -83,6 +89,12 @@ class HostSide {
 
  private:
   void StartListening(int n);
+  // Accepts on socket n the connection under `requestID` (one that proved
+  // the key skips the check for addresses that keep reconnecting: the door
+  // made it).
+  void Accept(int n, qintptr requestID, bool proved);
+  // A connection proved the key at the door: the listening socket takes it.
+  void Proved(qintptr requestID);
   void Refuse(qintptr requestID);
   // Closes, as departures, the connections that do not take part.
   void CheckPeers();
@@ -110,6 +122,9 @@ class HostSide {
   std::unique_ptr<QTimer> watchTimer_;
   std::unique_ptr<net::Winsock> refuser_;  // tells a connection past slot 8 that the group is full
   std::optional<GamePoint> meetingPoint_;  // shared, and told to each member that joins
+  std::unique_ptr<HostGate> gate_;
+  std::uint64_t keyGeneration_ = 1;  // counts the keys set
+  std::array<std::uint64_t, net::kHighestSocket + 1> provedKey_{};  // the key a member proved (0: none)
 };
 
 }  // namespace crewmap::main

@@ -8,6 +8,7 @@
 #include "main/silent_rows.h"
 #include "main/slot_rows.h"
 #include "net/host_port.h"
+#include "net/key_lines.h"
 #include "net/meeting_point.h"
 #include "net/messages.h"
 #include "net/winsock.h"
@@ -119,9 +120,12 @@ void MemberSide::Connect(const QString& address) {
   // A proposal carries only a position read on this connection.
   presentPosition_.clear();
   receiver_.Reset();
+  // The text a keyed host passes on carries the key after the address.
+  const net::ShareParts typed = net::SplitShareText(address.toStdString());
+  keyCheck_.Begin(KeyFor(typed.key));
   // "address", "address:port", "[IPv6]" or "[IPv6]:port"; a malformed entry
   // leaves no host, and the attempt fails like an unknown one.
-  const auto target = net::ParseHostPort(address.toStdString(), times_.port);
+  const auto target = net::ParseHostPort(typed.address, times_.port);
   socket_->SetRemoteHost(target ? FromUtf8(target->host) : QString());
   socket_->SetRemotePort(target ? target->port : times_.port);
   socket_->Connect();
@@ -131,7 +135,7 @@ void MemberSide::Connected() {
   established_ = true;
   connectedAtMs_ = SteadyNowMs();
   attemptTimer_->stop();
-  view_.setStatus(kConnected);
+  view_.setStatus(keyCheck_.Keyed() ? ProvingStatus() : kConnected);
   view_.setButton(false, ConnectCaption());
 }
 
@@ -147,6 +151,10 @@ void MemberSide::DataArrival() {
   std::optional<RowForm> rows;
   const std::int64_t now = SteadyNowMs();
   for (const std::string& piece : pieces) {
+    if (KeyStep(piece)) {
+      if (!established_) return;  // the exchange ended the connection
+      continue;
+    }
     const std::int16_t previousSlot = MySlot;
     const MemberEffect effect = ApplyMemberPiece(Slots, MySlot, piece, now);
     if (!effect.logLine.empty()) {
@@ -200,6 +208,8 @@ void MemberSide::Reading(const std::string& nick, const std::optional<std::strin
     SendBlankLine();
     return;
   }
+  // A keyed connection sends nothing until the host has proved the key.
+  if (!keyCheck_.MaySend()) return;
   const std::string line = net::BuildPositionReport(net::EncodeWireText(nick), *position);
   socket_->SendData(QByteArray(line.data(), static_cast<qsizetype>(line.size())), net::Traffic::Position, MySlot);
 }
@@ -219,7 +229,7 @@ void MemberSide::ForgetSilentRows() {
 }
 
 bool MemberSide::ProposeMeetingPoint(std::optional<GamePoint> point, const std::string& nick) {
-  if (socket_->State() != net::SocketState::Connected) return false;
+  if (socket_->State() != net::SocketState::Connected || !keyCheck_.MaySend()) return false;
   // The proposal rides on a report, which a host without proposals relays
   // as one: an old position would reach every member as fresh.
   if (presentPosition_.empty()) {
@@ -233,6 +243,7 @@ bool MemberSide::ProposeMeetingPoint(std::optional<GamePoint> point, const std::
 }
 
 void MemberSide::SendBlankLine() {
+  if (!keyCheck_.MaySend()) return;
   socket_->SendData(QByteArray(net::kLineEnd.data(), static_cast<qsizetype>(net::kLineEnd.size())),
                     net::Traffic::Position, net::kBlankLineSender);
 }

@@ -18,6 +18,7 @@
 
 #include "common/game_point.h"
 #include "main/retry_schedule.h"
+#include "net/key_exchange.h"
 #include "net/line_receiver.h"
 #include "net/slots.h"
 
@@ -76,6 +77,9 @@ class MemberSide {
   void Failed();
   // The window is going: no more retries.
   void Stop();
+  // The group key from the settings file, used where the address box
+  // carries none ("": none).
+  void SetSettingsKey(const std::string& utf8) { settingsKey_ = utf8; }
 
   // The tick's reading, connected or not: the position read (empty when
   // nothing was readable), or nothing when the capture failed; `nick` is the
@@ -110,6 +114,14 @@ class MemberSide {
   // what this host says; `previousSlot` was the own slot before it.
   void Joined(std::int16_t previousSlot);
 
+  // The group key (see member_side_key.cpp): the key for the text typed
+  // or set (stretched once per key), and a line from the host taken by the
+  // exchange (true: handled, the connection may have ended).
+  std::optional<net::GroupKey> KeyFor(const std::string& typedKey);
+  bool KeyStep(const std::string& piece);
+  void KeyStopped(net::MemberKeyVerdict verdict);
+  static QString ProvingStatus();
+
   net::Winsock* socket_;
   net::SlotTable& Slots;
   std::int16_t& MySlot;
@@ -134,6 +146,9 @@ class MemberSide {
   std::unique_ptr<QTimer> retryTimer_;    // the wait before the next retry
   std::unique_ptr<QTimer> attemptTimer_;  // a retry's time-out
   std::unique_ptr<QTimer> steadyTimer_;   // a rejoined connection lasting: the retries are over
+  net::MemberKeyCheck keyCheck_;
+  std::string settingsKey_;
+  std::optional<net::GroupKey> stretched_;  // the last key used, stretched
 };
 
 }  // namespace crewmap::main

@@ -46,18 +46,15 @@ std::vector<unsigned> Ipv6Groups(std::string_view text) {
   return head;
 }
 
-// Whom a connection is counted against: an IPv4 address itself; an IPv6
-// address by its /64, since every home line holds a whole /64 and a peer can
-// take a new address in it for each connection.
-std::string ThrottleKey(const std::string& address) {
+}  // namespace
+
+std::string AddressGroup(const std::string& address) {
   const std::vector<unsigned> groups = Ipv6Groups(address);
   if (groups.empty()) return address;
   char key[48];
   std::snprintf(key, sizeof key, "%x:%x:%x:%x::/64", groups[0], groups[1], groups[2], groups[3]);
   return key;
 }
-
-}  // namespace
 
 void PeerWatch::Start(std::int64_t nowMs) {
   sinceMs_ = nowMs;
@@ -87,7 +84,7 @@ void ConnectionThrottle::Forget(std::int64_t nowMs) {
 }
 
 bool ConnectionThrottle::Admit(const std::string& address, std::int64_t nowMs) {
-  const std::string key = ThrottleKey(address);
+  const std::string key = AddressGroup(address);
   auto it = seen_.find(key);
   if (it == seen_.end()) {
     Forget(nowMs);

@@ -51,6 +51,11 @@ struct ThrottleRule {
   std::size_t addresses = 1024;
 };
 
+// Whom a connection is counted against: an IPv4 address itself; an IPv6
+// address by its /64 ("a:b:c:d::/64"), since every home line holds a whole
+// /64 and a peer can take a new address in it for each connection.
+std::string AddressGroup(const std::string& address);
+
 class ConnectionThrottle {
  public:
   explicit ConnectionThrottle(ThrottleRule rule = {}) : rule_(rule) {}

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "common/rounding.h"
+#include "platform/codepage.h"
 #include "platform/profile.h"
 #include "platform/system_path.h"
 #include "startup/common.h"
@@ -61,6 +62,22 @@ std::optional<std::int32_t> ParseLogLimit(std::string_view text) {
   return RoundToInt32(negative ? -value : value);
 }
 
+namespace {
+
+bool ValidUtf8(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const auto b = static_cast<unsigned char>(text[at]);
+    const std::size_t length = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    if (length == 0 || at + length > text.size()) return false;
+    for (std::size_t i = 1; i < length; ++i)
+      if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return false;
+    at += length;
+  }
+  return true;
+}
+
+}  // namespace
+
 NetSettings LoadNetSettings(const std::string& iniPath) {
   NetSettings net;
   net.echoUrl = GetIniString("NET", "ECHOURL", "", 512, iniPath);
@@ -75,6 +92,10 @@ NetSettings LoadNetSettings(const std::string& iniPath) {
     seconds = seconds * 10 + (c - '0');
   }
   if (seconds >= 2 && seconds <= 3600) net.checkSeconds = seconds;
+  // Saved by Notepad as ANSI (code page 932) or as UTF-8: Japanese text in
+  // code page 932 is hardly ever valid UTF-8, so valid UTF-8 is taken as such.
+  const std::string key = GetIniString("NET", "KEY", "", 256, iniPath);
+  net.key = ValidUtf8(key) ? key : platform::Cp932ToUtf8(key);
   return net;
 }
 

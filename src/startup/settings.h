@@ -39,6 +39,8 @@ struct NetSettings {
   bool askRouter = true;   // "UPNP": 0 turns the router's port mapping off
   int checkSeconds = 0;    // "RECHECK": seconds between looks at the router and the
                            // address (2..3600); 0: not set, or not a number in range
+  std::string key;         // "KEY": the group key, UTF-8 (the file may hold it as
+                           // code page 932 or UTF-8); empty: none
 };
 NetSettings LoadNetSettings(const std::string& iniPath);
 

@@ -282,6 +282,44 @@ TEST(RouterLab, ANewLineAddressIsShownAndAMemberFindsTheHostByName) {
   EXPECT_EQ(lab.RouterRules(), "");
 }
 
+// A keyed host behind a public router. Caught: a stranger in the internet
+// that follows the protocol exactly given a slot or any position, or held
+// past a few seconds; a member that pastes what the host's copy button gives
+// kept out (the key lost on the way, the text not one the member reads).
+TEST(RouterLab, AKeyedHostKeepsAStrangerOutAndTakesAMemberWithThePastedText) {
+  Lab lab("public", LabDir("keyed"));
+  if (lab.Skipped()) GTEST_SKIP() << lab.Output();
+  ASSERT_TRUE(lab.Up()) << lab.Output();
+  const fs::path hostFolder = ProgramFolder(LabDir("keyed") / "host", lab, "KEY=夜明けの 港\n");
+  Crewmap host(lab, "NS_PC", hostFolder, "host");
+  const unsigned long window = host.Start(true, 0);
+  ASSERT_EQ(HostAddress(window, "^[0-9.]+$"), lab["PUBLIC4"]);
+  const CommandResult stranger = lab.In("NS_INET", "timeout 15 python3 -c \"import socket, sys, time\n"
+      "s = socket.create_connection(('" + lab["PUBLIC4"] + "', 21212), timeout=12)\ngot = b''\n"
+      "while True:\n  d = s.recv(4096)\n  if not d: break\n"
+      "  if not got: s.sendall(b'Stranger\\t1,2\\r\\n')\n  got += d\n"
+      "sys.stdout.write(repr(got) + ' closed')\"");
+  EXPECT_NE(stranger.output.find("#k1 "), std::string::npos) << stranger.output;
+  EXPECT_NE(stranger.output.find("closed"), std::string::npos) << stranger.output;
+  EXPECT_EQ(stranger.output.find("client#"), std::string::npos) << stranger.output;
+  EXPECT_EQ(stranger.output.find("00:"), std::string::npos) << stranger.output;
+  EXPECT_TRUE(host.LogHas("]合言葉のない接続を断りました: ")) << host.Log();
+  // The host's user copies the text to pass on; the member pastes it as it is.
+  crewmap::test::Click(window, 279, 65);  // 「鍵」 beside the address box
+  crewmap::test::Shell("xdotool key Tab Tab space Escape");  // past the key box and the text to 「コピー」, closed
+  const std::string shared = "Share= " + crewmap::test::Shell("xclip -selection clipboard -o") + "\n";
+  EXPECT_TRUE(host.LogHas(shared)) << shared << host.Log();
+  Crewmap member(lab, "NS_INET", ProgramFolder(LabDir("keyed"), lab), "member");
+  const unsigned long memberWindow = member.Start(false, 300);
+  crewmap::test::Click(memberWindow, 236, 65);  // Text1
+  crewmap::test::Shell("xdotool key ctrl+v");
+  crewmap::test::Click(memberWindow, 264, 144);  // 「接続」
+  EXPECT_TRUE(WaitFor([&] { return member.LogHas("List1+ client#1"); }, 15s)) << member.Log() << host.Log();
+  crewmap::test::RequestClose(memberWindow);
+  crewmap::test::RequestClose(window);
+  EXPECT_TRUE(WaitFor([&] { return host.Exited() && member.Exited(); }, 30s));
+}
+
 // A shared IPv4 line (the router's outside address is the ISP's
 // 100.64.0.0/10, the echo page sees the ISP's address): IPv4 hosting is
 // impossible, so what the host offers members is its IPv6 address, opened

@@ -41,6 +41,8 @@
 #include "map/meeting_flag.h"
 #include "navi/frm_navi.h"
 #include "navi/x11_props.h"
+#include "net/classify.h"
+#include "net/key_exchange.h"
 #include "net/line_receiver.h"
 #include "net/messages.h"
 #include "net/wire_text.h"
@@ -1130,6 +1132,55 @@ TEST_F(MainWindowTest, AnAddressThatKeepsReconnectingIsTurnedAway) {
   EXPECT_FALSE(first.received.contains("disconn"));
 }
 
+// The lines up to the first CR LF of what `peer` got, without it.
+std::string FirstLine(const Peer& peer) { return peer.received.left(peer.received.indexOf("\r\n")).toStdString(); }
+
+// Catches, on a host keyed in its settings file (code page 932): a stranger
+// (silent, or following the protocol exactly) given a slot, "client#" or a
+// position, shown more than the one notice, or kept past a few seconds; a
+// refusal per row (a scan would flush the log); a member with the key kept
+// out; a wrong key answered like no key; a new key that keeps the members
+// who never proved it.
+TEST_F(MainWindowTest, AKeyedHostTakesInOnlyPeersThatProveTheKey) {
+  UseEcho(std::make_unique<test::HttpEcho>("Your address (public) is (203.0.113.5)"), "KEY=" + Sjis("夜明けの港") + "\r\n");
+  Make(5000);
+  AwaitAddress(7000);
+  probe->Show("1,2");
+  auto* share = window->findChild<QLineEdit*>("txtShare");
+  EXPECT_EQ(share->text(), "203.0.113.5:" + QString::number(port) + " 合言葉 夜明けの港");
+  Peer exact, silent, member, wrong;
+  for (Peer* peer : {&exact, &silent, &member, &wrong}) ASSERT_TRUE(peer->Connect(port));
+  ASSERT_TRUE(exact.WaitReceived("\r\n") && wrong.WaitReceived("\r\n") && member.WaitReceived("\r\n"));
+  EXPECT_EQ(net::DecodeWireText(FirstLine(exact)).rfind("*******このグループには合言葉が必要です #k1 ", 0), 0u);
+  exact.Send("Stranger\t5,5\r\n");
+  net::MemberKeyCheck wrongKey, rightKey;
+  wrongKey.Begin(net::GroupKey::Stretch("夕暮れの港"));
+  rightKey.Begin(net::GroupKey::Stretch("夜明けの港"));
+  wrong.Send(QByteArray::fromStdString(wrongKey.Piece(FirstLine(wrong)).reply));
+  member.Send(QByteArray::fromStdString(rightKey.Piece(FirstLine(member)).reply));
+  ASSERT_TRUE(member.WaitReceived("client#1\r\n"));
+  member.received.remove(0, member.received.indexOf("\r\n") + 2);  // the proof follows the challenge
+  EXPECT_EQ(rightKey.Piece(FirstLine(member)).verdict, net::MemberKeyVerdict::Joined);
+  window->Timer1_Timer();
+  EXPECT_TRUE(member.WaitReceived("00:User1\t1,2\r\n"));
+  EXPECT_TRUE(wrong.WaitReceived(Sjis("*******合言葉が違います") + "\r\n"));
+  for (Peer* peer : {&exact, &silent, &wrong}) {
+    EXPECT_TRUE(peer->WaitClosed(6000));
+    EXPECT_FALSE(peer->received.contains("client#") || peer->received.contains("00:"));
+  }
+  EXPECT_EQ(exact.received.count("\r\n"), 1);
+  EXPECT_EQ(Items(window->List2), QStringList{"00:User1:1,2"});  // nothing of the stranger's
+  const QStringList log = Items(window->List1);
+  EXPECT_TRUE(log[0].endsWith("]合言葉を設定しました。参加には合言葉が必要です"));
+  EXPECT_TRUE(log.filter(kConnectRow).size() == 1 && log.filter("を断りました: 127.0.0.1").size() == 1) << log.join("\n").toStdString();
+  // A new key lets go the member that proved the old one.
+  auto* key = window->findChild<QLineEdit*>("txtKey");
+  key->setText("新しい合言葉");
+  emit key->returnPressed();
+  EXPECT_TRUE(member.WaitClosed());
+  EXPECT_EQ(share->text(), "203.0.113.5:" + QString::number(port) + " 合言葉 新しい合言葉");
+}
+
 // Catches: a flood read as fast as it comes (the host spends a core parsing
 // it and relays megabytes a second to every member); reading that never
 // resumes once the budget ran out; one sender's budget slowing another.
@@ -1390,6 +1441,61 @@ TEST_F(MemberSideTest, AFullHostIsSaidToBeFull) {
   again->disconnectFromHost();
   ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == "再接続中…（2回目）"; })) << window->Text2->text().toStdString();
   EXPECT_TRUE(window->List1->text(window->List1->count() - 1).endsWith("]再接続しました"));
+}
+
+// Catches: a member with a key that sends its position before the host
+// proved the key, joins a host without the key (older or open) or with
+// another key, tries such a host again, or shows the exchange's lines; and
+// a member without the key left retrying a keyed host.
+TEST_F(MemberSideTest, AMemberWithTheKeyJoinsOnlyAHostThatProvesIt) {
+  retry.firstMs = 100;
+  MakeMember();
+  probe->Show("3,4");
+  const QString at = "127.0.0.1:" + QString::number(port);
+  auto attempt = [&](const QString& typed, QTcpSocket*& link) {
+    window->Text1->setText(typed);
+    window->Command1_Click();
+    link = AcceptLink();
+    return link != nullptr;
+  };
+  const net::GroupKey key = *net::GroupKey::Stretch("夜明けの港");
+  QTcpSocket* link = nullptr;
+  struct Case { QString typed; const char* host; QString status; };
+  for (const Case& c : {Case{at + "　合言葉：夕暮れの港", "challenge", "合言葉が違います"},
+                        Case{at + " 合言葉 夜明けの港", "client#2\r\n", "このサーバは合言葉を確かめられません"},
+                        Case{at, "challenge", "このグループには合言葉が必要です"}}) {
+    ASSERT_TRUE(attempt(c.typed, link));
+    net::HostKeyCheck check(key);
+    link->write(c.host == std::string("challenge") ? check.Challenge().c_str() : c.host);
+    if (c.host == std::string("challenge") && c.typed != at) {
+      ASSERT_TRUE(WaitUntil([&] { return link->canReadLine(); }));
+      link->write(QByteArray::fromStdString(check.Piece(link->readLine().chopped(2).toStdString()).reply));
+    }
+    ASSERT_TRUE(WaitUntil([&] { return window->Text2->text() == c.status; })) << window->Text2->text().toStdString();
+    window->Timer1_Timer();
+    test::Spin(300);  // no retry comes, no position went
+    EXPECT_FALSE(host.hasPendingConnections());
+    EXPECT_EQ(link->readAll(), "");
+    EXPECT_TRUE(window->List1->text(window->List1->count() - 1).contains("]" + c.status));
+    EXPECT_TRUE(window->Command1->isEnabled() && window->Command1->text() == "接続");
+  }
+  EXPECT_EQ(window->List1->count(), 3);  // one row each, no notice of the exchange
+  // The right key: the answer first, the position only after the host's proof.
+  ASSERT_TRUE(attempt(at + " 合言葉 夜明けの港", link));
+  net::HostKeyCheck check(key);
+  link->write(check.Challenge().c_str());
+  window->Timer1_Timer();
+  ASSERT_TRUE(WaitUntil([&] { return link->canReadLine(); }));
+  EXPECT_EQ(window->Text2->text(), "合言葉を確かめています…");
+  const net::HostKeyStep proved = check.Piece(link->readLine().chopped(2).toStdString());
+  ASSERT_EQ(proved.verdict, net::HostKeyVerdict::Proved);
+  link->write(QByteArray::fromStdString(proved.reply) + "client#1\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return window->MySlot == 1; }));
+  EXPECT_EQ(window->Text2->text(), "接続完了");
+  EXPECT_EQ(window->List1->text(3), "client#1");
+  window->Timer1_Timer();
+  QByteArray sent;
+  EXPECT_TRUE(WaitUntil([&] { return (sent += link->readAll()) == "User1\t3,4\r\n"; })) << sent.constData();
 }
 
 // Catches: a member whose capture fails ("Lock" on a game window that has

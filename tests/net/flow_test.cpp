@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "net/byte_budget.h"
+#include "net/key_tries.h"
 #include "net/line_receiver.h"
 #include "net/messages.h"
 #include "net/outgoing_queue.h"
@@ -239,6 +240,37 @@ TEST(PeerRules, AnAddressThatKeepsReconnectingIsRefusedForAWhile) {
   // By default eight members of one household joining together are welcome.
   ConnectionThrottle household;
   for (int i = 0; i < 8; ++i) EXPECT_TRUE(household.Admit("192.0.2.1", i * 100));
+}
+
+// Catches: guessing the group key faster than a few tries a minute, a lock
+// after wrong answers that does not grow or never ends, a member that
+// proves the key losing tries by reconnecting, an IPv6 guesser escaping by
+// a new address in its /64, and a scan that fills the log.
+TEST(KeyTries, AFewTriesAMinuteLongerAfterWrongAnswersFewRows) {
+  KeyTries t(KeyTryRule{4, 15000, 3, 60000, 3600000, 100}, KeyLogRule{60000, 5, 60000});
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(t.MayTry("10.0.0.1", 0)) << i;
+  EXPECT_FALSE(t.MayTry("10.0.0.1", 100));
+  EXPECT_TRUE(t.MayTry("10.0.0.1", 15100));  // one more every 15 s
+  EXPECT_TRUE(t.MayTry("10.0.0.2", 15100));  // another address is not affected
+  for (int i = 0; i < 20; ++i) {             // proving never costs a try
+    ASSERT_TRUE(t.MayTry("10.0.0.2", 16000 + i)) << i;
+    t.Proved("10.0.0.2", 16000 + i);
+  }
+  for (int i = 0; i < 3; ++i) t.Failed("10.0.0.2", 17000);  // the third in a row locks for a minute
+  EXPECT_FALSE(t.MayTry("10.0.0.2", 76999));
+  EXPECT_TRUE(t.MayTry("10.0.0.2", 77000));
+  t.Failed("10.0.0.2", 77000);  // then two minutes
+  EXPECT_FALSE(t.MayTry("10.0.0.2", 196999));
+  EXPECT_TRUE(t.MayTry("10.0.0.2", 197000));
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(t.MayTry("2001:db8:1:2::" + std::to_string(i + 1), 0)) << i;
+  EXPECT_FALSE(t.MayTry("2001:db8:1:2:ffff::9", 0));
+  // Rows: one per source a minute, five a minute in all, then the count of the rest.
+  EXPECT_EQ(t.LogRefusal("10.0.0.1", 200000), 0);
+  EXPECT_EQ(t.LogRefusal("10.0.0.1", 200001), std::nullopt);
+  for (int i = 0; i < 10; ++i) t.LogRefusal("198.51.100." + std::to_string(i), 200002);
+  EXPECT_EQ(t.LogRefusal("10.0.0.3", 260002), 6);  // left out since the last row
+  for (int i = 0; i < 1000; ++i) t.MayTry("203.0.113." + std::to_string(i), 300000);
+  EXPECT_LE(t.Remembered(), 100u);
 }
 
 // Catches: a byte budget that lets a flood through (no limit, or a refill
