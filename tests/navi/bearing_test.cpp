@@ -215,8 +215,9 @@ TEST(RingMarks, AtEachBearingAndSpreadWhereTheyMeet) {
     EXPECT_GE(std::hypot(c.first - middle.first, c.second - middle.second), (kDotDiameter + kMarkDiameter) / 2)
         << m.index;
     for (const PlacedMark& n : beside) {
-      if (n.index < m.index)
+      if (n.index < m.index) {
         EXPECT_GE(std::hypot(c.first - centre(n).first, c.second - centre(n).second), kMarkDiameter);
+      }
     }
   }
   EXPECT_LT(centre(beside[2]).first, middle.first);  // west of north: left of the dot
