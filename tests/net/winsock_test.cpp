@@ -6,10 +6,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
-#include <condition_variable>
 #include <functional>
+#include <future>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include <sys/socket.h>
@@ -333,97 +332,61 @@ TEST(Winsock, PeerResetEndsTheConnection) {
   EXPECT_EQ(listener.State(), SocketState::Listening);
 }
 
-// A name service that answers only once the test opens it, or never.
-struct HeldNameService {
-  std::mutex mutex;
-  std::condition_variable opened;
-  bool open = false;
-  int asked = 0;
-
-  NameResolver Resolver(std::vector<std::string> answer) {
-    return [this, answer](const std::string&) {
-      std::unique_lock lock(mutex);
-      ++asked;
-      opened.wait(lock, [this] { return open; });
-      return answer;
-    };
-  }
-  int Asked() {
-    std::lock_guard lock(mutex);
-    return asked;
-  }
-  void Open() {
-    std::lock_guard lock(mutex);
-    open = true;
-    opened.notify_all();
-  }
-};
+// A name service that answers only once `opened` is set, or never.
+NameResolver HeldResolver(std::shared_future<void> opened, std::vector<std::string> answer) {
+  return [opened, answer](const std::string&) {
+    opened.wait();
+    return answer;
+  };
+}
 
 // A lookup that never answers holds up neither Close nor the control's end
 // nor the program's exit: this test leaves one blocked for good, so a program
-// that waited for it at exit would never end (and the test run would fail on
-// its time-out). An answer that comes after the control moved on is dropped.
-// A name is looked up with the system's resolver and dialled.
+// that waited for it at exit would never end (and fail on its time-out). A
+// late answer is dropped once the control has moved on or gone. A name is
+// found by the system's resolver, and an address that fails gives way to the next.
 TEST(Winsock, HostNameLookupsNeverHoldUpCloseOrExit) {
   Winsock listener(1);
   int requests = 0;
   QObject::connect(&listener, &Winsock::ConnectionRequest, [&](int, qintptr) { ++requests; });
   listener.SetLocalPort(0);
   listener.Listen();
-  const int port = listener.LocalPort();
-  {
-    Winsock member(1);
-    Events on;
-    on.Watch(member);
-    member.SetRemoteHost(QStringLiteral("localhost"));
-    member.SetRemotePort(port);
-    member.Connect();
-    ASSERT_TRUE(WaitFor([&] { return on.connected == 1 || !on.errors.empty(); }));
-    EXPECT_TRUE(on.errors.empty());
-    EXPECT_EQ(requests, 1);
-  }
-
-  auto* late = new HeldNameService;  // outlives the test: its lookups may still be under way
-  Winsock closed(1);
-  Events onClosed;
+  std::promise<void> open;
+  const std::shared_future<void> opened = open.get_future().share();
+  auto* never = new std::promise<void>;  // kept for good: its lookup never answers
+  const auto dial = [&](Winsock& w, const QString& host, NameResolver resolver) {
+    if (resolver) w.SetNameResolver(std::move(resolver));
+    w.SetRemoteHost(host);
+    w.SetRemotePort(listener.LocalPort());
+    w.Connect();
+    EXPECT_EQ(w.State(), SocketState::Connecting);
+  };
+  Winsock byName(1), closed(2), stuck(4);
+  auto gone = std::make_unique<Winsock>(3);
+  Events onByName, onClosed;
+  onByName.Watch(byName);
   onClosed.Watch(closed);
-  auto gone = std::make_unique<Winsock>(2);
-  for (Winsock* w : {&closed, gone.get()}) {
-    w->SetNameResolver(late->Resolver({"127.0.0.1"}));
-    w->SetRemoteHost(QStringLiteral("crewmap-host.example"));
-    w->SetRemotePort(port);
-    w->Connect();
-    EXPECT_EQ(w->State(), SocketState::Connecting);
-  }
-  ASSERT_TRUE(WaitFor([&] { return late->Asked() == 2; }));
+  dial(byName, QStringLiteral("localhost"), nullptr);
+  ASSERT_TRUE(WaitFor([&] { return onByName.connected == 1 || !onByName.errors.empty(); }));
+  EXPECT_TRUE(onByName.errors.empty());
+  dial(closed, QStringLiteral("crewmap-host.example"), HeldResolver(opened, {"127.0.0.1"}));
+  dial(*gone, QStringLiteral("crewmap-host.example"), HeldResolver(opened, {"127.0.0.1"}));
   closed.Close();
   EXPECT_EQ(closed.State(), SocketState::Closed);
   gone.reset();
-  late->Open();
-
-  // After both answers, one more control dials the same answer: by the time
-  // it is connected the earlier answers have come and gone.
-  Winsock next(3);
+  open.set_value();
+  // By the time a later control has dialled the same answer, the earlier ones have come and gone.
+  Winsock next(5);
   Events onNext;
   onNext.Watch(next);
-  next.SetNameResolver(late->Resolver({"255.255.255.255", "127.0.0.1"}));  // the first cannot be reached
-  next.SetRemoteHost(QStringLiteral("crewmap-host.example"));
-  next.SetRemotePort(port);
-  next.Connect();
+  dial(next, QStringLiteral("crewmap-host.example"), HeldResolver(opened, {"255.255.255.255", "127.0.0.1"}));
   ASSERT_TRUE(WaitFor([&] { return onNext.connected == 1 || !onNext.errors.empty(); }));
   EXPECT_TRUE(onNext.errors.empty());
   QCoreApplication::processEvents();
-  EXPECT_EQ(requests, 2) << "only the control still asking dialled";
+  EXPECT_EQ(requests, 2) << "only the controls still asking dialled";
   EXPECT_EQ(closed.State(), SocketState::Closed);
   EXPECT_EQ(onClosed.connected + static_cast<int>(onClosed.errors.size()), 0);
-
-  auto* never = new HeldNameService;  // never opened
-  Winsock stuck(4);
-  stuck.SetNameResolver(never->Resolver({}));
-  stuck.SetRemoteHost(QStringLiteral("crewmap-host.example"));
-  stuck.SetRemotePort(port);
-  stuck.Connect();
-  ASSERT_TRUE(WaitFor([&] { return never->Asked() == 1; }));
+  dial(stuck, QStringLiteral("crewmap-host.example"), HeldResolver(never->get_future().share(), {}));
 }
 
 }  // namespace
