@@ -293,21 +293,15 @@ TEST_F(Markers, TheWholeGroupOnTheMapAndTheOverlay) {
   // Each name beside its own circle, clear of the other circles, of the
   // controls and of the distance (caught: names under others' circles, the
   // distance over a name, under a button or past the edge).
-  std::vector<QRect> controls;
-  for (const QWidget* c : std::initializer_list<const QWidget*>{map.Slider1, map.Check1, map.Check2, map.Command1,
-                                                                map.Command2, map.Command3, map.Command4})
-    if (c->isVisible()) controls.push_back(c->geometry());
+  const QRect distance = map.lblDistance->geometry(), keepOff[] = {map.Slider1->geometry(), map.Check1->geometry(),
+      map.Check2->geometry(), map.Command1->geometry(), map.Command2->geometry(), distance};
   ASSERT_TRUE(map.lblDistance->isVisible());
-  EXPECT_TRUE(map.Picture1->rect().contains(map.lblDistance->geometry()));  // the cross is near the right edge
-  for (const QRect& c : controls) EXPECT_FALSE(map.lblDistance->geometry().intersects(c));
+  EXPECT_TRUE(map.Picture1->rect().contains(distance));  // the cross is near the right edge
+  for (const QRect& r : keepOff) EXPECT_TRUE(r == distance || !distance.intersects(r));
   for (int i = 0; i < 9; ++i) {
-    const QRect name = map.lblPoint[i]->geometry();
+    for (const QRect& r : keepOff) EXPECT_FALSE(map.lblPoint[i]->geometry().intersects(r)) << i;
     for (int j = 0; j < 9; ++j)
-      if (j != i) {
-        EXPECT_FALSE(name.intersects(map.Shape1[j]->geometry())) << i << " under " << j;
-      }
-    for (const QRect& c : controls) EXPECT_FALSE(name.intersects(c)) << i;
-    EXPECT_FALSE(name.intersects(map.lblDistance->geometry())) << i;
+      EXPECT_FALSE(j != i && map.lblPoint[i]->geometry().intersects(map.Shape1[j]->geometry())) << i << " on " << j;
   }
   const QImage withTrails = map.MapSurface();
   map.Check2->setChecked(false);
