@@ -128,10 +128,13 @@ char MatchGlyph(const platform::PixelBlock& block, std::int64_t x, std::int64_t 
   }
 
   // "3" and "8": the white shape through the bottom row's second pixel (P3,
-  // white in both), kept to the digits' rows and inner columns and
+  // white in both), kept to the digits' rows and inner columns, reaching
+  // their top row as every digit does (a digit cut off at its right, by the
+  // screen's edge or a box, leaves a lower piece that is no glyph), and
   // outlined, for which the probes decide "3" or "8".
+  constexpr std::uint64_t kTopRow = Bit(1, 0) | Bit(2, 0) | Bit(3, 0) | Bit(4, 0);
   const std::uint64_t shape = WhiteShapeAt(cell, 2, 8);
-  if (shape == 0 || (shape & ~kDigitArea) || !cell.Outlined(shape)) return 0;
+  if (shape == 0 || (shape & ~kDigitArea) || !(shape & kTopRow) || !cell.Outlined(shape)) return 0;
   // The probes of the shape alone, at the cell's place in the copy's frame.
   const std::string probed = ReadGlyph(
       [shape](std::int32_t px, std::int32_t py) { return Has(shape, px, py) ? kWhite : kBlack; }, 0, 0);

@@ -13,7 +13,8 @@ namespace crewmap::reader {
 // every pixel beside the body, across or down, black: the outline. For "3"
 // and "8", whose shapes are not known, the body is the white shape through
 // their common bottom-row pixel, which must keep to the digits' rows and
-// inner columns and for which the probes decide "3" or "8". Cells whose
+// inner columns, reach their top row, and for which the probes decide "3"
+// or "8". Cells whose
 // outline leaves the copy hold no glyph.
 char MatchGlyph(const platform::PixelBlock& block, std::int64_t x, std::int64_t y);
 

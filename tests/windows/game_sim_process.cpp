@@ -63,12 +63,16 @@ bool GameSimProcess::Start(int outerWidth, int outerHeight, const std::string& r
   return true;
 }
 
-bool GameSimProcess::SetReadout(const std::string& readout) {
+bool GameSimProcess::SetReadout(const std::string& readout) { return Send(0x43524D31, readout); }  // "CRM1"
+
+bool GameSimProcess::SetCover(const std::string& box) { return Send(0x43524D32, box); }  // "CRM2"
+
+bool GameSimProcess::Send(ULONG_PTR kind, const std::string& bytes) {
   if (!window_) return false;
   COPYDATASTRUCT data{};
-  data.dwData = 0x43524D31;  // "CRM1": gamesim_win32's read-out message
-  data.cbData = static_cast<DWORD>(readout.size());
-  data.lpData = const_cast<char*>(readout.data());
+  data.dwData = kind;  // gamesim_win32's messages: the read-out, the cover
+  data.cbData = static_cast<DWORD>(bytes.size());
+  data.lpData = const_cast<char*>(bytes.data());
   DWORD_PTR result = 0;
   return SendMessageTimeoutW(window_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 10000,
                              &result) != 0 &&

@@ -19,14 +19,17 @@ class GameSimProcess {
   // when it did not come up in time. `more`: further options (L"--client 1920x1080").
   bool Start(int outerWidth, int outerHeight, const std::string& readout, std::string& error,
              const std::wstring& more = L"");
-  // Replaces the read-out; returns once the window has repainted.
+  // Replaces the read-out ("" takes it away); returns once the window has repainted.
   bool SetReadout(const std::string& readout);
+  // Places a plain box over everything ("X,Y,W,H" in client pixels; "" takes it away).
+  bool SetCover(const std::string& box);
   // Ends the process and waits until its window is gone.
   void Stop();
 
   HWND Window() const { return window_; }
 
  private:
+  bool Send(ULONG_PTR kind, const std::string& bytes);
   PROCESS_INFORMATION process_{};
   HWND window_ = nullptr;
 };

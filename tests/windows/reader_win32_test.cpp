@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "game_sim_process.h"
@@ -96,6 +97,7 @@ TEST_P(ReaderWin32, ReadsEveryReadoutWhereTheGameDrawsIt) {
   GetClientRect(sim.Window(), &area);
   for (const std::string& drawn : kReadouts) {
     SCOPED_TRACE("read-out " + drawn);
+    ASSERT_TRUE(sim.SetReadout("") && reader::test::CaptureUntilGone(capture));  // jumps are no voyage
     ASSERT_TRUE(sim.SetReadout(drawn));
     const std::string expected = reader::test::ExpectedReading(drawn, area.right, area.bottom);
     const reader::CaptureOutcome outcome = CaptureOnceSettled(capture, expected);
@@ -108,6 +110,20 @@ TEST_P(ReaderWin32, ReadsEveryReadoutWhereTheGameDrawsIt) {
     EXPECT_EQ(capture.GameWindow, reinterpret_cast<std::uintptr_t>(sim.Window()));
   }
   EXPECT_TRUE(controls.failures.empty());
+
+  // A box from a cell's edge over the end (a shorter number of whole glyphs),
+  // from inside a digit, over the start: never a position.
+  ASSERT_TRUE(sim.SetReadout("") && reader::test::CaptureUntilGone(capture) && sim.SetReadout("14602,5579"));
+  const reader::ReadoutOrigin at = *reader::CornerOrigin(area.right, area.bottom);
+  for (const auto& [dx, w, state] : {std::tuple{48, 30, reader::CaptureState::Held},
+                                     std::tuple{40, 40, reader::CaptureState::Covered},
+                                     std::tuple{-8, 20, reader::CaptureState::Covered}}) {
+    ASSERT_EQ(CaptureOnceSettled(capture, "14602,5579").position, "14602,5579");
+    const std::string box = std::to_string(at.x + dx) + "," + std::to_string(at.y - 2) + "," + std::to_string(w) + ",14";
+    ASSERT_TRUE(sim.SetCover(box));
+    EXPECT_TRUE(reader::test::ReadsNothingWhile(capture, state)) << "box at " << box;
+    ASSERT_TRUE(sim.SetCover(""));
+  }
 }
 
 // Two rows of the origin table in both directions, and one window whose
@@ -215,6 +231,7 @@ TEST(ReaderWin32Block, RandomReadoutsAtEverySizeRowReadTheSameBothWays) {
     Place(sim.Window(), 20, 20, size.width, size.height);
     for (int i = 0; i < 30; ++i, ++readouts) {
       const std::string drawn = RandomReadout(rng);
+      ASSERT_TRUE(sim.SetReadout("") && diff.Gone());
       ASSERT_TRUE(sim.SetReadout(drawn));
       RECT client{};
       GetClientRect(sim.Window(), &client);

@@ -128,7 +128,9 @@ void SeaWindow::paintEvent(QPaintEvent*) {
   if (options_.decoys) paintDecoys(p);
   if (options_.priceList) paintPriceList(p);
   if (options_.readout) paintReadout(p);
-  if (options_.cover) p.fillRect(*options_.cover, QColor(250, 242, 214));  // a tooltip's pale yellow
+  // A dark box (a chat window) in pure black, the read-out's outline colour:
+  // the hardest thing to tell from the read-out where it cuts a glyph.
+  if (options_.cover) p.fillRect(*options_.cover, QColor(0, 0, 0));
 }
 
 void SeaWindow::paintBusy(QPainter& p) {

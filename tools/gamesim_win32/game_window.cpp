@@ -139,7 +139,7 @@ void GameWindow::paint(HDC dc) {
   }
   draw(readout_, readoutAt_ ? *readoutAt_ : ReadoutOriginFor(client.right, client.bottom));
   if (cover_) {
-    HBRUSH box = CreateSolidBrush(RGB(250, 242, 214));  // a tooltip's pale yellow
+    HBRUSH box = CreateSolidBrush(RGB(0, 0, 0));  // a dark window in the outline's own black
     FillRect(dc, &*cover_, box);
     DeleteObject(box);
   }
