@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/twips.h"
+#include "map/trail_drawing.h"
 
 namespace crewmap::map {
 
