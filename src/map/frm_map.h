@@ -121,6 +121,8 @@ class frmMap : public QWidget, public MarkerLayer {
  private:
   frmMap();
   ~frmMap() override;
+  // Makes the controls with their look and design positions (unwired).
+  void MakeControls();
 
   void Form_Load();
   void Form_Resize();
