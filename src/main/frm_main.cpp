@@ -182,6 +182,7 @@ void frmMain::BuildControls() {
   Command2->setGeometry(ui::TwipsRect(2760, 2040, 735, 255));
   Command2->setFont(pGothic);
   connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+  map::AddGoToShortcut(*this, [this] { Command2_Click(); });
 
   Command1 = new QPushButton(QStringLiteral("接続"), this);
   Command1->setObjectName(QStringLiteral("Command1"));
@@ -355,6 +356,8 @@ map::frmMap& frmMain::LoadMap() {
         [this] { return Winsock[1]->State() == net::SocketState::Connected; });
   }
   map.SetMeetingPoint(meetingPoint_);
+  map.SetArrivalLog(
+      [this](const std::string& text) { AppendLog(FromUtf8(startup::NoticeRow(startup::CurrentTimestamp(), text))); });
   return map;
 }
 

@@ -4,7 +4,9 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QTimer>
 #include <algorithm>
@@ -38,6 +40,7 @@ frmMap& frmMap::Load() {
   if (!instance) {
     instance = new frmMap();
     instance->Form_Load();
+    if (instance) instance->LoadPlaces();
     // Lays out and draws once, so the members work before the first showing.
     if (instance) instance->Form_Resize();
   }
@@ -62,6 +65,11 @@ frmMap::frmMap() : QWidget(nullptr) {
   connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
   connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+  connect(txtGoto, &QLineEdit::returnPressed, this, [this] { GoTo(); });
+  connect(txtGoto, &QLineEdit::textEdited, this, [this](const QString& text) { GoToEdited(text); });
+  connect(Check3, &QCheckBox::toggled, this, [this] { PlacePlaceMarks(); });
+  connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this), &QShortcut::activated, this, [this] { FocusGoTo(); });
 }
 
 frmMap::~frmMap() {
@@ -88,6 +96,7 @@ void frmMap::AngleShow(std::int32_t& x, std::int32_t& y) {
   navi::frmNavi& navi = navi::frmNavi::Load();
   navi.SetDistanceText(QString::fromStdString(texts.overlay));
   navi.SetRingMarks(scene_.RingMarks());
+  navi.SetStepText(QString::fromStdString(scene_.CurrentRoute().StepText()));
   // Last: a fault message opens a modal loop in which this window may go.
   float dx = offset.dx, dy = offset.dy;
   navi.PointToAngle(dx, dy);
@@ -113,6 +122,7 @@ void frmMap::ShowNaviText(const std::string& text) {
 void frmMap::NoteSlots(const net::SlotTable& Slots, std::int16_t MySlot, std::int64_t nowMs) {
   const int followed = scene_.FollowedSlot();
   scene_.Note(Slots, MySlot, nowMs);
+  NoteArrivals();
   if (followed >= 0) {
     PlaceTargetMarks();
     ShowFollowCaption();
@@ -125,13 +135,14 @@ bool frmMap::FollowSlot(int slot) {
   if (!scene_.FollowSlot(slot)) return false;
   Label1->setVisible(scene_.HasTarget());
   PlaceTargetMarks();
-  ShowFollowCaption();
+  ShowRouteStep();
   EnableShareButtons();
   return true;
 }
 
 void frmMap::ShowFollowCaption() {
-  const std::string text = scene_.FollowText();
+  const Route& route = scene_.CurrentRoute();
+  const std::string text = route.Active() ? "ルート " + route.StepText() : scene_.FollowText();
   lblFollow->setVisible(!text.empty());
   if (text.empty()) return;
   lblFollow->setText(QString::fromStdString(text));
@@ -232,20 +243,26 @@ void frmMap::Picture1_MouseDown(Qt::MouseButton button, double x, double y) {
     Timer1->start();
   } else if (button == Qt::LeftButton) {
     // On the meeting flag: the meeting point becomes the target; on a
-    // member's marker (not one's own): that member is followed.
+    // member's marker (not one's own): that member is followed. Each ends
+    // a route.
     const QPoint pixel(TwipsToPixels(x), TwipsToPixels(y));
     const bool onFlag = !Flag1->isHidden() && Flag1->geometry().contains(pixel);
     if (onFlag && scene_.AimAtMeetingPoint()) {
       Label1->show();
       PlaceTargetMarks();
     } else if (!FollowSlot(MarkerAt(pixel))) {
-      // Open map: a fixed target, and following ends.
-      scene_.AimAtMap(ClickToMapX(x, ViewX, Hosei_), ClickToMapY(y, ViewY, Hosei_));
-      Label1->move(TwipsToPixels(x - 150), TwipsToPixels(y - 150));
-      Label1->show();
-      PlaceDistance();
+      if (const auto place = Picture1->PlaceAt(pixel)) {
+        // On a saved place's mark: exactly that spot.
+        AimAtSpot(places_.Current().Places()[*place].point);
+      } else {
+        // Open map: a fixed target, and following ends.
+        scene_.AimAtMap(ClickToMapX(x, ViewX, Hosei_), ClickToMapY(y, ViewY, Hosei_));
+        Label1->move(TwipsToPixels(x - 150), TwipsToPixels(y - 150));
+        Label1->show();
+        PlaceDistance();
+      }
     }
-    ShowFollowCaption();
+    ShowRouteStep();
     EnableShareButtons();
   }
 }
@@ -293,6 +310,7 @@ void frmMap::RedrawView() {
   PlaceTargetMarks();
   Picture1->Show(view);
   PlaceTrails();
+  PlacePlaceMarks();
 }
 
 void frmMap::resizeEvent(QResizeEvent* event) {

@@ -2,6 +2,7 @@
 // look and design positions. The window wires them to its handlers.
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
@@ -122,6 +123,29 @@ void frmMap::MakeControls() {
   Command4->setGeometry(ui::TwipsRect(5490 - 1650, 990, 1575, 375));
   Command4->setEnabled(false);  // until a point is shared
   Command4->hide();
+
+  // The target typed as numbers, under "軌跡", and what it says.
+  txtGoto = new QLineEdit(this);
+  txtGoto->setObjectName(QStringLiteral("txtGoto"));
+  txtGoto->setFont(ui::DesignFont(ui::kPGothic, 9));
+  txtGoto->setPlaceholderText(QStringLiteral("x,y"));
+  txtGoto->setToolTip(QStringLiteral("座標を入れて Enter で目標にします（Ctrl+G）"));
+  txtGoto->setGeometry(ui::TwipsRect(720, 750, 1575, 315));
+  // Under the controls of this column, where it covers none of them.
+  lblGoto = MakeCaption(this, "lblGoto");
+  lblGoto->setWordWrap(true);
+  lblGoto->move(TwipsToPixels(720), TwipsToPixels(1470));
+
+  // The saved places: their marks, and the window that lists them.
+  Check3 = new ui::CachedLook<QCheckBox, QStyleOptionButton>(QStringLiteral("地点"), this);
+  Check3->setObjectName(QStringLiteral("Check3"));
+  WhiteOnBlack(*Check3);
+  ui::UseTickBoxStyle(*Check3);
+  Check3->setGeometry(ui::TwipsRect(720, 1125, 735, 255));
+  Check3->setChecked(true);
+  Command5 = new ui::CachedLook<QPushButton, QStyleOptionButton>(QStringLiteral("地点一覧"), this);
+  Command5->setObjectName(QStringLiteral("Command5"));
+  Command5->setGeometry(ui::TwipsRect(1500, 1095, 795, 315));
 
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
