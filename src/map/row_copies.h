@@ -17,7 +17,10 @@ namespace crewmap::map {
 inline void FillRow(QRgb* row, std::int64_t count) { std::fill(row, row + count, SeaColour); }
 
 inline void CopyRow(QRgb* dest, const QRgb* from, std::int64_t count) {
-  std::memcpy(dest, from, static_cast<std::size_t>(count) * sizeof(QRgb));
+  // memmove, not memcpy: GCC expands a memcpy of unknown length here into
+  // "rep movsq", measured a fifth slower at zoom 0.5 than the C library's
+  // vector copy that a memmove call reaches.
+  std::memmove(dest, from, static_cast<std::size_t>(count) * sizeof(QRgb));
 }
 
 // out[i] = from[2 i] for i < count, reading no further than from[2 count - 2].
