@@ -19,7 +19,11 @@
 //   trails=1, same counters and target), the overlay's update and repaint
 //   with eight marks (BM_Overlay; run once more with QT_SCALE_FACTOR=1.5 for
 //   the scaled cut-out), and resident memory over an hour of ticks
-//   (BM_TrailsHour, simulated time; target: growth at most 5 MB).
+//   (BM_TrailsHour, simulated time; target: growth at most 5 MB);
+// - with 500 saved places inside the view (places=1), with and without the
+//   trails: the 1920 x 1080 frame at every zoom (same counters and target;
+//   places_shown and places_named count the marks and the names drawn), and
+//   reading a places file of 10,000 lines (BM_ReadPlaces; target: 50 ms).
 // Uses $DISPLAY, or starts a private Xvfb when none is set.
 // With CREWMAP_MAP_SHOTS=DIR set it first saves what the map window shows on
 // the screen at every zoom step and size into DIR, so that two builds can be
@@ -33,6 +37,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <algorithm>
 #include <chrono>
@@ -40,6 +45,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -49,6 +55,8 @@
 #include "map/map_area.h"
 #include "map/map_files.h"
 #include "map/markers.h"
+#include "map/places.h"
+#include "map/transform.h"
 #include "navi/frm_navi.h"
 #include "net/slots.h"
 #include "support/xvfb_server.h"
@@ -144,6 +152,36 @@ void Sail(std::int64_t from, std::int64_t to) {
   for (std::int64_t t = from; t < to; ++t) crewmap::map::UpdateMapMarkers(GroupAt(t), 0, 1000 * t + 1);
 }
 
+// A places file of `count` places spread over the game rectangle
+// [x0, x1) x [y0, y1), with a comment every 50 lines and a line that is no
+// place every 100; its path. Kept in a folder of its own for the run.
+std::filesystem::path WritePlaces(int count, double x0, double y0, double x1, double y1) {
+  static QTemporaryDir folder;
+  const std::filesystem::path file =
+      std::filesystem::path(folder.path().toStdString()) / ("places" + std::to_string(count) + ".txt");
+  std::ofstream out(file, std::ios::binary);
+  std::uint32_t random = 12345;
+  const auto next = [&random] { return (random = random * 1664525u + 1013904223u) >> 8; };
+  for (int i = 0; i < count; ++i) {
+    if (i % 50 == 0) out << "# 航路 " << i / 50 << "\n";
+    if (i % 100 == 99) out << "メモ: ここは地点ではありません\n";
+    const int x = static_cast<int>(x0 + (x1 - x0) * (next() % 10000) / 10000.0);
+    const int y = static_cast<int>(y0 + (y1 - y0) * (next() % 10000) / 10000.0);
+    out << "地点" << i << "号\t" << (x % 16384) << "," << y << "\n";
+  }
+  return file;
+}
+
+// 500 places inside the views the frames show (from (2000, 600) on, see
+// BM_Frame), at the zoom shown.
+void PlacesInView(frmMap& map, bool on) {
+  using namespace crewmap::map;
+  if (!on) return frmMap::SetPlacesFile({});
+  const VisibleSize v = map.VisibleMapSize();
+  frmMap::SetPlacesFile(WritePlaces(500, MapToGameX(2000), MapToGameY(600), MapToGameX(2000 + 6 * 97 + v.w),
+                                    MapToGameY(std::min(600 + 4 * 13 + v.h, 2396))));
+}
+
 // One iteration: a block of anchor frames, a block of memcpys of the same
 // bytes and a block of map frames, each window raised while it is measured
 // (the X server's copy to its framebuffer is part of both). The counters are
@@ -156,6 +194,7 @@ void BM_Frame(benchmark::State& state) {
   map.Check1->setChecked(false);  // the frames below move the view themselves
   map.Check2->setChecked(trails);
   if (trails) Sail(0, 300);
+  PlacesInView(map, state.range(3) != 0);
   AnchorWindow anchor(size);
   anchor.show();
   QCoreApplication::processEvents();
@@ -186,6 +225,8 @@ void BM_Frame(benchmark::State& state) {
   const double mapMs = Median(mapTimes), anchorMs = Median(anchorTimes), copyMs = Median(copyTimes);
   state.counters["hosei"] = static_cast<double>(map.Hosei()) / 10000.0;
   state.counters["trail_pieces"] = static_cast<double>(map.Picture1->TrailCount());
+  state.counters["places_shown"] = static_cast<double>(map.Picture1->PlaceCount());
+  state.counters["places_named"] = static_cast<double>(map.Picture1->NamedPlaceCount());
   state.counters["map_ms"] = mapMs;
   state.counters["drawImage_ms"] = anchorMs;
   state.counters["memcpy_ms"] = copyMs;
@@ -198,11 +239,13 @@ void BM_Frame(benchmark::State& state) {
   state.counters["min_drawImage_ms"] = anchorMin;
   state.counters["min_x_drawImage"] = anchorMin > 0 ? mapMin / anchorMin : 0;
   anchor.hide();
+  frmMap::SetPlacesFile({});
 }
 BENCHMARK(BM_Frame)
-    ->ArgsProduct({{0, 1}, {0, 1, 2, 3, 4, 5, 6}, {0}})
-    ->ArgsProduct({{0}, {0, 2, 4}, {1}})
-    ->ArgNames({"size", "zoom", "trails"})
+    ->ArgsProduct({{0, 1}, {0, 1, 2, 3, 4, 5, 6}, {0}, {0}})
+    ->ArgsProduct({{0}, {0, 2, 4}, {1}, {0}})
+    ->ArgsProduct({{0}, {0, 1, 2, 3, 4, 5, 6}, {0, 1}, {1}})
+    ->ArgNames({"size", "zoom", "trails", "places"})
     ->UseManualTime()
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
@@ -254,6 +297,20 @@ BENCHMARK(BM_DrawView)
     ->UseManualTime()
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
+
+// Reading a places file of 10,000 places (with comments and lines that are
+// no places among them) as the map window reads it at its load.
+void BM_ReadPlaces(benchmark::State& state) {
+  const std::filesystem::path file = WritePlaces(10000, 0, 0, 16384, 8192);
+  crewmap::map::PlacesStore store(file);
+  for (auto _ : state) {
+    if (!store.Load()) return state.SkipWithError("places file unreadable");
+    benchmark::DoNotOptimize(store.Current().Places().data());
+  }
+  state.counters["places"] = static_cast<double>(store.Current().Places().size());
+  state.counters["unreadable"] = static_cast<double>(store.Current().UnreadableLines().size());
+}
+BENCHMARK(BM_ReadPlaces)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
 // Reading both files whole and decoding them.
 void BM_LoadBothPictures(benchmark::State& state) {

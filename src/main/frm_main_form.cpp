@@ -101,6 +101,7 @@ void frmMain::BuildControls() {
   Command2->setGeometry(ui::TwipsRect(2760, 2040, 735, 255));
   Command2->setFont(pGothic);
   connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+  map::AddGoToShortcut(*this, [this] { Command2_Click(); });
 
   Command1 = new QPushButton(QStringLiteral("接続"), this);
   Command1->setObjectName(QStringLiteral("Command1"));

@@ -12,6 +12,7 @@
 #include "map/frm_map.h"
 #include "map/map_files.h"
 #include "net/wire_text.h"
+#include "startup/log_lines.h"
 #include "net/winsock.h"
 #include "ui/first_placement.h"
 #include "ui/message_box.h"
@@ -31,6 +32,8 @@ map::frmMap& frmMain::LoadMap() {
         [this] { return Winsock[1]->State() == net::SocketState::Connected; });
   }
   map.SetMeetingPoint(meetingPoint_);
+  map.SetArrivalLog(
+      [this](const std::string& text) { AppendLog(FromUtf8(startup::NoticeRow(startup::CurrentTimestamp(), text))); });
   return map;
 }
 

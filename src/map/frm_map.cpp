@@ -2,12 +2,11 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QCursor>
-#include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
+#include <QShortcut>
 #include <QSlider>
 #include <QTimer>
 #include <algorithm>
@@ -15,62 +14,17 @@
 #include <cstdio>
 
 #include "common/twips.h"
-#include "map/jpeg.h"
 #include "map/map_area.h"
 #include "map/map_drawing.h"
 #include "map/marker_layer.h"
 #include "map/meeting_flag.h"
 #include "navi/frm_navi.h"
-#include "ui/cached_look.h"
-#include "ui/fonts.h"
-#include "ui/tick_box_style.h"
-#include "ui/twips_rect.h"
-#include "ui/message_box.h"
 
 namespace crewmap::map {
 
 namespace {
 
 frmMap* instance = nullptr;
-QString pictureFolder;
-std::function<bool()> halfDcHook;
-
-// Reads one picture file whole and decodes it; a missing or empty file is a
-// failed load like undecodable bytes.
-QImage ReadPicture(const char* name) {
-  // From UTF-8 as char8_t, so the path is wide on Windows whatever the code page.
-  const QByteArray folder = frmMap::PictureFolder().toUtf8();
-  const auto path = FindFileNoCase(
-      std::filesystem::path(std::u8string(folder.begin(), folder.end())), name);
-  if (!path) return {};
-  auto buffer = ReadWholeFile(*path);
-  if (!buffer) return {};
-  QImage picture = LoadJpeg(*buffer);
-  buffer.reset();  // released as soon as the picture is made
-  return picture;
-}
-
-// White bold text on black: readable on any part of the map.
-void WhiteOnBlack(QWidget& widget) {
-  widget.setFont(ui::DesignFont(ui::kPGothic, 9, true));
-  QPalette palette = widget.palette();
-  palette.setColor(QPalette::Window, Qt::black);
-  palette.setColor(QPalette::WindowText, Qt::white);
-  widget.setPalette(palette);
-  widget.setAutoFillBackground(true);
-}
-
-// A caption over the map.
-QLabel* MakeCaption(QWidget* parent, const char* name) {
-  auto* label = new QLabel(parent);
-  label->setObjectName(QString::fromLatin1(name));
-  WhiteOnBlack(*label);
-  label->setContentsMargins(2, 0, 2, 0);
-  label->setAttribute(Qt::WA_TransparentForMouseEvents);
-  label->hide();
-  return label;
-}
-
 // With CREWMAP_DEBUG_LISTS set, every change of the distance text is also
 // written to standard error, as the main window writes its lists.
 bool DebugLists() {
@@ -86,6 +40,7 @@ frmMap& frmMap::Load() {
   if (!instance) {
     instance = new frmMap();
     instance->Form_Load();
+    if (instance) instance->LoadPlaces();
     // Lays out and draws once, so the members work before the first showing.
     if (instance) instance->Form_Resize();
   }
@@ -99,109 +54,23 @@ void frmMap::Unload() {
   delete window;
 }
 
-void frmMap::SetPictureFolder(const QString& folder) { pictureFolder = folder; }
-
-QString frmMap::PictureFolder() {
-  return pictureFolder.isEmpty() ? QCoreApplication::applicationDirPath() : pictureFolder;
-}
-
-void frmMap::SetHalfDcHook(std::function<bool()> hook) { halfDcHook = std::move(hook); }
-
 frmMap::frmMap() : QWidget(nullptr) {
-  setObjectName(QStringLiteral("frmMap"));
-  setWindowTitle(QStringLiteral("Crewmap - マップ"));
-  resize(TwipsToPixels(5490), TwipsToPixels(3330));
-
-  Picture1 = new MapArea(this);
-  Picture1->setObjectName(QStringLiteral("Picture1"));
-  Picture1->setGeometry(0, 0, width(), height());
+  MakeControls();
   Picture1->onMouseDown = [this](Qt::MouseButton b, double x, double y) { Picture1_MouseDown(b, x, y); };
   Picture1->onMouseUp = [this](Qt::MouseButton) { Picture1_MouseUp(); };
-
-  // Stacking over the map, bottom to top: the names, the controls, then
-  // the circles, the meeting flag and the target cross, which a control
-  // never hides.
-  MakeMarkers(Picture1);
-  Flag1 = new MeetingFlag(MarksOver());
-  Flag1->setObjectName(QStringLiteral("Flag1"));
-  Flag1->hide();
-  Label1 = new QLabel(QStringLiteral("＋"), MarksOver());
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setFont(ui::DesignFont(ui::kPGothic, 15.75));
-  {
-    QPalette palette = Label1->palette();
-    palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
-    Label1->setPalette(palette);
-  }
-  Label1->setAlignment(Qt::AlignCenter);
-  Label1->setGeometry(ui::TwipsRect(0, 0, 315, 315));
-  Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
-  Label1->hide();  // shown by the first left click
-  lblDistance = MakeCaption(MarksOver(), "lblDistance");  // beside the cross, so above the controls too
-  lblFollow = MakeCaption(Picture1, "lblFollow");
-
-  Slider1 = new ui::CachedLook<QSlider, QStyleOptionSlider>(Qt::Vertical, this);
-  Slider1->setObjectName(QStringLiteral("Slider1"));
-  Slider1->setRange(0, 6);
-  Slider1->setPageStep(1);
-  Slider1->setInvertedAppearance(true);  // 0 at the top, 6 at the bottom
-  Slider1->setInvertedControls(true);
-  Slider1->setTickPosition(QSlider::TicksRight);
-  Slider1->setTickInterval(1);
-  Slider1->setTracking(false);  // one zoom step per position the user settles on
-  Slider1->setGeometry(ui::TwipsRect(120, 120, 495, 1575));
   connect(Slider1, &QSlider::valueChanged, this, [this] { Slider1_Click(); });
-
-  Check1 = new ui::CachedLook<QCheckBox, QStyleOptionButton>(QStringLiteral("自分を中心"), this);
-  Check1->setObjectName(QStringLiteral("Check1"));
-  WhiteOnBlack(*Check1);
-  // White on black in every style, with a tick that shows when ticked.
-  ui::UseTickBoxStyle(*Check1);
-  Check1->setGeometry(ui::TwipsRect(720, 120, 1575, 255));
-  Check1->setChecked(true);
-
-  // The trails, under "自分を中心" and in its look.
-  Check2 = new ui::CachedLook<QCheckBox, QStyleOptionButton>(QStringLiteral("軌跡"), this);
-  Check2->setObjectName(QStringLiteral("Check2"));
-  Check2->setToolTip(QStringLiteral("メンバーがこの数分に進んだ道を線で表示します"));
-  WhiteOnBlack(*Check2);
-  ui::UseTickBoxStyle(*Check2);
-  Check2->setGeometry(ui::TwipsRect(720, 435, 1575, 255));
-  Check2->setChecked(true);
   connect(Check2, &QCheckBox::toggled, this, [this] { PlaceTrails(); });
-
-  Command2 = new ui::CachedLook<QPushButton, QStyleOptionButton>(QStringLiteral("ナビ"), this);
-  Command2->setObjectName(QStringLiteral("Command2"));
-  Command2->setGeometry(ui::TwipsRect(5490 - 1650, 120, 735, 375));
   connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-
-  Command1 = new ui::CachedLook<QPushButton, QStyleOptionButton>(QStringLiteral("閉じる"), this);
-  Command1->setObjectName(QStringLiteral("Command1"));
-  Command1->setGeometry(ui::TwipsRect(5490 - 810, 120, 735, 375));
   connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-
-  // The meeting-point buttons, below "ナビ" and "閉じる"; shown by
-  // SetMeetingShare.
-  Command3 = new ui::CachedLook<QPushButton, QStyleOptionButton>(QStringLiteral("集合地点を共有"), this);
-  Command3->setObjectName(QStringLiteral("Command3"));
-  Command3->setToolTip(QStringLiteral("いまの目標を集合地点としてメンバー全員に知らせます"));
-  Command3->setGeometry(ui::TwipsRect(5490 - 1650, 555, 1575, 375));
-  Command3->setEnabled(false);  // until a target is chosen
-  Command3->hide();
   connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
-  Command4 = new ui::CachedLook<QPushButton, QStyleOptionButton>(QStringLiteral("集合地点を解除"), this);
-  Command4->setObjectName(QStringLiteral("Command4"));
-  Command4->setToolTip(QStringLiteral("集合地点を取り消し、メンバー全員の地図から消します"));
-  Command4->setGeometry(ui::TwipsRect(5490 - 1650, 990, 1575, 375));
-  Command4->setEnabled(false);  // until a point is shared
-  Command4->hide();
   connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
-
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  Timer1->setInterval(10);
   connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
-  RaiseMarks();
+  connect(txtGoto, &QLineEdit::returnPressed, this, [this] { GoTo(); });
+  connect(txtGoto, &QLineEdit::textEdited, this, [this](const QString& text) { GoToEdited(text); });
+  connect(Check3, &QCheckBox::toggled, this, [this] { PlacePlaceMarks(); });
+  RaiseMarks();  // last: above every control made before
+  connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
+  connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this), &QShortcut::activated, this, [this] { FocusGoTo(); });
 }
 
 frmMap::~frmMap() {
@@ -228,6 +97,7 @@ void frmMap::AngleShow(std::int32_t& x, std::int32_t& y) {
   navi::frmNavi& navi = navi::frmNavi::Load();
   navi.SetDistanceText(QString::fromStdString(texts.overlay));
   navi.SetRingMarks(scene_.RingMarks());
+  navi.SetStepText(QString::fromStdString(scene_.CurrentRoute().StepText()));
   if (!scene_.HasTarget()) {
     navi.HideDot();  // nothing chosen to point at
     return;
@@ -257,6 +127,7 @@ void frmMap::ShowNaviText(const std::string& text) {
 void frmMap::NoteSlots(const net::SlotTable& Slots, std::int16_t MySlot, std::int64_t nowMs) {
   const int followed = scene_.FollowedSlot();
   scene_.Note(Slots, MySlot, nowMs);
+  NoteArrivals();
   if (followed >= 0) {
     PlaceTargetMarks();
     ShowFollowCaption();
@@ -269,13 +140,14 @@ bool frmMap::FollowSlot(int slot) {
   if (!scene_.FollowSlot(slot)) return false;
   Label1->setVisible(scene_.HasTarget());
   PlaceTargetMarks();
-  ShowFollowCaption();
+  ShowRouteStep();
   EnableShareButtons();
   return true;
 }
 
 void frmMap::ShowFollowCaption() {
-  const std::string text = scene_.FollowText();
+  const Route& route = scene_.CurrentRoute();
+  const std::string text = route.Active() ? "ルート " + route.StepText() : scene_.FollowText();
   lblFollow->setVisible(!text.empty());
   if (text.empty()) return;
   lblFollow->setText(QString::fromStdString(text));
@@ -343,53 +215,6 @@ void frmMap::ShowMarkers() {
   PlaceDistance();  // clear of the names where they are now
 }
 
-bool frmMap::MakeHalfDCs() {
-  halfDCs_ = halfDcHook ? halfDcHook() : true;
-  return halfDCs_;
-}
-
-void frmMap::DropPictures() {
-  halfDCs_ = false;
-  halfSize_ = HalfSizeLevel();
-  LeftHalfPicture = QImage();
-  RightHalfPicture = QImage();
-}
-
-void frmMap::Form_Load() {
-  ViewX = 0;
-  ViewY = 0;
-  {
-    const QSignalBlocker blocker(Slider1);  // setting the position is no zoom step
-    Slider1->setValue(2);
-  }
-  Hosei_ = HoseiOne;
-  for (;;) {
-    if (!MakeHalfDCs()) {
-      DropPictures();
-      if (ui::ShowMessage(QStringLiteral("内部DCの生成に失敗しました＞＜"), ui::MessageButtons::RetryCancel) ==
-          ui::MessageAnswer::Retry)
-        continue;
-      hide();
-      return;
-    }
-    LeftHalfPicture = ReadPicture(LeftPictureName);
-    RightHalfPicture = ReadPicture(RightPictureName);
-    if (HasPictures()) {
-      // "Selecting into the device context": the drawing format the
-      // composition copies from, whatever the decoder produced.
-      LeftHalfPicture.convertTo(QImage::Format_RGB32);
-      RightHalfPicture.convertTo(QImage::Format_RGB32);
-      return;
-    }
-    DropPictures();
-    if (ui::ShowMessage(QStringLiteral("イメージのロードに失敗しました＞＜"), ui::MessageButtons::RetryCancel) !=
-        ui::MessageAnswer::Retry) {
-      hide();
-      return;
-    }
-  }
-}
-
 VisibleSize frmMap::Visible() const {
   return VisibleSizeFor(PixelsToTwips(width()), PixelsToTwips(height()), Hosei_);
 }
@@ -426,20 +251,26 @@ void frmMap::Picture1_MouseDown(Qt::MouseButton button, double x, double y) {
     Timer1->start();
   } else if (button == Qt::LeftButton) {
     // On the meeting flag: the meeting point becomes the target; on a
-    // member's marker (not one's own): that member is followed.
+    // member's marker (not one's own): that member is followed. Each ends
+    // a route.
     const QPoint pixel(TwipsToPixels(x), TwipsToPixels(y));
     const bool onFlag = !Flag1->isHidden() && Flag1->geometry().contains(pixel);
     if (onFlag && scene_.AimAtMeetingPoint()) {
       Label1->show();
       PlaceTargetMarks();
     } else if (!FollowSlot(MarkerAt(pixel))) {
-      // Open map: a fixed target, and following ends.
-      scene_.AimAtMap(ClickToMapX(x, ViewX, Hosei_), ClickToMapY(y, ViewY, Hosei_));
-      Label1->move(TwipsToPixels(x - 150), TwipsToPixels(y - 150));
-      Label1->show();
-      PlaceDistance();
+      if (const auto place = Picture1->PlaceAt(pixel)) {
+        // On a saved place's mark: exactly that spot.
+        AimAtSpot(places_.Current().Places()[*place].point);
+      } else {
+        // Open map: a fixed target, and following ends.
+        scene_.AimAtMap(ClickToMapX(x, ViewX, Hosei_), ClickToMapY(y, ViewY, Hosei_));
+        Label1->move(TwipsToPixels(x - 150), TwipsToPixels(y - 150));
+        Label1->show();
+        PlaceDistance();
+      }
     }
-    ShowFollowCaption();
+    ShowRouteStep();
     EnableShareButtons();
   }
 }
@@ -487,6 +318,7 @@ void frmMap::RedrawView() {
   PlaceTargetMarks();
   Picture1->Show(view);
   PlaceTrails();
+  PlacePlaceMarks();
 }
 
 void frmMap::resizeEvent(QResizeEvent* event) {

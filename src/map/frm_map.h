@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -13,11 +14,14 @@
 #include "map/map_drawing.h"
 #include "map/map_scene.h"
 #include "map/marker_layer.h"
+#include "map/place_marks.h"
+#include "map/places.h"
 #include "map/transform.h"
 #include "net/slots.h"
 
 class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSlider;
 class QTimer;
@@ -26,6 +30,7 @@ namespace crewmap::map {
 
 class MapArea;
 class MeetingFlag;
+class frmPlaces;
 
 // The marker sets (Shape1, lblPoint..lblPoint5) come from MarkerLayer.
 class frmMap : public QWidget, public MarkerLayer {
@@ -84,6 +89,29 @@ class frmMap : public QWidget, public MarkerLayer {
   // Draws the group's meeting point as a flag, or removes it.
   void SetMeetingPoint(std::optional<crewmap::GamePoint> point);
 
+  // --- saved places and routes (map_places.cpp)
+  // The places file: places.txt beside the settings file unless set (an
+  // empty path restores that). Read at every load, and again when set.
+  static void SetPlacesFile(const std::filesystem::path& file);
+  const PlacesStore& Places() const { return places_; }
+  // Makes `spot` the target as a click on it does; following and a route end.
+  void AimAtSpot(GamePoint spot);
+  // A route through `places` (see MapScene), its steps back and forward,
+  // its end; the map's caption and the overlay show its step.
+  bool StartRoute(std::vector<Place> places);
+  bool StepRoute(int delta);
+  void StopRoute();
+  // Shares `spot` as the group's meeting point; false while that is not open.
+  bool ShareSpot(GamePoint spot);
+  // Changes to the places file; each gives what the player is told.
+  QString SavePlace(const QString& name, bool own);  // the target, or the own position
+  QString RemovePlaces(const std::vector<Place>& places);
+  QString PastePlaces(const QString& text);  // lines of names and numbers
+  // Shows the window and puts the cursor into the "x,y" box.
+  void FocusGoTo();
+  // Where a route's arrivals are told: one row each (the activity log).
+  void SetArrivalLog(std::function<void(const std::string&)> log) { arrivalLog_ = std::move(log); }
+
   // What the map and the overlay show as distance and time ("" before a
   // target is chosen, and while the own position is unknown).
   const std::string& NaviText() const { return naviText_; }
@@ -113,6 +141,11 @@ class frmMap : public QWidget, public MarkerLayer {
   QPushButton* Command4 = nullptr;  // clear the meeting point
   MeetingFlag* Flag1 = nullptr;     // the meeting point
   QTimer* Timer1 = nullptr;         // right-button scrolling
+  QLineEdit* txtGoto = nullptr;     // "x,y": the target typed as numbers
+  QLabel* lblGoto = nullptr;        // why a typed spot was refused, what a paste added
+  QCheckBox* Check3 = nullptr;      // "地点": the saved places on the map
+  QPushButton* Command5 = nullptr;  // "地点一覧": the places window
+  frmPlaces* Places1 = nullptr;     // the places window, made at its first use
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -121,6 +154,8 @@ class frmMap : public QWidget, public MarkerLayer {
  private:
   frmMap();
   ~frmMap() override;
+  // Makes the controls with their look and design positions (unwired).
+  void MakeControls();
 
   void Form_Load();
   void Form_Resize();
@@ -149,6 +184,20 @@ class frmMap : public QWidget, public MarkerLayer {
   bool MakeHalfDCs();
   void DropPictures();
   VisibleSize Visible() const;
+  // The saved places (map_places.cpp).
+  void LoadPlaces();
+  // Shows the places as they are now on the map and in the places window,
+  // with the rows `select` chosen there.
+  void PlacesChanged(const std::vector<std::size_t>& select = {});
+  void PlacePlaceMarks();
+  void GoTo();
+  void GoToEdited(const QString& text);
+  // Beside the box; gone after a while when `fades`.
+  void ShowGoToMessage(const QString& text, bool fades = true);
+  void NoteArrivals();
+  void ShowRouteStep();
+  QString CannotWrite() const;
+  void Command5_Click();
 
   HoseiValue Hosei_ = HoseiOne;
   std::int32_t ViewX = 0;
@@ -167,9 +216,19 @@ class frmMap : public QWidget, public MarkerLayer {
   // The halves at half size while the zoom is 0.5, made at its first
   // redraw there and dropped when the zoom leaves it or the pictures go.
   HalfSizeLevel halfSize_;
+  PlacesStore places_;
+  PlaceLabels placeLabels_;
+  std::vector<PlaceLabelRef> labels_;  // each place's name as drawn, in the places' order
+  std::function<void(const std::string&)> arrivalLog_;
+  QString goToText_;  // the box's text before the last edit
+  std::vector<std::size_t> chosen_;  // the places the last change added or saved
   // No back buffer is kept: the map area draws the view from the halves
   // straight into the window's backing store (see MapArea), which is the
   // one copy a frame needs.
 };
+
+// Ctrl+G in `window` shows the map (through `showMap`, as the "MAP" button
+// does) and puts the cursor into its "x,y" box.
+void AddGoToShortcut(QWidget& window, std::function<void()> showMap);
 
 }  // namespace crewmap::map

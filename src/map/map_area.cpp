@@ -10,8 +10,19 @@
 #include <vector>
 
 #include "common/twips.h"
+#include "map/trail_drawing.h"
 
 namespace crewmap::map {
+
+namespace {
+// The rows a place's mark and name cover, area pixels.
+int PlaceTop(const PlaceMark& m) {
+  return std::min(m.spot.y - kPlaceMarkRadius, m.spot.named ? m.spot.labelTop : m.spot.y);
+}
+int PlaceBottom(const PlaceMark& m) {
+  return std::max(m.spot.y + kPlaceMarkRadius, m.spot.named && m.label ? m.spot.labelTop + m.label->h - 1 : m.spot.y);
+}
+}  // namespace
 
 MapArea::MapArea(QWidget* parent) : QWidget(parent) {
   // Every pixel is drawn here: Qt need not clear behind it.
@@ -70,6 +81,31 @@ void MapArea::ShowTrails(std::vector<TrailPiece> pieces) {
   update(changed);
 }
 
+void MapArea::ShowPlaces(std::vector<PlaceMark> marks) {
+  // Kept in order of their tops, as the trails are.
+  std::stable_sort(marks.begin(), marks.end(),
+                   [](const PlaceMark& a, const PlaceMark& b) { return PlaceTop(a) < PlaceTop(b); });
+  if (marks == places_) return;
+  placeHeight_ = 0;
+  for (const PlaceMark& m : marks) placeHeight_ = std::max(placeHeight_, PlaceBottom(m) - PlaceTop(m));
+  places_ = std::move(marks);
+  update();
+}
+
+std::optional<std::size_t> MapArea::PlaceAt(QPoint pixel) const {
+  constexpr int kReach = kPlaceMarkRadius + 3;
+  std::optional<std::size_t> nearest;
+  int best = kReach * kReach + 1;
+  for (const PlaceMark& mark : places_) {
+    const int dx = mark.spot.x - pixel.x(), dy = mark.spot.y - pixel.y();
+    if (dx * dx + dy * dy < best) {
+      best = dx * dx + dy * dy;
+      nearest = mark.spot.place;
+    }
+  }
+  return nearest;
+}
+
 QImage MapArea::Grab() {
   QImage image(size(), QImage::Format_RGB32);
   if (image.isNull()) return image;
@@ -78,6 +114,18 @@ QImage MapArea::Grab() {
 }
 
 void MapArea::Draw(const QRect& rect, uchar* dst, qsizetype stride) {
+  // A strip a few dozen rows high is drawn whole (map, trails, places) while
+  // its rows are still in the cache: the overlays' scattered pixels then cost
+  // no reads from memory, which for hundreds of place names was most of
+  // their cost.
+  constexpr int kStrip = 32;
+  for (int top = rect.top(); top <= rect.bottom(); top += kStrip) {
+    const QRect strip(rect.left(), top, rect.width(), std::min(kStrip, rect.bottom() + 1 - top));
+    DrawStrip(strip, dst + (top - rect.top()) * stride, stride);
+  }
+}
+
+void MapArea::DrawStrip(const QRect& rect, uchar* dst, qsizetype stride) {
   // Pictures dropped since the redraw (a load being retried) show no map.
   const bool pictures = view_.pictures && view_.left && view_.right && view_.left->cacheKey() == view_.leftKey &&
                         view_.right->cacheKey() == view_.rightKey;
@@ -98,6 +146,11 @@ void MapArea::Draw(const QRect& rect, uchar* dst, qsizetype stride) {
   const auto to = std::upper_bound(from, trails_.end(), static_cast<float>(rect.bottom() + 2),
                                    [](float y, const TrailPiece& p) { return y < std::min(p.y0, p.y1); });
   DrawTrailPieces(std::span(from, to), rect, dst, stride);
+  const auto first = std::lower_bound(places_.begin(), places_.end(), rect.top() - placeHeight_,
+                                      [](const PlaceMark& m, int y) { return PlaceTop(m) < y; });
+  const auto last = std::upper_bound(first, places_.end(), rect.bottom(),
+                                     [](int y, const PlaceMark& m) { return y < PlaceTop(m); });
+  DrawPlaceMarks(std::span(first, last), rect, dst, stride);
 }
 
 void MapArea::paintEvent(QPaintEvent* event) {

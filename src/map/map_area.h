@@ -5,11 +5,14 @@
 // the screen's buffer; mouse presses and releases go to its owner.
 #include <QImage>
 #include <QWidget>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "map/map_drawing.h"
+#include "map/place_marks.h"
 #include "map/trails.h"
 
 namespace crewmap::map {
@@ -42,6 +45,17 @@ class MapArea : public QWidget {
   // change).
   void ShowTrails(std::vector<TrailPiece> pieces);
   std::size_t TrailCount() const { return trails_.size(); }
+  // Draws these saved places over the map and the trails from now on
+  // (repaints when they change).
+  void ShowPlaces(std::vector<PlaceMark> marks);
+  std::size_t PlaceCount() const { return places_.size(); }
+  std::size_t NamedPlaceCount() const {
+    return static_cast<std::size_t>(
+        std::count_if(places_.begin(), places_.end(), [](const PlaceMark& m) { return m.spot.named; }));
+  }
+  // The place (its index among the places) whose mark lies at most a few
+  // pixels from `pixel`, the nearest one.
+  std::optional<std::size_t> PlaceAt(QPoint pixel) const;
   // What the area shows, drawn into a new image of its size.
   QImage Grab();
 
@@ -55,13 +69,17 @@ class MapArea : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
-  // Draws the area's pixels `rect` (the map and the trails over it) into
-  // 32-bit pixels whose top-left one is at `dst`, `stride` bytes per row.
+  // Draws the area's pixels `rect` (the map, the trails and the places over
+  // it) into 32-bit pixels whose top-left one is at `dst`, `stride` bytes
+  // per row.
   void Draw(const QRect& rect, uchar* dst, qsizetype stride);
+  void DrawStrip(const QRect& rect, uchar* dst, qsizetype stride);
 
   MapView view_;
   std::vector<TrailPiece> trails_;  // by their tops
   float trailHeight_ = 0;           // the tallest piece
+  std::vector<PlaceMark> places_;  // by their tops
+  int placeHeight_ = 0;             // the tallest mark with its name
   bool wholePending_ = false;  // Show asked for all of the area to be painted
   ScaledViewScratch scratch_;
 };

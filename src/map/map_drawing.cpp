@@ -1,8 +1,6 @@
 #include "map/map_drawing.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -10,19 +8,14 @@
 #include <emmintrin.h>
 #endif
 
+#include "map/column_patterns.h"
 #include "map/composition.h"
-#include "map/slot_colours.h"
+#include "map/row_copies.h"
 #include "map/transform.h"
 
 namespace crewmap::map {
 
 namespace {
-void FillRow(QRgb* row, std::int64_t count) { std::fill(row, row + count, SeaColour); }
-
-void CopyRow(QRgb* dest, const QRgb* from, std::int64_t count) {
-  std::memcpy(dest, from, static_cast<std::size_t>(count) * sizeof(QRgb));
-}
-
 // Back-buffer row r (w pixels) of the view `plan` describes.
 void ComposeRow(const QImage& left, const QImage& right, const CompositionPlan& plan, std::int32_t r,
                 QRgb* dest, std::int32_t w) {
@@ -100,128 +93,6 @@ void StretchNearest(const QImage& src, QImage& dst) {
 }
 
 namespace {
-// out[i] = from[2 i] for i < count, reading no further than from[2 count - 2].
-void CopyEveryOther(QRgb* out, const QRgb* from, std::int64_t count) {
-  std::int64_t i = 0;
-#if defined(__SSE2__)
-  // Four at a time from eight; the last group stops one short so the
-  // unused eighth pixel is never read past the row's end.
-  for (; i + 5 <= count; i += 4) {
-    const __m128 a = _mm_loadu_ps(reinterpret_cast<const float*>(from + 2 * i));
-    const __m128 b = _mm_loadu_ps(reinterpret_cast<const float*>(from + 2 * i + 4));
-    _mm_storeu_ps(reinterpret_cast<float*>(out + i), _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
-  }
-#endif
-  for (; i < count; ++i) out[i] = from[2 * i];
-}
-
-void Gather(QRgb* out, const QRgb* from, const std::int32_t* columns, std::int64_t count) {
-  for (std::int64_t i = 0; i < count; ++i) out[i] = from[columns[i]];
-}
-
-// The column patterns of the usual zoom steps on areas whose width they
-// divide: each group of `out` destination columns takes picture columns
-// first + offsets[i] and the next group starts `in` columns on. Such a group
-// is one load of four pixels, one shuffle and one store.
-struct ColumnPattern {
-  std::int32_t out, in;
-  std::int32_t offsets[4];
-};
-constexpr ColumnPattern kPatterns[] = {
-    {},                          // 0: none
-    {3, 4, {0, 2, 3, 3}},        // 1: zoom 0.75, three of every four columns
-    {3, 2, {0, 1, 1, 1}},        // 2: zoom 1.5, two columns to three
-    {4, 2, {0, 0, 1, 1}},        // 3: zoom 2, each column twice
-};
-
-// Whether the run's columns from `start` on follow pattern `p`.
-bool Follows(const std::int32_t* pictureX, std::int32_t start, std::int32_t end, const ColumnPattern& p) {
-  for (std::int32_t x = start; x < end; ++x) {
-    const std::int32_t group = (x - start) / p.out;
-    if (pictureX[x] != pictureX[start] + group * p.in + p.offsets[(x - start) % p.out]) return false;
-  }
-  return true;
-}
-
-void FindPattern(const std::int32_t* pictureX, ScaledViewScratch::Run& run) {
-  for (int p = 1; p < static_cast<int>(std::size(kPatterns)); ++p) {
-    for (std::int32_t start = run.x0; start < run.x0 + kPatterns[p].out && start < run.x1; ++start) {
-      if (Follows(pictureX, start, run.x1, kPatterns[p])) {
-        run.pattern = p;
-        run.phase = start;
-        return;
-      }
-    }
-  }
-}
-
-template <int Pattern>
-void ExpandGroups(QRgb* out, const QRgb* from, std::int32_t groups) {
-  constexpr ColumnPattern p = kPatterns[Pattern];
-#if defined(__SSE2__)
-  constexpr int shuffle = p.offsets[0] | p.offsets[1] << 2 | p.offsets[2] << 4 | p.offsets[3] << 6;
-  std::int32_t g = 0;
-  if constexpr (Pattern == 1) {
-    // Zoom 0.75 keeps 12 of every 16 columns (all but 1, 5, 9 and 13): four
-    // loads, five shuffles and three stores for four groups.
-    for (; g + 4 <= groups; g += 4) {
-      const float* f = reinterpret_cast<const float*>(from + g * 4);
-      _mm_prefetch(reinterpret_cast<const char*>(f) + 1024, _MM_HINT_T0);
-      const __m128 a = _mm_loadu_ps(f), b = _mm_loadu_ps(f + 4), c = _mm_loadu_ps(f + 8), d = _mm_loadu_ps(f + 12);
-      const __m128 a3b0 = _mm_shuffle_ps(a, b, _MM_SHUFFLE(0, 0, 3, 3));  // a3 a3 b0 b0
-      const __m128 c3d0 = _mm_shuffle_ps(c, d, _MM_SHUFFLE(0, 0, 3, 3));  // c3 c3 d0 d0
-      float* o = reinterpret_cast<float*>(out + g * 3);
-      _mm_storeu_ps(o, _mm_shuffle_ps(a, a3b0, _MM_SHUFFLE(2, 0, 2, 0)));      // a0 a2 a3 b0
-      _mm_storeu_ps(o + 4, _mm_shuffle_ps(b, c, _MM_SHUFFLE(2, 0, 3, 2)));     // b2 b3 c0 c2
-      _mm_storeu_ps(o + 8, _mm_shuffle_ps(c3d0, d, _MM_SHUFFLE(3, 2, 2, 0)));  // c3 d0 d2 d3
-    }
-  }
-  for (; g < groups; ++g) {
-    // Ahead of the loads (a hint; never faults): the picture rows come from
-    // memory, and the loop alone keeps too few reads in flight.
-    _mm_prefetch(reinterpret_cast<const char*>(from + g * p.in) + 1024, _MM_HINT_T0);
-    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + g * p.in));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + g * p.out), _mm_shuffle_epi32(four, shuffle));
-  }
-#else
-  for (std::int32_t g = 0; g < groups; ++g)
-    for (int i = 0; i < p.out; ++i) out[g * p.out + i] = from[g * p.in + p.offsets[i]];
-#endif
-}
-
-// Destination columns [a, b) of a patterned run; `from` is the picture row
-// of `width` pixels. Every read stays inside the row and every write inside
-// [a, b): a group reads four pixels and writes four, whatever it keeps.
-void DrawPatterned(const ScaledViewScratch::Run& run, const std::int32_t* pictureX, const QRgb* from,
-                   std::int32_t width, std::int32_t a, std::int32_t b, QRgb* out) {
-  const ColumnPattern& p = kPatterns[run.pattern];
-  std::int32_t x = a;
-  // Up to the first group boundary at or after a.
-  const std::int32_t into = ((x - run.phase) % p.out + p.out) % p.out;
-  const std::int32_t first = into == 0 ? x : x + p.out - into;
-  for (; x < first && x < b; ++x) out[x - a] = from[pictureX[x]];
-  // Whole groups whose four-pixel write and read stay inside.
-  std::int32_t groups = 0;
-  if (x < b) {
-    groups = (b - x - 4) / p.out + 1;
-    if (b - x < 4) groups = 0;
-    const std::int32_t readable = (width - 4 - pictureX[x]) / p.in + 1;
-    if (width - pictureX[x] < 4) groups = 0;
-    groups = std::max(0, std::min(groups, readable));
-  }
-  if (groups > 0) {
-    QRgb* const o = out + (x - a);
-    const QRgb* const f = from + pictureX[x];
-    switch (run.pattern) {
-      case 1: ExpandGroups<1>(o, f, groups); break;
-      case 2: ExpandGroups<2>(o, f, groups); break;
-      default: ExpandGroups<3>(o, f, groups); break;
-    }
-    x += groups * p.out;
-  }
-  for (; x < b; ++x) out[x - a] = from[pictureX[x]];
-}
-
 // Fills the column tables for the view's columns unless they already hold them.
 void PlanColumns(std::int32_t viewX, std::int32_t w, std::int32_t dw, ScaledViewScratch& s) {
   if (s.viewX == viewX && s.w == w && s.dw == dw) return;
@@ -299,63 +170,6 @@ void PrefetchRowStarts(const QImage& left, const QImage& right, std::int64_t row
 }
 }  // namespace
 
-namespace {
-QImage HalveOne(const QImage& picture) {
-  // Picture pixels (2i + 1, 2j + 1) that exist.
-  QImage level(picture.width() / 2, picture.height() / 2, QImage::Format_RGB32);
-  for (int j = 0; j < level.height(); ++j) {
-    const QRgb* from = reinterpret_cast<const QRgb*>(picture.constScanLine(2 * j + 1)) + 1;
-    QRgb* to = reinterpret_cast<QRgb*>(level.scanLine(j));
-    CopyEveryOther(to, from, level.width());
-  }
-  return level;
-}
-
-constexpr std::int32_t LevelWorld = MapWidth / 2;  // level columns in the world
-constexpr std::int32_t LevelHalf = HalfWidth / 2;  // ... in one half
-
-// Zoom 0.5 from the level, for an even origin (evenX, evenY): area pixel
-// (x, y) shows map column evenX + 2x + 1 and map row evenY + 2y + 1, both
-// odd, so level column (evenX / 2 + x) of the world and level row evenY / 2 + y.
-void DrawFromLevel(const HalfSizeLevel& level, std::int64_t evenX, std::int64_t evenY, const QRect& area,
-                   uchar* dst, qsizetype stride) {
-  const std::int32_t x0 = area.left(), count = area.width();
-  const std::int64_t first = ((evenX / 2 + x0) % LevelWorld + LevelWorld) % LevelWorld;
-  for (std::int32_t y = area.top(); y <= area.bottom(); ++y) {
-    QRgb* const out = reinterpret_cast<QRgb*>(dst + (y - area.top()) * stride);
-    const std::int64_t mapRow = evenY + 2 * std::int64_t{y} + 1;
-    if (mapRow < 0 || mapRow >= MapHeight) {
-      FillRow(out, count);  // beyond the poles
-      continue;
-    }
-    const std::int64_t row = mapRow / 2;
-    std::int64_t column = first;
-    for (std::int32_t x = 0; x < count;) {
-      const bool leftHalf = column < LevelHalf;
-      const QImage& src = leftHalf ? level.left : level.right;
-      const std::int64_t srcX = leftHalf ? column : column - LevelHalf;
-      const std::int64_t run = std::min<std::int64_t>(count - x, LevelHalf - srcX);
-      std::int64_t available = 0;
-      if (row < src.height() && srcX < src.width()) available = std::min<std::int64_t>(run, src.width() - srcX);
-      if (available > 0)
-        CopyRow(out + x, reinterpret_cast<const QRgb*>(src.constScanLine(static_cast<int>(row))) + srcX, available);
-      if (available < run) FillRow(out + x + available, run - available);  // past a small picture
-      x += static_cast<std::int32_t>(run);
-      column = (column + run) % LevelWorld;
-    }
-  }
-}
-}  // namespace
-
-HalfSizeLevel MakeHalfSizeLevel(const QImage& left, const QImage& right) {
-  HalfSizeLevel level;
-  level.left = HalveOne(left);
-  level.right = HalveOne(right);
-  level.leftKey = left.cacheKey();
-  level.rightKey = right.cacheKey();
-  return level;
-}
-
 void DrawViewRect(const QImage& left, const QImage& right, std::int32_t viewX, std::int32_t viewY, std::int32_t w,
                   std::int32_t h, std::int32_t dw, std::int32_t dh, const QRect& rect, uchar* dst,
                   qsizetype stride, ScaledViewScratch& scratch, const HalfSizeLevel* level) {
@@ -412,52 +226,6 @@ void DrawViewScaled(const QImage& left, const QImage& right, std::int32_t viewX,
   if (dst.isNull()) return;
   DrawViewRect(left, right, viewX, viewY, w, h, dst.width(), dst.height(), dst.rect(), dst.bits(),
                dst.bytesPerLine(), scratch, level);
-}
-
-namespace {
-// c * a + d * (1 - a) for a premultiplied c, red and blue at once.
-inline void Blend(QRgb& d, std::uint32_t rb, std::uint32_t g, std::uint32_t a) {
-  d = 0xFF000000u | ((rb + (d & 0xFF00FF) * (255 - a)) >> 8 & 0xFF00FF) | ((g + (d & 0x00FF00) * (255 - a)) >> 8 & 0x00FF00);
-}
-}  // namespace
-
-void DrawTrailPieces(std::span<const TrailPiece> pieces, const QRect& rect, uchar* dst, qsizetype stride) {
-  // Each band's strength: the newest nearly opaque, the oldest faint.
-  std::array<std::uint32_t, kTrailBands> alphas{};
-  for (int band = 0; band < kTrailBands; ++band) alphas[band] = 230 - band * 190 / (kTrailBands - 1);
-  const int left = rect.left(), top = rect.top(), right = rect.right(), bottom = rect.bottom();
-  for (const TrailPiece& p : pieces) {
-    const float minX = std::min(p.x0, p.x1), maxX = std::max(p.x0, p.x1);
-    const float minY = std::min(p.y0, p.y1), maxY = std::max(p.y0, p.y1);
-    if (maxX + 2 < left || minX - 2 > right || maxY + 2 < top || minY - 2 > bottom) continue;
-    // Wholly inside (with its thickening): no pixel needs a test.
-    const bool inside = minX - 1 >= left && maxX + 2 <= right && minY - 1 >= top && maxY + 2 <= bottom;
-    const std::uint32_t colour = kSlotColours[p.slot].border, a = alphas[p.band];
-    const std::uint32_t rb = (colour & 0xFF00FF) * a, g = (colour & 0x00FF00) * a;
-    const float dx = p.x1 - p.x0, dy = p.y1 - p.y0;
-    const bool across = std::fabs(dx) >= std::fabs(dy);  // thickened downwards, else to the right
-    const int steps = static_cast<int>(std::ceil(std::max(std::fabs(dx), std::fabs(dy))));
-    if (steps == 0) continue;
-    // 16.16 fixed point; the shift floors negative positions too.
-    std::int64_t fx = std::llround(static_cast<double>(p.x0) * 65536), fy = std::llround(static_cast<double>(p.y0) * 65536);
-    const std::int64_t sx = std::llround(static_cast<double>(dx) * 65536 / steps);
-    const std::int64_t sy = std::llround(static_cast<double>(dy) * 65536 / steps);
-    const int nx = across ? 0 : 1, ny = across ? 1 : 0;
-    for (int i = 0; i < steps; ++i, fx += sx, fy += sy) {
-      const int x = static_cast<int>(fx >> 16), y = static_cast<int>(fy >> 16);
-      if (inside) {
-        QRgb* row = reinterpret_cast<QRgb*>(dst + (y - top) * stride) + (x - left);
-        Blend(row[0], rb, g, a);
-        Blend(*reinterpret_cast<QRgb*>(reinterpret_cast<uchar*>(row + nx) + ny * stride), rb, g, a);
-        continue;
-      }
-      for (int k = 0; k < 2; ++k) {
-        const int px = x + k * nx, py = y + k * ny;
-        if (px >= left && px <= right && py >= top && py <= bottom)
-          Blend(reinterpret_cast<QRgb*>(dst + (py - top) * stride)[px - left], rb, g, a);
-      }
-    }
-  }
 }
 
 }  // namespace crewmap::map

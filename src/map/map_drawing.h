@@ -5,10 +5,9 @@
 #include <QImage>
 #include <QRect>
 #include <cstdint>
-#include <span>
 #include <vector>
 
-#include "map/trails.h"
+#include "map/half_size_level.h"
 
 namespace crewmap::map {
 
@@ -46,7 +45,7 @@ struct ScaledViewScratch {
     bool right = false;
     std::int32_t step = 0;  // 1 or 2: picture columns advance evenly; 0: any
     // For step 0: the repeating pattern the columns follow (see
-    // map_drawing.cpp), from destination column `phase` on; 0 for none.
+    // column_patterns.cpp), from destination column `phase` on; 0 for none.
     std::int32_t pattern = 0;
     std::int32_t phase = 0;
   };
@@ -55,23 +54,6 @@ struct ScaledViewScratch {
   std::vector<Run> runs;                    // left to right, covering 0..dw-1
 };
 
-// The two halves at half size, for zoom 0.5: pixel (i, j) of a level half is
-// pixel (2i + 1, 2j + 1) of its picture. Zoomed out by exactly 2, each screen
-// pixel's centre lies exactly between two map columns and between two map
-// rows, a tie for nearest-neighbour sampling; taking the odd ones of each
-// pair (the level) reads a quarter of the bytes, in block copies. A view at
-// an odd origin then shows what the even origin just before it shows: the
-// other pixel of each tied pair, half a screen pixel away.
-struct HalfSizeLevel {
-  QImage left;
-  QImage right;
-  qint64 leftKey = 0;  // the pictures it was made from
-  qint64 rightKey = 0;
-  bool MadeFrom(const QImage& l, const QImage& r) const {
-    return !left.isNull() && leftKey == l.cacheKey() && rightKey == r.cacheKey();
-  }
-};
-HalfSizeLevel MakeHalfSizeLevel(const QImage& left, const QImage& right);
 
 // Draws the pixels `rect` (area coordinates, inside the dw x dh area) of the
 // view of w x h map pixels at origin (viewX, viewY), stretched onto the
@@ -90,14 +72,5 @@ void DrawViewRect(const QImage& left, const QImage& right, std::int32_t viewX, s
 void DrawViewScaled(const QImage& left, const QImage& right, std::int32_t viewX, std::int32_t viewY,
                     std::int32_t w, std::int32_t h, QImage& dst, ScaledViewScratch& scratch,
                     const HalfSizeLevel* level = nullptr);
-
-// Draws trail pieces (area pixels) two pixels wide over what `dst` holds:
-// the pixels `rect` of the area, the rect's top-left one at `dst`, `stride`
-// bytes per row, 32-bit. Each piece is blended once per pixel in its slot's
-// deeper colour at its band's strength, and without its newer end, where
-// the next piece (or the member's marker) begins, so joints are not drawn
-// twice. Plain stepping, no anti-aliasing: thousands of pieces cost a small
-// part of a frame.
-void DrawTrailPieces(std::span<const TrailPiece> pieces, const QRect& rect, uchar* dst, qsizetype stride);
 
 }  // namespace crewmap::map

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "common/rounding.h"
 #include "map/position_text.h"
@@ -23,6 +24,10 @@ void MapScene::Note(const net::SlotTable& Slots, std::int16_t MySlot, std::int64
       // A position stamped on arrival counts at its arrival: one seen again
       // on a later tick is the same reading.
       track_.Add(own.PointAtMs != 0 ? own.PointAtMs : nowMs, position->x, position->y);
+      if (const auto arrival = route_.Note(position->x, position->y, arrival_)) {
+        arrivals_.push_back(*arrival);
+        if (route_.Active()) AimAtRouteStep();
+      }
     }
   }
   trails_.Note(Slots, nowMs);
@@ -34,9 +39,40 @@ void MapScene::Note(const net::SlotTable& Slots, std::int16_t MySlot, std::int64
 
 void MapScene::AimAtMap(std::int32_t mapX, std::int32_t mapY) {
   follow_ = Follow();
+  route_.Stop();
   kind_ = Kind::Fixed;
   targetX_ = mapX;
   targetY_ = mapY;
+}
+
+void MapScene::AimAtSpot(GamePoint spot) {
+  follow_ = Follow();
+  route_.Stop();
+  AimAtPoint(spot.x, spot.y);
+}
+
+bool MapScene::StartRoute(std::vector<Place> places) {
+  if (!route_.Start(std::move(places))) return false;
+  follow_ = Follow();
+  AimAtRouteStep();
+  return true;
+}
+
+bool MapScene::StepRoute(int delta) {
+  if (!(delta > 0 ? route_.Forward() : route_.Back())) return false;
+  AimAtRouteStep();
+  return true;
+}
+
+void MapScene::AimAtRouteStep() {
+  if (const Place* place = route_.Current()) AimAtPoint(place->point.x, place->point.y);
+}
+
+std::vector<Route::Arrival> MapScene::TakeArrivals() { return std::exchange(arrivals_, {}); }
+
+std::optional<GamePoint> MapScene::OwnPoint() const {
+  if (!ownKnown_ || !lastOwn_) return std::nullopt;
+  return GamePoint{RoundClampInt32(lastOwn_->x), RoundClampInt32(lastOwn_->y)};
 }
 
 void MapScene::AimAtPoint(double x, double y) {
@@ -51,6 +87,7 @@ bool MapScene::FollowSlot(int slot) {
   if (slot < 0 || slot > 8 || slot == mySlot_) return false;
   const net::Slot& entry = seen_[static_cast<std::size_t>(slot)];
   if (entry.Nick.empty()) return false;
+  route_.Stop();
   follow_ = Follow{slot, entry.Nick, false};
   // Without a position yet the target stays until the first one arrives.
   if (const auto position = ParsePosition(entry.Point)) AimAtPoint(position->x, position->y);
@@ -60,6 +97,7 @@ bool MapScene::FollowSlot(int slot) {
 bool MapScene::AimAtMeetingPoint() {
   if (!meeting_) return false;
   follow_ = Follow();
+  route_.Stop();
   AimAtPoint(meeting_->x, meeting_->y);
   return true;
 }

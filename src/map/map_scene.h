@@ -15,6 +15,7 @@
 #include "common/game_point.h"
 #include "map/follow.h"
 #include "map/own_track.h"
+#include "map/route.h"
 #include "map/trails.h"
 #include "map/transform.h"
 #include "navi/ring_marks.h"
@@ -44,9 +45,11 @@ class MapScene {
   // the member followed.
   void Note(const net::SlotTable& Slots, std::int16_t MySlot, std::int64_t nowMs);
 
-  // --- the target
+  // --- the target (any pick but a route's own steps ends the route)
   // A map pixel picked on open map; following ends.
   void AimAtMap(std::int32_t mapX, std::int32_t mapY);
+  // A spot given in game units (typed, or a saved place); following ends.
+  void AimAtSpot(GamePoint spot);
   // The member in `slot` (0..8) becomes the target and is followed. Not the
   // own slot, nor a slot without a nickname: false, and nothing changes.
   bool FollowSlot(int slot);
@@ -61,6 +64,22 @@ class MapScene {
   std::string FollowText() const;
   // The target as a spot in the world, in whole game units, to share.
   std::optional<GamePoint> ShareablePoint() const;
+  // The own position of the last tick, in whole game units; nothing while
+  // it is unknown.
+  std::optional<GamePoint> OwnPoint() const;
+
+  // --- a route of places: its current step is the target
+  // Starts at the first place; following ends. False for no places.
+  bool StartRoute(std::vector<Place> places);
+  // One step forward (+1) or back (-1); false past either end.
+  bool StepRoute(int delta);
+  // Ends the route; the target stays where it is.
+  void StopRoute() { route_.Stop(); }
+  const Route& CurrentRoute() const { return route_; }
+  // How near a place counts as arrived, game units.
+  void SetArrivalDistance(double distance) { arrival_ = distance; }
+  // The arrivals since the last call, oldest first (the tick notes them).
+  std::vector<Route::Arrival> TakeArrivals();
 
   // --- the group's meeting point
   void SetMeetingPoint(std::optional<GamePoint> point) { meeting_ = point; }
@@ -94,6 +113,7 @@ class MapScene {
  private:
   enum class Kind { None, Fixed, Point };
   void AimAtPoint(double x, double y);
+  void AimAtRouteStep();
 
   Kind kind_ = Kind::None;
   std::int32_t targetX_ = 0, targetY_ = 0;  // map pixel
@@ -107,6 +127,9 @@ class MapScene {
   std::optional<GamePosition> lastOwn_;
   OwnTrack track_;
   map::Trails trails_;
+  Route route_;
+  double arrival_ = kDefaultArrivalDistance;
+  std::vector<Route::Arrival> arrivals_;
 };
 
 }  // namespace crewmap::map

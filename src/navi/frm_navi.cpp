@@ -134,6 +134,14 @@ frmNavi::frmNavi() : QWidget(nullptr) {
   // Centred in the ring, clear of the dot and the marks on the ring.
   lblDistance = new OutlinedText(165, 525, 1500, 840, this);
   lblDistance->setObjectName(QStringLiteral("lblDistance"));
+  // Smaller, under the distance and inside the ring's lower edge.
+  lblStep = new OutlinedText(435, 1290, 990, 240, this);
+  lblStep->setObjectName(QStringLiteral("lblStep"));
+  {
+    QFont font = ui::DesignFont(ui::kPGothic, 8, true);
+    font.setStyleStrategy(QFont::NoAntialias);
+    lblStep->setFont(font);
+  }
 
   Marks = new RingMarkView(this);
   Marks->setObjectName(QStringLiteral("Marks"));
@@ -233,6 +241,10 @@ void frmNavi::HideDot() {
 
 void frmNavi::SetDistanceText(const QString& text) {
   if (lblDistance->setText(text)) updateMask();
+}
+
+void frmNavi::SetStepText(const QString& text) {
+  if (lblStep->setText(lblStep->fontMetrics().elidedText(text, Qt::ElideRight, lblStep->width()))) updateMask();
 }
 
 void frmNavi::SetRingMarks(const std::vector<RingMark>& marks) {

@@ -40,6 +40,9 @@ class frmNavi : public QWidget {
   // Shows the distance and arrival time inside the ring ("2722\n4:32", one
   // line under the other; "" shows nothing).
   void SetDistanceText(const QString& text);
+  // Shows a route's step and place under the distance ("2/5 喜望峰", cut
+  // to the ring's width; "" shows nothing).
+  void SetStepText(const QString& text);
   // Marks the other members on the ring, each at its bearing.
   void SetRingMarks(const std::vector<RingMark>& marks);
 
@@ -57,6 +60,7 @@ class frmNavi : public QWidget {
   QLabel* Label1 = nullptr;  // the up mark
   QLabel* lblNavi = nullptr; // drag handle and close control
   OutlinedText* lblDistance = nullptr;  // distance and time, inside the ring
+  OutlinedText* lblStep = nullptr;      // a route's step and place, under them
   RingMarkView* Marks = nullptr;        // the other members on the ring
   QTimer* Timer1 = nullptr;  // drives dragging
 

@@ -17,13 +17,8 @@ struct HostPort {
 // decimal digits; without one, `defaultPort`. Nothing when the text is not
 // one of these forms or the host is not an address or a host name.
 // Full-width forms (as a Japanese input method types them) count as their
-// ASCII characters: see FoldWideForms.
+// ASCII characters: see FoldWideForms (common/wide_forms.h).
 std::optional<HostPort> ParseHostPort(std::string_view text, int defaultPort);
-
-// UTF-8 `text` with each full-width form of an ASCII character (U+FF01 to
-// U+FF5E), the ideographic space and the ideographic full stops (U+3002,
-// U+FF61) replaced by its ASCII character; every other byte as it was.
-std::string FoldWideForms(std::string_view text);
 
 // What members type to reach `host` on `port`: "[IPv6]:port" for an IPv6
 // address, "host:port" otherwise, and the host alone when `port` is

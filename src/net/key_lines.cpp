@@ -1,5 +1,6 @@
 #include "net/key_lines.h"
 
+#include "common/wide_forms.h"
 #include "net/address_extract.h"
 #include "net/host_port.h"
 #include "net/messages.h"

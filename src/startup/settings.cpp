@@ -99,6 +99,21 @@ NetSettings LoadNetSettings(const std::string& iniPath) {
   return net;
 }
 
+MapSettings LoadMapSettings(const std::string& iniPath) {
+  MapSettings map;
+  const std::string arrival = GetIniString("MAP", "ARRIVAL", "", 16, iniPath);
+  int units = 0;
+  const auto [end, error] = std::from_chars(arrival.data(), arrival.data() + arrival.size(), units);
+  if (error == std::errc() && end == arrival.data() + arrival.size() && units >= 1 && units <= 2000)
+    map.arrivalDistance = units;
+  return map;
+}
+
+std::filesystem::path PlacesPath(const std::string& iniPath) {
+  if (iniPath.empty()) return {};
+  return platform::SystemPathToPath(iniPath).parent_path() / "places.txt";
+}
+
 bool DirectoryListable(const std::string& directory) {
   std::error_code error;
   std::filesystem::directory_iterator it(platform::SystemPathToPath(directory), error);

@@ -1,6 +1,7 @@
 #pragma once
 // The settings file: the private-profile reader and the two log settings.
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,6 +44,17 @@ struct NetSettings {
                            // code page 932 or UTF-8); empty: none
 };
 NetSettings LoadNetSettings(const std::string& iniPath);
+
+// The map's settings, section "MAP" of the settings file.
+struct MapSettings {
+  // "ARRIVAL": how near (game units, 1..2000) a route's place counts as
+  // reached; anything else leaves the default.
+  double arrivalDistance = 30;
+};
+MapSettings LoadMapSettings(const std::string& iniPath);
+
+// The saved places, "places.txt" beside the settings file; empty without one.
+std::filesystem::path PlacesPath(const std::string& iniPath);
 
 // True when `directory` exists and can be listed.
 bool DirectoryListable(const std::string& directory);

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -286,7 +287,8 @@ TEST_F(MapWindow, TheScreenShowsEveryZoomStepOfTheRealPictures) {
   frmMap& map = ShownMap(401, 223);  // odd sizes: stretches that do not divide evenly
   map.Check1->setChecked(false);
   const QRect controls[] = {map.Slider1->geometry(), map.Check1->geometry(), map.Check2->geometry(), map.Command1->geometry(),
-                            map.Command2->geometry()};
+                            map.Command2->geometry(), map.txtGoto->geometry(), map.Check3->geometry(),
+                            map.Command5->geometry()};
   for (int position : {2, 0, 1, 3, 4, 5, 6}) {
     map.Slider1->setValue(position);
     // Inside a half, across the seam, across the eastern edge; odd origins.

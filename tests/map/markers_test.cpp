@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -317,6 +320,47 @@ TEST_F(Markers, TheWholeGroupOnTheMapAndTheOverlay) {
   EXPECT_EQ(map.NaviText(), "");
   EXPECT_TRUE(navi->lblDistance->text().isEmpty());
   EXPECT_TRUE(navi->Marks->Placed()[0].mark.old);
+}
+
+// A spot typed after Ctrl+G, then a route of pasted places. Faults caught:
+// Ctrl+G not reaching the box; a full-width pair refused, or the overlay
+// pointing the long way round the seam; a refused spot moving the target;
+// a route that does not move on by itself, its step missing on the overlay,
+// no log row at the arrival.
+TEST_F(Markers, ATypedSpotAndARouteOfPastedPlaces) {
+  frmMap::SetPlacesFile(std::filesystem::path(folder_.path().toStdString()) / PlacesFileName);
+  frmMap& map = ShownMap();
+  std::vector<std::string> log;
+  map.SetArrivalLog([&](const std::string& row) { log.push_back(row); });
+  const std::int64_t t = 1000000;
+  slots_[0] = {"me", "16380,4000", t};
+  UpdateMapMarkers(slots_, 0, t);
+  map.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&map));
+  QTest::keyClick(&map, Qt::Key_G, Qt::ControlModifier);
+  ASSERT_TRUE(map.txtGoto->hasFocus());
+  QInputMethodEvent typed;  // as the Japanese input method commits it
+  typed.setCommitString(QStringLiteral("（１００，４０００）"));
+  QCoreApplication::sendEvent(map.txtGoto, &typed);
+  QTest::keyClick(map.txtGoto, Qt::Key_Return);
+  UpdateMapMarkers(slots_, 0, t + 1000);
+  const navi::frmNavi* navi = navi::frmNavi::Loaded();
+  EXPECT_EQ(navi->lblDistance->text(), QStringLiteral("104"));
+  EXPECT_EQ(Dot(), DotFor(104, 0));
+  map.txtGoto->setText(QStringLiteral("20000,5"));
+  QTest::keyClick(map.txtGoto, Qt::Key_Return);
+  EXPECT_EQ(map.lblGoto->text(), QStringLiteral("世界の外です（x 0～16383, y 0～8191）"));
+  UpdateMapMarkers(slots_, 0, t + 2000);
+  EXPECT_EQ(navi->lblDistance->text(), QStringLiteral("104"));
+
+  EXPECT_EQ(map.PastePlaces(QStringLiteral("地点\tX\tY\n岬A\t16383\t4000\n岬B, 200, 4000\n")),
+            QStringLiteral("2 件の地点を追加しました（1 行目は地点ではありません）"));
+  ASSERT_TRUE(map.StartRoute(map.Places().Current().Places()));
+  UpdateMapMarkers(slots_, 0, t + 3000);  // 3 units from 岬A
+  EXPECT_EQ(log, std::vector<std::string>{"岬A に到着しました (1/2)"});
+  EXPECT_EQ(navi->lblStep->text(), QStringLiteral("2/2 岬B"));
+  EXPECT_EQ(navi->lblDistance->text(), QStringLiteral("204"));
+  frmMap::SetPlacesFile({});
 }
 
 TEST_F(Markers, NothingHappensWhileTheMapIsHiddenOrTheOwnSlotIsUnknown) {

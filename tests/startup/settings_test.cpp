@@ -207,6 +207,19 @@ TEST_F(SettingsTest, NetworkSettings) {
   }
 }
 
+// Caught: ARRIVAL taken from another section or out of its range, the places
+// file not beside the settings file.
+TEST_F(SettingsTest, MapSettings) {
+  for (const auto& [ini, distance] : std::map<std::string, double>{
+           {"[map]\narrival = 45\n", 45}, {"[NET]\nARRIVAL=45\n", 30}, {"[MAP]\nARRIVAL=0\n", 30},
+           {"[MAP]\nARRIVAL=2001\n", 30}, {"[MAP]\nARRIVAL=4x\n", 30}}) {
+    WriteIni(ini);
+    EXPECT_EQ(LoadMapSettings(IniPath).arrivalDistance, distance) << ini;
+  }
+  EXPECT_EQ(PlacesPath(IniPath), folder_ / "places.txt");
+  EXPECT_TRUE(PlacesPath("").empty());
+}
+
 TEST(LogLines, TimestampAndRows) {
   std::tm t{};
   t.tm_year = 2026 - 1900;
