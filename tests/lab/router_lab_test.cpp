@@ -294,6 +294,8 @@ TEST(RouterLab, AKeyedHostKeepsAStrangerOutAndTakesAMemberWithThePastedText) {
   Crewmap host(lab, "NS_PC", hostFolder, "host");
   const unsigned long window = host.Start(true, 0);
   ASSERT_EQ(HostAddress(window, "^[0-9.]+$"), lab["PUBLIC4"]);
+  // The echo page can answer before the router has forwarded the port.
+  ASSERT_TRUE(WaitFor([&] { return CountLines(lab.RouterRules(), "dnat") == 1; }, 20s)) << lab.RouterRules();
   const CommandResult stranger = lab.In("NS_INET", "timeout 15 python3 -c \"import socket, sys, time\n"
       "s = socket.create_connection(('" + lab["PUBLIC4"] + "', 21212), timeout=12)\ngot = b''\n"
       "while True:\n  d = s.recv(4096)\n  if not d: break\n"

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "map/places.h"
@@ -90,8 +91,10 @@ TEST(Route, StepsOnByItselfAcrossTheSeam) {
 // dropped or moved on write-back, a hand-written place respelled, the
 // byte-order mark or CR LF lost, pasted lines that are not places unnamed.
 TEST(PlacesFile, KeepsWhatItCannotReadWhenWritingBack) {
-  char folder[] = "/tmp/crewmap_places_XXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
+  // A folder of its own in the temporary folder (the name unique to this run).
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("crewmap_places_" + std::to_string(std::random_device{}()));
+  ASSERT_TRUE(std::filesystem::create_directory(folder));
   const std::filesystem::path file = std::filesystem::path(folder) / PlacesFileName;
   const std::string before =
       "\xEF\xBB\xBF# 航路\r\n喜望峰\t12345,6789\r\n\r\nこれは地点ではない\r\n\x8A\xEC 1,2\r\nナタール (14000, 6500)\r\n";
