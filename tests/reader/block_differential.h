@@ -51,6 +51,12 @@ inline PixelComparison ComparePixels(platform::WindowSource& source, platform::W
     if (single[i] == platform::kInvalidColor) ++result.invalid;
     const std::uint32_t block = copy.At(points[i].x, points[i].y);
     if (!result.copied || block == single[i]) continue;
+    // Off every screen the copy leaves a pixel unread where Wine's single
+    // read gives black: both say there is nothing to read there.
+    if (block == platform::kInvalidColor && single[i] == 0) {
+      ++result.invalid;
+      continue;
+    }
     if (result.mismatches++ == 0)
       result.first = "at " + std::to_string(points[i].x) + "," + std::to_string(points[i].y) + ": block " +
                      std::to_string(block) + ", single " + std::to_string(single[i]);

@@ -442,7 +442,7 @@ TEST(ReaderWin32Dpi, ReadsTheSameAt144DotsPerInch) {
   SetEnvironmentVariableW(L"CREWMAP_EXPECT_DPI", nullptr);
   DWORD exitCode = 1;
   if (started) {
-    if (WaitForSingleObject(copy.hProcess, 180000) != WAIT_OBJECT_0) TerminateProcess(copy.hProcess, 1);
+    if (WaitForSingleObject(copy.hProcess, 420000) != WAIT_OBJECT_0) TerminateProcess(copy.hProcess, 1);
     GetExitCodeProcess(copy.hProcess, &exitCode);
     CloseHandle(copy.hThread);
     CloseHandle(copy.hProcess);

@@ -19,6 +19,17 @@ bool ClippingRects(HDC dc, std::vector<RECT>& rects) {
   HRGN region = CreateRectRgn(0, 0, 0, 0);
   if (!region) return false;
   bool ok = GetRandomRgn(dc, region, SYSRGN) == 1;  // the visible region, in screen coordinates
+  if (ok) {
+    // Only what lies on a screen: Wine's region also holds a window's parts
+    // past the screen's edge, whose copy reads black, and a cut read-out
+    // would then look whole and short.
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    if (HRGN screens = CreateRectRgn(left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                                     top + GetSystemMetrics(SM_CYVIRTUALSCREEN))) {
+      CombineRgn(region, region, screens, RGN_AND);
+      DeleteObject(screens);
+    }
+  }
   POINT origin{};
   ok = ok && GetDCOrgEx(dc, &origin);
   if (ok) OffsetRgn(region, -origin.x, -origin.y);
