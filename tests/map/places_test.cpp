@@ -1,9 +1,9 @@
 // Spots typed and pasted as text, the places file, and a route's steps.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "map/places.h"
@@ -90,10 +90,9 @@ TEST(Route, StepsOnByItselfAcrossTheSeam) {
 // dropped or moved on write-back, a hand-written place respelled, the
 // byte-order mark or CR LF lost, pasted lines that are not places unnamed.
 TEST(PlacesFile, KeepsWhatItCannotReadWhenWritingBack) {
-  std::filesystem::path folder;  // a folder of this run's own, on every platform
-  do folder = std::filesystem::temp_directory_path() / ("crewmap_places_" + std::to_string(std::random_device()()));
-  while (!std::filesystem::create_directory(folder));
-  const std::filesystem::path file = folder / PlacesFileName;
+  char folder[] = "/tmp/crewmap_places_XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::filesystem::path file = std::filesystem::path(folder) / PlacesFileName;
   const std::string before =
       "\xEF\xBB\xBF# 航路\r\n喜望峰\t12345,6789\r\n\r\nこれは地点ではない\r\n\x8A\xEC 1,2\r\nナタール (14000, 6500)\r\n";
   std::ofstream(file, std::ios::binary) << before;
