@@ -54,7 +54,7 @@ std::vector<PlaceSpot> LayOutPlaces(const std::vector<Place>& places, const View
                                     int areaW, int areaH,
                                     const std::function<LabelSize(std::size_t)>& labelSize) {
   std::vector<PlaceSpot> spots;
-  if (areaW <= 0 || areaH <= 0) return spots;
+  if (areaW <= 0 || areaH <= 0 || places.empty()) return spots;
   const double z = HoseiToDouble(view.hosei);
   constexpr int r = kPlaceMarkRadius;
   Taken taken(areaW, areaH);

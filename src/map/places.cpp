@@ -71,7 +71,10 @@ bool ForEachLine(std::string_view text, Each&& each) {
     std::string_view line = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     const bool cr = !line.empty() && line.back() == '\r';
-    if (cr) line.remove_suffix(1);
+    // Every CR before the line end goes with it ("\r\r\n" from an editor
+    // that turned CR LF into CR CR LF), so a line reads the same when it is
+    // written back with one line end of either kind.
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (number == 1 && end != std::string_view::npos) crlf = cr;
     each(line, number);
   }

@@ -184,16 +184,22 @@ std::optional<NamedPoint> ReadPlaceLine(std::string_view line) {
 
 std::string CleanPlaceName(std::string_view name) {
   std::string clean;
-  for (const char c : name) clean += c == '\t' || c == '\r' || c == '\n' ? ' ' : c;
-  const std::string_view wideBlank = "\u3000";
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    clean += byte < 0x20 || byte == 0x7F ? ' ' : c;  // control characters, tabs and line ends
+  }
+  // Blanks at either end; at the start also comment marks and the invisible
+  // U+FEFF, which at the start of the file would be read as its byte-order
+  // mark.
+  const std::string_view wideBlank = "\u3000", zeroWidth = "\uFEFF";
   for (bool trimmed = true; trimmed;) {
     trimmed = true;
     if (!clean.empty() && (clean.front() == ' ' || clean.front() == '#'))
       clean.erase(0, 1);
     else if (!clean.empty() && clean.back() == ' ')
       clean.pop_back();
-    else if (clean.starts_with(wideBlank))
-      clean.erase(0, wideBlank.size());
+    else if (clean.starts_with(wideBlank) || clean.starts_with(zeroWidth))
+      clean.erase(0, 3);
     else if (clean.ends_with(wideBlank))
       clean.erase(clean.size() - wideBlank.size());
     else

@@ -38,8 +38,9 @@ struct NamedPoint {
 };
 std::optional<NamedPoint> ReadPlaceLine(std::string_view line);
 
-// A name as the places file can keep it on one line: tabs and line breaks
-// become blanks, blanks and leading '#' (a comment mark) go from its ends.
+// A name as the places file can keep it on one line: control characters
+// (tabs and line breaks among them) become blanks, blanks go from its ends,
+// comment marks '#' and U+FEFF from its start.
 std::string CleanPlaceName(std::string_view name);
 
 }  // namespace crewmap::map
